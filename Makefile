@@ -1,0 +1,41 @@
+# Thin front end over CMake and CTest. `make run` and `make test` do all set-up themselves.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: setup configure build run test test-core test-sanitizers bench format clean
+
+setup:
+	@bash scripts/setup.sh
+
+configure: setup
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) > $(BUILD).configure.log || (cat $(BUILD).configure.log; exit 1)
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@bash scripts/run-viewer.sh $(BUILD)
+
+# Everything: the normal build's tests (engine, interface, end to end), then the engine's tests
+# again under AddressSanitizer with UndefinedBehaviorSanitizer and under ThreadSanitizer.
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j 2
+	@$(MAKE) --no-print-directory test-sanitizers
+
+test-sanitizers: setup
+	@cmake -S . -B $(BUILD)-asan -DTESSARO_SANITIZE=address -DTESSARO_GUI=OFF > /dev/null
+	@cmake --build $(BUILD)-asan -j $(JOBS) --target tessaro-core-tests
+	@cd $(BUILD)-asan && ctest --output-on-failure -L core -j 2
+	@cmake -S . -B $(BUILD)-tsan -DTESSARO_SANITIZE=thread -DTESSARO_GUI=OFF > /dev/null
+	@cmake --build $(BUILD)-tsan -j $(JOBS) --target tessaro-core-tests
+	@cd $(BUILD)-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -L core -j 2
+
+bench: build
+	@$(BUILD)/bench/tessaro-bench --generate 100
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	@rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan

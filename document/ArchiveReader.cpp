@@ -1,0 +1,80 @@
+#include "document/ArchiveReader.h"
+
+#include <zip.h>
+
+#include <cstring>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace {
+struct ArchiveCloser
+{
+    void operator()(zip_t* archive) const { zip_discard(archive); }
+};
+struct MemberCloser
+{
+    void operator()(zip_file_t* file) const { zip_fclose(file); }
+};
+
+// Names are compared as the archive stores them, cut to 511 bytes.
+bool NameQualifies(const char* name)
+{
+    std::string_view view(name, strnlen(name, 511));
+    return view.find(".arxml") != std::string_view::npos;
+}
+
+// A declared size beyond the machine's memory can never be held; treat the member as damaged
+// rather than letting the allocation take the process down.
+bool SizeFits(zip_uint64_t size)
+{
+    long pages = sysconf(_SC_PHYS_PAGES);
+    long pageSize = sysconf(_SC_PAGESIZE);
+    zip_uint64_t physical = pages > 0 && pageSize > 0 ? zip_uint64_t(pages) * zip_uint64_t(pageSize) : 0;
+    return size < SIZE_MAX && (physical == 0 || size <= physical);
+}
+
+// Reads exactly `size` bytes; a member that inflates to more or less than it declares fails.
+bool ReadExactly(zip_t* archive, zip_uint64_t index, char* buffer, zip_uint64_t size)
+{
+    std::unique_ptr<zip_file_t, MemberCloser> file(zip_fopen_index(archive, index, 0));
+    if (!file)
+        return false;
+    zip_uint64_t done = 0;
+    while (done < size) {
+        zip_int64_t got = zip_fread(file.get(), buffer + done, size - done);
+        if (got <= 0)
+            return false;
+        done += zip_uint64_t(got);
+    }
+    char extra;
+    return zip_fread(file.get(), &extra, 1) == 0; // 0 is the clean end; also where the CRC is checked
+}
+} // namespace
+
+ArchiveMember ExtractFirstArxmlMember(const std::string& archivePath)
+{
+    int error = 0;
+    std::unique_ptr<zip_t, ArchiveCloser> archive(zip_open(archivePath.c_str(), ZIP_RDONLY, &error));
+    if (!archive)
+        throw std::runtime_error("Failed to open ZIP archive");
+
+    zip_int64_t count = zip_get_num_entries(archive.get(), 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t stat;
+        zip_stat_init(&stat);
+        if (zip_stat_index(archive.get(), zip_uint64_t(i), 0, &stat) != 0)
+            continue;
+        if (!(stat.valid & ZIP_STAT_NAME) || !(stat.valid & ZIP_STAT_SIZE) || !NameQualifies(stat.name))
+            continue;
+        if (!SizeFits(stat.size))
+            continue;
+        // calloc: zero-filled without touching pages that the data never reaches.
+        ArchiveMember member{std::unique_ptr<char, FreeDeleter>(static_cast<char*>(std::calloc(stat.size + 1, 1))),
+                             size_t(stat.size)};
+        if (!member.data)
+            continue;
+        if (ReadExactly(archive.get(), zip_uint64_t(i), member.data.get(), stat.size))
+            return member;
+    }
+    return {};
+}

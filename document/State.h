@@ -1,0 +1,71 @@
+#pragma once
+
+#include "document/Result.h"
+#include "model/Ref.h"
+
+#include <pugixml.hpp>
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+enum class StateKind : int
+{
+    Initial = 0,
+    Loading = 1,
+    Error = 2,
+    Indexing = 3,
+    Ready = 4,
+};
+
+inline constexpr const char* kNotLoadedMessage = "File not loaded. Result unavailable.";
+
+// The current document and every answer about it. Each state picks its successor in Update().
+// All operations are called on the user-interface thread.
+class State : public std::enable_shared_from_this<State>
+{
+public:
+    State(std::string filePath, std::shared_ptr<pugi::xml_document> document);
+    virtual ~State() = default;
+
+    virtual StateKind GetKind() const = 0;
+    virtual std::shared_ptr<State> Update() = 0;
+    virtual void OpenFile(std::string path);
+    virtual std::string GetErrorMessage() const;
+    virtual std::string GetFilePath() const;
+    virtual Result<Ref> FindRef(std::string refPath);
+    virtual Result<Ref> FindShortName(std::string shortName);
+    virtual Result<std::vector<Ref>> FindRefsTo(std::string path);
+    virtual Result<std::vector<Ref>> FullTextSearch(std::string query, bool matchCase);
+    virtual Result<size_t> CountRefsTo(std::string path);
+
+    const size_t id;
+    const std::string filePath;
+    const std::shared_ptr<pugi::xml_document> document;
+
+protected:
+    std::string pendingPath;
+};
+
+// Nothing opened yet.
+class InitialState : public State
+{
+public:
+    InitialState() : State("", nullptr) {}
+    StateKind GetKind() const override { return StateKind::Initial; }
+    std::shared_ptr<State> Update() override;
+};
+
+// The last load failed; stays until another file is opened.
+class ErrorState : public State
+{
+public:
+    ErrorState(std::string filePath, std::string message);
+    StateKind GetKind() const override { return StateKind::Error; }
+    std::shared_ptr<State> Update() override;
+    std::string GetErrorMessage() const override { return message; }
+
+private:
+    std::string message;
+};

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "concurrency/ThreadPool.h"
+#include "document/State.h"
+#include "model/Index.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class FullTextSearchService;
+
+// Builds the index on a worker while reference lookups (by walking) and text searches are answered.
+class IndexingState : public State
+{
+public:
+    IndexingState(std::string filePath, std::shared_ptr<pugi::xml_document> document);
+    ~IndexingState() override;
+
+    StateKind GetKind() const override { return StateKind::Indexing; }
+    std::shared_ptr<State> Update() override;
+    Result<Ref> FindRef(std::string refPath) override;
+    Result<std::vector<Ref>> FullTextSearch(std::string query, bool matchCase) override;
+
+    // Tasks; public so that the pools can bind them.
+    void BuildIndex(pugi::xml_node node, std::string path);
+    Ref ResolveRef(std::string refPath);
+
+private:
+    std::optional<pugi::xml_node> MatchPath(pugi::xml_node node, const std::vector<std::string>& segments,
+                                            size_t depth) const;
+
+    ThreadPool lookupPool;
+    ThreadPool buildPool;
+    Future<void> buildFuture;
+    std::map<std::string, Result<Ref>, std::less<>> refCache;
+    std::map<std::string, Future<Ref>, std::less<>> pendingRefs;
+    std::shared_ptr<Index> index;
+    uint64_t nodeCount = 0;
+    std::shared_ptr<FullTextSearchService> searchService;
+};

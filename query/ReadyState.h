@@ -1,0 +1,47 @@
+#pragma once
+
+#include "concurrency/ThreadPool.h"
+#include "document/State.h"
+#include "model/Index.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class FullTextSearchService;
+
+// A fully indexed document: every query is answered, final answers are cached for its lifetime.
+class ReadyState : public State
+{
+public:
+    ReadyState(std::string filePath, std::shared_ptr<pugi::xml_document> document, std::shared_ptr<Index> index,
+               std::shared_ptr<FullTextSearchService> searchService, uint64_t nodeCount);
+    ~ReadyState() override;
+
+    StateKind GetKind() const override { return StateKind::Ready; }
+    std::shared_ptr<State> Update() override;
+    Result<Ref> FindRef(std::string path) override;
+    Result<Ref> FindShortName(std::string shortName) override;
+    Result<std::vector<Ref>> FindRefsTo(std::string path) override;
+    Result<std::vector<Ref>> FullTextSearch(std::string query, bool matchCase) override;
+    Result<size_t> CountRefsTo(std::string path) override;
+
+    // The task; public so that the pool can bind it.
+    std::vector<Ref> CollectReferrers(std::string path);
+
+    // Read-only views for tools that report on the whole document.
+    const Index& GetIndex() const { return *index; }
+    uint64_t GetNodeCount() const { return nodeCount; }
+
+private:
+    ThreadPool lookupPool;
+    std::map<std::string, Result<Ref>, std::less<>> refCache;
+    std::map<std::string, Result<Ref>, std::less<>> shortNameCache;
+    std::map<std::string, Result<std::vector<Ref>>, std::less<>> refsToCache;
+    std::map<std::string, Future<std::vector<Ref>>, std::less<>> pendingRefsTo;
+    std::shared_ptr<Index> index;
+    uint64_t nodeCount;
+    std::shared_ptr<FullTextSearchService> searchService;
+};

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Tessaro needs, when it is missing. Idempotent.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+    g++ cmake make pkg-config git
+    libpugixml-dev libzip-dev nlohmann-json3-dev googletest libgtest-dev
+    libimgui-dev libglfw3-dev libstb-dev libfreetype-dev libgl-dev
+    nodejs npm
+    xvfb xauth xdotool x11-utils imagemagick xclip
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+bash scripts/fetch-fonts.sh

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "document/State.h"
+#include "model/TreeItem.h"
+#include "settings/Settings.h"
+
+#include <imgui.h>
+
+#include <list>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+// One open element window or refs-to window.
+struct WindowEntry
+{
+    std::string path;
+    std::string windowId;
+};
+
+// "RRGGBB" or "RRGGBBAA" to a colour with channels 0..1.
+ImVec4 HexToColor(const std::string& hex);
+
+// Everything the interface remembers between frames. One instance per process; main thread only.
+class Gui
+{
+public:
+    // Draws one frame; true when the program should end.
+    bool DrawFrame();
+
+    void OpenElementWindow(std::string path);
+    void OpenRefsWindow(std::string path);
+    void SetStatusTextIfHovered(std::string path);
+    void AddRecentFile(std::string path);
+
+    // Small button beside a tree row. Flags: 1 tight spacing, 2 highlighted, 4 disabled.
+    bool ActionButton(bool visible, std::string label, std::string tooltip, int flags);
+
+    std::shared_ptr<State> state = std::make_shared<InitialState>();
+    Settings settings; // bookmarks and recent files, persisted in conf.json
+    std::set<std::string>& bookmarks = settings.bookmarks;
+    std::list<std::string>& recentOpenFiles = settings.recentOpenFiles;
+    std::list<WindowEntry> elementWindows;
+    std::vector<TreeItem> navigationTarget;
+    std::list<WindowEntry> refsWindows;
+    std::string statusText;
+    bool showFindRef = false;
+    bool showFindShortname = false;
+    bool showFindText = false;
+    bool showAbout = false;
+    bool showTooltips = true;
+    bool keepRunning = true;
+    int windowCounter = 0;
+
+    // Palette and tree constants.
+    const ImVec4 mutedColor = HexToColor("ABB3BF");
+    const ImVec4 leafLabelColor = HexToColor("ABB3BF");
+    const ImVec4 successColor = HexToColor("238551");
+    const ImVec4 errorColor = HexToColor("EB6847");
+    const ImVec4 shortNameColor = HexToColor("68C1EE");
+    const ImVec4 textValueColor = HexToColor("FBD065");
+    const ImVec4 referenceColor = HexToColor("62D96B");
+    const ImVec4 buttonHighlightColor = HexToColor("E5DE00");
+    const ImVec4 highlightColor = HexToColor("165A36");
+    const ImVec4 highlightHoverColor = HexToColor("1C6E42");
+    const ImVec4 guideLineColor = HexToColor("5F6B7C");
+    const ImVec2 treeFramePadding = ImVec2(8, 4);
+    const float highlightDuration = 2.0f;
+    const int pageSize = 20;
+
+    // Menus and windows (one function each, called every frame).
+    void MenuFile();
+    void MenuNavigate();
+    void MenuHelp();
+    void DrawStatusLine();
+    void DrawTree(std::string path, bool isMain, std::vector<TreeItem> trail, pugi::xml_node node,
+                  std::vector<TreeItem> navigationTarget);
+    void DrawFindRefDialog(bool* open);
+    void DrawFindShortnameDialog(bool* open);
+    bool DrawRefsWindow(const WindowEntry& entry);
+    bool DrawFullTextSearchWindow();
+};
+
+// Loading and status screens.
+void PendingSpinner();
+void LoadingSpinner(const ImVec4& colour);
+void DrawLoadingScreen();
+void DrawErrorScreen(std::string message);
+
+// Places text on the system clipboard; false when that failed.
+bool CopyToClipboard(std::string text);
