@@ -32,7 +32,7 @@ Ref::Ref(pugi::xml_node node)
     // the one the index build gives the same node.
     std::string& path = made->path;
     if (reachedDocument)
-        path = "/";
+        path.push_back('/');
     for (auto it = names.rbegin(); it != names.rend(); ++it) {
         path += *it;
         path += '/';

@@ -1,0 +1,53 @@
+#include "HeadlessGui.h"
+
+#include <imgui_internal.h>
+
+#include <chrono>
+#include <thread>
+
+HeadlessGui::HeadlessGui()
+{
+    IMGUI_CHECKVERSION();
+    context = ImGui::CreateContext();
+    ImGuiIO& io = ImGui::GetIO();
+    io.IniFilename = nullptr;
+    io.DisplaySize = ImVec2(1280, 900);
+    io.DeltaTime = 1.0f / 60.0f;
+    io.Fonts->AddFontDefault();
+    unsigned char* pixels;
+    int width, height;
+    io.Fonts->GetTexDataAsRGBA32(&pixels, &width, &height);
+    io.Fonts->SetTexID(ImTextureID(1));
+}
+
+HeadlessGui::~HeadlessGui()
+{
+    ImGui::DestroyContext(context);
+}
+
+bool HeadlessGui::Frame(const std::function<void()>& beforeDraw)
+{
+    ImGui::NewFrame();
+    if (beforeDraw)
+        beforeDraw();
+    bool quit = gui.DrawFrame();
+    ImGui::Render();
+    return quit;
+}
+
+bool HeadlessGui::FramesUntil(const std::function<bool()>& done, double timeoutSeconds)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        Frame();
+    }
+    return true;
+}
+
+ImGuiWindow* HeadlessGui::FindWindow(const char* name) const
+{
+    return ImGui::FindWindowByName(name);
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "ui/Gui.h"
+
+#include <imgui_internal.h>
+
+#include <functional>
+
+// An ImGui context with a built font atlas and no backend: frames of Gui::DrawFrame run against
+// real document states without a window. One per test.
+class HeadlessGui
+{
+public:
+    HeadlessGui();
+    ~HeadlessGui();
+
+    // One whole frame: new frame, DrawFrame, render. `beforeDraw` runs after NewFrame.
+    bool Frame(const std::function<void()>& beforeDraw = {});
+
+    // Runs frames (about 1 ms apart) until `done` holds or `timeoutSeconds` pass; false on timeout.
+    bool FramesUntil(const std::function<bool()>& done, double timeoutSeconds = 60);
+
+    // The GUI library's record of a window (its state storage, scroll, size), or null.
+    ImGuiWindow* FindWindow(const char* name) const;
+
+    Gui gui;
+    ImGuiContext* context = nullptr;
+};

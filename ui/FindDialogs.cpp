@@ -1,0 +1,5 @@
+// Placeholder until the find dialogs land.
+#include "ui/Gui.h"
+
+void Gui::DrawFindRefDialog(bool*) {}
+void Gui::DrawFindShortnameDialog(bool*) {}
