@@ -1,0 +1,106 @@
+#include "model/IndexingState.h"
+#include "support/SampleDocuments.h"
+#include "support/TestDocuments.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+std::shared_ptr<IndexingState> Indexing(const std::string& xml)
+{
+    return std::make_shared<IndexingState>("sample.arxml", ParseDocument(xml));
+}
+
+std::string FinalPath(State& state, const std::string& text)
+{
+    auto result = PollUntilFinal([&] { return state.FindRef(text); });
+    return result.status == ResultStatus::Done ? result.GetValue()->path : "error: " + result.message;
+}
+} // namespace
+
+TEST(IndexingState, ResolvesReferencesByWalkingTheTree)
+{
+    auto state = Indexing(kSampleSystem);
+    EXPECT_EQ(state->GetKind(), StateKind::Indexing);
+    EXPECT_EQ(FinalPath(*state, "/Body/Speed"), "/Body/Speed");
+    EXPECT_EQ(FinalPath(*state, "Body/Speed"), "/Body/Speed");       // relaxed while walking
+    EXPECT_EQ(FinalPath(*state, "/Body//Speed/"), "/Body/Speed");
+    EXPECT_EQ(FinalPath(*state, "/Body"), "/Body");                   // the package itself
+    EXPECT_EQ(FinalPath(*state, "/Body/Can/F1"), "/Body/Can/F1");
+    EXPECT_EQ(FinalPath(*state, ""), "/");                             // the document node
+    EXPECT_EQ(FinalPath(*state, "/"), "/");
+    EXPECT_EQ(FinalPath(*state, "/body/speed"), "error: Invalid Reference");
+    EXPECT_EQ(FinalPath(*state, "/Body/Nothing"), "error: Invalid Reference");
+    EXPECT_EQ(FinalPath(*state, "/Can/F1"), "error: Invalid Reference"); // named nodes must match
+}
+
+TEST(IndexingState, OneTaskPerTextAndCachedAnswers)
+{
+    auto state = Indexing(kSampleSystem);
+    auto first = state->FindRef("/Types/UInt8");
+    EXPECT_EQ(first.status, ResultStatus::Pending);
+    EXPECT_TRUE(first.message.empty());
+    auto done = PollUntilFinal([&] { return state->FindRef("/Types/UInt8"); });
+    ASSERT_EQ(done.status, ResultStatus::Done);
+    auto again = state->FindRef("/Types/UInt8");
+    EXPECT_EQ(again.value.get(), done.value.get()); // served from the cache, not a new task
+
+    auto miss = PollUntilFinal([&] { return state->FindRef("/No"); });
+    EXPECT_EQ(miss.status, ResultStatus::Error);
+    EXPECT_EQ(state->FindRef("/No").message, "Invalid Reference");
+}
+
+TEST(IndexingState, OnlyReferenceLookupAndSearchAnswerWhileIndexing)
+{
+    auto state = Indexing(kSampleSystem);
+    EXPECT_EQ(state->FindShortName("Speed").message, "File not loaded. Result unavailable.");
+    EXPECT_EQ(state->FindRefsTo("/Body/Speed").message, "File not loaded. Result unavailable.");
+    EXPECT_EQ(state->CountRefsTo("/Body/Speed").message, "File not loaded. Result unavailable.");
+    EXPECT_NE(state->FullTextSearch("Speed", false).status, ResultStatus::Error);
+}
+
+TEST(IndexingState, BecomesReadyAndAnOpenRequestWins)
+{
+    std::shared_ptr<State> state = Indexing(kSampleSystem);
+    state = UpdateUntil(state, StateKind::Ready);
+    ASSERT_EQ(state->GetKind(), StateKind::Ready);
+    EXPECT_EQ(state->GetFilePath(), "sample.arxml");
+
+    std::shared_ptr<State> indexing = Indexing(kSampleSystem);
+    indexing->FindRef("/Types/UInt8");
+    indexing->OpenFile("elsewhere.arxml");
+    auto next = indexing->Update();
+    EXPECT_EQ(next->GetKind(), StateKind::Loading);
+    EXPECT_EQ(next->GetFilePath(), "elsewhere.arxml");
+    indexing.reset(); // abandons its walk and build without waiting for them to finish normally
+}
+
+TEST(IndexingState, DeeplyNestedDocumentsDoNotExhaustTheStack)
+{
+    constexpr int depth = 500000;
+    std::string xml;
+    xml.reserve(depth * 24);
+    for (int i = 0; i < depth; ++i)
+        xml += i % 1000 == 0 ? "<E><SHORT-NAME>n</SHORT-NAME>" : "<E>";
+    xml += "<T>/n/n</T>";
+    for (int i = 0; i < depth; ++i)
+        xml += "</E>";
+
+    TempDir dir;
+    std::string path = dir.Write("deep.arxml", xml);
+    auto state = OpenAndSettle(path);
+    ASSERT_EQ(state->GetKind(), StateKind::Ready);
+    EXPECT_EQ(state->FindRef("/n/n").status, ResultStatus::Done);
+    EXPECT_EQ(state->CountRefsTo("/n/n").GetValue(), 1u);
+    auto referrers = PollUntilFinal([&] { return state->FindRefsTo("/n/n"); });
+    ASSERT_EQ(referrers.status, ResultStatus::Done);
+    std::string innermostPath;
+    for (int i = 0; i < depth / 1000; ++i)
+        innermostPath += "/n";
+    EXPECT_EQ(referrers.GetValue().front()->path, innermostPath);
+    auto hits = PollUntilFinal([&] { return state->FullTextSearch("/n/n", true); });
+    EXPECT_EQ(hits.status, ResultStatus::Done);
+    EXPECT_EQ(hits.GetValue().size(), 2u); // the element through its text, and the text node
+
+    auto walking = std::make_shared<IndexingState>("deep", state->document);
+    EXPECT_EQ(FinalPath(*walking, "/n/n"), "/n/n");
+}

@@ -1,0 +1,159 @@
+#include "query/FullTextSearchService.h"
+#include "support/SampleDocuments.h"
+#include "support/TestDocuments.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+using Hits = Result<std::vector<Ref>>;
+
+Hits SearchUntilDone(FullTextSearchService& service, const std::string& query, bool matchCase)
+{
+    return PollUntilFinal([&] { return service.Search(query, matchCase); });
+}
+
+std::vector<std::string> Names(const Hits& hits)
+{
+    std::vector<std::string> names;
+    for (const Ref& ref : hits.GetValue())
+        names.push_back(ref->node.type() == pugi::node_pcdata ? "PC_DATA" : ref->node.name());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string ManyMatches(int count)
+{
+    std::string xml = "<R>";
+    for (int i = 0; i < count; ++i)
+        xml += "<V>needle " + std::to_string(i) + "</V>";
+    return xml + "</R>";
+}
+} // namespace
+
+TEST(FullTextSearch, ContainsRule)
+{
+    EXPECT_FALSE(FullTextSearchService::Contains("abc", "", false));
+    EXPECT_FALSE(FullTextSearchService::Contains("ab", "abc", false));
+    for (const char* text : {"ECU", "Ecu", "eCu", "my ecu"})
+        EXPECT_TRUE(FullTextSearchService::Contains(text, "ecu", false)) << text;
+    EXPECT_FALSE(FullTextSearchService::Contains("ECU", "ecu", true));
+    EXPECT_TRUE(FullTextSearchService::Contains("an ecu", "ecu", true));
+    // Only ASCII letters fold: the two bytes of an accented letter match only themselves.
+    EXPECT_TRUE(FullTextSearchService::Contains("caf\xc3\xa9", "\xc3\xa9", false));
+    EXPECT_FALSE(FullTextSearchService::Contains("CAF\xc3\x89", "\xc3\xa9", false));
+    EXPECT_TRUE(FullTextSearchService::Contains("aaab", "aab", false)); // restarts after a partial match
+}
+
+TEST(FullTextSearch, FirstCallIsPartialThenDoneWithEveryKindOfHit)
+{
+    auto doc = ParseDocument(R"(<R><E A="one cua" B="two cua"><SHORT-NAME>EcuA</SHORT-NAME>cua text</E></R>)");
+    FullTextSearchService service(*doc);
+
+    auto first = service.Search("cua", false);
+    EXPECT_EQ(first.status, ResultStatus::Partial);
+    EXPECT_EQ(first.progress, 0.0);
+    EXPECT_TRUE(first.GetValue().empty());
+
+    auto done = SearchUntilDone(service, "cua", false);
+    ASSERT_EQ(done.status, ResultStatus::Done);
+    // E through its text and twice through its attributes; SHORT-NAME through its text;
+    // both text nodes themselves.
+    EXPECT_EQ(Names(done), (std::vector<std::string>{"E", "E", "E", "PC_DATA", "PC_DATA", "SHORT-NAME"}));
+
+    auto byName = SearchUntilDone(service, "SHORT", true);
+    EXPECT_EQ(Names(byName), (std::vector<std::string>{"SHORT-NAME"}));
+    EXPECT_TRUE(SearchUntilDone(service, "short", true).GetValue().empty()); // only match case changed
+    EXPECT_EQ(SearchUntilDone(service, "short", false).GetValue().size(), 1u);
+}
+
+TEST(FullTextSearch, EmptyQueriesAreNeverSearched)
+{
+    auto doc = ParseDocument(kSampleSystem);
+    FullTextSearchService service(*doc);
+    EXPECT_EQ(service.Search("", false).status, ResultStatus::Done);
+
+    SearchUntilDone(service, "Speed", false);
+    auto replaced = service.Search("", false);
+    EXPECT_EQ(replaced.status, ResultStatus::Partial);
+    EXPECT_TRUE(replaced.GetValue().empty());
+    auto after = service.Search("", false);
+    EXPECT_EQ(after.status, ResultStatus::Done);
+    EXPECT_TRUE(after.GetValue().empty());
+}
+
+TEST(FullTextSearch, StopsAtExactlyOneHundredHits)
+{
+    auto doc = ParseDocument(ManyMatches(1000));
+    FullTextSearchService service(*doc);
+    service.total = 3001;
+    auto done = SearchUntilDone(service, "NEEDLE", false);
+    ASSERT_EQ(done.status, ResultStatus::Done);
+    EXPECT_EQ(done.GetValue().size(), 100u);
+
+    auto under = ParseDocument(ManyMatches(49)); // 49 elements + 49 text nodes = 98 hits
+    FullTextSearchService small(*under);
+    EXPECT_EQ(SearchUntilDone(small, "needle", true).GetValue().size(), 98u);
+}
+
+TEST(FullTextSearch, ProgressIsZeroWithoutTotalAndAtLeastHitsWithIt)
+{
+    auto doc = ParseDocument(ManyMatches(20000));
+    auto observe = [&](FullTextSearchService& service, const std::string& query) {
+        std::vector<Hits> partials;
+        Hits r = service.Search(query, false);
+        while (r.status == ResultStatus::Partial) {
+            partials.push_back(r);
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            r = service.Search(query, false);
+        }
+        return partials;
+    };
+
+    FullTextSearchService indexing(*doc); // total 0, as while the index is built
+    for (const Hits& partial : observe(indexing, "needle 1"))
+        EXPECT_EQ(partial.progress, 0.0);
+
+    FullTextSearchService ready(*doc);
+    ready.total = 40001;
+    for (const Hits& partial : observe(ready, "needle 1")) {
+        EXPECT_GE(partial.progress, 0.0);
+        EXPECT_GE(partial.progress, double(partial.GetValue().size()) * 0.01);
+    }
+}
+
+TEST(FullTextSearch, NewQueryCancelsTheRunningOneAndDestructionEndsASearch)
+{
+    std::string xml = "<R>";
+    for (int i = 0; i < 200000; ++i)
+        xml += "<V>value</V>";
+    xml += "<V>rare</V></R>";
+    auto doc = ParseDocument(xml);
+    {
+        FullTextSearchService service(*doc);
+        service.Search("nothing matches this", false);
+        std::this_thread::sleep_for(std::chrono::milliseconds(150)); // picked up and running
+        auto rare = SearchUntilDone(service, "rare", true);
+        ASSERT_EQ(rare.status, ResultStatus::Done);
+        EXPECT_EQ(rare.GetValue().size(), 2u); // the old query's results never mix in
+
+        service.Search("still nothing", false);
+        std::this_thread::sleep_for(std::chrono::milliseconds(120));
+    } // destroyed mid-search: must return promptly and cleanly
+}
+
+TEST(FullTextSearch, EveryNodeIsExaminedByExactlyOneWorker)
+{
+    auto doc = ParseDocument(ManyMatches(37));
+    FullTextSearchService service(*doc);
+    auto hits = SearchUntilDone(service, "needle", false);
+    EXPECT_EQ(hits.GetValue().size(), 74u);
+    std::vector<const void*> nodes;
+    for (const Ref& ref : hits.GetValue())
+        nodes.push_back(ref->node.internal_object());
+    std::sort(nodes.begin(), nodes.end());
+    EXPECT_EQ(std::adjacent_find(nodes.begin(), nodes.end()), nodes.end());
+    for (int count : service.visitCounts)
+        EXPECT_GT(count, 0);
+}

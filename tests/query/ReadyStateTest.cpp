@@ -1,0 +1,100 @@
+#include "query/ReadyState.h"
+#include "support/SampleDocuments.h"
+#include "support/TestDocuments.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+class ReadyStateTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        path = dir.Write("system.arxml", kSampleSystem);
+        state = OpenAndSettle(path);
+        ASSERT_EQ(state->GetKind(), StateKind::Ready);
+    }
+
+    std::vector<Ref> Referrers(const std::string& target)
+    {
+        auto result = PollUntilFinal([&] { return state->FindRefsTo(target); });
+        EXPECT_EQ(result.status, ResultStatus::Done) << result.message;
+        return result.status == ResultStatus::Done ? result.GetValue() : std::vector<Ref>{};
+    }
+
+    TempDir dir;
+    std::string path;
+    std::shared_ptr<State> state;
+};
+} // namespace
+
+TEST_F(ReadyStateTest, FindRefUsesTheTextExactly)
+{
+    auto found = state->FindRef("/Body/Speed");
+    ASSERT_EQ(found.status, ResultStatus::Done);
+    EXPECT_EQ(found.GetValue()->path, "/Body/Speed");
+    EXPECT_STREQ(found.GetValue()->node.name(), "I-SIGNAL");
+    for (const char* noncanonical : {"Body/Speed", "/Body/Speed/", "/body/speed"}) {
+        auto miss = state->FindRef(noncanonical);
+        EXPECT_EQ(miss.status, ResultStatus::Error) << noncanonical;
+        EXPECT_EQ(miss.message, "Invalid Reference");
+    }
+    EXPECT_EQ(state->FindRef("/Body/Speed").value.get(), found.value.get()); // cached
+}
+
+TEST_F(ReadyStateTest, FindShortNameIsWholeTextAndCaseSensitive)
+{
+    auto found = state->FindShortName("F1");
+    ASSERT_EQ(found.status, ResultStatus::Done);
+    EXPECT_EQ(found.GetValue()->path, "/Body/Can/F1");
+    for (const char* miss : {"f1", "F", "Speed ", ""})
+        EXPECT_EQ(state->FindShortName(miss).message, "Could not find such an element.") << miss;
+}
+
+TEST_F(ReadyStateTest, ReferrersInDocumentOrderWithTheirElements)
+{
+    std::vector<Ref> toType = Referrers("/Types/UInt8");
+    ASSERT_EQ(toType.size(), 2u);
+    EXPECT_EQ(toType[0]->path, "/Body/Speed");
+    EXPECT_EQ(toType[1]->path, "/Body/Speed");
+    EXPECT_NE(toType[0]->node, toType[1]->node);
+    EXPECT_STREQ(toType[0]->node.name(), "TYPE-TREF");
+    EXPECT_STREQ(toType[0]->element.child_value("SHORT-NAME"), "Speed");
+    EXPECT_EQ(state->CountRefsTo("/Types/UInt8").GetValue(), 2u);
+
+    // A non-canonical reference counts only under its own text.
+    EXPECT_EQ(Referrers("/Body/Speed").size(), 1u);
+    EXPECT_EQ(state->CountRefsTo("/Body/Speed/").GetValue(), 1u);
+}
+
+TEST_F(ReadyStateTest, ElementWithoutReferrersIsPendingThenAnErrorButCountsZero)
+{
+    auto first = state->FindRefsTo("/Body/Can/F1");
+    EXPECT_EQ(first.status, ResultStatus::Pending);
+    auto final = PollUntilFinal([&] { return state->FindRefsTo("/Body/Can/F1"); });
+    EXPECT_EQ(final.status, ResultStatus::Error);
+    EXPECT_EQ(final.message, "No nodes reference this element.");
+    EXPECT_EQ(state->FindRefsTo("/Body/Can/F1").message, "No nodes reference this element.");
+    auto count = state->CountRefsTo("/Body/Can/F1");
+    EXPECT_EQ(count.status, ResultStatus::Done);
+    EXPECT_EQ(count.GetValue(), 0u);
+}
+
+TEST_F(ReadyStateTest, CachesAreSeparatePerQuery)
+{
+    Referrers("/Types/UInt8");
+    auto ref = state->FindRef("/Types/UInt8");
+    ASSERT_EQ(ref.status, ResultStatus::Done);
+    EXPECT_EQ(ref.GetValue()->path, "/Types/UInt8");
+    auto byName = state->FindShortName("/Types/UInt8");
+    EXPECT_EQ(byName.status, ResultStatus::Error);
+}
+
+TEST_F(ReadyStateTest, OpenRequestLeavesForANewLoad)
+{
+    state->OpenFile(path);
+    auto next = state->Update();
+    EXPECT_EQ(next->GetKind(), StateKind::Loading);
+    next = UpdateUntil(next, StateKind::Ready);
+    EXPECT_EQ(next->FindRef("/Body/Speed").status, ResultStatus::Done);
+}
