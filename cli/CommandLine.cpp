@@ -1,0 +1,114 @@
+#include "cli/CommandLine.h"
+
+#include <optional>
+
+const char* const kUsageText =
+    R"(Usage: tessaro-query FILE COMMAND [ARGS]
+       tessaro-query --help
+
+Loads FILE (an ARXML/XML file, or a .zip archive whose first member with ".arxml" in its
+name is read) as the viewer does, indexes it, answers one COMMAND and prints the answer as
+JSON Lines (one object per line) on standard output.
+
+Commands:
+  stats                 {"file","nodes","paths","short_names","reference_texts","referring_nodes"}
+  paths                 one {"path","tag"} per element path, in byte order of the paths
+  find-ref PATH         the element whose path is exactly PATH: {"path","tag","line"}
+  find-shortname NAME   the first element whose SHORT-NAME is exactly NAME: {"path","tag","line"}
+  refs-to PATH          one {"path","node","line"} per node whose text is exactly PATH,
+                        in document order
+  search TEXT [--match-case]
+                        one {"path","node"} per hit (at most 100), then {"hits","capped"};
+                        without --match-case only ASCII letters ignore case
+  broken-refs           one {"ref","count","first_referrer"} per reference text that names
+                        no element
+
+No result: find-ref, find-shortname and refs-to print the single line {"error":MESSAGE}
+on standard output and exit with 0, for example {"error":"Invalid Reference"}.
+
+"line" is the 1-based line of the node in the file (in the archive member for a .zip); it is
+left out when it cannot be told, as in a UTF-16, UTF-32 or Latin-1 document.
+"tag" and "node" are tag names; a text node is "PC_DATA", a CDATA section "CDATA".
+Texts that are not valid UTF-8 are printed with U+FFFD in place of the bad bytes.
+
+Exit status:
+  0  answered, also when the answer is empty or says that nothing was found
+  1  the file could not be loaded ("Could not load the file FILE" on standard error)
+  2  bad usage: unknown command, missing or extra argument
+  3  the output could not be written
+)";
+
+namespace {
+struct CommandInfo
+{
+    const char* name;
+    Command command;
+    const char* argumentName; // null: the command takes no argument
+};
+
+constexpr CommandInfo kCommands[] = {
+    {"stats", Command::Stats, nullptr},
+    {"paths", Command::Paths, nullptr},
+    {"find-ref", Command::FindRef, "PATH"},
+    {"find-shortname", Command::FindShortName, "NAME"},
+    {"refs-to", Command::RefsTo, "PATH"},
+    {"search", Command::Search, "TEXT"},
+    {"broken-refs", Command::BrokenRefs, nullptr},
+};
+
+const CommandInfo* FindCommand(const std::string& name)
+{
+    for (const CommandInfo& info : kCommands) {
+        if (name == info.name)
+            return &info;
+    }
+    return nullptr;
+}
+
+bool IsHelp(const std::string& arg)
+{
+    return arg == "--help" || arg == "-h";
+}
+
+ParsedCommandLine UsageError(std::string message)
+{
+    ParsedCommandLine parsed;
+    parsed.usageError = std::move(message) + " (see tessaro-query --help)";
+    return parsed;
+}
+} // namespace
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args)
+{
+    ParsedCommandLine parsed;
+    if ((!args.empty() && IsHelp(args[0])) || (args.size() >= 2 && IsHelp(args[1]))) {
+        parsed.invocation.help = true;
+        return parsed;
+    }
+    if (args.empty())
+        return UsageError("missing FILE and COMMAND");
+    if (args.size() < 2)
+        return UsageError("missing COMMAND");
+
+    const CommandInfo* info = FindCommand(args[1]);
+    if (!info)
+        return UsageError("unknown command '" + args[1] + "'");
+
+    Invocation& invocation = parsed.invocation;
+    invocation.file = args[0];
+    invocation.command = info->command;
+
+    std::optional<std::string> argument;
+    for (size_t i = 2; i < args.size(); ++i) {
+        if (info->command == Command::Search && args[i] == "--match-case" && !invocation.matchCase)
+            invocation.matchCase = true;
+        else if (info->argumentName && !argument)
+            argument = args[i];
+        else
+            return UsageError(std::string("unexpected argument '") + args[i] + "' for " + info->name);
+    }
+    if (info->argumentName && !argument)
+        return UsageError(std::string(info->name) + " needs " + info->argumentName);
+    invocation.argument = argument.value_or("");
+    return parsed;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum class Command
+{
+    Stats,
+    Paths,
+    FindRef,
+    FindShortName,
+    RefsTo,
+    Search,
+    BrokenRefs,
+};
+
+// One run of tessaro-query, as the command line asked for it.
+struct Invocation
+{
+    bool help = false;
+    std::string file;
+    Command command = Command::Stats;
+    std::string argument; // PATH, NAME or TEXT of the commands that take one
+    bool matchCase = false;
+};
+
+struct ParsedCommandLine
+{
+    Invocation invocation;
+    std::string usageError; // one line; empty when the command line is sound
+};
+
+// `args` are the arguments after the program name. Checks the usage only; the file is not touched.
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// The text printed by --help.
+extern const char* const kUsageText;

@@ -1,0 +1,125 @@
+#include "cli/QueryRunner.h"
+#include "query/ReadyState.h"
+#include "support/TestDocuments.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+using nlohmann::json;
+
+namespace {
+// The index counted again straight from pugixml, without the engine's code.
+struct Counts
+{
+    uint64_t nodes = 0;
+    std::set<std::string> paths, shortNames;
+    std::map<std::string, size_t> referrers;
+};
+
+void CountNode(pugi::xml_node node, std::string path, Counts& counts)
+{
+    ++counts.nodes;
+    if (pugi::xml_node shortName = node.child("SHORT-NAME"); shortName.type() == pugi::node_element) {
+        path = path + "/" + shortName.text().get();
+        counts.paths.insert(path);
+        counts.shortNames.insert(shortName.text().get());
+    }
+    bool holdsText = node.type() == pugi::node_element || node.type() == pugi::node_cdata;
+    if (holdsText && node.text().get()[0] == '/')
+        ++counts.referrers[node.text().get()];
+    for (pugi::xml_node child : node.children())
+        CountNode(child, path, counts);
+}
+
+std::filesystem::path SharedFile(const std::string& name)
+{
+    for (const auto& file : SharedArxmlFiles()) {
+        if (name.empty() ? std::filesystem::file_size(file) > 2'000'000 : file.filename() == name)
+            return file;
+    }
+    return {};
+}
+} // namespace
+
+TEST(QueryToolRealFiles, StatsAgreesWithAnIndependentCountOfEveryFile)
+{
+    if (SharedArxmlFiles().empty())
+        GTEST_SKIP() << "no shared ARXML files";
+    for (const auto& file : SharedArxmlFiles()) {
+        QueryRun run = RunQuery({file.string(), "stats"});
+        pugi::xml_document document;
+        if (document.load_file(file.c_str()).status != pugi::status_ok) {
+            EXPECT_EQ(run.exitCode, 1) << file;
+            continue;
+        }
+        Counts counts;
+        CountNode(document, "", counts);
+        size_t referringNodes = 0;
+        for (const auto& [text, count] : counts.referrers)
+            referringNodes += count;
+        json expected{{"file", file.string()},
+                      {"nodes", counts.nodes},
+                      {"paths", counts.paths.size()},
+                      {"short_names", counts.shortNames.size()},
+                      {"reference_texts", counts.referrers.size()},
+                      {"referring_nodes", referringNodes}};
+        EXPECT_EQ(run.Lines(), std::vector<json>{expected}) << file;
+    }
+}
+
+TEST(QueryToolRealFiles, BrokenRefsFindsTheDanglingReferenceAndNothingWhereAllResolve)
+{
+    std::filesystem::path dangling = SharedFile("cantools__cantools__system-dangling-reference-4.2.arxml");
+    std::filesystem::path sound = SharedFile("cantools__cantools__system-4.2.arxml");
+    if (dangling.empty() || sound.empty())
+        GTEST_SKIP() << "shared ARXML files absent";
+    EXPECT_EQ(RunQuery({dangling.string(), "broken-refs"}).out,
+              "{\"ref\":\"/PackageDoesNotExist/Message1\",\"count\":1,"
+              "\"first_referrer\":\"/Cluster/Cluster0/Pch0/message1\"}\n");
+    QueryRun soundRun = RunQuery({sound.string(), "broken-refs"});
+    EXPECT_EQ(soundRun.exitCode, 0);
+    EXPECT_EQ(soundRun.out, ""); // 84 reference texts, all resolved
+}
+
+TEST(QueryToolRealFiles, RefsToAgreesWithCountRefsToAndPointsAtTheReferringLines)
+{
+    std::filesystem::path file = SharedFile("");
+    if (file.empty())
+        GTEST_SKIP() << "no large shared ARXML file";
+    std::shared_ptr<State> state = OpenAndSettle(file.string());
+    auto ready = std::dynamic_pointer_cast<ReadyState>(state);
+    ASSERT_TRUE(ready);
+    std::string target; // the most referenced element that exists
+    for (const auto& [text, nodes] : ready->GetIndex().referrers) {
+        if (ready->FindRef(text).status == ResultStatus::Done &&
+            nodes.size() > ready->CountRefsTo(target).GetValue())
+            target = text;
+    }
+    ASSERT_FALSE(target.empty());
+
+    std::vector<json> referrers = RunQuery({file.string(), "refs-to", target}).Lines();
+    EXPECT_EQ(referrers.size(), ready->CountRefsTo(target).GetValue());
+    std::ifstream in(file);
+    std::vector<std::string> lines(1);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    for (const json& referrer : referrers) {
+        const std::string& line = lines.at(referrer.at("line").get<size_t>());
+        EXPECT_NE(line.find("<" + referrer["node"].get<std::string>()), std::string::npos) << line;
+        EXPECT_NE(line.find(">" + target + "<"), std::string::npos) << line;
+    }
+}
+
+TEST(QueryToolRealFiles, SearchOnALargeFileStopsAtTheCap)
+{
+    std::filesystem::path file = SharedFile("");
+    if (file.empty())
+        GTEST_SKIP() << "no large shared ARXML file";
+    std::vector<json> lines = RunQuery({file.string(), "search", "SHORT-NAME", "--match-case"}).Lines();
+    ASSERT_EQ(lines.size(), 101u);
+    EXPECT_EQ(lines.back(), (json{{"hits", 100}, {"capped", true}}));
+}
