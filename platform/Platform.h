@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // Operating-system services the program needs, one source file per platform.
 namespace Platform {
@@ -13,6 +14,11 @@ void ShowOpenFileDialog(const std::function<void(const std::string&)>& onChosen)
 // Starts another copy of this program, detached. `arguments` becomes its whole command line
 // (one argument, or none when empty).
 void LaunchInstance(const std::string& arguments);
+
+// Starts `arguments[0]` (searched on PATH when it has no slash) with exactly these arguments, no
+// shell, in a session of its own; the child is reaped when it ends, so no zombie is left. False
+// when it could not be started.
+bool SpawnDetached(const std::vector<std::string>& arguments);
 
 // Opens a web address in the desktop's browser, detached; failures are ignored.
 void OpenWebAddress(const std::string& address);
