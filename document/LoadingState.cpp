@@ -1,6 +1,7 @@
 #include "document/LoadingState.h"
 
 #include "document/ArchiveReader.h"
+#include "document/DocumentMemory.h"
 #include "model/IndexingState.h"
 
 #include <filesystem>
@@ -14,7 +15,13 @@ std::string Extension(const std::string& path)
     return dot == std::string::npos ? path : path.substr(dot + 1);
 }
 
-std::runtime_error LoadFailure(const std::string& path) { return std::runtime_error("Could not load the file " + path); }
+// Before main: every document of the process comes from and returns to the same functions.
+[[maybe_unused]] const bool documentMemoryInstalled = (InstallDocumentMemory(), true);
+
+std::runtime_error LoadFailure(const std::string& path)
+{
+    return std::runtime_error("Could not load the file " + path);
+}
 } // namespace
 
 LoadingState::LoadingState(std::string filePath) : State(std::move(filePath), nullptr), pool(1)

@@ -34,13 +34,24 @@ std::vector<std::string> SplitSegments(const std::string& text)
 } // namespace
 
 IndexingState::IndexingState(std::string filePath, std::shared_ptr<pugi::xml_document> document)
-    : State(std::move(filePath), std::move(document)), lookupPool(2), buildPool(1), index(std::make_shared<Index>())
+    : State(std::move(filePath), std::move(document)), lookupPool(2), buildPool(1),
+      index(std::make_shared<Index>())
 {
     buildFuture = buildPool.Submit(&IndexingState::BuildIndex, this, pugi::xml_node(*this->document), "");
     searchService = std::make_shared<FullTextSearchService>(*this->document);
 }
 
-IndexingState::~IndexingState() = default;
+// The index member dies before the build pool is joined, so a build still running here would
+// write freed maps. Stop it and wait for it first; its partial index is discarded anyway.
+IndexingState::~IndexingState()
+{
+    lookupPool.RequestStop();
+    buildPool.RequestStop();
+    try {
+        buildFuture.Get();
+    } catch (const std::exception&) {
+    }
+}
 
 void IndexingState::BuildIndex(pugi::xml_node node, std::string path)
 {
@@ -94,8 +105,8 @@ Ref IndexingState::ResolveRef(std::string refPath)
 
 // Depth-first in document order: named nodes must match the next segment (a mismatch cuts off
 // their subtree), nodes without a short name pass through. Explicit stack, any depth.
-std::optional<pugi::xml_node> IndexingState::MatchPath(pugi::xml_node node, const std::vector<std::string>& segments,
-                                                       size_t depth) const
+std::optional<pugi::xml_node>
+IndexingState::MatchPath(pugi::xml_node node, const std::vector<std::string>& segments, size_t depth) const
 {
     const std::atomic<bool>& stop = lookupPool.StopFlag();
     if (depth == 0 && segments.empty())

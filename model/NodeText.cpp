@@ -11,6 +11,23 @@ pugi::xml_node ShortNameChild(pugi::xml_node node)
     return {};
 }
 
+pugi::xml_node ShortNameMemo::Find(pugi::xml_node node)
+{
+    pugi::xml_node child = node.first_child();
+    while (child && child.type() != pugi::node_element)
+        child = child.next_sibling();
+    if (!child)
+        return {};
+    if (std::strcmp(child.name(), "SHORT-NAME") == 0)
+        return child;
+    if (!child.next_sibling())
+        return {};
+    auto [it, inserted] = scanned.try_emplace(node.internal_object());
+    if (inserted)
+        it->second = ShortNameChild(node);
+    return it->second;
+}
+
 const char* NodeText(pugi::xml_node node)
 {
     switch (node.type()) {

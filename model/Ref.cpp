@@ -3,19 +3,55 @@
 #include "model/NodeText.h"
 
 #include <algorithm>
+#include <cstring>
+
+namespace {
+struct PlainLookup
+{
+    pugi::xml_node Find(pugi::xml_node node) { return ShortNameChild(node); }
+};
+} // namespace
 
 Ref::Ref(pugi::xml_node node)
 {
+    PlainLookup plain;
+    Build(node, plain);
+}
+
+Ref::Ref(pugi::xml_node node, ShortNameMemo& names)
+{
+    Build(node, names);
+}
+
+Ref::Ref(pugi::xml_node namedNode, std::string knownPath)
+{
+    auto made = std::make_shared<Internal>();
+    made->path = std::move(knownPath);
+    made->element = namedNode;
+    made->node = namedNode;
+    made->trail.reserve(16);
+    for (pugi::xml_node cur = namedNode; cur; cur = cur.parent())
+        made->trail.emplace_back(cur);
+    std::reverse(made->trail.begin(), made->trail.end());
+    internal = std::move(made);
+}
+
+template <class Names> void Ref::Build(pugi::xml_node node, Names& names)
+{
     auto made = std::make_shared<Internal>();
     made->node = node;
+    made->trail.reserve(16);
 
     // Walk up once, collecting the short names innermost first, then join them outermost first.
-    std::vector<const char*> names;
+    std::vector<std::string_view> segments;
+    segments.reserve(32);
     bool reachedDocument = false;
+    size_t length = 0;
     for (pugi::xml_node cur = node; cur; cur = cur.parent()) {
         made->trail.emplace_back(cur);
-        if (pugi::xml_node shortName = ShortNameChild(cur)) {
-            names.push_back(shortName.text().get());
+        if (pugi::xml_node shortName = names.Find(cur)) {
+            segments.emplace_back(shortName.text().get());
+            length += segments.back().size() + 1;
             if (!made->element)
                 made->element = cur;
         } else if (!cur.parent() && !made->element) {
@@ -31,9 +67,10 @@ Ref::Ref(pugi::xml_node node)
     // itself counts as named (a root element called SHORT-NAME), so that the path always equals
     // the one the index build gives the same node.
     std::string& path = made->path;
+    path.reserve(length + 1);
     if (reachedDocument)
         path.push_back('/');
-    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+    for (auto it = segments.rbegin(); it != segments.rend(); ++it) {
         path += *it;
         path += '/';
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/NodeText.h"
 #include "model/TreeItem.h"
 
 #include <pugixml.hpp>
@@ -23,10 +24,17 @@ public:
     };
 
     explicit Ref(pugi::xml_node node = pugi::xml_node());
+    // The same value; `names` spares rescanning the children of containers met before.
+    Ref(pugi::xml_node node, ShortNameMemo& names);
+    // The same value for a named node whose element path is already known (a key of the index's
+    // byPath, which maps each path to a node whose own path it is): only the trail is walked.
+    Ref(pugi::xml_node namedNode, std::string knownPath);
 
     const Internal* operator->() const { return internal.get(); }
     const Internal& operator*() const { return *internal; }
 
 private:
+    template <class Names> void Build(pugi::xml_node node, Names& names);
+
     std::shared_ptr<const Internal> internal;
 };

@@ -3,6 +3,8 @@
 #include "document/LoadingState.h"
 #include "query/FullTextSearchService.h"
 
+#include <exception>
+#include <mutex>
 #include <stdexcept>
 
 namespace {
@@ -12,8 +14,7 @@ const Result<std::vector<Ref>>& PendingRefsTo()
     return pending;
 }
 
-template <class Map, class Key>
-const pugi::xml_node* Lookup(const Map& map, const Key& key)
+template <class Map, class Key> const pugi::xml_node* Lookup(const Map& map, const Key& key)
 {
     auto it = map.find(key);
     return it == map.end() ? nullptr : &it->second;
@@ -23,13 +24,22 @@ const pugi::xml_node* Lookup(const Map& map, const Key& key)
 ReadyState::ReadyState(std::string filePath, std::shared_ptr<pugi::xml_document> document,
                        std::shared_ptr<Index> index, std::shared_ptr<FullTextSearchService> searchService,
                        uint64_t nodeCount)
-    : State(std::move(filePath), std::move(document)), lookupPool(2), index(std::move(index)), nodeCount(nodeCount),
-      searchService(std::move(searchService))
+    : State(std::move(filePath), std::move(document)), lookupPool(2), index(std::move(index)),
+      nodeCount(nodeCount), searchService(std::move(searchService))
 {
     this->searchService->total = static_cast<int>(static_cast<uint32_t>(nodeCount));
 }
 
-ReadyState::~ReadyState() = default;
+// The index member dies before the pool is joined, so a referrers task still running or queued
+// would read freed maps. Wait for them first; the pool would wait for them anyway.
+ReadyState::~ReadyState()
+{
+    for (auto& [path, pending] : pendingRefsTo) {
+        auto& shared = *pending.state; // waits without copying a possibly huge list
+        std::unique_lock<std::mutex> lock(shared.mutex);
+        shared.condition.wait(lock, [&shared] { return shared.ready; });
+    }
+}
 
 std::shared_ptr<State> ReadyState::Update()
 {
@@ -40,21 +50,25 @@ std::shared_ptr<State> ReadyState::Update()
 
 Result<Ref> ReadyState::FindRef(std::string path)
 {
-    if (auto cached = refCache.find(path); cached != refCache.end())
-        return cached->second;
+    auto slot = refCache.lower_bound(path);
+    if (slot != refCache.end() && slot->first == path)
+        return slot->second;
     const pugi::xml_node* node = Lookup(index->byPath, path);
-    Result<Ref> answer = node ? Result<Ref>::Value(Ref(*node)) : Result<Ref>::Error("Invalid Reference");
-    return refCache.emplace(std::move(path), std::move(answer)).first->second;
+    // The key is the node's own element path, so the Ref needs no walk over short names.
+    Result<Ref> answer =
+        node ? Result<Ref>::Value(Ref(*node, path)) : Result<Ref>::Error("Invalid Reference");
+    return refCache.emplace_hint(slot, std::move(path), std::move(answer))->second;
 }
 
 Result<Ref> ReadyState::FindShortName(std::string shortName)
 {
-    if (auto cached = shortNameCache.find(shortName); cached != shortNameCache.end())
-        return cached->second;
+    auto slot = shortNameCache.lower_bound(shortName);
+    if (slot != shortNameCache.end() && slot->first == shortName)
+        return slot->second;
     const pugi::xml_node* node = Lookup(index->byShortName, shortName);
-    Result<Ref> answer =
-        node ? Result<Ref>::Value(Ref(*node)) : Result<Ref>::Error("Could not find such an element.");
-    return shortNameCache.emplace(std::move(shortName), std::move(answer)).first->second;
+    Result<Ref> answer = node ? Result<Ref>::Value(Ref(*node, shortNames))
+                              : Result<Ref>::Error("Could not find such an element.");
+    return shortNameCache.emplace_hint(slot, std::move(shortName), std::move(answer))->second;
 }
 
 Result<std::vector<Ref>> ReadyState::FindRefsTo(std::string path)
@@ -64,11 +78,25 @@ Result<std::vector<Ref>> ReadyState::FindRefsTo(std::string path)
     if (auto pending = pendingRefsTo.find(path); pending != pendingRefsTo.end()) {
         if (!pending->second.IsReady())
             return PendingRefsTo();
+        // Take over the task's own result object instead of copying it: a list of hundreds of
+        // thousands of Refs would otherwise hold this thread for milliseconds.
         Result<std::vector<Ref>> answer;
-        try {
-            answer = Result<std::vector<Ref>>::Value(pending->second.Get());
-        } catch (const std::exception& e) {
-            answer = Result<std::vector<Ref>>::Error(e.what());
+        std::exception_ptr failure;
+        {
+            auto& shared = *pending->second.state;
+            std::lock_guard<std::mutex> lock(shared.mutex);
+            failure = shared.exception;
+            answer.value = shared.value;
+        }
+        if (failure) {
+            answer.value.reset();
+            try {
+                std::rethrow_exception(failure);
+            } catch (const std::exception& e) {
+                answer = Result<std::vector<Ref>>::Error(e.what());
+            }
+        } else {
+            answer.status = ResultStatus::Done;
         }
         pendingRefsTo.erase(pending);
         return refsToCache.emplace(std::move(path), std::move(answer)).first->second;
@@ -95,7 +123,8 @@ std::vector<Ref> ReadyState::CollectReferrers(std::string path)
         throw std::runtime_error("No nodes reference this element.");
     std::vector<Ref> refs;
     refs.reserve(it->second.size());
+    ShortNameMemo names; // referrers share their containers; each is scanned once
     for (pugi::xml_node node : it->second)
-        refs.emplace_back(node);
+        refs.emplace_back(node, names);
     return refs;
 }

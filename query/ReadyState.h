@@ -3,6 +3,7 @@
 #include "concurrency/ThreadPool.h"
 #include "document/State.h"
 #include "model/Index.h"
+#include "model/NodeText.h"
 
 #include <cstdint>
 #include <map>
@@ -16,8 +17,9 @@ class FullTextSearchService;
 class ReadyState : public State
 {
 public:
-    ReadyState(std::string filePath, std::shared_ptr<pugi::xml_document> document, std::shared_ptr<Index> index,
-               std::shared_ptr<FullTextSearchService> searchService, uint64_t nodeCount);
+    ReadyState(std::string filePath, std::shared_ptr<pugi::xml_document> document,
+               std::shared_ptr<Index> index, std::shared_ptr<FullTextSearchService> searchService,
+               uint64_t nodeCount);
     ~ReadyState() override;
 
     StateKind GetKind() const override { return StateKind::Ready; }
@@ -44,4 +46,5 @@ private:
     std::shared_ptr<Index> index;
     uint64_t nodeCount;
     std::shared_ptr<FullTextSearchService> searchService;
+    ShortNameMemo shortNames; // for the Refs made on the user-interface thread
 };

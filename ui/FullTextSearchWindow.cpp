@@ -1,4 +1,112 @@
-// Placeholder until the full-text search window lands.
 #include "ui/Gui.h"
+#include "ui/ResultListView.h"
+#include "ui/SearchWindowsText.h"
 
-bool Gui::DrawFullTextSearchWindow() { return true; }
+#include <cfloat>
+#include <cstdio>
+
+namespace {
+// Kept for the whole process: closing and reopening the window shows the last query.
+char searchText[4096] = "";
+bool matchCase = false;
+
+const char* const kMagnifierIcon = "\xef\x80\x82"; // U+F002
+
+// Any edit starts a new search, so the old selection must not point into the new hits.
+int ResetSelectionOnEdit(ImGuiInputTextCallbackData* data)
+{
+    *static_cast<int*>(data->UserData) = -1;
+    return 0;
+}
+
+// 5 pixels high; an invisible bar keeps the layout steady while nothing is being searched.
+void DrawSearchProgress(bool visible, double progress, float width)
+{
+    const ImVec2 size(width, 5);
+    if (visible) {
+        ImGui::ProgressBar(static_cast<float>(progress), size, "");
+        return;
+    }
+    ImGui::PushStyleColor(ImGuiCol_PlotHistogram, ImVec4(0, 0, 0, 0));
+    ImGui::PushStyleColor(ImGuiCol_FrameBg, ImVec4(0, 0, 0, 0));
+    ImGui::ProgressBar(1.0f, size, "");
+    ImGui::PopStyleColor(2);
+}
+} // namespace
+
+bool Gui::DrawFullTextSearchWindow()
+{
+    ImGuiStorage* storage = ImGui::GetStateStorage();
+    const ImGuiID selectionKey = ImGui::GetID("Full-Text Search");
+    int selected = storage->GetInt(selectionKey, -1);
+
+    const float font = ImGui::GetFontSize();
+    ImGui::SetNextWindowSize(ImVec2(42 * font, 35 * font), ImGuiCond_FirstUseEver);
+    ImGui::SetNextWindowSizeConstraints(ImVec2(42 * font, 35 * font), ImVec2(FLT_MAX, FLT_MAX));
+    bool open = true;
+    const bool visible = ImGui::Begin("Full-Text Search", &open, ImGuiWindowFlags_NoScrollbar);
+    // A close on a collapsed window counts too; otherwise the click would be lost.
+    if (!visible || !open) {
+        ImGui::End();
+        return open;
+    }
+    const ImGuiStyle& style = ImGui::GetStyle();
+    bool selectionChanged = false;
+
+    ImGui::AlignTextToFramePadding();
+    ImGui::TextUnformatted(kMagnifierIcon);
+    ImGui::SameLine();
+    ImGui::PushItemWidth(ImGui::GetContentRegionAvail().x -
+                         (ImGui::CalcTextSize("Cc").x + 2 * style.FramePadding.x));
+    if (ImGui::IsWindowAppearing())
+        ImGui::SetKeyboardFocusHere();
+    ImGui::InputText("##SearchText", searchText, sizeof searchText, ImGuiInputTextFlags_CallbackEdit,
+                     ResetSelectionOnEdit, &selected);
+    ImGui::PopItemWidth();
+    if (ActionButton(true, "Cc", "Match case", matchCase ? 3 : 1)) {
+        matchCase = !matchCase;
+        selectionChanged = true;
+    }
+
+    const ImVec2 avail = ImGui::GetContentRegionAvail();
+    const float height =
+        avail.y - (font + style.WindowPadding.y + 2 * style.FramePadding.y) - 5 - style.ItemSpacing.y;
+    const float listHeight = height * 0.33333334f;
+
+    const bool textEmpty = searchText[0] == '\0';
+    const Result<std::vector<Ref>> result = state->FullTextSearch(std::string(searchText), matchCase);
+    const bool hasList =
+        (result.status == ResultStatus::Partial || result.status == ResultStatus::Done) && result.value;
+
+    if (ImGui::BeginListBox("##Results", ImVec2(avail.x, listHeight))) {
+        if (hasList) {
+            if (!result.value->empty() && selected == -1) {
+                selected = 0;
+                std::fputs("trigger\n", stdout);
+                std::fflush(stdout);
+                selectionChanged = true;
+            }
+            selectionChanged |= DrawResultRows(*result.value, selected);
+        }
+        ImGui::EndListBox();
+    }
+    storage->SetInt(selectionKey, selected);
+
+    const Ref* chosen = RefAt(result, selected);
+    DrawResultPreview(*this, chosen, selected, selectionChanged, ImVec2(avail.x, height - listHeight));
+
+    DrawSearchProgress(SearchProgressVisible(textEmpty, result.status), result.progress, avail.x);
+
+    ImGui::AlignTextToFramePadding();
+    const SearchStatusLine status =
+        SearchStatus(textEmpty, result.status, hasList ? result.value->size() : 0);
+    if (status.spinner) {
+        PendingSpinner();
+        ImGui::SameLine();
+    }
+    ImGui::TextUnformatted(status.text.c_str());
+
+    ApplyResultButtons(*this, DrawResultButtons(result.status == ResultStatus::Done, mutedColor), chosen);
+    ImGui::End();
+    return true;
+}

@@ -1,13 +1,158 @@
-// Placeholder until the Gui object lands.
 #include "ui/Gui.h"
 
-ImVec4 HexToColor(const std::string&) { return ImVec4(0, 0, 0, 1); }
+#include <cctype>
+#include <stdexcept>
+
+namespace {
+
+// Two hex digits starting at `at`; 0 when they are missing or not hex.
+int HexField(const std::string& hex, size_t at)
+{
+    if (at + 2 > hex.size() || !std::isxdigit((unsigned char)hex[at]) ||
+        !std::isxdigit((unsigned char)hex[at + 1]))
+        return 0;
+    return std::stoi(hex.substr(at, 2), nullptr, 16);
+}
+
+// Flags shared by the document area of the main window and of element windows.
+void BeginScrollingRegion()
+{
+    const ImGuiStyle& style = ImGui::GetStyle();
+    float height = ImGui::GetContentRegionAvail().y - (ImGui::GetFontSize() + style.WindowPadding.y);
+    ImGui::BeginChild("ScrollingRegion", ImVec2(0, height), false, ImGuiWindowFlags_HorizontalScrollbar);
+}
+
+} // namespace
+
+ImVec4 HexToColor(const std::string& hex)
+{
+    const float factor = 0.003921569f; // 1/255
+    int alpha = hex.size() == 8 ? HexField(hex, 6) : 255;
+    return ImVec4(HexField(hex, 0) * factor, HexField(hex, 2) * factor, HexField(hex, 4) * factor,
+                  alpha * factor);
+}
+
+void Gui::OpenElementWindow(std::string path)
+{
+    elementWindows.push_back(WindowEntry{std::move(path), std::to_string(windowCounter++)});
+}
+
+void Gui::OpenRefsWindow(std::string path)
+{
+    refsWindows.push_back(WindowEntry{std::move(path), std::to_string(windowCounter++)});
+}
+
+void Gui::SetStatusTextIfHovered(std::string path)
+{
+    if (ImGui::IsItemHovered())
+        statusText = std::move(path);
+}
+
+void Gui::AddRecentFile(std::string path)
+{
+    ::AddRecentFile(recentOpenFiles, path);
+}
+
 bool Gui::DrawFrame()
 {
     state = state->Update();
+    statusText.clear();
+
+    const ImGuiViewport* viewport = ImGui::GetMainViewport();
+    ImGui::SetNextWindowPos(viewport->Pos);
+    ImGui::SetNextWindowSize(viewport->Size);
+    ImGui::PushStyleVar(ImGuiStyleVar_WindowRounding, 0.0f);
+    ImGui::PushStyleVar(ImGuiStyleVar_WindowBorderSize, 0.0f);
+    ImGui::PushStyleVar(ImGuiStyleVar_FrameBorderSize, 0.0f);
+    ImGui::Begin("XML Tree View", nullptr,
+                 ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoScrollbar |
+                     ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings |
+                     ImGuiWindowFlags_MenuBar);
+    ImGui::PopStyleVar(3);
+
+    if (ImGui::BeginMenuBar()) {
+        MenuFile();
+        MenuNavigate();
+        MenuOptions();
+        MenuHelp();
+        ImGui::EndMenuBar();
+    }
+
+    BeginScrollingRegion();
+    switch (state->GetKind()) {
+        case StateKind::Initial:
+            break;
+        case StateKind::Loading:
+            DrawLoadingScreen();
+            break;
+        case StateKind::Error:
+            DrawErrorScreen(state->GetErrorMessage());
+            break;
+        case StateKind::Indexing:
+        case StateKind::Ready: {
+            if (!state->document)
+                throw std::logic_error("Current state does not contain an XML node");
+            ImGui::PushID((int)state->id);
+            DrawTree("/", true, {}, *state->document, navigationTarget);
+            navigationTarget.clear();
+            ImGui::PopID();
+            break;
+        }
+    }
+    ImGui::EndChild();
+    ImGui::Separator();
+    DrawStatusLine();
+    ImGui::End();
+
+    if (showFindText)
+        showFindText = DrawFullTextSearchWindow();
+
+    int n = 1;
+    for (auto it = refsWindows.begin(); it != refsWindows.end(); ++n) {
+        ImGui::PushID(n);
+        bool keep = DrawRefsWindow(*it);
+        ImGui::PopID();
+        it = keep ? std::next(it) : refsWindows.erase(it);
+    }
+
+    const float fontSize = ImGui::GetFontSize();
+    for (auto it = elementWindows.begin(); it != elementWindows.end();) {
+        Result<Ref> result = state->FindRef(it->path);
+        ImGui::SetNextWindowSize(ImVec2(35 * fontSize, 25 * fontSize), ImGuiCond_Appearing);
+        statusText.clear();
+        bool open = true;
+        std::string title = it->path + "##" + it->windowId;
+        if (ImGui::Begin(title.c_str(), &open,
+                         ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoSavedSettings)) {
+            BeginScrollingRegion();
+            switch (result.status) {
+                case ResultStatus::Done: {
+                    const Ref& ref = result.GetValue();
+                    std::vector<TreeItem> trail = ref->trail;
+                    if (!trail.empty())
+                        trail.pop_back();
+                    ImGui::PushID((int)state->id);
+                    DrawTree(ref->path, false, std::move(trail), ref->node, {});
+                    ImGui::PopID();
+                    break;
+                }
+                case ResultStatus::Pending:
+                    DrawLoadingScreen();
+                    break;
+                case ResultStatus::Error:
+                    DrawErrorScreen(result.message);
+                    break;
+                case ResultStatus::Empty:
+                case ResultStatus::Partial:
+                    break;
+            }
+            ImGui::EndChild();
+        }
+        ImGui::Separator();
+        DrawStatusLine();
+        ImGui::End();
+        it = open ? std::next(it) : elementWindows.erase(it);
+    }
+
     return !keepRunning;
 }
-void Gui::OpenElementWindow(std::string) {}
-void Gui::OpenRefsWindow(std::string) {}
-void Gui::SetStatusTextIfHovered(std::string) {}
-void Gui::AddRecentFile(std::string) {}

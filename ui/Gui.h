@@ -72,6 +72,7 @@ public:
     // Menus and windows (one function each, called every frame).
     void MenuFile();
     void MenuNavigate();
+    void MenuOptions();
     void MenuHelp();
     void DrawStatusLine();
     void DrawTree(std::string path, bool isMain, std::vector<TreeItem> trail, pugi::xml_node node,

@@ -1,7 +1,204 @@
-// Placeholder until the menus land.
+#include "ui/About.h"
 #include "ui/Gui.h"
+#include "ui/TreePaths.h"
 
-void Gui::MenuFile() {}
-void Gui::MenuNavigate() {}
-void Gui::MenuHelp() {}
-void Gui::DrawStatusLine() {}
+#include "platform/Platform.h"
+
+#include <imgui_internal.h>
+
+#include <cfloat>
+
+namespace {
+
+// A menu item whose label is drawn exactly as given: file and element paths may hold "##" or "%",
+// which ImGui's own labels would hide or interpret. The caller pushes an id per item.
+bool VerbatimMenuItem(const std::string& text, bool enabled)
+{
+    const char* begin = text.c_str();
+    const char* end = begin + text.size();
+    const ImVec2 position = ImGui::GetCursorScreenPos();
+    const float width = ImGui::CalcTextSize(begin, end, false).x;
+    ImGuiSelectableFlags flags = ImGuiSelectableFlags_SelectOnRelease | ImGuiSelectableFlags_SpanAvailWidth;
+    if (!enabled)
+        flags |= ImGuiSelectableFlags_Disabled;
+    const bool pressed = ImGui::Selectable("##item", false, flags, ImVec2(width, 0));
+    ImGui::GetWindowDrawList()->AddText(
+        position, ImGui::GetColorU32(enabled ? ImGuiCol_Text : ImGuiCol_TextDisabled), begin, end);
+    return pressed;
+}
+
+void TextInColour(const ImVec4& colour, const char* text)
+{
+    ImGui::PushStyleColor(ImGuiCol_Text, colour);
+    ImGui::TextUnformatted(text);
+    ImGui::PopStyleColor();
+}
+
+} // namespace
+
+void Gui::MenuFile()
+{
+    if (!ImGui::BeginMenu("File"))
+        return;
+    if (ImGui::MenuItem("New Window"))
+        Platform::LaunchInstance("");
+    if (ImGui::MenuItem("Open File...")) {
+        Platform::ShowOpenFileDialog([this](const std::string& path) {
+            if (!path.empty()) {
+                AddRecentFile(path);
+                state->OpenFile(path);
+            }
+        });
+    }
+    if (ImGui::MenuItem("Open File in New Window...")) {
+        Platform::ShowOpenFileDialog([](const std::string& path) {
+            if (!path.empty())
+                Platform::LaunchInstance(path);
+        });
+    }
+    if (ImGui::BeginMenu("Open Recent", !recentOpenFiles.empty())) {
+        // The list is reordered only after the loop that walks it.
+        std::string chosen;
+        int n = 0;
+        for (const std::string& path : recentOpenFiles) {
+            ImGui::PushID(n++);
+            if (VerbatimMenuItem(path, true))
+                chosen = path;
+            ImGui::PopID();
+        }
+        if (!chosen.empty()) {
+            AddRecentFile(chosen);
+            state->OpenFile(chosen);
+        }
+        if (!recentOpenFiles.empty()) {
+            ImGui::Separator();
+            if (ImGui::MenuItem("Clear Recent Files"))
+                recentOpenFiles.clear();
+        }
+        ImGui::EndMenu();
+    }
+    if (ImGui::MenuItem("Exit"))
+        keepRunning = false;
+    ImGui::EndMenu();
+}
+
+void Gui::MenuNavigate()
+{
+    if (showFindRef)
+        DrawFindRefDialog(&showFindRef);
+    if (showFindShortname)
+        DrawFindShortnameDialog(&showFindShortname);
+
+    if (!ImGui::BeginMenu("Navigate"))
+        return;
+    if (ImGui::MenuItem("Find Text...", nullptr, showFindText))
+        showFindText = !showFindText;
+    if (ImGui::MenuItem("Find Ref...", nullptr, showFindRef))
+        showFindRef = !showFindRef;
+    if (ImGui::MenuItem("Find Shortname...", nullptr, showFindShortname))
+        showFindShortname = !showFindShortname;
+    if (ImGui::BeginMenu("Bookmarks", !bookmarks.empty())) {
+        const float fontSize = ImGui::GetFontSize();
+        std::vector<TreeItem> chosen;
+        int n = 0;
+        for (const std::string& path : bookmarks) {
+            Result<Ref> target = state->FindRef(path);
+            ImGui::PushID(n++);
+            switch (target.status) {
+                case ResultStatus::Pending:
+                    PendingSpinner();
+                    ImGui::SameLine(3 * fontSize);
+                    VerbatimMenuItem(path, false);
+                    break;
+                case ResultStatus::Error:
+                    TextInColour(mutedColor, Icon::Cross);
+                    ImGui::SameLine(3 * fontSize);
+                    VerbatimMenuItem(path, false);
+                    break;
+                case ResultStatus::Done:
+                    TextInColour(successColor, Icon::Check);
+                    ImGui::SameLine(3 * fontSize);
+                    if (VerbatimMenuItem(path, true))
+                        chosen = target.GetValue()->trail;
+                    break;
+                case ResultStatus::Empty:
+                case ResultStatus::Partial:
+                    break;
+            }
+            ImGui::PopID();
+        }
+        if (!chosen.empty())
+            navigationTarget = std::move(chosen);
+        ImGui::EndMenu();
+    }
+    ImGui::EndMenu();
+}
+
+void Gui::MenuOptions()
+{
+    if (!ImGui::BeginMenu("Options"))
+        return;
+    if (ImGui::MenuItem("Show Tooltips", nullptr, showTooltips))
+        showTooltips = !showTooltips;
+    ImGui::EndMenu();
+}
+
+void Gui::MenuHelp()
+{
+    if (showAbout) {
+        const float fontSize = ImGui::GetFontSize();
+        const ImVec2 size(42 * fontSize, 35 * fontSize);
+        ImGui::SetNextWindowSizeConstraints(size, ImVec2(FLT_MAX, FLT_MAX));
+        ImGui::SetNextWindowSize(size, ImGuiCond_FirstUseEver);
+        if (ImGui::Begin("About", &showAbout, ImGuiWindowFlags_NoScrollbar)) {
+            ImGui::Text("Tessaro %s", About::kVersion);
+            const std::string_view domain = About::WebDomain();
+            ImGui::TextUnformatted(domain.data(), domain.data() + domain.size());
+            const std::string_view holder = About::kRightsHolder;
+            ImGui::TextUnformatted(holder.data(), holder.data() + holder.size());
+            ImGui::Spacing();
+            ImGui::PushTextWrapPos(0.0f);
+            ImGui::TextUnformatted(About::kLicence);
+            ImGui::PopTextWrapPos();
+        }
+        ImGui::End();
+    }
+
+    if (!ImGui::BeginMenu("Help"))
+        return;
+    if (ImGui::MenuItem("About", nullptr, showAbout))
+        showAbout = !showAbout;
+    ImGui::EndMenu();
+}
+
+void Gui::DrawStatusLine()
+{
+    const StateKind kind = state->GetKind();
+    if (kind == StateKind::Initial) {
+        const std::string_view domain = About::WebDomain();
+        TextInColour(ImVec4(0.4f, 0.7f, 1.0f, 1.0f), std::string(domain).c_str());
+        if (ImGui::IsItemHovered())
+            ImGui::SetMouseCursor(ImGuiMouseCursor_Hand);
+        if (ImGui::IsItemClicked())
+            Platform::OpenWebAddress(std::string(About::kWebAddress));
+        return;
+    }
+
+    const float fontSize = ImGui::GetFontSize();
+    const float lineWidth = ImGui::GetWindowContentRegionMax().x;
+    const char* label = kind == StateKind::Loading    ? "Loading"
+                        : kind == StateKind::Indexing ? "Indexing"
+                                                      : "";
+    const float labelWidth = *label ? ImGui::CalcTextSize(label).x + 1.5f * fontSize : 0.0f;
+    const std::string shown =
+        TruncateFront(statusText, lineWidth - labelWidth - 10, [](std::string_view text) {
+            return ImGui::CalcTextSize(text.data(), text.data() + text.size(), false).x;
+        });
+    ImGui::TextUnformatted(shown.c_str(), shown.c_str() + shown.size());
+    if (*label) {
+        ImGui::SameLine(lineWidth - labelWidth);
+        PendingSpinner();
+        ImGui::SameLine(lineWidth - labelWidth + 1.5f * fontSize);
+        ImGui::TextUnformatted(label);
+    }
+}

@@ -1,4 +1,57 @@
-// Placeholder until the refs-to window lands.
 #include "ui/Gui.h"
+#include "ui/ResultListView.h"
+#include "ui/SearchWindowsText.h"
 
-bool Gui::DrawRefsWindow(const WindowEntry&) { return true; }
+#include <cfloat>
+
+bool Gui::DrawRefsWindow(const WindowEntry& entry)
+{
+    // The selection lives in the caller's storage under its ID scope, so each entry keeps its own.
+    ImGuiStorage* storage = ImGui::GetStateStorage();
+    const ImGuiID selectionKey = ImGui::GetID((entry.path + "##" + entry.windowId).c_str());
+    int selected = storage->GetInt(selectionKey, -1);
+
+    const Result<std::vector<Ref>> result = state->FindRefsTo(entry.path);
+
+    const float font = ImGui::GetFontSize();
+    ImGui::SetNextWindowSizeConstraints(ImVec2(42 * font, 35 * font), ImVec2(FLT_MAX, FLT_MAX));
+    ImGui::SetNextWindowSize(ImVec2(42 * font, 35 * font), ImGuiCond_Appearing);
+    const std::string title = "Refs to " + entry.path + "##" + entry.windowId;
+    bool open = true;
+    const bool visible =
+        ImGui::Begin(title.c_str(), &open, ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoSavedSettings);
+    // A close on a collapsed window counts too; otherwise the click would be lost.
+    if (!visible || !open) {
+        ImGui::End();
+        return open;
+    }
+
+    ImGui::AlignTextToFramePadding();
+    const ImGuiStyle& style = ImGui::GetStyle();
+    const ImVec2 avail = ImGui::GetContentRegionAvail();
+    const float height =
+        avail.y - (font + style.WindowPadding.y + 2 * style.FramePadding.y) - style.ItemSpacing.y;
+    const float listHeight = height * 0.33333334f;
+
+    const bool done = result.status == ResultStatus::Done && result.value;
+    bool selectionChanged = false;
+    if (ImGui::BeginListBox("##Results", ImVec2(avail.x, listHeight))) {
+        if (done) {
+            if (selected == -1) {
+                selected = 0;
+                selectionChanged = true;
+            }
+            selectionChanged |= DrawResultRows(*result.value, selected);
+        }
+        ImGui::EndListBox();
+    }
+    storage->SetInt(selectionKey, selected);
+
+    const Ref* chosen = done ? RefAt(result, selected) : nullptr;
+    DrawResultPreview(*this, chosen, selected, selectionChanged, ImVec2(avail.x, height - listHeight));
+
+    ImGui::NewLine();
+    ApplyResultButtons(*this, DrawResultButtons(done, mutedColor), chosen);
+    ImGui::End();
+    return true;
+}

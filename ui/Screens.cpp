@@ -1,7 +1,96 @@
-// Placeholder until the loading and status screens land.
 #include "ui/Gui.h"
 
-void PendingSpinner() {}
-void LoadingSpinner(const ImVec4&) {}
-void DrawLoadingScreen() {}
-void DrawErrorScreen(std::string) {}
+#include <imgui_internal.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// The palette's error colour (Gui::errorColor); the screens are free functions without a Gui.
+const ImVec4 kErrorColor = HexToColor("EB6847");
+
+// Reserves a spinner's box at the cursor; false when nothing is to be drawn.
+bool SpinnerItem(const char* id, float radius, ImVec2& pos, ImVec2& size, ImVec2& centre, int& segments)
+{
+    ImGuiWindow* window = ImGui::GetCurrentWindow();
+    if (window->SkipItems)
+        return false;
+    const ImGuiStyle& style = ImGui::GetStyle();
+    ImGuiID itemId = window->GetID(id);
+    pos = window->DC.CursorPos;
+    size = ImVec2(radius * 2, radius * 2 + style.FramePadding.y * 2);
+    ImRect box(pos, ImVec2(pos.x + size.x, pos.y + size.y));
+    ImGui::ItemSize(box, style.FramePadding.y);
+    segments = window->DrawList->_CalcCircleAutoSegmentCount(radius);
+    centre = box.GetCenter();
+    return ImGui::ItemAdd(box, itemId);
+}
+
+} // namespace
+
+void LoadingSpinner(const ImVec4& colour)
+{
+    const float radius = 36;
+    ImVec2 pos, size, centre;
+    int segments = 0;
+    if (!SpinnerItem("Loading", radius, pos, size, centre, segments) || segments <= 0)
+        return;
+    // A tail running around a lemniscate of Bernoulli, thickening towards its head.
+    auto point = [&](float a) {
+        float s = std::sin(a);
+        float d = 1 + s * s;
+        return ImVec2(centre.x + radius * std::cos(a) / d, centre.y + radius * s * std::cos(a) / d);
+    };
+    const float t0 = (float)ImGui::GetTime() * 2.8f;
+    const float step = (IM_PI / 2) / segments;
+    const ImU32 colour32 = ImGui::ColorConvertFloat4ToU32(colour);
+    ImDrawList* drawList = ImGui::GetWindowDrawList();
+    for (int k = 0; k < segments; ++k)
+        drawList->AddLine(point(t0 + k * step), point(t0 + (k + 1) * step), colour32, k * 4.0f / segments);
+}
+
+void PendingSpinner()
+{
+    const float fontSize = ImGui::GetFontSize();
+    const float radius = fontSize / 2;
+    ImVec2 pos, size, centre;
+    int segments = 0;
+    if (!SpinnerItem("RefPending", radius, pos, size, centre, segments))
+        return;
+    // Five spokes fading towards the tail; the figure turns in steps of 45 degrees.
+    const float a = (float)ImGui::GetTime() * 8;
+    const float a0 = a - std::fmod(a, IM_PI / 4);
+    ImVec4 colour = ImGui::GetStyleColorVec4(ImGuiCol_Text);
+    ImDrawList* drawList = ImGui::GetWindowDrawList();
+    for (int k = 0; k < 5; ++k) {
+        float theta = a0 + k * IM_PI / 4;
+        colour.w = std::max(k * 0.25f, 0.1f);
+        ImVec2 direction(std::cos(theta), std::sin(theta));
+        drawList->AddLine(
+            ImVec2(centre.x + fontSize / 6 * direction.x, centre.y + fontSize / 6 * direction.y),
+            ImVec2(centre.x + radius * direction.x, centre.y + radius * direction.y),
+            ImGui::ColorConvertFloat4ToU32(colour), 2.0f);
+    }
+}
+
+void DrawLoadingScreen()
+{
+    const ImVec2 windowSize = ImGui::GetWindowSize();
+    ImGui::SetCursorPos(ImVec2(0.5f * windowSize.x, 0.5f * windowSize.y));
+    LoadingSpinner(ImVec4(1, 1, 1, 1));
+    ImGui::SetCursorPos(ImVec2(0.5f * windowSize.x, 0.5f * windowSize.y + 80));
+    ImGui::TextUnformatted("Loading...");
+}
+
+void DrawErrorScreen(std::string message)
+{
+    const ImVec2 windowSize = ImGui::GetWindowSize();
+    const char* begin = message.data();
+    const char* end = begin + message.size();
+    ImVec2 textSize = ImGui::CalcTextSize(begin, end, false);
+    ImGui::SetCursorPos(ImVec2((windowSize.x - textSize.x) * 0.5f, (windowSize.y - textSize.y) * 0.5f + 80));
+    ImGui::PushStyleColor(ImGuiCol_Text, kErrorColor);
+    ImGui::TextUnformatted(begin, end);
+    ImGui::PopStyleColor();
+}

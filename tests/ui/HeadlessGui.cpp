@@ -1,11 +1,13 @@
 #include "HeadlessGui.h"
 
+#include "app/Shell.h"
+
 #include <imgui_internal.h>
 
 #include <chrono>
 #include <thread>
 
-HeadlessGui::HeadlessGui()
+HeadlessGui::HeadlessGui(Fonts fonts)
 {
     IMGUI_CHECKVERSION();
     context = ImGui::CreateContext();
@@ -13,7 +15,10 @@ HeadlessGui::HeadlessGui()
     io.IniFilename = nullptr;
     io.DisplaySize = ImVec2(1280, 900);
     io.DeltaTime = 1.0f / 60.0f;
-    io.Fonts->AddFontDefault();
+    if (fonts == Fonts::Embedded)
+        AddFonts(*io.Fonts, 1.0f);
+    else
+        io.Fonts->AddFontDefault();
     unsigned char* pixels;
     int width, height;
     io.Fonts->GetTexDataAsRGBA32(&pixels, &width, &height);

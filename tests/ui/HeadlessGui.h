@@ -11,7 +11,15 @@
 class HeadlessGui
 {
 public:
-    HeadlessGui();
+    // Builtin: ImGui's own 13-pixel font (quick). Embedded: the program's fonts at scale 1, with
+    // the icon glyphs merged in.
+    enum class Fonts
+    {
+        Builtin,
+        Embedded,
+    };
+
+    explicit HeadlessGui(Fonts fonts = Fonts::Builtin);
     ~HeadlessGui();
 
     // One whole frame: new frame, DrawFrame, render. `beforeDraw` runs after NewFrame.

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <imgui.h>
+
+#include <string>
+
+class Gui;
+
+// The path to open at start: the arguments joined with single blanks, as one command line.
+std::string CommandLineFromArguments(int argc, const char* const* argv);
+
+// A command line is one path, never split at blanks; surrounding double quotes are dropped.
+std::string PathFromCommandLine(const std::string& commandLine);
+
+// Loads the settings and requests the start-up file, if any, before any window exists. 0 on success.
+int InitApplication(Gui& gui, const std::string& path);
+
+// Files dropped on the window: the last one is opened like a file chosen in the dialog.
+void OpenDroppedFiles(Gui& gui, int count, const char* const* paths);
+
+struct WindowGeometry
+{
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// The main window's place in a monitor's work area at content scale `scale`: three quarters of the
+// scaled height wide, nine tenths of it high, centred.
+WindowGeometry ComputeWindowGeometry(int areaLeft, int areaTop, int areaWidth, int areaHeight, float scale);
+
+// Title and menu bar colour of this copy of the program, from the number of running processes with
+// this executable's name (itself included), so that side-by-side copies are told apart.
+ImVec4 InstanceColor(int runningProcesses);
+
+// The dark preset with the program's colours and sizes, then every size scaled by `scale`.
+void ApplyTheme(ImGuiStyle& style, const ImVec4& instanceColor, float scale);
+
+// Adds the embedded text font with the icon font merged into it, at sizes for `scale`; uses the
+// FreeType builder. False when a font could not be added.
+bool AddFonts(ImFontAtlas& atlas, float scale);

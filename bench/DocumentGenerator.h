@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+// Synthetic ARXML shaped like real communication and component extracts: nested packages, long
+// ELEMENTS lists of several kinds, UUIDs, descriptions, -REF/-TREF texts pointing at other
+// elements (a few dangling, a few targets referenced by thousands). Same seed, same bytes.
+struct GeneratedDocument
+{
+    uint64_t bytes = 0;
+    uint64_t elements = 0;   // elements with a SHORT-NAME
+    uint64_t references = 0; // -REF and -TREF texts
+    uint64_t dangling = 0;   // references whose target does not exist
+};
+
+// Texts that the generated documents always and never contain, for searches with known outcome.
+inline constexpr const char* kGeneratedHotPath = "/Common/BaseTypes/uint8";
+inline constexpr const char* kGeneratedAbsentText = "qZx-never-written-xQz";
+
+// Writes about `targetBytes` bytes (never less than one full cluster) to `out`.
+GeneratedDocument WriteGeneratedArxml(std::ostream& out, uint64_t targetBytes, uint64_t seed);
+
+// The same into a string, for tests and small documents.
+std::string GenerateArxml(uint64_t targetBytes, uint64_t seed);
+
+// The same into a file; throws std::runtime_error when it cannot be written.
+GeneratedDocument WriteGeneratedArxmlFile(const std::string& path, uint64_t targetBytes, uint64_t seed);

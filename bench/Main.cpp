@@ -1,0 +1,359 @@
+// tessaro-bench FILE | tessaro-bench --generate MB [--seed N]
+// Opens a document the way the viewer does, asks the questions the viewer asks, and prints one
+// JSON line of timings and sizes, next to the baseline (a bare pugixml parse) of the same run.
+
+#include "bench/DocumentGenerator.h"
+#include "bench/Measure.h"
+#include "document/ArchiveReader.h"
+#include "document/LoadingState.h"
+#include "model/IndexingState.h"
+#include "query/ReadyState.h"
+
+#include <nlohmann/json.hpp>
+#include <pugixml.hpp>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+constexpr size_t kQueryKeys = 10000;
+constexpr const char* kHitQuery = "SHORT-NAME";
+
+struct Options
+{
+    std::string path;
+    uint64_t generateBytes = 0;
+    uint64_t seed = 1;
+};
+
+bool IsZip(const std::string& path)
+{
+    size_t dot = path.rfind('.');
+    return dot != std::string::npos && path.substr(dot + 1) == "zip";
+}
+
+// The baseline: the same bytes through pugixml alone, in a fresh process.
+double RawParseSeconds(const std::string& path)
+{
+    // Stock pugixml: the engine's document memory is the engine's doing. Safe to switch here
+    // because this fresh process has not allocated a document yet.
+    pugi::set_memory_management_functions(std::malloc, std::free);
+    auto start = BenchClock::now();
+    pugi::xml_document document;
+    bool ok;
+    if (IsZip(path)) {
+        ArchiveMember member = ExtractFirstArxmlMember(path);
+        ok = member.data && document.load_buffer(member.data.get(), member.size).status == pugi::status_ok;
+    } else {
+        ok = document.load_file(path.c_str()).status == pugi::status_ok;
+    }
+    return ok ? SecondsSince(start) : NAN;
+}
+
+// Drives Update() every millisecond until the state is Ready or Error. `indexedAt` receives the
+// seconds from the call until the state became Indexing (the end of the load).
+std::shared_ptr<State> PollUntilSettled(std::shared_ptr<State> state, UiCallTimer& ui,
+                                        double* indexedAt = nullptr)
+{
+    auto start = BenchClock::now();
+    while (state->GetKind() == StateKind::Loading || state->GetKind() == StateKind::Indexing) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ui("Update", [&] {
+            state = state->Update(); // the old state, if replaced, dies inside the timed call
+            return 0;
+        });
+        if (indexedAt && *indexedAt == 0.0 && state->GetKind() != StateKind::Loading)
+            *indexedAt = SecondsSince(start);
+    }
+    return state;
+}
+
+// Mean microseconds of a bare map search over `keys`: what any key lookup costs at least.
+template <class Map> double MeanMapFindMicros(const Map& map, const std::vector<std::string>& keys)
+{
+    if (keys.empty())
+        return NAN;
+    size_t found = 0;
+    auto start = BenchClock::now();
+    for (const std::string& key : keys)
+        found += map.find(key) != map.end();
+    double seconds = SecondsSince(start);
+    return found == keys.size() ? seconds / double(keys.size()) * 1e6 : NAN;
+}
+
+// Asks `query` every millisecond until its answer is final; returns the seconds from the first call.
+template <class Query> auto PollQuery(UiCallTimer& ui, const char* what, Query&& query, double& seconds)
+{
+    auto start = BenchClock::now();
+    auto result = ui(what, query);
+    while (result.status == ResultStatus::Pending || result.status == ResultStatus::Partial) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        result = ui(what, query);
+    }
+    seconds = SecondsSince(start);
+    return result;
+}
+
+// A search whose first call installs the query (the one call allowed to block), then polls.
+Result<std::vector<Ref>> TimedSearch(State& state, UiCallTimer& ui, const std::string& text, double& seconds,
+                                     double& installSeconds)
+{
+    auto start = BenchClock::now();
+    auto result = state.FullTextSearch(text, false);
+    installSeconds = std::max(installSeconds, SecondsSince(start));
+    while (result.status == ResultStatus::Pending || result.status == ResultStatus::Partial) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        result = ui("FullTextSearch", [&] { return state.FullTextSearch(text, false); });
+    }
+    seconds = SecondsSince(start);
+    return result;
+}
+
+// Mean microseconds of the first call per key. Keys beyond what one state has are asked of fresh
+// ready states of the same document, so that no call is answered from a cache.
+template <class Query>
+double MeanFirstCallMicros(std::shared_ptr<State>& ready, const std::vector<std::string>& keys,
+                           UiCallTimer& ui, const char* what, Query&& query)
+{
+    if (keys.empty())
+        return NAN;
+    double total = 0.0;
+    size_t calls = 0;
+    std::shared_ptr<State> fresh = ready;
+    while (calls < kQueryKeys) {
+        if (calls > 0) {
+            UiCallTimer scaffolding;
+            fresh = PollUntilSettled(std::make_shared<IndexingState>(ready->filePath, ready->document),
+                                     scaffolding);
+        }
+        for (const std::string& key : keys) {
+            auto start = BenchClock::now();
+            auto result = query(*fresh, key);
+            double seconds = SecondsSince(start);
+            ui.Record(what, seconds);
+            total += seconds;
+            ++calls;
+            if (result.status != ResultStatus::Done && result.status != ResultStatus::Error)
+                return NAN;
+        }
+    }
+    return total / double(calls) * 1e6;
+}
+
+template <class Query>
+double MeanCachedCallMicros(State& state, const std::vector<std::string>& keys, UiCallTimer& ui,
+                            const char* what, Query&& query)
+{
+    if (keys.empty())
+        return NAN;
+    auto start = BenchClock::now();
+    for (const std::string& key : keys)
+        ui(what, [&] { return query(state, key); });
+    return SecondsSince(start) / double(keys.size()) * 1e6;
+}
+
+// In a fresh process: peak RSS once ready, then the replacement split into its parts.
+std::vector<double> ChildOpenFigures(const std::string& path, const std::string& missingPath)
+{
+    ResetPeakRss();
+    UiCallTimer ui;
+    std::shared_ptr<State> state = PollUntilSettled(std::make_shared<LoadingState>(path), ui);
+    if (state->GetKind() != StateKind::Ready)
+        return {};
+    double peak = double(PeakRssBytes());
+    std::shared_ptr<pugi::xml_document> keep = state->document;
+    auto start = BenchClock::now();
+    state->OpenFile(missingPath);
+    state = state->Update();
+    double withoutDocument = SecondsSince(start);
+    start = BenchClock::now();
+    keep.reset();
+    double documentFree = SecondsSince(start);
+    PollUntilSettled(state, ui);
+    return {peak, withoutDocument, documentFree};
+}
+
+double Round(double value, int digits)
+{
+    if (std::isnan(value))
+        return value;
+    double scale = std::pow(10.0, digits);
+    return std::round(value * scale) / scale;
+}
+
+int Run(const Options& options)
+{
+    const std::string& path = options.path;
+    const std::string missingPath = path + ".tessaro-bench-missing";
+    nlohmann::ordered_json out;
+    out["file"] = options.generateBytes ? "generated" : path;
+    out["file_bytes"] = std::filesystem::file_size(path);
+
+    // Children first, while this process has no threads and a small heap.
+    out["raw_parse_s"] =
+        Round(RunInChild([&] { return std::vector<double>{RawParseSeconds(path)}; }, 1)[0], 4);
+    std::vector<double> child = RunInChild([&] { return ChildOpenFigures(path, missingPath); }, 3);
+
+    UiCallTimer ui;
+    auto start = BenchClock::now();
+    std::shared_ptr<State> state = ui("LoadingState", [&] { return std::make_shared<LoadingState>(path); });
+    double loaded = 0.0;
+    state = PollUntilSettled(state, ui, &loaded);
+    double openToReady = SecondsSince(start);
+    if (state->GetKind() != StateKind::Ready) {
+        std::cout << nlohmann::json{{"error", state->GetErrorMessage()}}.dump() << std::endl;
+        return 1;
+    }
+    out["open_to_ready_s"] = Round(openToReady, 4);
+    out["open_load_s"] = Round(loaded, 4);
+    out["peak_rss_bytes"] = std::isnan(child[0]) ? nlohmann::json() : nlohmann::json(uint64_t(child[0]));
+
+    auto* ready = static_cast<ReadyState*>(state.get());
+    const Index& index = ready->GetIndex();
+    uint64_t referringNodes = 0;
+    const std::string* hottest = nullptr;
+    size_t hottestCount = 0;
+    for (const auto& [text, nodes] : index.referrers) {
+        referringNodes += nodes.size();
+        if (nodes.size() > hottestCount) {
+            hottestCount = nodes.size();
+            hottest = &text;
+        }
+    }
+    const std::string* deepest = nullptr;
+    size_t deepestDepth = 0;
+    for (const auto& entry : index.byPath) {
+        if (size_t depth = PathDepth(entry.first); depth > deepestDepth) {
+            deepestDepth = depth;
+            deepest = &entry.first;
+        }
+    }
+    out["nodes"] = ready->GetNodeCount();
+    out["named_elements"] = index.byPath.size();
+    out["short_names"] = index.byShortName.size();
+    out["reference_texts"] = referringNodes;
+    out["referenced_keys"] = index.referrers.size();
+
+    std::vector<std::string> pathKeys = SampleKeys(index.byPath, kQueryKeys, options.seed);
+    std::vector<std::string> nameKeys = SampleKeys(index.byShortName, kQueryKeys, options.seed + 1);
+    std::vector<std::string> referKeys = SampleKeys(index.referrers, kQueryKeys, options.seed + 2);
+    auto findRef = [](State& s, const std::string& key) { return s.FindRef(key); };
+    auto findShortName = [](State& s, const std::string& key) { return s.FindShortName(key); };
+    auto countRefsTo = [](State& s, const std::string& key) { return s.CountRefsTo(key); };
+    out["find_ref_us"] = Round(MeanFirstCallMicros(state, pathKeys, ui, "FindRef", findRef), 3);
+    out["find_short_name_us"] =
+        Round(MeanFirstCallMicros(state, nameKeys, ui, "FindShortName", findShortName), 3);
+    out["count_refs_to_us"] = Round(MeanFirstCallMicros(state, referKeys, ui, "CountRefsTo", countRefsTo), 3);
+    // A second state's maps are as cold as the first's were: the floor under every key lookup.
+    UiCallTimer floorTimer;
+    auto twin = PollUntilSettled(std::make_shared<IndexingState>(path, state->document), floorTimer);
+    out["map_find_floor_us"] =
+        Round(MeanMapFindMicros(static_cast<ReadyState&>(*twin).GetIndex().byPath, pathKeys), 3);
+    twin.reset();
+    out["find_ref_cached_us"] = Round(MeanCachedCallMicros(*state, pathKeys, ui, "FindRef", findRef), 3);
+
+    double seconds = NAN;
+    if (hottest) {
+        std::string key = *hottest;
+        auto refs = PollQuery(
+            ui, "FindRefsTo", [&] { return state->FindRefsTo(key); }, seconds);
+        out["refs_to_max_s"] = Round(seconds, 4);
+        out["refs_to_max_count"] = refs.status == ResultStatus::Done ? refs.GetValue().size() : 0;
+    }
+
+    if (deepest) {
+        std::string key = *deepest;
+        auto indexing = std::make_shared<IndexingState>(path, state->document);
+        auto found = PollQuery(
+            ui, "FindRef(indexing)", [&] { return indexing->FindRef(key); }, seconds);
+        out["resolve_walk_s"] = Round(seconds, 4);
+        out["resolve_walk_depth"] = deepestDepth;
+        out["resolve_walk_ok"] = found.status == ResultStatus::Done && found.GetValue()->path == key;
+        // Stop its build before letting it go, as opening another file would.
+        indexing->OpenFile(missingPath);
+        UiCallTimer scaffolding;
+        PollUntilSettled(indexing->Update(), scaffolding);
+    }
+
+    double install = 0.0;
+    auto miss = TimedSearch(*state, ui, kGeneratedAbsentText, seconds, install);
+    out["search_miss_s"] = Round(seconds, 4);
+    out["search_miss_hits"] = miss.GetValue().size();
+    auto hits = TimedSearch(*state, ui, kHitQuery, seconds, install);
+    out["search_hit100_s"] = Round(seconds, 4);
+    out["search_hit100_hits"] = hits.GetValue().size();
+    out["search_install_s"] = Round(install, 4);
+
+    out["max_ui_call_s"] = Round(ui.longest, 5);
+    out["max_ui_call"] = ui.longestWhat;
+
+    // Drop every handle into the document first, so that the replacement frees all of it.
+    miss = {};
+    hits = {};
+    start = BenchClock::now();
+    state->OpenFile(missingPath);
+    state = state->Update();
+    out["replace_stall_s"] = Round(SecondsSince(start), 4);
+    out["replace_stall_without_document_s"] = Round(child[1], 4);
+    out["replace_stall_document_free_s"] = Round(child[2], 4);
+    UiCallTimer scaffolding;
+    PollUntilSettled(state, scaffolding);
+    std::cout << out.dump() << std::endl;
+    return 0;
+}
+
+int Usage()
+{
+    std::cerr << "usage: tessaro-bench FILE | tessaro-bench --generate MB [--seed N]\n";
+    return 2;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--generate" && i + 1 < args.size())
+            options.generateBytes = uint64_t(std::stod(args[++i]) * 1e6);
+        else if (args[i] == "--seed" && i + 1 < args.size())
+            options.seed = std::stoull(args[++i]);
+        else if (options.path.empty() && args[i].rfind("--", 0) != 0)
+            options.path = args[i];
+        else
+            return Usage();
+    }
+    if (options.path.empty() == (options.generateBytes == 0))
+        return Usage();
+
+    bool generated = options.generateBytes != 0;
+    if (generated) {
+        options.path = (std::filesystem::temp_directory_path() /
+                        ("tessaro-bench-" + std::to_string(getpid()) + ".arxml"))
+                           .string();
+        try {
+            WriteGeneratedArxmlFile(options.path, options.generateBytes, options.seed);
+        } catch (const std::exception& e) {
+            std::cerr << e.what() << '\n';
+            std::filesystem::remove(options.path);
+            return 1;
+        }
+    } else if (!std::filesystem::is_regular_file(options.path)) {
+        std::cerr << "Cannot read " << options.path << '\n';
+        return 1;
+    }
+
+    int code = 1;
+    try {
+        code = Run(options);
+    } catch (const std::exception& e) {
+        std::cerr << e.what() << '\n';
+    }
+    if (generated)
+        std::filesystem::remove(options.path);
+    return code;
+}

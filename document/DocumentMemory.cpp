@@ -1,0 +1,123 @@
+#include "document/DocumentMemory.h"
+
+#include <pugixml.hpp>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <mutex>
+#include <new>
+#include <sys/mman.h>
+
+namespace {
+constexpr size_t kHugePage = size_t(2) << 20;
+constexpr size_t kChunkBytes = size_t(16)
+                               << 20;           // small blocks (pugixml's 32 KiB pages) are carved from these
+constexpr size_t kLargeBlock = size_t(1) << 20; // at least this much gets a mapping of its own
+constexpr size_t kHeader = 16;                  // keeps blocks 16-byte aligned
+
+struct Chunk
+{
+    char* base;
+    size_t used;
+    size_t live; // blocks not yet freed; the chunk is unmapped when it reaches 0 and is not current
+};
+
+struct Header
+{
+    Chunk* chunk;  // null for a block with a mapping of its own
+    size_t mapped; // length of that mapping
+};
+static_assert(sizeof(Header) <= kHeader);
+
+std::mutex chunkMutex; // guards every Chunk and `current`
+Chunk* current = nullptr;
+
+// A mapping of at least `size` bytes starting on a huge-page boundary, advised for huge pages.
+char* MapAligned(size_t size, size_t& mapped)
+{
+    mapped = (size + kHugePage - 1) / kHugePage * kHugePage;
+    size_t request = mapped + kHugePage;
+    void* raw = mmap(nullptr, request, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED)
+        return nullptr;
+    uintptr_t start = reinterpret_cast<uintptr_t>(raw);
+    uintptr_t aligned = (start + kHugePage - 1) & ~(uintptr_t(kHugePage) - 1);
+    if (aligned > start)
+        munmap(raw, aligned - start);
+    size_t tail = (start + request) - (aligned + mapped);
+    if (tail > 0)
+        munmap(reinterpret_cast<void*>(aligned + mapped), tail);
+    madvise(reinterpret_cast<void*>(aligned), mapped, MADV_HUGEPAGE);
+    return reinterpret_cast<char*>(aligned);
+}
+
+void* AllocateLarge(size_t size)
+{
+    size_t mapped = 0;
+    char* base = MapAligned(size + kHeader, mapped);
+    if (!base)
+        return nullptr;
+    new (base) Header{nullptr, mapped};
+    return base + kHeader;
+}
+
+void* AllocateSmall(size_t size)
+{
+    size_t need = (size + kHeader + 15) & ~size_t(15);
+    std::lock_guard<std::mutex> lock(chunkMutex);
+    if (!current || current->used + need > kChunkBytes) {
+        size_t mapped = 0;
+        char* base = MapAligned(kChunkBytes, mapped);
+        if (!base)
+            return nullptr;
+        Chunk* old = current;
+        current = new (std::nothrow) Chunk{base, 0, 0};
+        if (!current) {
+            munmap(base, mapped);
+            current = old;
+            return nullptr;
+        }
+        if (old && old->live == 0) {
+            munmap(old->base, kChunkBytes);
+            delete old;
+        }
+    }
+    char* block = current->base + current->used;
+    current->used += need;
+    ++current->live;
+    new (block) Header{current, 0};
+    return block + kHeader;
+}
+} // namespace
+
+void* AllocateDocumentMemory(size_t size)
+{
+    return size >= kLargeBlock ? AllocateLarge(size) : AllocateSmall(size);
+}
+
+void FreeDocumentMemory(void* block)
+{
+    if (!block)
+        return;
+    Header* header = reinterpret_cast<Header*>(static_cast<char*>(block) - kHeader);
+    if (!header->chunk) {
+        munmap(header, header->mapped);
+        return;
+    }
+    Chunk* chunk = header->chunk;
+    std::lock_guard<std::mutex> lock(chunkMutex);
+    if (--chunk->live == 0) {
+        if (chunk == current) {
+            chunk->used = 0; // reuse the mapping for the next document
+        } else {
+            munmap(chunk->base, kChunkBytes);
+            delete chunk;
+        }
+    }
+}
+
+void InstallDocumentMemory()
+{
+    pugi::set_memory_management_functions(AllocateDocumentMemory, FreeDocumentMemory);
+}

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Navigate > "Find Text...", then a query typed like a user would: the first hit is selected
+# (the viewer writes "trigger" on its standard output), its list row is drawn in the header
+# colour and the preview beside it shows the hit's element with its short name. Keeps the shot.
+source "$(dirname "$0")/lib.sh"
+
+pick_file() {
+    local dir=${TESSARO_SHARED_ARXML_DIR:-}
+    if [ -n "$dir" ] && [ -f "$dir/cantools__cantools__system-4.2.arxml" ]; then
+        echo "$dir/cantools__cantools__system-4.2.arxml"
+    else
+        echo "${TESSARO_EXAMPLE_ARXML:-}"
+    fi
+}
+
+file=$(pick_file)
+[ -f "$file" ] || e2e_skip "no document to search: $file"
+# A short name of the file itself, at least five letters long, so that the query surely occurs.
+query=$(grep -o '<SHORT-NAME>[A-Za-z]\{5,\}<' "$file" | head -1 | sed 's/<SHORT-NAME>//; s/<$//')
+[ -n "$query" ] || e2e_fail "no short name to search for in $file"
+
+e2e_start_xvfb
+e2e_start_tessaro "$(realpath "$file")"
+e2e_wait_window 20 || e2e_fail "no window"
+
+IFS='x+' read -r _ _ win_x win_y <<<"$(e2e_window_geometry)"
+# Where the search window first appears: the GUI library's default spot (60, 60), 42 x 35 font
+# sizes of 16 pixels.
+search_area="672x560+$((win_x + 60))+$((win_y + 60))"
+
+# The document is drawn once the first tree rows show under the menu bar.
+e2e_wait_for 60 e2e_has_colour FFFFFF 20 "400x120+$win_x+$((win_y + 40))" || {
+    e2e_keep_screenshot "$E2E_WORK/last.png" full-text-search-start.png >/dev/null
+    e2e_fail "the document tree did not appear (see full-text-search-start.png)"
+}
+
+search_window_open() {
+    e2e_screenshot "$E2E_WORK/last.png" || return 1
+    # The empty search window covers the tree there: no short names left in that area.
+    [ "$(e2e_count_colour "$E2E_WORK/last.png" 68C1EE "$search_area")" -lt 5 ]
+}
+
+# Navigate is the second menu of the bar; "Find Text..." is its first item.
+e2e_click 110 16
+sleep 0.5
+e2e_click 130 50
+e2e_wait_for 10 search_window_open || {
+    e2e_keep_screenshot "$E2E_WORK/last.png" full-text-search-menu.png >/dev/null
+    e2e_fail "the Full-Text Search window did not open (see full-text-search-menu.png)"
+}
+xdotool mousemove --window "$(e2e_window_id)" 1000 900
+
+e2e_type "$query"
+e2e_wait_for 20 grep -qx trigger "$E2E_WORK/tessaro.out" || e2e_fail "no 'trigger' on standard output for '$query'"
+
+first_hit_shown() {
+    e2e_screenshot "$E2E_WORK/last.png" || return 1
+    [ "$(e2e_count_colour "$E2E_WORK/last.png" 1A509C "$search_area")" -ge 200 ] &&
+        [ "$(e2e_count_colour "$E2E_WORK/last.png" 68C1EE "$search_area")" -ge 20 ]
+}
+e2e_wait_for 20 first_hit_shown || {
+    e2e_keep_screenshot "$E2E_WORK/last.png" full-text-search.png >/dev/null
+    e2e_fail "selected row (#1A509C) or preview short name (#68C1EE) missing (see full-text-search.png)"
+}
+e2e_log "searched '$query': $(e2e_keep_screenshot "$E2E_WORK/last.png" full-text-search.png)"
+
+e2e_stop_tessaro TERM
+[ "$E2E_EXIT_CODE" = 0 ] || e2e_fail "exit code $E2E_EXIT_CODE after SIGTERM"
+e2e_pass

@@ -1,0 +1,188 @@
+#!/usr/bin/env bash
+# Shared helpers for end-to-end tests of the real viewer under Xvfb. Source it from a test script:
+#
+#   source "$(dirname "$0")/lib.sh"
+#   e2e_start_xvfb
+#   e2e_start_tessaro "$file"
+#   e2e_wait_for 20 e2e_has_colour EB6847 || e2e_fail "no error text"
+#   e2e_stop_tessaro; [ "$E2E_EXIT_CODE" = 0 ] || e2e_fail "exit code $E2E_EXIT_CODE"
+#   e2e_pass
+#
+# Inputs (environment): TESSARO_BIN (the executable, required), E2E_OUT (folder for kept
+# screenshots, default: the work folder). Everything started here is ended by the exit trap.
+set -uo pipefail
+
+E2E_NAME=$(basename "${BASH_SOURCE[1]:-$0}" .sh)
+E2E_WORK=$(mktemp -d "${TMPDIR:-/tmp}/tessaro-e2e-$E2E_NAME.XXXXXX")
+E2E_OUT=${E2E_OUT:-$E2E_WORK}
+mkdir -p "$E2E_OUT"
+E2E_XVFB_PID=""
+E2E_TESSARO_PID=""
+E2E_STARTED_PIDS=()
+E2E_EXIT_CODE=""
+E2E_HOME=""
+E2E_SCREEN=${E2E_SCREEN:-1280x1024}
+
+e2e_log() { echo "[$E2E_NAME] $*"; }
+
+e2e_cleanup() {
+    local pid
+    for pid in "${E2E_STARTED_PIDS[@]}"; do
+        if kill -0 "$pid" 2>/dev/null; then
+            kill -KILL "$pid" 2>/dev/null
+            wait "$pid" 2>/dev/null
+        fi
+    done
+    if [ -n "$E2E_XVFB_PID" ] && kill -0 "$E2E_XVFB_PID" 2>/dev/null; then
+        kill -TERM "$E2E_XVFB_PID" 2>/dev/null
+        wait "$E2E_XVFB_PID" 2>/dev/null
+    fi
+    rm -rf "$E2E_WORK"
+}
+trap e2e_cleanup EXIT
+
+e2e_fail() {
+    e2e_log "FAIL: $*"
+    for log in "$E2E_WORK"/tessaro.out "$E2E_WORK"/tessaro.err; do
+        [ -s "$log" ] && { e2e_log "--- $(basename "$log")"; tail -20 "$log"; }
+    done
+    exit 1
+}
+
+e2e_pass() {
+    e2e_log "PASS"
+    exit 0
+}
+
+# Exit code 77 is reported by CTest as skipped (SKIP_RETURN_CODE).
+e2e_skip() {
+    e2e_log "SKIP: $*"
+    exit 77
+}
+
+# Runs a command until it succeeds or TIMEOUT seconds (may be fractional) pass; 1 on timeout.
+e2e_wait_for() {
+    local timeout=$1
+    shift
+    local deadline=$(($(date +%s%N) + ${timeout%.*} * 1000000000))
+    while true; do
+        "$@" && return 0
+        [ "$(date +%s%N)" -lt "$deadline" ] || return 1
+        sleep 0.1
+    done
+}
+
+# Starts Xvfb on a free display (chosen by the server itself) and exports DISPLAY.
+e2e_start_xvfb() {
+    local size=${1:-$E2E_SCREEN}
+    command -v Xvfb >/dev/null || e2e_skip "Xvfb is not installed (scripts/setup.sh installs it)"
+    local fifo="$E2E_WORK/displayfd"
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$fifo" 2>"$E2E_WORK/xvfb.log" &
+    E2E_XVFB_PID=$!
+    local display=""
+    read -r -t 20 display <"$fifo" || true
+    [ -n "$display" ] || e2e_fail "Xvfb did not start: $(tail -3 "$E2E_WORK/xvfb.log")"
+    export DISPLAY=":$display"
+    unset WAYLAND_DISPLAY
+    e2e_log "Xvfb on $DISPLAY ($size)"
+}
+
+# A fresh, empty home folder for the viewer, so that its settings start empty and stay private.
+e2e_temp_home() {
+    E2E_HOME=$(mktemp -d "$E2E_WORK/home.XXXXXX")
+}
+
+# Starts the viewer in the background with the given arguments and a temporary HOME.
+e2e_start_tessaro() {
+    [ -n "${TESSARO_BIN:-}" ] && [ -x "$TESSARO_BIN" ] || e2e_fail "TESSARO_BIN is not an executable: ${TESSARO_BIN:-}"
+    [ -n "$E2E_HOME" ] || e2e_temp_home
+    HOME="$E2E_HOME" "$TESSARO_BIN" "$@" >"$E2E_WORK/tessaro.out" 2>"$E2E_WORK/tessaro.err" &
+    E2E_TESSARO_PID=$!
+    E2E_STARTED_PIDS+=("$E2E_TESSARO_PID")
+}
+
+e2e_tessaro_running() {
+    [ -n "$E2E_TESSARO_PID" ] && kill -0 "$E2E_TESSARO_PID" 2>/dev/null
+}
+
+# Sends SIGTERM (or the given signal) and waits up to 20 s; E2E_EXIT_CODE holds the exit code.
+e2e_stop_tessaro() {
+    local signal=${1:-TERM}
+    kill "-$signal" "$E2E_TESSARO_PID" 2>/dev/null
+    local i
+    for i in $(seq 200); do
+        e2e_tessaro_running || break
+        sleep 0.1
+    done
+    if e2e_tessaro_running; then
+        kill -KILL "$E2E_TESSARO_PID"
+        e2e_fail "the viewer did not end within 20 s of SIG$signal"
+    fi
+    wait "$E2E_TESSARO_PID"
+    E2E_EXIT_CODE=$?
+    E2E_TESSARO_PID=""
+}
+
+# The viewer's top-level window id, once it is mapped.
+e2e_window_id() {
+    xdotool search --onlyvisible --name '^Tessaro 2\.7$' 2>/dev/null | head -1
+}
+
+e2e_wait_window() {
+    e2e_wait_for "${1:-20}" e2e_window_id >/dev/null
+}
+
+# Screenshot of the whole screen to FILE (PNG).
+e2e_screenshot() {
+    import -window root "$1" 2>/dev/null
+}
+
+# Number of pixels of exactly colour RRGGBB in FILE, optionally within GEOMETRY (WxH+X+Y).
+e2e_count_colour() {
+    local file=$1 hex=${2^^} geometry=${3:-}
+    local crop=()
+    [ -n "$geometry" ] && crop=(-crop "$geometry" +repage)
+    convert "$file" "${crop[@]}" -alpha off -format %c histogram:info:- 2>/dev/null |
+        awk -v hex="#$hex" 'toupper($0) ~ hex { sub(":", "", $1); total += $1 } END { print total + 0 }'
+}
+
+# Takes a screenshot and succeeds when at least MIN (default 20) pixels have colour RRGGBB.
+# The shot is kept as $E2E_WORK/last.png.
+e2e_has_colour() {
+    local hex=$1 min=${2:-20} geometry=${3:-}
+    e2e_screenshot "$E2E_WORK/last.png" || return 1
+    [ "$(e2e_count_colour "$E2E_WORK/last.png" "$hex" "$geometry")" -ge "$min" ]
+}
+
+# The window's geometry on screen as WxH+X+Y.
+e2e_window_geometry() {
+    local id
+    id=$(e2e_window_id) || return 1
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    echo "${WIDTH}x${HEIGHT}+${X}+${Y}"
+}
+
+# Input helpers; coordinates are relative to the viewer's window.
+e2e_click() {
+    xdotool mousemove --window "$(e2e_window_id)" "$1" "$2" click 1
+}
+
+e2e_key() {
+    xdotool key --window "$(e2e_window_id)" "$@"
+}
+
+e2e_type() {
+    xdotool type --window "$(e2e_window_id)" --delay 20 "$1"
+}
+
+# Copies FILE into the kept-screenshots folder as NAME and prints the path.
+e2e_keep_screenshot() {
+    cp "$1" "$E2E_OUT/$2"
+    echo "$E2E_OUT/$2"
+}
+
+# CPU time (user + system, in clock ticks) used so far by PID.
+e2e_cpu_ticks() {
+    awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat"
+}

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Closing the viewer while a large document is still being indexed ends it cleanly: exit code 0 and
+# the settings written.
+source "$(dirname "$0")/lib.sh"
+
+big="$E2E_WORK/big.arxml"
+awk 'BEGIN {
+    print "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+    print "<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>Big</SHORT-NAME><ELEMENTS>"
+    for (i = 0; i < 400000; i++)
+        printf "<I-SIGNAL><SHORT-NAME>S%d</SHORT-NAME><SYSTEM-SIGNAL-REF DEST=\"SYSTEM-SIGNAL\">/Big/S%d</SYSTEM-SIGNAL-REF></I-SIGNAL>\n", i, (i * 7) % 400000
+    print "</ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>"
+}' >"$big"
+
+e2e_start_xvfb
+e2e_start_tessaro "$big"
+e2e_wait_window 20 || e2e_fail "no window"
+IFS='x+' read -r W H X Y <<<"$(e2e_window_geometry)"
+# The tree is drawn (top left) and the status line still shows its label (bottom right): the
+# document is loaded and its index is being built.
+indexing() {
+    e2e_has_colour FFFFFF 20 "400x120+$X+$((Y + 40))" &&
+        [ "$(e2e_count_colour "$E2E_WORK/last.png" FFFFFF "260x40+$((X + W - 260))+$((Y + H - 44))")" -ge 10 ]
+}
+e2e_wait_for 60 indexing || e2e_fail "the indexing label was not seen"
+e2e_keep_screenshot "$E2E_WORK/last.png" indexing.png >/dev/null
+
+e2e_stop_tessaro TERM
+[ "$E2E_EXIT_CODE" = 0 ] || e2e_fail "exit code $E2E_EXIT_CODE after SIGTERM while indexing"
+[ -f "$E2E_HOME/.Tessaro/conf.json" ] || e2e_fail "no conf.json written"
+e2e_pass

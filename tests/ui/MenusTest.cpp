@@ -1,0 +1,183 @@
+#include "HeadlessGui.h"
+#include "support/TestDocuments.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Drives the menus with the mouse, as a user would: positions come from the GUI library's own
+// records of the menu bar and of the open popups.
+class MenuMouse
+{
+public:
+    explicit MenuMouse(HeadlessGui& headless) : headless(headless) { headless.Frame(); }
+
+    bool MoveTo(ImVec2 position)
+    {
+        ImGui::GetIO().MousePos = position;
+        return headless.Frame();
+    }
+
+    // Returns whether a frame of the click asked the program to end.
+    bool Click(ImVec2 position)
+    {
+        ImGuiIO& io = ImGui::GetIO();
+        bool quit = MoveTo(position);
+        io.MouseDown[0] = true;
+        quit |= headless.Frame();
+        io.MouseDown[0] = false;
+        quit |= headless.Frame();
+        return quit;
+    }
+
+    // Opens a menu of the main menu bar: a click on the first one, then hovering along the bar.
+    ImGuiWindow* OpenMenu(const char* label)
+    {
+        ImGuiWindow* main = headless.FindWindow("XML Tree View");
+        const ImRect bar = main->MenuBarRect();
+        const ImGuiID wanted = ImHashStr(label, 0, ImHashStr("##menubar", 0, main->ID));
+        Click(ImVec2(bar.Min.x + 20, bar.GetCenter().y));
+        for (float x = bar.Min.x + 20; x < bar.Max.x; x += 6) {
+            if (!GImGui->OpenPopupStack.empty() && GImGui->OpenPopupStack[0].PopupId == wanted) {
+                if (!GImGui->OpenPopupStack[0].Window)
+                    headless.Frame(); // the popup window appears a frame after it was opened
+                return GImGui->OpenPopupStack[0].Window;
+            }
+            MoveTo(ImVec2(x, bar.GetCenter().y));
+        }
+        return nullptr;
+    }
+
+    // Hovers a row of an open menu until the submenu under it opens; null when it does not.
+    ImGuiWindow* OpenSubmenu(ImGuiWindow* menu, int row)
+    {
+        for (int frame = 0; frame < 10; ++frame) {
+            if (GImGui->OpenPopupStack.Size >= 2)
+                return GImGui->OpenPopupStack[1].Window;
+            MoveTo(Row(menu, row));
+        }
+        return nullptr;
+    }
+
+    // Centre-left point of the n-th row of a menu; `extra` adds pixels (for separators).
+    static ImVec2 Row(ImGuiWindow* menu, int n, float extra = 0)
+    {
+        const float fontSize = ImGui::GetFontSize();
+        const float pitch = fontSize + ImGui::GetStyle().ItemSpacing.y;
+        return ImVec2(menu->DC.CursorStartPos.x + 3 * fontSize + 10,
+                      menu->DC.CursorStartPos.y + n * pitch + extra + fontSize / 2);
+    }
+
+    static float SeparatorHeight() { return 1 + ImGui::GetStyle().ItemSpacing.y; }
+
+private:
+    HeadlessGui& headless;
+};
+
+} // namespace
+
+TEST(FileMenu, ExitEndsTheProgramAfterTheFrame)
+{
+    HeadlessGui headless;
+    MenuMouse mouse(headless);
+    ImGuiWindow* file = mouse.OpenMenu("File");
+    ASSERT_NE(file, nullptr);
+    EXPECT_TRUE(mouse.Click(MenuMouse::Row(file, 4)));
+    EXPECT_FALSE(headless.gui.keepRunning);
+    EXPECT_TRUE(headless.Frame());
+}
+
+TEST(FileMenu, OpenRecentMovesTheChosenFileToTheFrontAndOpensIt)
+{
+    TempDir dir;
+    HeadlessGui headless;
+    const std::string a = dir.File("a.arxml"), b = dir.File("b.arxml"), c = dir.File("c.arxml");
+    headless.gui.recentOpenFiles = {a, b, c};
+    MenuMouse mouse(headless);
+    ImGuiWindow* file = mouse.OpenMenu("File");
+    ASSERT_NE(file, nullptr);
+    ImGuiWindow* recent = mouse.OpenSubmenu(file, 3);
+    ASSERT_NE(recent, nullptr);
+    mouse.Click(MenuMouse::Row(recent, 2));
+
+    EXPECT_EQ(headless.gui.recentOpenFiles, (std::list<std::string>{c, a, b}));
+    // The file does not exist: it is still opened, and the failure is the error state's.
+    ASSERT_TRUE(headless.FramesUntil([&] { return headless.gui.state->GetKind() == StateKind::Error; }));
+    EXPECT_NE(headless.gui.state->GetErrorMessage().find(c), std::string::npos);
+    EXPECT_EQ(headless.gui.recentOpenFiles.size(), 3u);
+}
+
+TEST(FileMenu, ClearRecentFilesEmptiesTheListAndDisablesTheSubmenu)
+{
+    HeadlessGui headless;
+    headless.gui.recentOpenFiles = {"/x/one.arxml", "/x/two##%s.arxml"};
+    MenuMouse mouse(headless);
+    ImGuiWindow* file = mouse.OpenMenu("File");
+    ASSERT_NE(file, nullptr);
+    ImGuiWindow* recent = mouse.OpenSubmenu(file, 3);
+    ASSERT_NE(recent, nullptr);
+    mouse.Click(MenuMouse::Row(recent, 2, MenuMouse::SeparatorHeight()));
+    EXPECT_TRUE(headless.gui.recentOpenFiles.empty());
+    EXPECT_EQ(headless.gui.state->GetKind(), StateKind::Initial) << "clearing opens nothing";
+
+    file = mouse.OpenMenu("File");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(mouse.OpenSubmenu(file, 3), nullptr) << "Open Recent is disabled when empty";
+}
+
+TEST(OptionsMenu, ShowTooltipsToggles)
+{
+    HeadlessGui headless;
+    MenuMouse mouse(headless);
+    ASSERT_TRUE(headless.gui.showTooltips);
+    ImGuiWindow* options = mouse.OpenMenu("Options");
+    ASSERT_NE(options, nullptr);
+    mouse.Click(MenuMouse::Row(options, 0));
+    EXPECT_FALSE(headless.gui.showTooltips);
+    options = mouse.OpenMenu("Options");
+    ASSERT_NE(options, nullptr);
+    mouse.Click(MenuMouse::Row(options, 0));
+    EXPECT_TRUE(headless.gui.showTooltips);
+}
+
+TEST(NavigateMenu, ResolvedBookmarkNavigatesUnresolvedOneIsInert)
+{
+    TempDir dir;
+    std::string xml = "<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>P</SHORT-NAME><ELEMENTS>";
+    for (int i = 1; i <= 30; ++i)
+        xml += "<I-SIGNAL><SHORT-NAME>S" + std::to_string(i) + "</SHORT-NAME></I-SIGNAL>";
+    xml += "</ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>";
+
+    HeadlessGui headless;
+    headless.gui.state->OpenFile(dir.Write("b.arxml", xml));
+    ASSERT_TRUE(headless.FramesUntil([&] { return headless.gui.state->GetKind() == StateKind::Ready; }));
+    MenuMouse mouse(headless);
+
+    // Without bookmarks the submenu stays shut.
+    ImGuiWindow* navigate = mouse.OpenMenu("Navigate");
+    ASSERT_NE(navigate, nullptr);
+    EXPECT_EQ(mouse.OpenSubmenu(navigate, 3), nullptr);
+    mouse.Click(ImVec2(600, 600)); // closes the menu
+
+    headless.gui.bookmarks = {"/Nope", "/P/S25"}; // byte order: the unresolved one first
+    navigate = mouse.OpenMenu("Navigate");
+    ASSERT_NE(navigate, nullptr);
+    ImGuiWindow* bookmarks = mouse.OpenSubmenu(navigate, 3);
+    ASSERT_NE(bookmarks, nullptr);
+    mouse.Click(MenuMouse::Row(bookmarks, 0));
+    EXPECT_TRUE(headless.gui.navigationTarget.empty());
+
+    navigate = mouse.OpenMenu("Navigate");
+    ASSERT_NE(navigate, nullptr);
+    bookmarks = mouse.OpenSubmenu(navigate, 3);
+    ASSERT_NE(bookmarks, nullptr);
+    mouse.Click(MenuMouse::Row(bookmarks, 1));
+
+    // The tree consumed the target in the frame of the click and shows page 2 with S25 on it.
+    EXPECT_TRUE(headless.gui.navigationTarget.empty());
+    ImGui::SetClipboardText("");
+    headless.Frame([] { ImGui::LogToClipboard(0); });
+    const std::string text = ImGui::GetClipboardText();
+    EXPECT_NE(text.find("2 / 2"), std::string::npos);
+    EXPECT_NE(text.find("S25"), std::string::npos);
+}

@@ -1,0 +1,141 @@
+#include "HeadlessGui.h"
+#include "WindowProbe.h"
+
+#include "support/TestDocuments.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+const char* kDocument = R"(<AUTOSAR>
+  <AR-PACKAGES>
+    <AR-PACKAGE><SHORT-NAME>Pkg</SHORT-NAME>
+      <ELEMENTS>
+        <ECU><SHORT-NAME>Elem</SHORT-NAME></ECU>
+        <ECU><SHORT-NAME>Other</SHORT-NAME><TARGET-REF>/Pkg/Elem</TARGET-REF></ECU>
+        <ECU><SHORT-NAME>Third</SHORT-NAME><DEEP><INNER-REF>/Pkg/Elem</INNER-REF></DEEP></ECU>
+        <ECU><SHORT-NAME>Lonely</SHORT-NAME></ECU>
+      </ELEMENTS>
+    </AR-PACKAGE>
+  </AR-PACKAGES>
+</AUTOSAR>)";
+
+class RefsWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(OpenDocument(headless, files.Write("refs.arxml", kDocument))); }
+
+    // The selection of the refs-to window at 1-based position `position` of the window list.
+    int* Selection(int position, const WindowEntry& entry)
+    {
+        ImGuiWindow* outer = OuterWindow(headless);
+        ImGuiID scope = ImHashData(&position, sizeof position, outer->ID);
+        return outer->StateStorage.GetIntRef(
+            ImHashStr((entry.path + "##" + entry.windowId).c_str(), 0, scope), -1);
+    }
+
+    bool ClickInWindow(const std::string& title, const char* label)
+    {
+        ImGuiWindow* window = headless.FindWindow(title.c_str());
+        if (!window)
+            return false;
+        const char* right = "Show in main window";
+        float x = std::string(label) == right ? RightButtonX(window, right)
+                                              : SecondToRightButtonX(window, label, right);
+        return ClickButton(headless, title.c_str(), label, x);
+    }
+
+    TempDir files;
+    HeadlessGui headless;
+};
+
+size_t Count(const std::string& text, const std::string& part)
+{
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+} // namespace
+
+TEST_F(RefsWindow, SelectsAndPreviewsTheFirstReferrer)
+{
+    Gui& gui = headless.gui;
+    gui.OpenRefsWindow("/Pkg/Elem");
+    const WindowEntry entry = gui.refsWindows.front();
+    ASSERT_TRUE(headless.FramesUntil([&] { return *Selection(1, entry) == 0; }));
+
+    std::string drawn = FrameText(headless);
+    EXPECT_NE(drawn.find(Squash("Refs to /Pkg/Elem")), std::string::npos);
+    EXPECT_NE(drawn.find(Squash("/Pkg/Other : TARGET-REF")), std::string::npos);
+    EXPECT_NE(drawn.find(Squash("/Pkg/Third : INNER-REF")), std::string::npos);
+    // The preview shows the referrer's element (its short name) opened down to the reference.
+    EXPECT_EQ(Count(drawn, "TARGET-REF"), 2u);
+    EXPECT_NE(drawn.find("Other"), drawn.rfind("Other"));
+
+    Result<std::vector<Ref>> referrers = gui.state->FindRefsTo("/Pkg/Elem");
+    ASSERT_EQ(referrers.status, ResultStatus::Done);
+    ASSERT_TRUE(ClickInWindow("Refs to /Pkg/Elem##0", "Show in main window"));
+    EXPECT_EQ(gui.navigationTarget, referrers.GetValue()[0]->trail);
+
+    *Selection(1, entry) = 1;
+    ASSERT_TRUE(ClickInWindow("Refs to /Pkg/Elem##0", "Open in new window"));
+    ASSERT_EQ(gui.elementWindows.size(), 1u);
+    EXPECT_EQ(gui.elementWindows.back().path, "/Pkg/Third");
+}
+
+TEST_F(RefsWindow, WithoutReferrersStaysEmptyAndDisabled)
+{
+    Gui& gui = headless.gui;
+    gui.OpenRefsWindow("/Pkg/Lonely");
+    ASSERT_TRUE(headless.FramesUntil(
+        [&] { return gui.state->FindRefsTo("/Pkg/Lonely").status == ResultStatus::Error; }));
+
+    std::string drawn = FrameText(headless);
+    EXPECT_NE(drawn.find(Squash("Refs to /Pkg/Lonely")), std::string::npos);
+    EXPECT_EQ(drawn.find(Squash("No nodes reference")), std::string::npos);
+    EXPECT_EQ(*Selection(1, gui.refsWindows.front()), -1);
+    EXPECT_FALSE(ClickInWindow("Refs to /Pkg/Lonely##0", "Open in new window"));
+    EXPECT_FALSE(ClickInWindow("Refs to /Pkg/Lonely##0", "Show in main window"));
+    EXPECT_TRUE(gui.elementWindows.empty());
+    EXPECT_TRUE(gui.navigationTarget.empty());
+}
+
+TEST_F(RefsWindow, WindowsForTheSamePathKeepTheirOwnSelection)
+{
+    Gui& gui = headless.gui;
+    gui.OpenRefsWindow("/Pkg/Elem");
+    gui.OpenRefsWindow("/Pkg/Elem");
+    const WindowEntry first = gui.refsWindows.front();
+    const WindowEntry second = gui.refsWindows.back();
+    ASSERT_TRUE(
+        headless.FramesUntil([&] { return *Selection(1, first) == 0 && *Selection(2, second) == 0; }));
+    headless.Frame([] {
+        ImGui::SetWindowPos("Refs to /Pkg/Elem##0", ImVec2(0, 300));
+        ImGui::SetWindowPos("Refs to /Pkg/Elem##1", ImVec2(640, 300));
+    });
+
+    *Selection(2, second) = 1;
+    ASSERT_TRUE(ClickInWindow("Refs to /Pkg/Elem##0", "Open in new window"));
+    ASSERT_TRUE(ClickInWindow("Refs to /Pkg/Elem##1", "Open in new window"));
+    ASSERT_EQ(gui.elementWindows.size(), 2u);
+    EXPECT_EQ(gui.elementWindows.front().path, "/Pkg/Other");
+    EXPECT_EQ(gui.elementWindows.back().path, "/Pkg/Third");
+
+    // Closing the first moves the second to position 1: it starts over with the first referrer.
+    gui.refsWindows.pop_front();
+    ASSERT_TRUE(headless.FramesUntil([&] { return *Selection(1, second) == 0; }));
+}
+
+TEST_F(RefsWindow, CloseButtonOfACollapsedWindowStillCloses)
+{
+    Gui& gui = headless.gui;
+    gui.OpenRefsWindow("/Pkg/Elem");
+    headless.Frame();
+    headless.Frame([] { ImGui::SetWindowCollapsed("Refs to /Pkg/Elem##0", true); });
+    ImGuiWindow* window = headless.FindWindow("Refs to /Pkg/Elem##0");
+    ASSERT_TRUE(window->Collapsed);
+    const float x =
+        window->Pos.x + window->Size.x - ImGui::GetStyle().FramePadding.x - ImGui::GetFontSize() / 2;
+    ASSERT_TRUE(ClickButton(headless, "Refs to /Pkg/Elem##0", "#CLOSE", x));
+    EXPECT_TRUE(gui.refsWindows.empty());
+}

@@ -1,0 +1,152 @@
+#include "app/Shell.h"
+#include "HeadlessGui.h"
+
+#include "support/TestDocuments.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+TEST(CommandLine, ArgumentsAreJoinedIntoOnePath)
+{
+    const char* none[] = {"tessaro"};
+    EXPECT_EQ(CommandLineFromArguments(1, none), "");
+    const char* split[] = {"tessaro", "/home/me/My", "Files/a.arxml"};
+    EXPECT_EQ(CommandLineFromArguments(3, split), "/home/me/My Files/a.arxml");
+}
+
+TEST(CommandLine, SurroundingQuotesAreDroppedAndBlanksKept)
+{
+    EXPECT_EQ(PathFromCommandLine("\"/tmp/a b.arxml\""), "/tmp/a b.arxml");
+    EXPECT_EQ(PathFromCommandLine("/tmp/a b.arxml"), "/tmp/a b.arxml");
+    EXPECT_EQ(PathFromCommandLine(""), "");
+    EXPECT_EQ(PathFromCommandLine("\""), "");
+    EXPECT_EQ(PathFromCommandLine("\"\""), "");
+    // Only a quote at both ends is removed.
+    EXPECT_EQ(PathFromCommandLine("\"/tmp/a.arxml"), "\"/tmp/a.arxml");
+    EXPECT_EQ(PathFromCommandLine("/tmp/\"a\".arxml"), "/tmp/\"a\".arxml");
+}
+
+TEST(DroppedFiles, OnlyTheLastIsOpenedAndLeadsTheRecentFiles)
+{
+    HeadlessGui headless;
+    headless.gui.AddRecentFile("/older.arxml");
+    const char* dropped[] = {"/first.arxml", "/second.arxml", "/last one.zip"};
+    OpenDroppedFiles(headless.gui, 3, dropped);
+    EXPECT_EQ(headless.gui.recentOpenFiles, (std::list<std::string>{"/last one.zip", "/older.arxml"}));
+    headless.Frame();
+    EXPECT_EQ(headless.gui.state->GetKind(), StateKind::Loading);
+    EXPECT_EQ(headless.gui.state->GetFilePath(), "/last one.zip");
+
+    OpenDroppedFiles(headless.gui, 0, nullptr);
+    EXPECT_EQ(headless.gui.recentOpenFiles.size(), 2u);
+}
+
+namespace {
+
+// Sets (or with null, removes) an environment variable for the lifetime of the object.
+class ScopedEnvironment
+{
+public:
+    ScopedEnvironment(const char* name, const char* value) : name(name)
+    {
+        const char* old = std::getenv(name);
+        hadValue = old != nullptr;
+        previous = old ? old : "";
+        value ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~ScopedEnvironment() { hadValue ? setenv(name, previous.c_str(), 1) : unsetenv(name); }
+
+private:
+    const char* name;
+    bool hadValue;
+    std::string previous;
+};
+
+} // namespace
+
+TEST(StartUp, RequestsTheFileBeforeAnyWindowAndSkipsAnEmptyPath)
+{
+    TempDir home;
+    ScopedEnvironment profile("USERPROFILE", nullptr);
+    ScopedEnvironment homeVariable("HOME", home.Path().c_str());
+    Gui empty;
+    EXPECT_EQ(InitApplication(empty, ""), 0);
+    EXPECT_TRUE(empty.recentOpenFiles.empty());
+    EXPECT_EQ(empty.state->Update()->GetKind(), StateKind::Initial);
+
+    Gui opened;
+    EXPECT_EQ(InitApplication(opened, "/data/a b.arxml"), 0);
+    EXPECT_EQ(opened.recentOpenFiles.front(), "/data/a b.arxml");
+    EXPECT_EQ(opened.state->Update()->GetKind(), StateKind::Loading);
+}
+
+TEST(WindowGeometry, ThreeQuartersOfTheHeightWideNineTenthsHighCentred)
+{
+    WindowGeometry plain = ComputeWindowGeometry(0, 0, 1920, 1080, 1.0f);
+    EXPECT_EQ(plain.width, 810);
+    EXPECT_EQ(plain.height, 972);
+    EXPECT_EQ(plain.x, 555);
+    EXPECT_EQ(plain.y, 54);
+
+    // A second monitor with a panel on top, at 125 %: H = 1350, W = 2400, divisions truncate.
+    WindowGeometry scaled = ComputeWindowGeometry(1920, 30, 1920, 1080, 1.25f);
+    EXPECT_EQ(scaled.height, 1215);
+    EXPECT_EQ(scaled.width, 1012);
+    EXPECT_EQ(scaled.x, 1920 + (2400 - 1012) / 2);
+    EXPECT_EQ(scaled.y, 30 + (1350 - 1215) / 2);
+}
+
+TEST(InstanceColor, CyclesThroughFourColoursByTheNumberOfOtherCopies)
+{
+    auto hex = [](int processes) { return ImGui::ColorConvertFloat4ToU32(InstanceColor(processes)); };
+    EXPECT_EQ(hex(1), IM_COL32(0x40, 0x48, 0x54, 0xFF));
+    EXPECT_EQ(hex(2), IM_COL32(0x16, 0x5A, 0x36, 0xFF));
+    EXPECT_EQ(hex(3), IM_COL32(0x96, 0x29, 0x0D, 0xFF));
+    EXPECT_EQ(hex(4), IM_COL32(0x5C, 0x25, 0x5C, 0xFF));
+    EXPECT_EQ(hex(5), hex(1));
+    // No snapshot or an empty one: the first colour.
+    EXPECT_EQ(hex(0), hex(1));
+    EXPECT_EQ(hex(-1), hex(1));
+}
+
+TEST(Theme, ColoursSizesAndScale)
+{
+    HeadlessGui headless;
+    ImGuiStyle style;
+    const ImVec4 instance = InstanceColor(2);
+    ApplyTheme(style, instance, 2.0f);
+    EXPECT_EQ(ImGui::ColorConvertFloat4ToU32(style.Colors[ImGuiCol_MenuBarBg]),
+              ImGui::ColorConvertFloat4ToU32(instance));
+    EXPECT_EQ(ImGui::ColorConvertFloat4ToU32(style.Colors[ImGuiCol_TitleBgActive]),
+              ImGui::ColorConvertFloat4ToU32(instance));
+    EXPECT_NEAR(style.Colors[ImGuiCol_ModalWindowDimBg].w, 102 / 255.0f, 1e-6);
+    EXPECT_EQ(style.Colors[ImGuiCol_BorderShadow].w, 0.0f);
+
+    // Slots the theme leaves alone keep the dark preset.
+    ImGuiStyle dark;
+    ImGui::StyleColorsDark(&dark);
+    EXPECT_EQ(ImGui::ColorConvertFloat4ToU32(style.Colors[ImGuiCol_Tab]),
+              ImGui::ColorConvertFloat4ToU32(dark.Colors[ImGuiCol_Tab]));
+
+    // Sizes are scaled after they are set.
+    EXPECT_FLOAT_EQ(style.FramePadding.y, 16);
+    EXPECT_FLOAT_EQ(style.ItemSpacing.x, 32);
+}
+
+TEST(Fonts, EmbeddedTextFontWithMergedIconsAtScaledSizes)
+{
+    HeadlessGui headless(HeadlessGui::Fonts::Embedded);
+    ImFont* font = ImGui::GetIO().Fonts->Fonts[0];
+    EXPECT_FLOAT_EQ(font->FontSize, 16);
+    EXPECT_NE(font->FindGlyphNoFallback(U'A'), nullptr);
+    EXPECT_NE(font->FindGlyphNoFallback(0xE9), nullptr);   // é, Latin-1
+    EXPECT_NE(font->FindGlyphNoFallback(0xF00C), nullptr); // check mark
+    EXPECT_NE(font->FindGlyphNoFallback(0xF00D), nullptr); // cross
+    EXPECT_EQ(ImGui::GetIO().Fonts->Fonts.Size, 1);
+
+    ImFontAtlas atlas;
+    ASSERT_TRUE(AddFonts(atlas, 1.5f));
+    EXPECT_FLOAT_EQ(atlas.Fonts[0]->FontSize, 24);
+    EXPECT_EQ(atlas.ConfigData[1].SizePixels, 18);
+}

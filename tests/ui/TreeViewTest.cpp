@@ -1,0 +1,274 @@
+#include "HeadlessGui.h"
+#include "support/TestDocuments.h"
+
+#include "bench/DocumentGenerator.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+// Opens a file in the headless GUI and draws frames until the document is fully indexed.
+void OpenReady(HeadlessGui& headless, const std::string& path)
+{
+    headless.gui.state->OpenFile(path);
+    ASSERT_TRUE(headless.FramesUntil([&] { return headless.gui.state->GetKind() == StateKind::Ready; }, 120));
+}
+
+// All text that one frame rendered in the main window (visible items only), through the GUI
+// library's log, which ends with the first top-level window and lands on the clipboard.
+std::string DrawnText(HeadlessGui& headless)
+{
+    ImGui::SetClipboardText("");
+    headless.Frame([] { ImGui::LogToClipboard(0); });
+    return ImGui::GetClipboardText();
+}
+
+int Occurrences(const std::string& text, const std::string& part)
+{
+    int count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+// The document area of a window: its child window "ScrollingRegion".
+ImGuiWindow* ScrollingRegionOf(const char* windowName)
+{
+    ImGuiWindow* parent = ImGui::FindWindowByName(windowName);
+    for (ImGuiWindow* window : GImGui->Windows) {
+        if (parent && window->ParentWindow == parent && std::strstr(window->Name, "/ScrollingRegion_"))
+            return window;
+    }
+    return nullptr;
+}
+
+// The GUI library's id arithmetic, to find a row's entries in a window's state storage.
+ImGuiID WithInt(ImGuiID seed, int n)
+{
+    return ImHashData(&n, sizeof(n), seed);
+}
+ImGuiID WithLabel(ImGuiID seed, const char* label)
+{
+    return ImHashStr(label, 0, seed);
+}
+
+// Id scope of a row, given the (idIndex, tag) pairs of the open rows above it and its own idIndex.
+ImGuiID RowScope(ImGuiWindow* region, size_t stateId, const std::vector<std::pair<int, const char*>>& above,
+                 int idIndex)
+{
+    ImGuiID id = WithInt(region->ID, int(stateId));
+    for (const auto& [index, tag] : above)
+        id = WithLabel(WithInt(id, index), tag);
+    return WithInt(id, idIndex);
+}
+
+std::string PagedPackage(int signals)
+{
+    std::string xml = "<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>P</SHORT-NAME><ELEMENTS>";
+    for (int i = 1; i <= signals; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof(name), "S%02d", i);
+        xml += std::string("<I-SIGNAL><SHORT-NAME>") + name + "</SHORT-NAME><LENGTH>8</LENGTH></I-SIGNAL>";
+    }
+    return xml + "</ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>";
+}
+
+} // namespace
+
+TEST(TreeNavigation, BookmarkOnThirdPageOpensAncestorsSwitchesPageScrollsAndHighlights)
+{
+    TempDir dir;
+    HeadlessGui headless;
+    ImGui::GetIO().DisplaySize = ImVec2(900, 240); // small, so that the target needs scrolling
+    OpenReady(headless, dir.Write("paged.arxml", PagedPackage(50)));
+
+    Result<Ref> target = headless.gui.state->FindRef("/P/S45");
+    ASSERT_EQ(target.status, ResultStatus::Done);
+    headless.gui.navigationTarget = target.GetValue()->trail;
+    const std::string text = DrawnText(headless);
+    EXPECT_TRUE(headless.gui.navigationTarget.empty()) << "the main tree consumes the target";
+
+    ImGuiWindow* region = ScrollingRegionOf("XML Tree View");
+    ASSERT_NE(region, nullptr);
+    const size_t stateId = headless.gui.state->id;
+    const std::vector<std::pair<int, const char*>> toElements = {
+        {0, "AUTOSAR"}, {0, "AR-PACKAGES"}, {0, "AR-PACKAGE"}};
+    const ImGuiID elementsScope = RowScope(region, stateId, toElements, 1);
+    EXPECT_EQ(region->StateStorage.GetInt(WithLabel(elementsScope, "ELEMENTS"), 0), 1) << "ancestor opened";
+    EXPECT_EQ(region->StateStorage.GetInt(WithLabel(elementsScope, "##page"), 1), 3);
+
+    auto toSignals = toElements;
+    toSignals.push_back({1, "ELEMENTS"});
+    const ImGuiID targetScope = RowScope(region, stateId, toSignals, 44);
+    const float endTime =
+        region->StateStorage.GetFloat(WithLabel(targetScope, "I-SIGNAL##select_timer_id"), 0);
+    EXPECT_GT(endTime, 0.0f) << "target highlighted";
+    const ImGuiID otherScope = RowScope(region, stateId, toSignals, 43);
+    EXPECT_EQ(region->StateStorage.GetFloat(WithLabel(otherScope, "I-SIGNAL##select_timer_id"), 0), 0.0f);
+
+    EXPECT_NE(text.find("3 / 3"), std::string::npos);
+
+    headless.Frame();
+    const std::string scrolled = DrawnText(headless);
+    EXPECT_GT(region->Scroll.y, 0.0f) << "scrolled towards the target";
+    // Page 3 holds S41 to S50, numbered by position among all 50.
+    EXPECT_NE(scrolled.find("[45]"), std::string::npos);
+    EXPECT_NE(scrolled.find("S45"), std::string::npos);
+    EXPECT_EQ(scrolled.find("S20"), std::string::npos);
+}
+
+TEST(TreeRows, ShowTextsVerbatimReferencesPagesAndSiblingNumbers)
+{
+    TempDir dir;
+    std::string xml = R"(<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>P</SHORT-NAME><ELEMENTS>
+        <SYSTEM><SHORT-NAME>Sys</SHORT-NAME>
+          <DESC>100%d %s %n done</DESC>
+          <TARGET-REF>/P/Sys</TARGET-REF>
+          <PLAIN>A/B</PLAIN>
+          <DANGLING-REF>/P/Nope</DANGLING-REF>
+          <FLAG x="1%s"/>
+        </SYSTEM>
+        <BIG>)";
+    for (int i = 0; i < 41; ++i)
+        xml += "<X/>";
+    xml += "</BIG><SUB-ELEMENTS>";
+    for (int i = 0; i < 25; ++i)
+        xml += "<Y>" + std::to_string(i) + "</Y>";
+    xml += "</SUB-ELEMENTS></ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>";
+
+    HeadlessGui headless;
+    OpenReady(headless, dir.Write("rows.arxml", xml));
+    pugi::xml_node elements =
+        headless.gui.state->document->first_element_by_path("AUTOSAR/AR-PACKAGES/AR-PACKAGE/ELEMENTS");
+    ASSERT_TRUE(elements);
+
+    // Opening the SYSTEM row by navigating to its last child.
+    headless.gui.navigationTarget = Ref(elements.child("SYSTEM").child("FLAG"))->trail;
+    std::string text = DrawnText(headless);
+    EXPECT_NE(text.find("100%d %s %n done"), std::string::npos);
+    EXPECT_NE(text.find("x: "), std::string::npos);
+    EXPECT_NE(text.find("1%s"), std::string::npos);
+    EXPECT_NE(text.find("(empty)"), std::string::npos) << "FLAG has an attribute but no child node";
+    EXPECT_NE(text.find("/P/Sys"), std::string::npos);
+    EXPECT_NE(text.find("A/B"), std::string::npos);
+    EXPECT_EQ(Occurrences(text, "Open Ref"), 1) << "only the resolving reference gets an open button";
+    EXPECT_EQ(text.find(" / 1"), std::string::npos) << "AR-PACKAGES is paged but fits one page";
+    EXPECT_NE(text.find("[1]"), std::string::npos) << "children of ELEMENTS are numbered";
+
+    // 41 children: pages of 20, 20 and 1.
+    headless.gui.navigationTarget = Ref(elements.child("BIG").last_child())->trail;
+    text = DrawnText(headless);
+    EXPECT_NE(text.find("3 / 3"), std::string::npos);
+    EXPECT_NE(text.find("[41]"), std::string::npos);
+    EXPECT_EQ(text.find("[40]"), std::string::npos);
+
+    // SUB-ELEMENTS is paged by its name.
+    headless.gui.navigationTarget = Ref(elements.child("SUB-ELEMENTS").first_child())->trail;
+    text = DrawnText(headless);
+    EXPECT_NE(text.find("1 / 2"), std::string::npos);
+    EXPECT_NE(text.find("[01]"), std::string::npos);
+}
+
+TEST(ElementWindows, ResolvingPathShowsItsTreeOtherPathShowsTheLookupError)
+{
+    TempDir dir;
+    HeadlessGui headless;
+    OpenReady(headless, dir.Write("paged.arxml", PagedPackage(5)));
+    headless.gui.OpenElementWindow("/P/S05");
+    headless.gui.OpenElementWindow("/P/Nope");
+    headless.Frame();
+
+    ImGuiWindow* found = ScrollingRegionOf("/P/S05##0");
+    ASSERT_NE(found, nullptr);
+    const ImGuiID rowScope = RowScope(found, headless.gui.state->id, {}, 0);
+    EXPECT_EQ(found->StateStorage.GetInt(WithLabel(rowScope, "I-SIGNAL"), 0), 1)
+        << "small element opens itself";
+
+    ImGuiWindow* missing = ScrollingRegionOf("/P/Nope##1");
+    ASSERT_NE(missing, nullptr);
+    EXPECT_EQ(headless.gui.state->FindRef("/P/Nope").status, ResultStatus::Error);
+    EXPECT_TRUE(missing->StateStorage.Data.empty()) << "no tree rows, only the error screen";
+    EXPECT_EQ(headless.gui.elementWindows.size(), 2u) << "an unresolved window stays until closed";
+}
+
+TEST(Clipboard, CopiesThroughTheGuiLibraryAndFailsWithoutIt)
+{
+    {
+        HeadlessGui headless;
+        EXPECT_TRUE(CopyToClipboard("/Body/%s/Speed"));
+        EXPECT_STREQ(ImGui::GetClipboardText(), "/Body/%s/Speed");
+    }
+    EXPECT_FALSE(CopyToClipboard("no context"));
+}
+
+// Frame cost on a large document. Prints figures; run with --gtest_also_run_disabled_tests.
+TEST(TreeFrameTime, DISABLED_LargeDocument)
+{
+    TempDir dir;
+    const std::string path = dir.File("large.arxml");
+    GeneratedDocument generated = WriteGeneratedArxmlFile(path, 100ull << 20, 7);
+    std::printf("document: %llu bytes, %llu named elements\n", (unsigned long long)generated.bytes,
+                (unsigned long long)generated.elements);
+
+    HeadlessGui headless;
+    auto opened = std::chrono::steady_clock::now();
+    OpenReady(headless, path);
+    ASSERT_EQ(headless.gui.state->GetKind(), StateKind::Ready);
+    std::printf("open to ready: %.1f s\n",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - opened).count());
+    auto measure = [&](const char* what) {
+        for (int i = 0; i < 5; ++i)
+            headless.Frame();
+        const int frames = 200;
+        // CPU time of this thread as well as wall time: the machine may be shared.
+        auto cpuMs = [] {
+            timespec t;
+            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+            return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+        };
+        const double cpuStart = cpuMs();
+        auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < frames; ++i)
+            headless.Frame();
+        double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        std::printf("%s: %.3f ms per frame wall, %.3f ms CPU (%d vertices drawn)\n", what, ms / frames,
+                    (cpuMs() - cpuStart) / frames, ImGui::GetIO().MetricsRenderVertices);
+    };
+
+    // The top levels: the packages of the first page and their sub-packages, opened by navigating
+    // to each sub-package; then also the element list of every such sub-package.
+    pugi::xml_node packages = headless.gui.state->document->document_element().child("AR-PACKAGES");
+    std::vector<pugi::xml_node> subPackages;
+    int clusters = 0;
+    for (pugi::xml_node package = packages.first_child(); package && clusters < 20;
+         package = package.next_sibling(), ++clusters) {
+        for (pugi::xml_node sub : package.child("AR-PACKAGES").children("AR-PACKAGE"))
+            subPackages.push_back(sub);
+    }
+    for (pugi::xml_node sub : subPackages) {
+        headless.gui.navigationTarget = Ref(sub)->trail;
+        headless.Frame();
+    }
+    measure("top levels open (20 packages, their sub-packages)");
+
+    std::vector<std::string> named;
+    for (pugi::xml_node sub : subPackages) {
+        if (pugi::xml_node element = sub.child("ELEMENTS").first_child()) {
+            headless.gui.navigationTarget = Ref(element)->trail;
+            headless.Frame();
+            named.push_back(Ref(element)->path);
+        }
+    }
+    std::printf("element lists open: %zu\n", named.size());
+    measure("top levels and every sub-package's first page of elements open");
+
+    for (size_t i = 0; i < 20 && i < named.size(); ++i)
+        headless.gui.OpenElementWindow(named[i]);
+    measure("top levels open, 20 element windows");
+}

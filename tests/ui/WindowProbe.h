@@ -1,0 +1,132 @@
+#pragma once
+
+// Drives a headless GUI like a user would: typing into the focused field, clicking buttons, and
+// reading back the texts a frame drew.
+
+#include "HeadlessGui.h"
+
+#include <imgui_internal.h>
+
+#include <string>
+
+// Opens a file the way the File menu does and draws frames until its document is ready.
+inline bool OpenDocument(HeadlessGui& headless, const std::string& path)
+{
+    headless.gui.state->OpenFile(path);
+    return headless.FramesUntil([&] { return headless.gui.state->GetKind() == StateKind::Ready; });
+}
+
+// The fallback window that holds the state storage of windows drawn outside any other window.
+inline ImGuiWindow* OuterWindow(HeadlessGui& headless)
+{
+    return headless.FindWindow("Debug##Default");
+}
+
+// Replaces the text of the focused input field with `text` (Ctrl+A, then typing or Backspace).
+inline void TypeText(HeadlessGui& headless, const std::string& text)
+{
+    ImGuiIO& io = ImGui::GetIO();
+    io.KeyMap[ImGuiKey_A] = 'A';
+    io.KeyMap[ImGuiKey_Backspace] = 8;
+    io.KeyCtrl = true;
+    io.KeysDown['A'] = true;
+    headless.Frame();
+    io.KeyCtrl = false;
+    io.KeysDown['A'] = false;
+    if (text.empty()) {
+        io.KeysDown[8] = true;
+        headless.Frame();
+        io.KeysDown[8] = false;
+    } else {
+        io.AddInputCharactersUTF8(text.c_str());
+    }
+    headless.Frame();
+}
+
+// Text without blanks: glyph quads carry no spaces, so drawn text is compared this way.
+inline std::string Squash(const std::string& text)
+{
+    std::string squashed;
+    for (char c : text) {
+        if (c != ' ')
+            squashed += c;
+    }
+    return squashed;
+}
+
+// The characters one frame drew, read back from the glyph quads of its draw data (the GUI
+// library keeps no text once a frame is rendered): no blanks, a line break wherever the
+// baseline changes. Compare with Squash(expected).
+inline std::string FrameText(HeadlessGui& headless)
+{
+    headless.Frame();
+    const ImFont* font = ImGui::GetFont();
+    std::string text;
+    const ImDrawData* data = ImGui::GetDrawData();
+    for (int list = 0; list < data->CmdListsCount; ++list) {
+        const ImVector<ImDrawVert>& vertices = data->CmdLists[list]->VtxBuffer;
+        float lineY = -1;
+        for (int i = 0; i + 3 < vertices.Size; ++i) {
+            const ImDrawVert& a = vertices[i];
+            const ImDrawVert& c = vertices[i + 2];
+            for (const ImFontGlyph& glyph : font->Glyphs) {
+                if (!glyph.Visible || glyph.Codepoint > 0x7f || a.uv.x != glyph.U0 || a.uv.y != glyph.V0 ||
+                    c.uv.x != glyph.U1 || c.uv.y != glyph.V1)
+                    continue;
+                if (a.pos.y - glyph.Y0 != lineY) {
+                    text += '\n';
+                    lineY = a.pos.y - glyph.Y0;
+                }
+                text += static_cast<char>(glyph.Codepoint);
+                i += 3;
+                break;
+            }
+        }
+    }
+    return text;
+}
+
+// Centre x of the rightmost button of a window whose buttons end at the content region's right edge,
+// and of the button left of it.
+inline float RightButtonX(ImGuiWindow* window, const char* label)
+{
+    const float width = ImGui::CalcTextSize(label).x + 2 * ImGui::GetStyle().FramePadding.x;
+    return window->ContentRegionRect.Max.x - width / 2;
+}
+inline float SecondToRightButtonX(ImGuiWindow* window, const char* label, const char* rightLabel)
+{
+    const ImGuiStyle& style = ImGui::GetStyle();
+    const float rightWidth = ImGui::CalcTextSize(rightLabel).x + 2 * style.FramePadding.x;
+    const float width = ImGui::CalcTextSize(label).x + 2 * style.FramePadding.x;
+    return window->ContentRegionRect.Max.x - rightWidth - style.ItemSpacing.x - width / 2;
+}
+
+// Brings the named window to the front, moves the mouse down the column at `x` of the named window until the
+// button `label` (an ID in the window's own scope) is hovered, then presses and releases it there; the
+// release frame is the last one run, so what the click set is still there. False when no such button can be
+// hovered: absent, covered or disabled.
+// `scope` names an ID pushed around the button, if any.
+inline bool ClickButton(HeadlessGui& headless, const char* windowName, const char* label, float x,
+                        const char* scope = nullptr)
+{
+    ImGuiWindow* window = headless.FindWindow(windowName);
+    if (!window)
+        return false;
+    const ImGuiID id = ImHashStr(label, 0, scope ? ImHashStr(scope, 0, window->ID) : window->ID);
+    headless.Frame([&] { ImGui::SetWindowFocus(windowName); }); // above windows opened meanwhile
+    ImGuiIO& io = ImGui::GetIO();
+    bool found = false;
+    for (float y = window->Pos.y; y < window->Pos.y + window->Size.y && !found; y += 2) {
+        io.MousePos = ImVec2(x, y);
+        headless.Frame();
+        found = GImGui->HoveredId == id && !GImGui->HoveredIdDisabled;
+    }
+    if (found) {
+        io.MouseDown[0] = true;
+        headless.Frame();
+        io.MouseDown[0] = false;
+        headless.Frame();
+    }
+    io.MousePos = ImVec2(-FLT_MAX, -FLT_MAX);
+    return found;
+}

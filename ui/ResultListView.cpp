@@ -1,0 +1,73 @@
+#include "ui/ResultListView.h"
+
+#include "ui/SearchWindowsText.h"
+
+#include <imgui_internal.h>
+
+bool DrawResultRows(const std::vector<Ref>& refs, int& selected)
+{
+    bool changed = false;
+    ImGuiListClipper clipper;
+    clipper.Begin(static_cast<int>(refs.size()), ImGui::GetTextLineHeightWithSpacing());
+    while (clipper.Step()) {
+        for (int i = clipper.DisplayStart; i < clipper.DisplayEnd; ++i) {
+            const bool isSelected = selected == i;
+            const std::string label = ResultLabel(refs[i], i);
+            if (ImGui::Selectable(label.c_str(), isSelected) && !isSelected) {
+                selected = i;
+                changed = true;
+            }
+            if (isSelected)
+                ImGui::SetItemDefaultFocus();
+        }
+    }
+    return changed;
+}
+
+void DrawResultPreview(Gui& gui, const Ref* ref, int selected, bool openToRef, ImVec2 size)
+{
+    ImGui::BeginChild("ScrollingRegion", size, true, ImGuiWindowFlags_HorizontalScrollbar);
+    if (ref) {
+        const Ref::Internal& hit = **ref;
+        ImGui::PushID(static_cast<int>(gui.state->id));
+        ImGui::PushID(selected);
+        gui.DrawTree(hit.path, false, TrailAboveElement(*ref), hit.element,
+                     openToRef ? hit.trail : std::vector<TreeItem>());
+        ImGui::PopID();
+        ImGui::PopID();
+    }
+    ImGui::EndChild();
+}
+
+ResultButtonPresses DrawResultButtons(bool enabled, const ImVec4& mutedColor)
+{
+    if (!enabled) {
+        ImGui::PushStyleColor(ImGuiCol_Text, mutedColor);
+        ImGui::PushItemFlag(ImGuiItemFlags_Disabled, true);
+    }
+    const ImGuiStyle& style = ImGui::GetStyle();
+    const char* openLabel = "Open in new window";
+    const char* showLabel = "Show in main window";
+    const float width = ImGui::CalcTextSize(openLabel).x + ImGui::CalcTextSize(showLabel).x +
+                        4 * style.FramePadding.x + style.ItemSpacing.x;
+    ImGui::SameLine(ImGui::GetWindowContentRegionMax().x - width);
+    ResultButtonPresses presses;
+    presses.openWindow = ImGui::Button(openLabel) && enabled;
+    ImGui::SameLine();
+    presses.showInMain = ImGui::Button(showLabel) && enabled;
+    if (!enabled) {
+        ImGui::PopItemFlag();
+        ImGui::PopStyleColor();
+    }
+    return presses;
+}
+
+void ApplyResultButtons(Gui& gui, const ResultButtonPresses& presses, const Ref* selected)
+{
+    if (!selected)
+        return;
+    if (presses.openWindow)
+        gui.OpenElementWindow((*selected)->path);
+    if (presses.showInMain)
+        gui.navigationTarget = (*selected)->trail;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "model/Ref.h"
+#include "ui/Gui.h"
+
+#include <vector>
+
+// Pieces shared by the windows that list refs (refs-to windows, full-text search): the rows,
+// the tree preview of the selected ref and the two buttons under them.
+
+// Rows of the open list box, clipped to the visible ones. A click on another row selects it;
+// returns true when it did.
+bool DrawResultRows(const std::vector<Ref>& refs, int& selected);
+
+// Child region with the selected ref's element as a tree, opened down to the ref when asked.
+// `ref` may be null (nothing selected): the region stays empty.
+void DrawResultPreview(Gui& gui, const Ref* ref, int selected, bool openToRef, ImVec2 size);
+
+struct ResultButtonPresses
+{
+    bool openWindow = false;
+    bool showInMain = false;
+};
+
+// "Open in new window" and "Show in main window" on the current line, ending at the content
+// region's right edge; drawn dimmed and inert unless `enabled`.
+ResultButtonPresses DrawResultButtons(bool enabled, const ImVec4& mutedColor);
+
+// Acts on the presses for the selected ref; nothing happens without one.
+void ApplyResultButtons(Gui& gui, const ResultButtonPresses& presses, const Ref* selected);

@@ -1,0 +1,63 @@
+#include "ui/SearchWindowsText.h"
+
+#include "query/FullTextSearchService.h"
+
+std::string NormaliseRefInput(const std::string& text)
+{
+    if (!text.empty() && text.front() == '/')
+        return text;
+    return "/" + text;
+}
+
+const char* NodeDisplayName(pugi::xml_node node)
+{
+    if (!node)
+        return "";
+    if (node.type() == pugi::node_pcdata)
+        return "PC_DATA";
+    return node.name();
+}
+
+std::string ResultLabel(const Ref& ref, size_t index)
+{
+    return ref->path + " : " + NodeDisplayName(ref->node) + "##" + std::to_string(index);
+}
+
+std::vector<TreeItem> TrailAboveElement(const Ref& ref)
+{
+    const std::vector<TreeItem>& trail = ref->trail;
+    for (size_t i = 0; i < trail.size(); ++i) {
+        const auto* node = std::get_if<pugi::xml_node>(&trail[i]);
+        if (node && *node == ref->element)
+            return std::vector<TreeItem>(trail.begin(), trail.begin() + i);
+    }
+    return trail;
+}
+
+const Ref* RefAt(const Result<std::vector<Ref>>& result, int index)
+{
+    if (result.status != ResultStatus::Partial && result.status != ResultStatus::Done)
+        return nullptr;
+    if (!result.value || index < 0 || static_cast<size_t>(index) >= result.value->size())
+        return nullptr;
+    return &(*result.value)[index];
+}
+
+SearchStatusLine SearchStatus(bool textEmpty, ResultStatus status, size_t hitCount)
+{
+    if (textEmpty)
+        return {};
+    if (status == ResultStatus::Partial)
+        return {true, "Searching..."};
+    if (status != ResultStatus::Done)
+        return {};
+    const std::string count = std::to_string(hitCount);
+    if (hitCount >= FullTextSearchService::kMaxHits)
+        return {false, "Showing the first " + count + " results."};
+    return {false, "Found " + count + " results."};
+}
+
+bool SearchProgressVisible(bool textEmpty, ResultStatus status)
+{
+    return !textEmpty && status == ResultStatus::Partial;
+}

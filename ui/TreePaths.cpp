@@ -1,0 +1,100 @@
+#include "ui/TreePaths.h"
+
+#include <algorithm>
+#include <vector>
+
+std::string ParentPath(const std::string& path)
+{
+    std::vector<std::string_view> pieces;
+    std::string_view rest(path);
+    while (!rest.empty()) {
+        size_t slash = rest.find('/');
+        std::string_view piece = rest.substr(0, slash);
+        if (!piece.empty())
+            pieces.push_back(piece);
+        if (slash == std::string_view::npos)
+            break;
+        rest.remove_prefix(slash + 1);
+    }
+    if (!pieces.empty())
+        pieces.pop_back();
+    std::string parent;
+    for (std::string_view piece : pieces) {
+        parent += '/';
+        parent += piece;
+    }
+    return parent.empty() ? "/" : parent;
+}
+
+std::string ChildPath(const std::string& parentPath, std::string_view shortName)
+{
+    std::string path = parentPath == "/" ? std::string() : parentPath;
+    path += '/';
+    path += shortName;
+    return path;
+}
+
+bool IsPagedElement(std::string_view tagName, int childCount, int pageSize)
+{
+    return tagName.find("ELEMENTS") != std::string_view::npos || tagName == "AR-PACKAGES" ||
+           childCount > 2 * pageSize;
+}
+
+int PageCount(int childCount, int pageSize)
+{
+    return std::max(1, (childCount + pageSize - 1) / pageSize);
+}
+
+int ClampPage(int page, int pageCount)
+{
+    return std::clamp(page, 1, std::max(1, pageCount));
+}
+
+std::string SiblingLabel(int siblingIndex, int siblingCount)
+{
+    std::string number = std::to_string(siblingIndex + 1);
+    size_t digits = std::to_string(siblingCount).size();
+    if (number.size() < digits)
+        number.insert(0, digits - number.size(), '0');
+    return "[" + number + "]";
+}
+
+namespace {
+bool IsContinuationByte(char c)
+{
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+} // namespace
+
+std::string TruncateFront(const std::string& text, float room,
+                          const std::function<float(std::string_view)>& width)
+{
+    if (width(text) <= room)
+        return text;
+    // Suffixes starting at character boundaries, longest first; their widths only shrink, so the
+    // first one that fits is found by bisection.
+    std::vector<size_t> starts;
+    for (size_t i = 1; i < text.size(); ++i) {
+        if (!IsContinuationByte(text[i]))
+            starts.push_back(i);
+    }
+    const float ellipsis = width("...");
+    std::string_view all(text);
+    auto fits = [&](size_t start) { return width(all.substr(start)) + ellipsis <= room; };
+    auto first =
+        std::partition_point(starts.begin(), starts.end(), [&](size_t start) { return !fits(start); });
+    if (first == starts.end())
+        return {};
+    return "..." + text.substr(*first);
+}
+
+TextSlice RowText(std::string_view text, size_t maxBytes)
+{
+    size_t end = std::min(text.find_first_of("\r\n"), text.size());
+    if (end > maxBytes) {
+        end = maxBytes;
+        while (end > 0 && IsContinuationByte(text[end]))
+            --end;
+    }
+    return {text.substr(0, end), end < text.size()};
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+// Icons of the merged icon font, as UTF-8.
+namespace Icon {
+inline constexpr const char* Tag = "\xef\x80\xab";         // U+F02B
+inline constexpr const char* Count = "\xee\x92\xbd";       // U+E4BD
+inline constexpr const char* Bookmark = "\xef\x80\xae";    // U+F02E
+inline constexpr const char* Open = "\xef\x82\x8e";        // U+F08E
+inline constexpr const char* Copy = "\xef\x83\x85";        // U+F0C5
+inline constexpr const char* Link = "\xef\x83\x81";        // U+F0C1
+inline constexpr const char* Code = "\xef\x84\xa1";        // U+F121
+inline constexpr const char* Highlighter = "\xef\x96\x91"; // U+F591
+inline constexpr const char* Check = "\xef\x80\x8c";       // U+F00C
+inline constexpr const char* Cross = "\xef\x80\x8d";       // U+F00D
+} // namespace Icon
+
+// Element path of the parent: /A/B/C gives /A/B, /A gives /, / gives /.
+std::string ParentPath(const std::string& path);
+
+// Path of an element named `shortName` below an element whose path is `parentPath`.
+std::string ChildPath(const std::string& parentPath, std::string_view shortName);
+
+// Long child lists are split into pages: package containers always, anything else above two pages.
+bool IsPagedElement(std::string_view tagName, int childCount, int pageSize);
+
+// Small shallow elements open by themselves the first time they are drawn.
+inline bool OpensOnce(int childCount, int level)
+{
+    return childCount <= 10 && level < 2;
+}
+
+// Number of pages for `childCount` children; at least 1.
+int PageCount(int childCount, int pageSize);
+
+// 1-based page that shows the child at 0-based `position`.
+inline int PageOfPosition(int position, int pageSize)
+{
+    return position / pageSize + 1;
+}
+
+// `page` limited to 1..pageCount.
+int ClampPage(int page, int pageCount);
+
+// "[007]": the 1-based sibling number, zero-padded to the digits of the sibling count.
+std::string SiblingLabel(int siblingIndex, int siblingCount);
+
+// `text` shortened from the front to fit `room` (measured by `width`), as "..." + its end.
+// Whole UTF-8 characters are removed, never parts of one.
+std::string TruncateFront(const std::string& text, float room,
+                          const std::function<float(std::string_view)>& width);
+
+// The part of a document text shown in a tree row: up to the first line break and at most
+// `maxBytes` bytes, cut at a character boundary. Rows stay one line high and a huge text costs
+// no more to draw than a short one; the copy buttons still copy the whole text.
+struct TextSlice
+{
+    std::string_view shown;
+    bool cut = false;
+};
+TextSlice RowText(std::string_view text, size_t maxBytes = 400);
