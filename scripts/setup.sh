@@ -7,7 +7,6 @@ packages=(
     g++ cmake make pkg-config git
     libpugixml-dev libzip-dev nlohmann-json3-dev googletest libgtest-dev
     libimgui-dev libglfw3-dev libstb-dev libfreetype-dev libgl-dev
-    nodejs npm
     xvfb xauth xdotool x11-utils imagemagick xclip
 )
 
@@ -15,6 +14,9 @@ missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
 done
+
+# npm fetches the fonts; a machine may have Node.js from elsewhere, so look for the command.
+command -v npm >/dev/null 2>&1 || missing+=(nodejs npm)
 
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
