@@ -1,4 +1,5 @@
 #include "HeadlessGui.h"
+#include "WindowProbe.h"
 #include "support/TestDocuments.h"
 
 #include <gtest/gtest.h>
@@ -48,10 +49,11 @@ public:
         return nullptr;
     }
 
-    // Hovers a row of an open menu until the submenu under it opens; null when it does not.
-    ImGuiWindow* OpenSubmenu(ImGuiWindow* menu, int row)
+    // Opens a menu and hovers its row until the submenu under it opens; null when it does not.
+    ImGuiWindow* OpenSubmenu(const char* label, int row)
     {
-        for (int frame = 0; frame < 10; ++frame) {
+        ImGuiWindow* menu = OpenMenu(label);
+        for (int frame = 0; menu && frame < 10; ++frame) {
             if (GImGui->OpenPopupStack.Size >= 2)
                 return GImGui->OpenPopupStack[1].Window;
             MoveTo(Row(menu, row));
@@ -68,76 +70,51 @@ public:
                       menu->DC.CursorStartPos.y + n * pitch + extra + fontSize / 2);
     }
 
-    static float SeparatorHeight() { return 1 + ImGui::GetStyle().ItemSpacing.y; }
-
 private:
     HeadlessGui& headless;
 };
 
 } // namespace
 
-TEST(FileMenu, ExitEndsTheProgramAfterTheFrame)
-{
-    HeadlessGui headless;
-    MenuMouse mouse(headless);
-    ImGuiWindow* file = mouse.OpenMenu("File");
-    ASSERT_NE(file, nullptr);
-    EXPECT_TRUE(mouse.Click(MenuMouse::Row(file, 4)));
-    EXPECT_FALSE(headless.gui.keepRunning);
-    EXPECT_TRUE(headless.Frame());
-}
-
-TEST(FileMenu, OpenRecentMovesTheChosenFileToTheFrontAndOpensIt)
-{
-    TempDir dir;
-    HeadlessGui headless;
-    const std::string a = dir.File("a.arxml"), b = dir.File("b.arxml"), c = dir.File("c.arxml");
-    headless.gui.recentOpenFiles = {a, b, c};
-    MenuMouse mouse(headless);
-    ImGuiWindow* file = mouse.OpenMenu("File");
-    ASSERT_NE(file, nullptr);
-    ImGuiWindow* recent = mouse.OpenSubmenu(file, 3);
-    ASSERT_NE(recent, nullptr);
-    mouse.Click(MenuMouse::Row(recent, 2));
-
-    EXPECT_EQ(headless.gui.recentOpenFiles, (std::list<std::string>{c, a, b}));
-    // The file does not exist: it is still opened, and the failure is the error state's.
-    ASSERT_TRUE(headless.FramesUntil([&] { return headless.gui.state->GetKind() == StateKind::Error; }));
-    EXPECT_NE(headless.gui.state->GetErrorMessage().find(c), std::string::npos);
-    EXPECT_EQ(headless.gui.recentOpenFiles.size(), 3u);
-}
-
-TEST(FileMenu, ClearRecentFilesEmptiesTheListAndDisablesTheSubmenu)
-{
-    HeadlessGui headless;
-    headless.gui.recentOpenFiles = {"/x/one.arxml", "/x/two##%s.arxml"};
-    MenuMouse mouse(headless);
-    ImGuiWindow* file = mouse.OpenMenu("File");
-    ASSERT_NE(file, nullptr);
-    ImGuiWindow* recent = mouse.OpenSubmenu(file, 3);
-    ASSERT_NE(recent, nullptr);
-    mouse.Click(MenuMouse::Row(recent, 2, MenuMouse::SeparatorHeight()));
-    EXPECT_TRUE(headless.gui.recentOpenFiles.empty());
-    EXPECT_EQ(headless.gui.state->GetKind(), StateKind::Initial) << "clearing opens nothing";
-
-    file = mouse.OpenMenu("File");
-    ASSERT_NE(file, nullptr);
-    EXPECT_EQ(mouse.OpenSubmenu(file, 3), nullptr) << "Open Recent is disabled when empty";
-}
-
-TEST(OptionsMenu, ShowTooltipsToggles)
+TEST(Menus, ShowTooltipsTogglesAndExitEndsTheProgramAfterTheFrame)
 {
     HeadlessGui headless;
     MenuMouse mouse(headless);
     ASSERT_TRUE(headless.gui.showTooltips);
-    ImGuiWindow* options = mouse.OpenMenu("Options");
-    ASSERT_NE(options, nullptr);
-    mouse.Click(MenuMouse::Row(options, 0));
-    EXPECT_FALSE(headless.gui.showTooltips);
-    options = mouse.OpenMenu("Options");
-    ASSERT_NE(options, nullptr);
-    mouse.Click(MenuMouse::Row(options, 0));
-    EXPECT_TRUE(headless.gui.showTooltips);
+    for (bool expected : {false, true}) {
+        ImGuiWindow* options = mouse.OpenMenu("Options");
+        ASSERT_NE(options, nullptr);
+        mouse.Click(MenuMouse::Row(options, 0));
+        EXPECT_EQ(headless.gui.showTooltips, expected);
+    }
+
+    ImGuiWindow* file = mouse.OpenMenu("File");
+    ASSERT_NE(file, nullptr);
+    EXPECT_TRUE(mouse.Click(MenuMouse::Row(file, 4)));
+    EXPECT_FALSE(headless.gui.keepRunning);
+}
+
+TEST(FileMenu, OpenRecentMovesTheFileToTheFrontAndClearRecentFilesEmptiesTheList)
+{
+    TempDir dir;
+    HeadlessGui headless;
+    const std::string a = dir.File("a.arxml"), b = dir.File("b##%s.arxml"), c = dir.File("c.arxml");
+    headless.gui.recentOpenFiles = {a, b, c};
+    MenuMouse mouse(headless);
+    ImGuiWindow* recent = mouse.OpenSubmenu("File", 3);
+    ASSERT_NE(recent, nullptr);
+    mouse.Click(MenuMouse::Row(recent, 2));
+    EXPECT_EQ(headless.gui.recentOpenFiles, (std::list<std::string>{c, a, b}));
+    // The file does not exist: it is still opened, and the failure is the error state's.
+    ASSERT_TRUE(headless.FramesUntil([&] { return headless.gui.state->GetKind() == StateKind::Error; }));
+    EXPECT_NE(headless.gui.state->GetErrorMessage().find(c), std::string::npos);
+
+    recent = mouse.OpenSubmenu("File", 3);
+    ASSERT_NE(recent, nullptr);
+    mouse.Click(MenuMouse::Row(recent, 3, 1 + ImGui::GetStyle().ItemSpacing.y)); // below the separator
+    EXPECT_TRUE(headless.gui.recentOpenFiles.empty());
+    EXPECT_EQ(mouse.OpenSubmenu("File", 3), nullptr) << "Open Recent is disabled when empty";
+    EXPECT_EQ(GImGui->OpenPopupStack.Size, 1) << "only the File menu opened";
 }
 
 TEST(NavigateMenu, ResolvedBookmarkNavigatesUnresolvedOneIsInert)
@@ -147,37 +124,18 @@ TEST(NavigateMenu, ResolvedBookmarkNavigatesUnresolvedOneIsInert)
     for (int i = 1; i <= 30; ++i)
         xml += "<I-SIGNAL><SHORT-NAME>S" + std::to_string(i) + "</SHORT-NAME></I-SIGNAL>";
     xml += "</ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>";
-
     HeadlessGui headless;
-    headless.gui.state->OpenFile(dir.Write("b.arxml", xml));
-    ASSERT_TRUE(headless.FramesUntil([&] { return headless.gui.state->GetKind() == StateKind::Ready; }));
-    MenuMouse mouse(headless);
-
-    // Without bookmarks the submenu stays shut.
-    ImGuiWindow* navigate = mouse.OpenMenu("Navigate");
-    ASSERT_NE(navigate, nullptr);
-    EXPECT_EQ(mouse.OpenSubmenu(navigate, 3), nullptr);
-    mouse.Click(ImVec2(600, 600)); // closes the menu
-
+    ASSERT_TRUE(OpenDocument(headless, dir.Write("b.arxml", xml)));
     headless.gui.bookmarks = {"/Nope", "/P/S25"}; // byte order: the unresolved one first
-    navigate = mouse.OpenMenu("Navigate");
-    ASSERT_NE(navigate, nullptr);
-    ImGuiWindow* bookmarks = mouse.OpenSubmenu(navigate, 3);
-    ASSERT_NE(bookmarks, nullptr);
-    mouse.Click(MenuMouse::Row(bookmarks, 0));
-    EXPECT_TRUE(headless.gui.navigationTarget.empty());
-
-    navigate = mouse.OpenMenu("Navigate");
-    ASSERT_NE(navigate, nullptr);
-    bookmarks = mouse.OpenSubmenu(navigate, 3);
-    ASSERT_NE(bookmarks, nullptr);
-    mouse.Click(MenuMouse::Row(bookmarks, 1));
-
-    // The tree consumed the target in the frame of the click and shows page 2 with S25 on it.
-    EXPECT_TRUE(headless.gui.navigationTarget.empty());
-    ImGui::SetClipboardText("");
-    headless.Frame([] { ImGui::LogToClipboard(0); });
-    const std::string text = ImGui::GetClipboardText();
+    MenuMouse mouse(headless);
+    for (int row : {0, 1}) {
+        ImGuiWindow* bookmarks = mouse.OpenSubmenu("Navigate", 3);
+        ASSERT_NE(bookmarks, nullptr);
+        mouse.Click(MenuMouse::Row(bookmarks, row));
+        // An unresolved bookmark sets no target; the tree consumes a resolved one in the frame of the click.
+        EXPECT_TRUE(headless.gui.navigationTarget.empty());
+    }
+    const std::string text = MainWindowText(headless);
     EXPECT_NE(text.find("2 / 2"), std::string::npos);
     EXPECT_NE(text.find("S25"), std::string::npos);
 }

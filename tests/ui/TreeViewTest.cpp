@@ -1,4 +1,5 @@
 #include "HeadlessGui.h"
+#include "WindowProbe.h"
 #include "support/TestDocuments.h"
 
 #include "bench/DocumentGenerator.h"
@@ -7,45 +8,9 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
 
 namespace {
-
-// Opens a file in the headless GUI and draws frames until the document is fully indexed.
-void OpenReady(HeadlessGui& headless, const std::string& path)
-{
-    headless.gui.state->OpenFile(path);
-    ASSERT_TRUE(headless.FramesUntil([&] { return headless.gui.state->GetKind() == StateKind::Ready; }, 120));
-}
-
-// All text that one frame rendered in the main window (visible items only), through the GUI
-// library's log, which ends with the first top-level window and lands on the clipboard.
-std::string DrawnText(HeadlessGui& headless)
-{
-    ImGui::SetClipboardText("");
-    headless.Frame([] { ImGui::LogToClipboard(0); });
-    return ImGui::GetClipboardText();
-}
-
-int Occurrences(const std::string& text, const std::string& part)
-{
-    int count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
-}
-
-// The document area of a window: its child window "ScrollingRegion".
-ImGuiWindow* ScrollingRegionOf(const char* windowName)
-{
-    ImGuiWindow* parent = ImGui::FindWindowByName(windowName);
-    for (ImGuiWindow* window : GImGui->Windows) {
-        if (parent && window->ParentWindow == parent && std::strstr(window->Name, "/ScrollingRegion_"))
-            return window;
-    }
-    return nullptr;
-}
 
 // The GUI library's id arithmetic, to find a row's entries in a window's state storage.
 ImGuiID WithInt(ImGuiID seed, int n)
@@ -85,12 +50,12 @@ TEST(TreeNavigation, BookmarkOnThirdPageOpensAncestorsSwitchesPageScrollsAndHigh
     TempDir dir;
     HeadlessGui headless;
     ImGui::GetIO().DisplaySize = ImVec2(900, 240); // small, so that the target needs scrolling
-    OpenReady(headless, dir.Write("paged.arxml", PagedPackage(50)));
+    ASSERT_TRUE(OpenDocument(headless, dir.Write("paged.arxml", PagedPackage(50))));
 
     Result<Ref> target = headless.gui.state->FindRef("/P/S45");
     ASSERT_EQ(target.status, ResultStatus::Done);
     headless.gui.navigationTarget = target.GetValue()->trail;
-    const std::string text = DrawnText(headless);
+    const std::string text = MainWindowText(headless);
     EXPECT_TRUE(headless.gui.navigationTarget.empty()) << "the main tree consumes the target";
 
     ImGuiWindow* region = ScrollingRegionOf("XML Tree View");
@@ -105,16 +70,15 @@ TEST(TreeNavigation, BookmarkOnThirdPageOpensAncestorsSwitchesPageScrollsAndHigh
     auto toSignals = toElements;
     toSignals.push_back({1, "ELEMENTS"});
     const ImGuiID targetScope = RowScope(region, stateId, toSignals, 44);
-    const float endTime =
-        region->StateStorage.GetFloat(WithLabel(targetScope, "I-SIGNAL##select_timer_id"), 0);
-    EXPECT_GT(endTime, 0.0f) << "target highlighted";
+    EXPECT_GT(region->StateStorage.GetFloat(WithLabel(targetScope, "I-SIGNAL##select_timer_id"), 0), 0.0f)
+        << "target highlighted";
     const ImGuiID otherScope = RowScope(region, stateId, toSignals, 43);
     EXPECT_EQ(region->StateStorage.GetFloat(WithLabel(otherScope, "I-SIGNAL##select_timer_id"), 0), 0.0f);
 
     EXPECT_NE(text.find("3 / 3"), std::string::npos);
 
     headless.Frame();
-    const std::string scrolled = DrawnText(headless);
+    const std::string scrolled = MainWindowText(headless);
     EXPECT_GT(region->Scroll.y, 0.0f) << "scrolled towards the target";
     // Page 3 holds S41 to S50, numbered by position among all 50.
     EXPECT_NE(scrolled.find("[45]"), std::string::npos);
@@ -122,78 +86,53 @@ TEST(TreeNavigation, BookmarkOnThirdPageOpensAncestorsSwitchesPageScrollsAndHigh
     EXPECT_EQ(scrolled.find("S20"), std::string::npos);
 }
 
-TEST(TreeRows, ShowTextsVerbatimReferencesPagesAndSiblingNumbers)
+TEST(TreeRows, ShowTextsVerbatimReferencesAndSiblingNumbers)
 {
     TempDir dir;
-    std::string xml = R"(<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>P</SHORT-NAME><ELEMENTS>
+    const std::string xml = R"(<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>P</SHORT-NAME><ELEMENTS>
         <SYSTEM><SHORT-NAME>Sys</SHORT-NAME>
           <DESC>100%d %s %n done</DESC>
           <TARGET-REF>/P/Sys</TARGET-REF>
           <PLAIN>A/B</PLAIN>
           <DANGLING-REF>/P/Nope</DANGLING-REF>
           <FLAG x="1%s"/>
-        </SYSTEM>
-        <BIG>)";
-    for (int i = 0; i < 41; ++i)
-        xml += "<X/>";
-    xml += "</BIG><SUB-ELEMENTS>";
-    for (int i = 0; i < 25; ++i)
-        xml += "<Y>" + std::to_string(i) + "</Y>";
-    xml += "</SUB-ELEMENTS></ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>";
-
+        </SYSTEM></ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>)";
     HeadlessGui headless;
-    OpenReady(headless, dir.Write("rows.arxml", xml));
-    pugi::xml_node elements =
-        headless.gui.state->document->first_element_by_path("AUTOSAR/AR-PACKAGES/AR-PACKAGE/ELEMENTS");
-    ASSERT_TRUE(elements);
+    ASSERT_TRUE(OpenDocument(headless, dir.Write("rows.arxml", xml)));
+    pugi::xml_node system =
+        headless.gui.state->document->first_element_by_path("AUTOSAR/AR-PACKAGES/AR-PACKAGE/ELEMENTS/SYSTEM");
+    ASSERT_TRUE(system);
 
     // Opening the SYSTEM row by navigating to its last child.
-    headless.gui.navigationTarget = Ref(elements.child("SYSTEM").child("FLAG"))->trail;
-    std::string text = DrawnText(headless);
-    EXPECT_NE(text.find("100%d %s %n done"), std::string::npos);
-    EXPECT_NE(text.find("x: "), std::string::npos);
-    EXPECT_NE(text.find("1%s"), std::string::npos);
-    EXPECT_NE(text.find("(empty)"), std::string::npos) << "FLAG has an attribute but no child node";
-    EXPECT_NE(text.find("/P/Sys"), std::string::npos);
-    EXPECT_NE(text.find("A/B"), std::string::npos);
+    headless.gui.navigationTarget = Ref(system.child("FLAG"))->trail;
+    const std::string text = MainWindowText(headless);
+    for (const char* shown : {"100%d %s %n done", "1%s", "(empty)", "/P/Sys", "A/B", "[1]"})
+        EXPECT_NE(text.find(shown), std::string::npos) << shown;
     EXPECT_EQ(Occurrences(text, "Open Ref"), 1) << "only the resolving reference gets an open button";
     EXPECT_EQ(text.find(" / 1"), std::string::npos) << "AR-PACKAGES is paged but fits one page";
-    EXPECT_NE(text.find("[1]"), std::string::npos) << "children of ELEMENTS are numbered";
-
-    // 41 children: pages of 20, 20 and 1.
-    headless.gui.navigationTarget = Ref(elements.child("BIG").last_child())->trail;
-    text = DrawnText(headless);
-    EXPECT_NE(text.find("3 / 3"), std::string::npos);
-    EXPECT_NE(text.find("[41]"), std::string::npos);
-    EXPECT_EQ(text.find("[40]"), std::string::npos);
-
-    // SUB-ELEMENTS is paged by its name.
-    headless.gui.navigationTarget = Ref(elements.child("SUB-ELEMENTS").first_child())->trail;
-    text = DrawnText(headless);
-    EXPECT_NE(text.find("1 / 2"), std::string::npos);
-    EXPECT_NE(text.find("[01]"), std::string::npos);
 }
 
 TEST(ElementWindows, ResolvingPathShowsItsTreeOtherPathShowsTheLookupError)
 {
     TempDir dir;
     HeadlessGui headless;
-    OpenReady(headless, dir.Write("paged.arxml", PagedPackage(5)));
-    headless.gui.OpenElementWindow("/P/S05");
-    headless.gui.OpenElementWindow("/P/Nope");
+    ASSERT_TRUE(OpenDocument(headless, dir.Write("paged.arxml", PagedPackage(5))));
+    for (const char* path : {"/P/S05", "/P/S05", "/P/Nope"})
+        headless.gui.OpenElementWindow(path);
     headless.Frame();
 
     ImGuiWindow* found = ScrollingRegionOf("/P/S05##0");
     ASSERT_NE(found, nullptr);
+    ImGuiWindow* second = ScrollingRegionOf("/P/S05##1");
+    EXPECT_TRUE(second && second != found) << "one window per request";
     const ImGuiID rowScope = RowScope(found, headless.gui.state->id, {}, 0);
     EXPECT_EQ(found->StateStorage.GetInt(WithLabel(rowScope, "I-SIGNAL"), 0), 1)
         << "small element opens itself";
 
-    ImGuiWindow* missing = ScrollingRegionOf("/P/Nope##1");
+    ImGuiWindow* missing = ScrollingRegionOf("/P/Nope##2");
     ASSERT_NE(missing, nullptr);
-    EXPECT_EQ(headless.gui.state->FindRef("/P/Nope").status, ResultStatus::Error);
     EXPECT_TRUE(missing->StateStorage.Data.empty()) << "no tree rows, only the error screen";
-    EXPECT_EQ(headless.gui.elementWindows.size(), 2u) << "an unresolved window stays until closed";
+    EXPECT_EQ(headless.gui.elementWindows.size(), 3u) << "an unresolved window stays until closed";
 }
 
 TEST(Clipboard, CopiesThroughTheGuiLibraryAndFailsWithoutIt)
@@ -217,8 +156,7 @@ TEST(TreeFrameTime, DISABLED_LargeDocument)
 
     HeadlessGui headless;
     auto opened = std::chrono::steady_clock::now();
-    OpenReady(headless, path);
-    ASSERT_EQ(headless.gui.state->GetKind(), StateKind::Ready);
+    ASSERT_TRUE(OpenDocument(headless, path, 120));
     std::printf("open to ready: %.1f s\n",
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - opened).count());
     auto measure = [&](const char* what) {

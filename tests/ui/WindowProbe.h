@@ -7,19 +7,50 @@
 
 #include <imgui_internal.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 // Opens a file the way the File menu does and draws frames until its document is ready.
-inline bool OpenDocument(HeadlessGui& headless, const std::string& path)
+inline bool OpenDocument(HeadlessGui& headless, const std::string& path, double timeoutSeconds = 60)
 {
     headless.gui.state->OpenFile(path);
-    return headless.FramesUntil([&] { return headless.gui.state->GetKind() == StateKind::Ready; });
+    return headless.FramesUntil([&] { return headless.gui.state->GetKind() == StateKind::Ready; },
+                                timeoutSeconds);
 }
 
 // The fallback window that holds the state storage of windows drawn outside any other window.
 inline ImGuiWindow* OuterWindow(HeadlessGui& headless)
 {
     return headless.FindWindow("Debug##Default");
+}
+
+// The document area of a window: its child window "ScrollingRegion".
+inline ImGuiWindow* ScrollingRegionOf(const char* windowName)
+{
+    ImGuiWindow* parent = ImGui::FindWindowByName(windowName);
+    for (ImGuiWindow* window : GImGui->Windows) {
+        if (parent && window->ParentWindow == parent && std::strstr(window->Name, "/ScrollingRegion_"))
+            return window;
+    }
+    return nullptr;
+}
+
+inline int Occurrences(const std::string& text, const std::string& part)
+{
+    int count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+// All text that one frame rendered in the main window (visible items only), through the GUI
+// library's log, which ends with the first top-level window and lands on the clipboard.
+inline std::string MainWindowText(HeadlessGui& headless)
+{
+    ImGui::SetClipboardText("");
+    headless.Frame([] { ImGui::LogToClipboard(0); });
+    return ImGui::GetClipboardText();
 }
 
 // Replaces the text of the focused input field with `text` (Ctrl+A, then typing or Backspace).
@@ -44,18 +75,14 @@ inline void TypeText(HeadlessGui& headless, const std::string& text)
 }
 
 // Text without blanks: glyph quads carry no spaces, so drawn text is compared this way.
-inline std::string Squash(const std::string& text)
+inline std::string Squash(std::string text)
 {
-    std::string squashed;
-    for (char c : text) {
-        if (c != ' ')
-            squashed += c;
-    }
-    return squashed;
+    text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
+    return text;
 }
 
-// The characters one frame drew, read back from the glyph quads of its draw data (the GUI
-// library keeps no text once a frame is rendered): no blanks, a line break wherever the
+// The characters one frame drew in any window, read back from the glyph quads of its draw data
+// (the GUI library keeps no text once a frame is rendered): no blanks, a line break wherever the
 // baseline changes. Compare with Squash(expected).
 inline std::string FrameText(HeadlessGui& headless)
 {
@@ -86,26 +113,15 @@ inline std::string FrameText(HeadlessGui& headless)
     return text;
 }
 
-// Centre x of the rightmost button of a window whose buttons end at the content region's right edge,
-// and of the button left of it.
-inline float RightButtonX(ImGuiWindow* window, const char* label)
+inline bool Drew(HeadlessGui& headless, const std::string& text)
 {
-    const float width = ImGui::CalcTextSize(label).x + 2 * ImGui::GetStyle().FramePadding.x;
-    return window->ContentRegionRect.Max.x - width / 2;
-}
-inline float SecondToRightButtonX(ImGuiWindow* window, const char* label, const char* rightLabel)
-{
-    const ImGuiStyle& style = ImGui::GetStyle();
-    const float rightWidth = ImGui::CalcTextSize(rightLabel).x + 2 * style.FramePadding.x;
-    const float width = ImGui::CalcTextSize(label).x + 2 * style.FramePadding.x;
-    return window->ContentRegionRect.Max.x - rightWidth - style.ItemSpacing.x - width / 2;
+    return FrameText(headless).find(Squash(text)) != std::string::npos;
 }
 
 // Brings the named window to the front, moves the mouse down the column at `x` of the named window until the
-// button `label` (an ID in the window's own scope) is hovered, then presses and releases it there; the
-// release frame is the last one run, so what the click set is still there. False when no such button can be
-// hovered: absent, covered or disabled.
-// `scope` names an ID pushed around the button, if any.
+// button `label` (an ID in the window's own scope, or in `scope` pushed around it) is hovered, then presses
+// and releases it there; the release frame is the last one run, so what the click set is still there. False
+// when no such button can be hovered: absent, covered or disabled.
 inline bool ClickButton(HeadlessGui& headless, const char* windowName, const char* label, float x,
                         const char* scope = nullptr)
 {
@@ -129,4 +145,20 @@ inline bool ClickButton(HeadlessGui& headless, const char* windowName, const cha
     }
     io.MousePos = ImVec2(-FLT_MAX, -FLT_MAX);
     return found;
+}
+
+// Clicks one of the two buttons that end a window's row at the content region's right edge:
+// `label` is either `rightLabel` itself or the button left of it.
+inline bool ClickRowButton(HeadlessGui& headless, const std::string& windowName, const char* label,
+                           const char* rightLabel)
+{
+    ImGuiWindow* window = headless.FindWindow(windowName.c_str());
+    if (!window)
+        return false;
+    const ImGuiStyle& style = ImGui::GetStyle();
+    auto width = [&](const char* text) { return ImGui::CalcTextSize(text).x + 2 * style.FramePadding.x; };
+    float x = window->ContentRegionRect.Max.x - width(label) / 2;
+    if (std::strcmp(label, rightLabel) != 0)
+        x -= width(rightLabel) + style.ItemSpacing.x;
+    return ClickButton(headless, windowName.c_str(), label, x);
 }
