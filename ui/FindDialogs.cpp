@@ -1,4 +1,5 @@
 #include "ui/Gui.h"
+#include "ui/ResultListView.h"
 #include "ui/SearchWindowsText.h"
 
 #include <imgui_internal.h>
@@ -47,35 +48,12 @@ void DrawFindStatus(const Result<Ref>& result, const std::string& errorText, con
     }
 }
 
-struct FindButtonPresses
+// The two buttons end at the inner right edge of the window, inert until the answer is final.
+ResultButtonPresses DrawFindButtons(const Result<Ref>& result, const char* revealLabel,
+                                    const ImVec4& mutedColor)
 {
-    bool openWindow = false;
-    bool reveal = false;
-};
-
-// The two buttons at the inner right edge, inert until the answer is final.
-FindButtonPresses DrawFindButtons(const Result<Ref>& result, const char* revealLabel,
-                                  const ImVec4& mutedColor)
-{
-    const bool done = result.status == ResultStatus::Done;
-    if (!done) {
-        ImGui::PushStyleColor(ImGuiCol_Text, mutedColor);
-        ImGui::PushItemFlag(ImGuiItemFlags_Disabled, true);
-    }
-    const ImGuiStyle& style = ImGui::GetStyle();
-    const char* openLabel = "Open in new window";
-    const float width = ImGui::CalcTextSize(openLabel).x + ImGui::CalcTextSize(revealLabel).x +
-                        4 * style.FramePadding.x + style.ItemSpacing.x + style.WindowPadding.x;
-    ImGui::SameLine(ImGui::GetWindowWidth() - width);
-    FindButtonPresses presses;
-    presses.openWindow = ImGui::Button(openLabel) && done;
-    ImGui::SameLine();
-    presses.reveal = ImGui::Button(revealLabel) && done;
-    if (!done) {
-        ImGui::PopItemFlag();
-        ImGui::PopStyleColor();
-    }
-    return presses;
+    const float rightEdge = ImGui::GetWindowWidth() - ImGui::GetStyle().WindowPadding.x;
+    return DrawResultButtons(result.status == ResultStatus::Done, mutedColor, revealLabel, rightEdge);
 }
 } // namespace
 
@@ -87,10 +65,10 @@ void Gui::DrawFindRefDialog(bool* open)
     const Result<Ref> result = state->FindRef(path);
     // Whatever the reason (not found, invalid, no document), the user is told the same.
     DrawFindStatus(result, "Could not find the ref.", errorColor);
-    const FindButtonPresses presses = DrawFindButtons(result, "Jump to Ref", mutedColor);
+    const ResultButtonPresses presses = DrawFindButtons(result, "Jump to Ref", mutedColor);
     if (presses.openWindow)
         OpenElementWindow(path);
-    if (presses.reveal)
+    if (presses.showInMain)
         navigationTarget = result.GetValue()->trail;
     ImGui::End();
 }
@@ -102,10 +80,10 @@ void Gui::DrawFindShortnameDialog(bool* open)
         return;
     const Result<Ref> result = state->FindShortName(shortnameInput);
     DrawFindStatus(result, result.message, errorColor);
-    const FindButtonPresses presses = DrawFindButtons(result, "Show in main window", mutedColor);
+    const ResultButtonPresses presses = DrawFindButtons(result, "Show in main window", mutedColor);
     if (presses.openWindow)
         OpenElementWindow(result.GetValue()->path);
-    if (presses.reveal)
+    if (presses.showInMain)
         navigationTarget = result.GetValue()->trail;
     ImGui::End();
 }

@@ -39,7 +39,8 @@ void DrawResultPreview(Gui& gui, const Ref* ref, int selected, bool openToRef, I
     ImGui::EndChild();
 }
 
-ResultButtonPresses DrawResultButtons(bool enabled, const ImVec4& mutedColor)
+ResultButtonPresses DrawResultButtons(bool enabled, const ImVec4& mutedColor, const char* revealLabel,
+                                      float rightEdge)
 {
     if (!enabled) {
         ImGui::PushStyleColor(ImGuiCol_Text, mutedColor);
@@ -47,14 +48,13 @@ ResultButtonPresses DrawResultButtons(bool enabled, const ImVec4& mutedColor)
     }
     const ImGuiStyle& style = ImGui::GetStyle();
     const char* openLabel = "Open in new window";
-    const char* showLabel = "Show in main window";
-    const float width = ImGui::CalcTextSize(openLabel).x + ImGui::CalcTextSize(showLabel).x +
+    const float width = ImGui::CalcTextSize(openLabel).x + ImGui::CalcTextSize(revealLabel).x +
                         4 * style.FramePadding.x + style.ItemSpacing.x;
-    ImGui::SameLine(ImGui::GetWindowContentRegionMax().x - width);
+    ImGui::SameLine(rightEdge - width);
     ResultButtonPresses presses;
     presses.openWindow = ImGui::Button(openLabel) && enabled;
     ImGui::SameLine();
-    presses.showInMain = ImGui::Button(showLabel) && enabled;
+    presses.showInMain = ImGui::Button(revealLabel) && enabled;
     if (!enabled) {
         ImGui::PopItemFlag();
         ImGui::PopStyleColor();

@@ -22,9 +22,11 @@ struct ResultButtonPresses
     bool showInMain = false;
 };
 
-// "Open in new window" and "Show in main window" on the current line, ending at the content
-// region's right edge; drawn dimmed and inert unless `enabled`.
-ResultButtonPresses DrawResultButtons(bool enabled, const ImVec4& mutedColor);
+// "Open in new window" and `revealLabel` on the current line, the second ending at `rightEdge`
+// (window coordinates); drawn dimmed and inert unless `enabled`.
+ResultButtonPresses DrawResultButtons(bool enabled, const ImVec4& mutedColor,
+                                      const char* revealLabel = "Show in main window",
+                                      float rightEdge = ImGui::GetWindowContentRegionMax().x);
 
 // Acts on the presses for the selected ref; nothing happens without one.
 void ApplyResultButtons(Gui& gui, const ResultButtonPresses& presses, const Ref* selected);

@@ -72,6 +72,18 @@ e2e_wait_for() {
     done
 }
 
+# A document of about 60 MB (400,000 signals referring to each other): big enough that loading
+# and indexing it outlast several screenshots.
+e2e_make_big_document() {
+    awk 'BEGIN {
+        print "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+        print "<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>Big</SHORT-NAME><ELEMENTS>"
+        for (i = 0; i < 400000; i++)
+            printf "<I-SIGNAL><SHORT-NAME>S%d</SHORT-NAME><LENGTH>8</LENGTH><SYSTEM-SIGNAL-REF DEST=\"SYSTEM-SIGNAL\">/Big/S%d</SYSTEM-SIGNAL-REF></I-SIGNAL>\n", i, (i * 7) % 400000
+        print "</ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>"
+    }' >"$1"
+}
+
 # Starts Xvfb on a free display (chosen by the server itself) and exports DISPLAY.
 e2e_start_xvfb() {
     local size=${1:-$E2E_SCREEN}

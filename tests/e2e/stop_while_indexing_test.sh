@@ -4,13 +4,7 @@
 source "$(dirname "$0")/lib.sh"
 
 big="$E2E_WORK/big.arxml"
-awk 'BEGIN {
-    print "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-    print "<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>Big</SHORT-NAME><ELEMENTS>"
-    for (i = 0; i < 400000; i++)
-        printf "<I-SIGNAL><SHORT-NAME>S%d</SHORT-NAME><SYSTEM-SIGNAL-REF DEST=\"SYSTEM-SIGNAL\">/Big/S%d</SYSTEM-SIGNAL-REF></I-SIGNAL>\n", i, (i * 7) % 400000
-    print "</ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>"
-}' >"$big"
+e2e_make_big_document "$big"
 
 e2e_start_xvfb
 e2e_start_tessaro "$big"
