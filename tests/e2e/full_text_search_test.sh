@@ -29,7 +29,7 @@ IFS='x+' read -r _ _ win_x win_y <<<"$(e2e_window_geometry)"
 search_area="672x560+$((win_x + 60))+$((win_y + 60))"
 
 # The document is drawn once the first tree rows show under the menu bar.
-e2e_wait_for 60 e2e_has_colour FFFFFF 20 "400x120+$win_x+$((win_y + 40))" || {
+e2e_wait_for 60 e2e_tree_drawn || {
     e2e_keep_screenshot "$E2E_WORK/last.png" full-text-search-start.png >/dev/null
     e2e_fail "the document tree did not appear (see full-text-search-start.png)"
 }

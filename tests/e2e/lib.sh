@@ -168,6 +168,27 @@ e2e_has_colour() {
 }
 
 # The window's geometry on screen as WxH+X+Y.
+# Regions of the viewer's main window: the first tree rows under the menu bar, and the right end of
+# the status line, where the "Loading" or "Indexing" label stands.
+e2e_tree_region() {
+    local w h x y
+    IFS='x+' read -r w h x y <<<"$(e2e_window_geometry)"
+    echo "400x120+$x+$((y + 40))"
+}
+e2e_status_label_region() {
+    local w h x y
+    IFS='x+' read -r w h x y <<<"$(e2e_window_geometry)"
+    echo "260x40+$((x + w - 260))+$((y + h - 44))"
+}
+
+# The document tree is drawn (takes a screenshot).
+e2e_tree_drawn() { e2e_has_colour FFFFFF 20 "$(e2e_tree_region)"; }
+
+# The status line shows its "Loading"/"Indexing" label in the last screenshot taken.
+e2e_status_label_shown() {
+    [ "$(e2e_count_colour "$E2E_WORK/last.png" FFFFFF "$(e2e_status_label_region)")" -ge 10 ]
+}
+
 e2e_window_geometry() {
     local id
     id=$(e2e_window_id) || return 1

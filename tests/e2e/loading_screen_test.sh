@@ -14,7 +14,7 @@ e2e_wait_window 20 || e2e_fail "no window"
 # "Loading..."), and the top-left of the document area (first tree rows).
 IFS='x+' read -r W H X Y <<<"$(e2e_window_geometry)"
 loading_region="220x140+$((X + W / 2))+$((Y + H / 2 - 10))"
-tree_region="400x120+$X+$((Y + 40))"
+tree_region=$(e2e_tree_region)
 
 loading_shown() { e2e_has_colour FFFFFF 30 "$loading_region"; }
 tree_shown() {
@@ -30,8 +30,7 @@ e2e_log "tree after loading: $(e2e_keep_screenshot "$E2E_WORK/last.png" big-docu
 
 # Stopping while the index is still being built is a test of its own; here wait for the status
 # line's "Indexing" label (bottom right) to go.
-status_region="260x40+$((X + W - 260))+$((Y + H - 44))"
-indexing_done() { ! e2e_has_colour FFFFFF 10 "$status_region"; }
+indexing_done() { e2e_screenshot "$E2E_WORK/last.png" && ! e2e_status_label_shown; }
 e2e_wait_for 120 indexing_done || e2e_fail "indexing did not finish"
 
 e2e_stop_tessaro TERM

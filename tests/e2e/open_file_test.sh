@@ -18,20 +18,12 @@ file=$(pick_file)
 
 e2e_start_xvfb
 
-# Pixels of the document area just under the menu bar: the first tree rows are drawn there.
-tree_drawn() {
-    local geometry w h x y
-    geometry=$(e2e_window_geometry) || return 1
-    IFS='x+' read -r w h x y <<<"$geometry"
-    e2e_has_colour FFFFFF 20 "400x120+$x+$((y + 40))"
-}
-
 open_and_check() {
     local path=$1 shot=$2
     e2e_temp_home
     e2e_start_tessaro "$path"
     e2e_wait_window 20 || e2e_fail "no window for $path"
-    e2e_wait_for 60 tree_drawn || e2e_fail "the document tree of $path did not appear"
+    e2e_wait_for 60 e2e_tree_drawn || e2e_fail "the document tree of $path did not appear"
     [ "$(e2e_count_colour "$E2E_WORK/last.png" EB6847)" -lt 20 ] || e2e_fail "error text shown for $path"
     e2e_log "loaded window: $(e2e_keep_screenshot "$E2E_WORK/last.png" "$shot")"
 
