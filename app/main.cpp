@@ -1,4 +1,5 @@
 // The desktop viewer: window, renderer, GUI library and the frame loop around Gui::DrawFrame.
+#include "app/CommandLine.h"
 #include "app/Icon.h"
 #include "app/Shell.h"
 #include "platform/Platform.h"
@@ -79,6 +80,11 @@ int Fail(const char* what)
 int main(int argc, char** argv)
 {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
+    if (TerminalRequest request = TerminalRequestFromArguments(argc, argv);
+        request != TerminalRequest::None) {
+        const std::string answer = TerminalAnswer(request);
+        return std::fwrite(answer.data(), 1, answer.size(), stdout) == answer.size() ? 0 : 1;
+    }
     const std::string path = PathFromCommandLine(CommandLineFromArguments(argc, argv));
 
     Gui gui;
@@ -92,6 +98,9 @@ int main(int argc, char** argv)
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 0);
     glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+    // The class the desktop entry's StartupWMClass names; GLFW would otherwise take the title.
+    glfwWindowHintString(GLFW_X11_CLASS_NAME, "Tessaro");
+    glfwWindowHintString(GLFW_X11_INSTANCE_NAME, "tessaro");
     GLFWwindow* window = glfwCreateWindow(640, 480, kTitle, nullptr, nullptr);
     if (!window)
         return Fail("cannot create a window with an OpenGL 3 context");

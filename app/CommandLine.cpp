@@ -1,0 +1,47 @@
+#include "app/CommandLine.h"
+
+#include <cstring>
+
+namespace {
+
+const char* const kUsage =
+    R"(Usage: tessaro [FILE]
+       tessaro --help | --version
+
+Opens FILE (an ARXML/XML file, or a .zip archive whose first member with ".arxml" in its
+name is read) in the Tessaro window; without FILE the window opens empty. The arguments are
+joined with blanks into one path and surrounding double quotes are dropped, so a path with
+blanks needs no quoting. A file named like an option is opened as ./--help.
+
+Options:
+  --help, -h   print this text and exit
+  --version    print the version and exit
+
+Settings: ~/.Tessaro/conf.json. See also tessaro-query(1).
+)";
+
+} // namespace
+
+TerminalRequest TerminalRequestFromArguments(int argc, const char* const* argv)
+{
+    if (argc != 2)
+        return TerminalRequest::None;
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)
+        return TerminalRequest::Help;
+    if (std::strcmp(argv[1], "--version") == 0)
+        return TerminalRequest::Version;
+    return TerminalRequest::None;
+}
+
+std::string TerminalAnswer(TerminalRequest request)
+{
+    switch (request) {
+        case TerminalRequest::Help:
+            return kUsage;
+        case TerminalRequest::Version:
+            return "Tessaro " TESSARO_VERSION "\n";
+        case TerminalRequest::None:
+            break;
+    }
+    return {};
+}
