@@ -2,8 +2,10 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+PREFIX ?= /usr/local
+DESTDIR ?=
 
-.PHONY: setup configure build run test test-core test-sanitizers bench format clean
+.PHONY: setup configure build run test test-core test-sanitizers bench install package format clean
 
 setup:
 	@bash scripts/setup.sh
@@ -33,6 +35,14 @@ test-sanitizers: setup
 
 bench: build
 	@$(BUILD)/bench/tessaro-bench --generate 100
+
+# DESTDIR stages the files for a package; PREFIX is where they will live.
+install: build
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# The Debian package tessaro_VERSION-1_ARCH.deb, in the build folder.
+package: build
+	@bash packaging/build-deb.sh $(BUILD)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
