@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Puts the Debian package together from a built tree: installs it into a staging folder under
-# /usr, compresses the manual pages, adds the copyright and changelog, lets dpkg-shlibdeps work out
-# the libraries it depends on, and builds tessaro_VERSION_ARCH.deb in OUTPUT_DIR (default: BUILD_DIR).
+# /usr, strips the programs, compresses the manual pages, adds the copyright and changelog, lets
+# dpkg-shlibdeps work out the libraries it depends on, and builds tessaro_VERSION_ARCH.deb in
+# OUTPUT_DIR (default: BUILD_DIR).
 # Usage: packaging/build-deb.sh BUILD_DIR [OUTPUT_DIR]
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,7 +17,9 @@ trap 'rm -rf "$work"' EXIT
 root="$work/root"
 doc="$root/usr/share/doc/tessaro"
 
-DESTDIR="$root" cmake --install "$build" --prefix /usr --strip >/dev/null
+DESTDIR="$root" cmake --install "$build" --prefix /usr >/dev/null
+# As dh_strip does: no debugging data, symbols or compiler notes in the programs.
+strip --remove-section=.comment --remove-section=.note --strip-unneeded "$root"/usr/bin/*
 gzip -9n "$root"/usr/share/man/man1/*.1
 mkdir -p "$doc"
 gzip -9nc "$debian_in/changelog" >"$doc/changelog.Debian.gz"
