@@ -8,6 +8,7 @@ packages=(
     libpugixml-dev libzip-dev nlohmann-json3-dev googletest libgtest-dev
     libimgui-dev libglfw3-dev libstb-dev libfreetype-dev libgl-dev
     xvfb xauth xdotool x11-utils imagemagick xclip
+    clang libclang-rt-14-dev
 )
 
 missing=()

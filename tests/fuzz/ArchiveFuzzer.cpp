@@ -1,0 +1,48 @@
+// Any bytes as a .zip file: the archive reader and the viewer's state machine must agree on the
+// member that is read, and neither may keep the archive open.
+#include "FuzzSupport.h"
+
+#include "document/ArchiveReader.h"
+#include "support/OpenDescriptors.h"
+
+#include <sstream>
+#include <stdexcept>
+
+namespace {
+std::string Serialised(const pugi::xml_document& document)
+{
+    std::ostringstream text;
+    document.save(text, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+    return text.str();
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    std::string path = WriteScratchFile("input.zip", data, size);
+
+    // What the reader gives on its own, parsed the way the loader parses a member.
+    pugi::xml_document expected;
+    bool expectDocument = false;
+    try {
+        ArchiveMember member = ExtractFirstArxmlMember(path);
+        if (member.data)
+            expectDocument = expected.load_buffer(member.data.get(), member.size).status == pugi::status_ok;
+    } catch (const std::runtime_error&) {
+        // not an archive: the state machine must fail as well
+    }
+    FUZZ_CHECK(OpenDescriptorsTo(path) == 0, "the archive reader left the archive open");
+
+    std::shared_ptr<State> state = UpdateWhile(OpenInViewer(path), StateKind::Loading);
+    FUZZ_CHECK(OpenDescriptorsTo(path) == 0, "loading left the archive open");
+    if (!expectDocument) {
+        FUZZ_CHECK(state->GetKind() == StateKind::Error,
+                   "a document came from an archive the reader refused");
+        FUZZ_CHECK(state->GetErrorMessage().rfind("Could not load the file " + path, 0) == 0,
+                   "error: " + state->GetErrorMessage());
+        return 0;
+    }
+    FUZZ_CHECK(state->GetKind() == StateKind::Indexing, "the member the reader gives was not loaded");
+    FUZZ_CHECK(Serialised(*state->document) == Serialised(expected), "the viewer loaded another member");
+    return 0;
+}
