@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!expectDocument) {
         FUZZ_CHECK(state->GetKind() == StateKind::Error,
                    "a document came from an archive the reader refused");
-        FUZZ_CHECK(state->GetErrorMessage().rfind("Could not load the file " + path, 0) == 0,
+        FUZZ_CHECK(state->GetErrorMessage().rfind(kLoadFailure + path, 0) == 0,
                    "error: " + state->GetErrorMessage());
         return 0;
     }

@@ -11,7 +11,6 @@
 namespace {
 constexpr size_t kMaxChecked = 256; // lookups checked per kind and input; keeps inputs fast
 constexpr size_t kMaxHits = 100;
-const std::string kLoadFailure = "Could not load the file ";
 
 void CheckRef(const Ref& ref, pugi::xml_node node, const DocumentFacts& facts)
 {

@@ -24,6 +24,9 @@ const std::string& ScratchDirectory();
 // Writes the input to `name` in the scratch directory and returns the file's path.
 std::string WriteScratchFile(const std::string& name, const uint8_t* data, size_t size);
 
+// The start of the message of every failed load, followed by the path.
+inline const std::string kLoadFailure = "Could not load the file ";
+
 // How long any single wait of a target may take before it counts as a hang.
 inline constexpr auto kWaitLimit = std::chrono::seconds(30);
 
