@@ -4,8 +4,9 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 DESTDIR ?=
+SECONDS ?= 60
 
-.PHONY: setup configure build run test test-core test-sanitizers bench install package format clean
+.PHONY: setup configure build run test test-core test-sanitizers fuzz fuzz-build bench install package format clean
 
 setup:
 	@bash scripts/setup.sh
@@ -20,10 +21,12 @@ run: build
 	@bash scripts/run-viewer.sh $(BUILD)
 
 # Everything: the normal build's tests (engine, interface, end to end), then the engine's tests
-# again under AddressSanitizer with UndefinedBehaviorSanitizer and under ThreadSanitizer.
+# again under AddressSanitizer with UndefinedBehaviorSanitizer and under ThreadSanitizer, then
+# each fuzz target for a minute.
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j 2
 	@$(MAKE) --no-print-directory test-sanitizers
+	@$(MAKE) --no-print-directory fuzz SECONDS=60
 
 test-sanitizers: setup
 	@cmake -S . -B $(BUILD)-asan -DTESSARO_SANITIZE=address -DTESSARO_GUI=OFF > /dev/null
@@ -32,6 +35,16 @@ test-sanitizers: setup
 	@cmake -S . -B $(BUILD)-tsan -DTESSARO_SANITIZE=thread -DTESSARO_GUI=OFF > /dev/null
 	@cmake --build $(BUILD)-tsan -j $(JOBS) --target tessaro-core-tests
 	@cd $(BUILD)-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -L core -j 2
+
+# libFuzzer targets (clang, AddressSanitizer, UndefinedBehaviorSanitizer) in their own build folder;
+# `make fuzz SECONDS=N` runs each for N seconds and keeps crashing inputs in $(BUILD)-fuzz/fuzz/crashes.
+fuzz-build: setup
+	@cmake -S . -B $(BUILD)-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+		-DTESSARO_SANITIZE=fuzzer -DTESSARO_GUI=OFF > $(BUILD)-fuzz.configure.log || (cat $(BUILD)-fuzz.configure.log; exit 1)
+	@cmake --build $(BUILD)-fuzz -j $(JOBS) --target tessaro-fuzzers
+
+fuzz: fuzz-build
+	@bash tests/fuzz/run-fuzzers.sh $(BUILD)-fuzz $(SECONDS)
 
 bench: build
 	@$(BUILD)/bench/tessaro-bench --generate 100
@@ -48,4 +61,4 @@ format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	@rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan
+	@rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-fuzz

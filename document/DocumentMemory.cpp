@@ -9,6 +9,15 @@
 #include <new>
 #include <sys/mman.h>
 
+// gcc announces AddressSanitizer with a macro, clang through __has_feature.
+#if defined(__SANITIZE_ADDRESS__)
+#define TESSARO_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TESSARO_ADDRESS_SANITIZER 1
+#endif
+#endif
+
 namespace {
 constexpr size_t kHugePage = size_t(2) << 20;
 constexpr size_t kChunkBytes = size_t(16)
@@ -119,8 +128,8 @@ void FreeDocumentMemory(void* block)
 
 void InstallDocumentMemory()
 {
-#if defined(__SANITIZE_ADDRESS__)
-    return; // keep documents on the checked heap, so the sanitizer sees their misuse
-#endif
+    // Under AddressSanitizer documents stay on the checked heap, so that it sees their misuse.
+#if !defined(TESSARO_ADDRESS_SANITIZER)
     pugi::set_memory_management_functions(AllocateDocumentMemory, FreeDocumentMemory);
+#endif
 }

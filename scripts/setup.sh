@@ -10,6 +10,7 @@ packages=(
     xvfb xauth xdotool x11-utils imagemagick xclip
     dpkg-dev lintian man-db desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl
     bash-completion
+    clang libclang-rt-14-dev
 )
 
 missing=()

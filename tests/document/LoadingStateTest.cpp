@@ -1,4 +1,5 @@
 #include "document/LoadingState.h"
+#include "support/OpenDescriptors.h"
 #include "support/TestDocuments.h"
 #include "support/ZipWriter.h"
 

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
-#include <filesystem>
-
 void WriteZip(const std::string& archivePath, const std::vector<std::pair<std::string, std::string>>& members)
 {
     int error = 0;
@@ -28,18 +26,4 @@ void WriteZip(const std::string& archivePath, const std::vector<std::pair<std::s
         return;
     }
     ASSERT_EQ(zip_close(archive), 0);
-}
-
-int OpenDescriptorsTo(const std::string& path)
-{
-    int count = 0;
-    std::error_code error;
-    auto target = std::filesystem::canonical(path, error);
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
-        std::error_code linkError;
-        auto linked = std::filesystem::read_symlink(entry.path(), linkError);
-        if (!linkError && linked == target)
-            ++count;
-    }
-    return count;
 }

@@ -6,6 +6,3 @@
 
 // Writes a real ZIP archive with libzip; members are stored deflated, in the order given.
 void WriteZip(const std::string& archivePath, const std::vector<std::pair<std::string, std::string>>& members);
-
-// Number of file descriptors of this process that point at `path`.
-int OpenDescriptorsTo(const std::string& path);
