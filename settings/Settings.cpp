@@ -1,5 +1,7 @@
 #include "settings/Settings.h"
 
+#include "settings/SettingsMerge.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cerrno>
@@ -11,6 +13,8 @@
 #include <optional>
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -65,6 +69,90 @@ bool WriteAll(int fd, const std::string& text)
     return true;
 }
 
+enum class FileRead
+{
+    Read,
+    Missing,      // no such file: a first run
+    CannotOpen,   // exists, but cannot be opened (permissions, a directory)
+    NotOurs,      // not JSON, or not of the expected shape
+    OtherVersion, // "version" is not 1, or missing
+};
+
+// Reads conf.json into the two collections of `out`; the recent files keep their saved order and
+// the first of duplicates counts.
+FileRead ReadSettingsFile(const fs::path& file, Settings& out)
+{
+    std::ifstream stream(file, std::ios::binary);
+    if (!stream) {
+        std::error_code error;
+        return fs::exists(fs::symlink_status(file, error)) ? FileRead::CannotOpen : FileRead::Missing;
+    }
+    nlohmann::json root;
+    try {
+        root = nlohmann::json::parse(stream);
+    } catch (const std::exception&) {
+        return FileRead::NotOurs;
+    }
+    if (!root.is_object())
+        return FileRead::NotOurs;
+    auto version = root.find("version");
+    if (version == root.end() || *version != 1) // numeric: 1.0 counts as 1
+        return FileRead::OtherVersion;
+    std::set<std::string> bookmarks;
+    std::list<std::string> recent;
+    if (!ReadStrings(root, "bookmarks", bookmarks) || !ReadStrings(root, "recent_open_files", recent))
+        return FileRead::NotOurs;
+    std::set<std::string> seen;
+    recent.remove_if([&seen](const std::string& path) { return !seen.insert(path).second; });
+    out.bookmarks = std::move(bookmarks);
+    out.recentOpenFiles = std::move(recent);
+    return FileRead::Read;
+}
+
+// Holds an exclusive lock on a lock file beside conf.json while one process re-reads and replaces
+// it. The lock file stays: removing it would let two processes lock two different files. Without
+// a lock file (a read-only directory) the save goes on and fails with its own message.
+class FileLock
+{
+public:
+    explicit FileLock(const std::string& path) : fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666))
+    {
+        while (fd >= 0 && ::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~FileLock()
+    {
+        if (fd >= 0)
+            ::close(fd); // releases the lock
+    }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+private:
+    int fd;
+};
+
+// "conf.json.<pid>.tmp" files whose process no longer runs were left by saves that were cut short.
+void RemoveStaleTemporaries(const fs::path& target)
+{
+    const std::string prefix = target.filename().string() + ".";
+    const std::string suffix = ".tmp";
+    std::error_code error;
+    for (fs::directory_iterator it(target.parent_path().empty() ? "." : target.parent_path(), error), end;
+         !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+            continue;
+        const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+        if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const pid_t pid = pid_t(std::stol(digits));
+        if (pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH)
+            fs::remove(it->path(), error);
+    }
+}
+
 } // namespace
 
 std::string GetConfigDirectory()
@@ -104,35 +192,24 @@ std::string SettingsToJson(const Settings& settings)
 void LoadSettings(Settings& settings)
 {
     fs::path file = ConfigFilePath();
-    std::ifstream stream(file, std::ios::binary);
-    if (!stream) {
-        std::cerr << "Error opening file: " << file << std::endl;
-        return;
+    Settings read;
+    switch (ReadSettingsFile(file, read)) {
+        case FileRead::Missing:
+        case FileRead::CannotOpen:
+            std::cerr << "Error opening file: " << file << std::endl;
+            return;
+        case FileRead::NotOurs:
+            std::cerr << "Error reading file: " << file << std::endl;
+            return;
+        case FileRead::OtherVersion: // silently: a newer program may have written it
+            return;
+        case FileRead::Read:
+            break;
     }
-    nlohmann::json root;
-    try {
-        root = nlohmann::json::parse(stream);
-    } catch (const std::exception&) {
-        std::cerr << "Error reading file: " << file << std::endl;
-        return;
-    }
-    if (!root.is_object()) {
-        std::cerr << "Error reading file: " << file << std::endl;
-        return;
-    }
-    // A file of another version is left alone, silently: a newer program may have written it.
-    auto version = root.find("version");
-    if (version == root.end() || *version != 1) {
-        return;
-    }
-    std::set<std::string> bookmarks;
-    std::set<std::string> recent; // duplicates dropped; the list comes out in byte-wise order
-    if (!ReadStrings(root, "bookmarks", bookmarks) || !ReadStrings(root, "recent_open_files", recent)) {
-        std::cerr << "Error reading file: " << file << std::endl;
-        return;
-    }
-    settings.bookmarks = std::move(bookmarks);
-    settings.recentOpenFiles.assign(recent.begin(), recent.end());
+    settings.bookmarks = read.bookmarks;
+    settings.recentOpenFiles = read.recentOpenFiles;
+    settings.loadedBookmarks = std::move(read.bookmarks);
+    settings.loadedRecentFiles = std::move(read.recentOpenFiles);
 }
 
 void SaveSettings(const Settings& settings)
@@ -147,6 +224,18 @@ void SaveSettings(const Settings& settings)
             target = resolved;
         }
     }
+    FileLock lock(file.string() + ".lock");
+    RemoveStaleTemporaries(target);
+
+    Settings onDisk;
+    FileRead read = ReadSettingsFile(file, onDisk);
+    if (read != FileRead::Read && read != FileRead::Missing) {
+        std::cerr << "Settings not saved: " << file
+                  << " could not be read or is of another version; it is kept as it is" << std::endl;
+        return;
+    }
+    const std::string text = SettingsToJson(MergeSettings(settings, onDisk));
+
     // Written beside the target and renamed over it, so that a crash or a full disk leaves the
     // old file whole instead of a truncated one.
     fs::path temporary = target;
@@ -156,7 +245,7 @@ void SaveSettings(const Settings& settings)
         std::cerr << "Error opening file for writing: " << file << std::endl;
         return;
     }
-    bool written = WriteAll(fd, SettingsToJson(settings)) && ::fsync(fd) == 0;
+    bool written = WriteAll(fd, text) && ::fsync(fd) == 0;
     written = ::close(fd) == 0 && written;
     if (!written || ::rename(temporary.c_str(), target.c_str()) != 0) {
         int reason = errno;
