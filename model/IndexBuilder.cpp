@@ -1,5 +1,6 @@
 #include "model/IndexBuilder.h"
 
+#include "concurrency/ThreadStart.h"
 #include "model/NodeText.h"
 
 #include <exception>
@@ -106,7 +107,7 @@ void BuildIndexInto(Index& index, uint64_t& nodeCount, pugi::xml_node node, std:
     // The maps are independent, so the two passes run side by side; each walks the whole tree in
     // document order and therefore inserts exactly what one combined pass would.
     std::exception_ptr failure;
-    std::thread names([&] {
+    std::thread names = StartThread([&] {
         try {
             NameVisitor visitor{index, stop};
             PreOrder(node, visitor);

@@ -1,10 +1,12 @@
 #include "query/FullTextSearchService.h"
 
+#include "concurrency/ThreadStart.h"
 #include "model/NodeText.h"
 
 #include <array>
 #include <chrono>
 #include <cstring>
+#include <system_error>
 
 namespace {
 constexpr auto kPollInterval = std::chrono::milliseconds(100);
@@ -20,7 +22,8 @@ constexpr std::array<unsigned char, 256> MakeUpperTable()
 }
 constexpr std::array<unsigned char, 256> kUpper = MakeUpperTable();
 
-bool ContainsFolded(const unsigned char* text, size_t textLength, const unsigned char* query, size_t queryLength)
+bool ContainsFolded(const unsigned char* text, size_t textLength, const unsigned char* query,
+                    size_t queryLength)
 {
     const unsigned char first = kUpper[query[0]];
     for (size_t i = 0; i + queryLength <= textLength; ++i) {
@@ -38,7 +41,7 @@ bool ContainsFolded(const unsigned char* text, size_t textLength, const unsigned
 
 FullTextSearchService::FullTextSearchService(pugi::xml_node root) : visitCounts(kWorkers, 0), root(root)
 {
-    thread = std::thread([this] { Run(); });
+    thread = StartThread([this] { Run(); });
 }
 
 FullTextSearchService::~FullTextSearchService()
@@ -114,10 +117,18 @@ void FullTextSearchService::Run()
 
         searching = true;
         std::vector<std::thread> workers;
+        workers.reserve(kWorkers);
+        std::vector<int> notStarted;
         for (int i = 0; i < kWorkers; ++i) {
             visitCounts[i] = 0;
-            workers.emplace_back([this, i] { SearchNode(i, root); });
+            try {
+                workers.push_back(StartThread([this, i] { SearchNode(i, root); }));
+            } catch (const std::system_error&) {
+                notStarted.push_back(i); // its share is searched here instead
+            }
         }
+        for (int i : notStarted)
+            SearchNode(i, root);
         for (auto& worker : workers)
             worker.join();
         searching = false;

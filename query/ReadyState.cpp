@@ -44,7 +44,7 @@ ReadyState::~ReadyState()
 std::shared_ptr<State> ReadyState::Update()
 {
     if (!pendingPath.empty())
-        return std::make_shared<LoadingState>(pendingPath);
+        return LoadingState::Start(pendingPath);
     return shared_from_this();
 }
 

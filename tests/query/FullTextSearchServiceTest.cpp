@@ -1,10 +1,12 @@
 #include "query/FullTextSearchService.h"
 #include "support/SampleDocuments.h"
 #include "support/TestDocuments.h"
+#include "support/ThreadStartLimit.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <system_error>
 
 namespace {
 using Hits = Result<std::vector<Ref>>;
@@ -48,7 +50,8 @@ TEST(FullTextSearch, ContainsRule)
 
 TEST(FullTextSearch, FirstCallIsPartialThenDoneWithEveryKindOfHit)
 {
-    auto doc = ParseDocument(R"(<R><E A="one cua" B="two cua"><SHORT-NAME>EcuA</SHORT-NAME>cua text</E></R>)");
+    auto doc =
+        ParseDocument(R"(<R><E A="one cua" B="two cua"><SHORT-NAME>EcuA</SHORT-NAME>cua text</E></R>)");
     FullTextSearchService service(*doc);
 
     auto first = service.Search("cua", false);
@@ -156,4 +159,20 @@ TEST(FullTextSearch, EveryNodeIsExaminedByExactlyOneWorker)
     EXPECT_EQ(std::adjacent_find(nodes.begin(), nodes.end()), nodes.end());
     for (int count : service.visitCounts)
         EXPECT_GT(count, 0);
+}
+
+TEST(FullTextSearch, ThreadsThatCannotStartFailTheServiceOrLeaveTheSearchToIt)
+{
+    auto doc = ParseDocument(ManyMatches(30));
+    {
+        ThreadStartLimit none(0);
+        EXPECT_THROW(FullTextSearchService refused(*doc), std::system_error);
+    }
+    for (int starts : {1, 2}) { // the service thread, and one worker or none of them
+        ThreadStartLimit limit(starts);
+        FullTextSearchService service(*doc);
+        auto done = SearchUntilDone(service, "needle", true);
+        ASSERT_EQ(done.status, ResultStatus::Done) << starts;
+        EXPECT_EQ(done.GetValue().size(), 60u) << starts; // every V through its text, and its text node
+    }
 }
