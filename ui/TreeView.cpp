@@ -146,6 +146,14 @@ public:
     ImRect DrawNode(std::vector<TreeItem>& trail, const TreeItem& item, int idIndex, int siblingIndex,
                     const std::string& parentPath, int siblingCount, size_t navDepth, int level);
 
+    // The top element of a subtree keeps the path it was found by: rebuilding it from the parent's
+    // path and its SHORT-NAME goes wrong for a name that contains "/" or is empty.
+    void SetTop(pugi::xml_node node, const std::string& path)
+    {
+        topNode = node;
+        topPath = path;
+    }
+
 private:
     struct Row
     {
@@ -170,6 +178,8 @@ private:
     const bool isMain;
     const std::vector<TreeItem>& navigationTarget;
     const float fontSize;
+    pugi::xml_node topNode;
+    std::string topPath;
 };
 
 ImRect TreeDrawer::DrawNode(std::vector<TreeItem>& trail, const TreeItem& item, int idIndex, int siblingIndex,
@@ -285,7 +295,9 @@ void TreeDrawer::DrawElementRow(Row& row, std::vector<TreeItem>& trail, pugi::xm
         return;
 
     pugi::xml_node shortName = memo.shortName;
-    const std::string path = shortName ? ChildPath(parentPath, shortName.text().get()) : parentPath;
+    const std::string path = node == topNode ? topPath
+                             : shortName     ? ChildPath(parentPath, shortName.text().get())
+                                             : parentPath;
     if (row.hovered)
         gui.statusText = path;
 
@@ -448,6 +460,7 @@ void Gui::DrawTree(std::string path, bool isMain, std::vector<TreeItem> trail, p
             drawer.DrawNode(trail, child, i, i, "/", 0, 1, 0);
     } else {
         const size_t navDepth = trail.size();
+        drawer.SetTop(node, path);
         drawer.DrawNode(trail, node, 0, 0, ParentPath(path), 0, navDepth, 0);
     }
     ImGui::PopStyleVar();

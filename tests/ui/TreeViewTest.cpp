@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <set>
 
 namespace {
 
@@ -209,4 +210,32 @@ TEST(TreeFrameTime, DISABLED_LargeDocument)
     for (size_t i = 0; i < 20 && i < named.size(); ++i)
         headless.gui.OpenElementWindow(named[i]);
     measure("top levels open, 20 element windows");
+}
+
+// A SHORT-NAME holding "/" makes a path that cannot be rebuilt from the parent's path; the window
+// and its rows use the path the element was found by.
+TEST(ElementWindows, TheTopRowKeepsThePathItWasOpenedWith)
+{
+    TempDir dir;
+    HeadlessGui headless;
+    ASSERT_TRUE(OpenDocument(
+        headless, dir.Write("slash.arxml", "<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>P</SHORT-NAME>"
+                                           "<ELEMENTS><I-SIGNAL><SHORT-NAME>a/b</SHORT-NAME></I-SIGNAL>"
+                                           "</ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>")));
+    headless.gui.OpenElementWindow("/P/a/b");
+    headless.Frame();
+    headless.Frame([] { ImGui::SetWindowFocus("/P/a/b##0"); });
+    ImGuiWindow* window = headless.FindWindow("/P/a/b##0");
+    ASSERT_NE(window, nullptr);
+
+    std::set<std::string> hovered; // what the status line would show under the mouse
+    ImGuiIO& io = ImGui::GetIO();
+    for (float y = window->Pos.y; y < window->Pos.y + window->Size.y; y += 2) {
+        io.MousePos = ImVec2(window->Pos.x + 40, y);
+        headless.Frame();
+        if (!headless.gui.statusText.empty())
+            hovered.insert(headless.gui.statusText);
+    }
+    io.MousePos = ImVec2(-FLT_MAX, -FLT_MAX);
+    EXPECT_EQ(hovered, std::set<std::string>{"/P/a/b"});
 }
