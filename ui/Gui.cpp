@@ -51,11 +51,16 @@ void Gui::SetStatusTextIfHovered(std::string path)
 void Gui::AddRecentFile(std::string path)
 {
     ::AddRecentFile(recentOpenFiles, path);
+    settings.openedFiles.insert(std::move(path));
 }
 
 bool Gui::DrawFrame()
 {
-    state = state->Update();
+    std::shared_ptr<State> next = state->Update();
+    // A target left by the last frame points into the old document's nodes.
+    if (next->document != state->document)
+        navigationTarget.clear();
+    state = std::move(next);
     statusText.clear();
 
     const ImGuiViewport* viewport = ImGui::GetMainViewport();
