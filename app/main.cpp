@@ -80,6 +80,8 @@ int Fail(const char* what)
 int main(int argc, char** argv)
 {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
+    // A closed standard stream (the launching terminal or pipe gone) must not end the viewer.
+    std::signal(SIGPIPE, SIG_IGN);
     if (TerminalRequest request = TerminalRequestFromArguments(argc, argv);
         request != TerminalRequest::None) {
         const std::string answer = TerminalAnswer(request);
@@ -118,7 +120,7 @@ int main(int argc, char** argv)
         if (const GLFWvidmode* mode = glfwGetVideoMode(monitor); mode && mode->refreshRate > 0)
             refreshRate = mode->refreshRate;
         if (width > 0 && height > 0) {
-            WindowGeometry geometry = ComputeWindowGeometry(left, top, width, height, scale);
+            WindowGeometry geometry = GlfwWindowGeometry(left, top, width, height, scale);
             glfwSetWindowSize(window, geometry.width, geometry.height);
             glfwSetWindowPos(window, geometry.x, geometry.y);
         }
@@ -158,6 +160,7 @@ int main(int argc, char** argv)
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr); // the launching terminal closed
 
     // Swap interval 1 paces the loop where the display honours it; elsewhere (Xvfb, some
     // compositors) this cap keeps an idle viewer from spinning a core. Slightly above the refresh
