@@ -22,8 +22,7 @@ constexpr std::array<unsigned char, 256> MakeUpperTable()
 }
 constexpr std::array<unsigned char, 256> kUpper = MakeUpperTable();
 
-bool ContainsFolded(const unsigned char* text, size_t textLength, const unsigned char* query,
-                    size_t queryLength)
+bool ContainsFolded(const unsigned char* text, size_t textLength, const unsigned char* query, size_t queryLength)
 {
     const unsigned char first = kUpper[query[0]];
     for (size_t i = 0; i + queryLength <= textLength; ++i) {

@@ -148,8 +148,9 @@ void RemoveStaleTemporaries(const fs::path& target)
         if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
             continue;
         const pid_t pid = pid_t(std::stol(digits));
+        std::error_code ignored; // a file that cannot be removed stays; the save goes on
         if (pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH)
-            fs::remove(it->path(), error);
+            fs::remove(it->path(), ignored);
     }
 }
 

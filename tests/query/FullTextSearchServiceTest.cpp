@@ -50,8 +50,7 @@ TEST(FullTextSearch, ContainsRule)
 
 TEST(FullTextSearch, FirstCallIsPartialThenDoneWithEveryKindOfHit)
 {
-    auto doc =
-        ParseDocument(R"(<R><E A="one cua" B="two cua"><SHORT-NAME>EcuA</SHORT-NAME>cua text</E></R>)");
+    auto doc = ParseDocument(R"(<R><E A="one cua" B="two cua"><SHORT-NAME>EcuA</SHORT-NAME>cua text</E></R>)");
     FullTextSearchService service(*doc);
 
     auto first = service.Search("cua", false);
