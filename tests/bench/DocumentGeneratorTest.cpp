@@ -35,14 +35,13 @@ TEST(DocumentGenerator, IsWellFormedArxmlWithTheCountsItReports)
     EXPECT_EQ(facts.bytes, std::filesystem::file_size(path));
 
     const Index& index = static_cast<ReadyState&>(*state).GetIndex();
-    size_t referringNodes = 0, unresolved = 0;
-    for (const auto& [text, nodes] : index.referrers) {
-        referringNodes += nodes.size();
-        unresolved += index.byPath.count(text) ? 0 : nodes.size();
-    }
-    EXPECT_EQ(referringNodes, facts.references);
+    size_t unresolved = 0;
+    index.ForEachReferenceText([&](std::string_view text, std::span<const pugi::xml_node> nodes) {
+        unresolved += index.FindPath(text) ? 0 : nodes.size();
+    });
+    EXPECT_EQ(index.ReferringNodeCount(), facts.references);
     EXPECT_EQ(unresolved, facts.dangling); // every other reference names an existing element
     EXPECT_GT(facts.dangling, 0u);
-    EXPECT_EQ(index.byPath.size(), facts.elements); // names are unique within their package
+    EXPECT_EQ(index.PathCount(), facts.elements); // names are unique within their package
     EXPECT_GT(state->CountRefsTo(kGeneratedHotPath).GetValue(), 300u); // most signals of every cluster
 }
