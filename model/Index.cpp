@@ -3,20 +3,20 @@
 #include <algorithm>
 #include <cstring>
 
+// Two walks up the named ancestors: one to measure, one to fill the string from its end.
 std::string Index::PathOf(uint32_t element) const
 {
     size_t length = rootPath.size();
-    std::vector<uint32_t> chain;
-    for (uint32_t cur = element; cur != kNoParent; cur = elements[cur].parent) {
-        chain.push_back(cur);
+    for (uint32_t cur = element; cur != kNoParent; cur = elements[cur].parent)
         length += elements[cur].nameLength + 1;
-    }
-    std::string path;
-    path.reserve(length);
-    path += rootPath;
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        path += '/';
-        path += NameOf(*it);
+    std::string path(length, '/');
+    path.replace(0, rootPath.size(), rootPath);
+    size_t end = length;
+    for (uint32_t cur = element; cur != kNoParent; cur = elements[cur].parent) {
+        std::string_view name = NameOf(cur);
+        end -= name.size();
+        path.replace(end, name.size(), name);
+        --end; // the '/' in front, already there
     }
     return path;
 }

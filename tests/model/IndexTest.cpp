@@ -109,3 +109,24 @@ TEST(Index, RootElementNamedShortNameKeepsIndexAndRefInAgreement)
     ASSERT_TRUE(node);
     EXPECT_EQ(Ref(node)->path, "/Top");
 }
+
+// Whole paths kept per element would need depth² bytes here (tens of gigabytes).
+TEST(Index, DeepChainsOfNamedElementsCostMemoryByNamesNotByPathLengths)
+{
+    constexpr int kDepth = 200000;
+    std::string xml, path;
+    for (int i = 0; i < kDepth; ++i)
+        xml += "<E><SHORT-NAME>N" + std::to_string(i % 10) + "</SHORT-NAME>";
+    for (int i = 0; i < kDepth; ++i) {
+        xml += "</E>";
+        path += "/N" + std::to_string(i % 10);
+    }
+    Built b = Build(xml);
+    EXPECT_EQ(b.index.PathCount(), size_t(kDepth));
+    EXPECT_EQ(b.index.ShortNameCount(), 10u);
+    pugi::xml_node deepest = b.index.FindPath(path);
+    ASSERT_TRUE(deepest);
+    EXPECT_FALSE(deepest.child("E"));
+    EXPECT_FALSE(b.index.FindPath(path + "/N0"));
+    EXPECT_EQ(b.index.FindShortName("N9")->path, path.substr(0, 30)); // the first N9 is the tenth level
+}
