@@ -1,4 +1,4 @@
-// tessaro-bench FILE | tessaro-bench --generate MB [--seed N]
+// tessaro-bench FILE | tessaro-bench --generate MB [--seed N] [--shape catalogue|ecuc]
 // Opens a document the way the viewer does, asks the questions the viewer asks, and prints one
 // JSON line of timings and sizes, next to the baseline (a bare pugixml parse) of the same run.
 
@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -28,6 +29,7 @@ struct Options
     std::string path;
     uint64_t generateBytes = 0;
     uint64_t seed = 1;
+    GeneratedShape shape = GeneratedShape::Catalogue;
 };
 
 bool IsZip(const std::string& path)
@@ -72,15 +74,15 @@ std::shared_ptr<State> PollUntilSettled(std::shared_ptr<State> state, UiCallTime
     return state;
 }
 
-// Mean microseconds of a bare map search over `keys`: what any key lookup costs at least.
-template <class Map> double MeanMapFindMicros(const Map& map, const std::vector<std::string>& keys)
+// Mean microseconds of a bare path search over `keys`: what any key lookup costs at least.
+double MeanPathFindMicros(const Index& index, const std::vector<std::string>& keys)
 {
     if (keys.empty())
         return NAN;
     size_t found = 0;
     auto start = BenchClock::now();
     for (const std::string& key : keys)
-        found += map.find(key) != map.end();
+        found += bool(index.FindPath(key));
     double seconds = SecondsSince(start);
     return found == keys.size() ? seconds / double(keys.size()) * 1e6 : NAN;
 }
@@ -190,7 +192,9 @@ int Run(const Options& options)
     const std::string& path = options.path;
     const std::string missingPath = path + ".tessaro-bench-missing";
     nlohmann::ordered_json out;
-    out["file"] = options.generateBytes ? "generated" : path;
+    out["file"] = !options.generateBytes                  ? path
+                  : options.shape == GeneratedShape::Ecuc ? "generated-ecuc"
+                                                          : "generated";
     out["file_bytes"] = std::filesystem::file_size(path);
 
     // Children first, while this process has no threads and a small heap.
@@ -214,33 +218,43 @@ int Run(const Options& options)
 
     auto* ready = static_cast<ReadyState*>(state.get());
     const Index& index = ready->GetIndex();
-    uint64_t referringNodes = 0;
-    const std::string* hottest = nullptr;
+    std::string hottest;
     size_t hottestCount = 0;
-    for (const auto& [text, nodes] : index.referrers) {
-        referringNodes += nodes.size();
+    std::vector<std::string> referKeys;
+    index.ForEachReferenceText([&](std::string_view text, std::span<const pugi::xml_node> nodes) {
+        referKeys.emplace_back(text);
         if (nodes.size() > hottestCount) {
             hottestCount = nodes.size();
-            hottest = &text;
+            hottest = text;
         }
-    }
-    const std::string* deepest = nullptr;
+    });
+    std::string deepest;
     size_t deepestDepth = 0;
-    for (const auto& entry : index.byPath) {
-        if (size_t depth = PathDepth(entry.first); depth > deepestDepth) {
+    std::vector<std::string> pathKeys;
+    index.ForEachPath([&](std::string_view path, pugi::xml_node) {
+        pathKeys.emplace_back(path);
+        if (size_t depth = PathDepth(path); depth > deepestDepth) {
             deepestDepth = depth;
-            deepest = &entry.first;
+            deepest = path;
         }
+    });
+    std::vector<std::string> nameKeys;
+    for (const std::string& path : pathKeys) {
+        std::string name = path.substr(path.rfind('/') + 1);
+        if (index.FindShortName(name))
+            nameKeys.push_back(std::move(name));
     }
+    std::sort(nameKeys.begin(), nameKeys.end());
+    nameKeys.erase(std::unique(nameKeys.begin(), nameKeys.end()), nameKeys.end());
     out["nodes"] = ready->GetNodeCount();
-    out["named_elements"] = index.byPath.size();
-    out["short_names"] = index.byShortName.size();
-    out["reference_texts"] = referringNodes;
-    out["referenced_keys"] = index.referrers.size();
+    out["named_elements"] = index.PathCount();
+    out["short_names"] = index.ShortNameCount();
+    out["reference_texts"] = index.ReferringNodeCount();
+    out["referenced_keys"] = index.ReferenceTextCount();
 
-    std::vector<std::string> pathKeys = SampleKeys(index.byPath, kQueryKeys, options.seed);
-    std::vector<std::string> nameKeys = SampleKeys(index.byShortName, kQueryKeys, options.seed + 1);
-    std::vector<std::string> referKeys = SampleKeys(index.referrers, kQueryKeys, options.seed + 2);
+    pathKeys = SampleKeys(std::move(pathKeys), kQueryKeys, options.seed);
+    nameKeys = SampleKeys(std::move(nameKeys), kQueryKeys, options.seed + 1);
+    referKeys = SampleKeys(std::move(referKeys), kQueryKeys, options.seed + 2);
     auto findRef = [](State& s, const std::string& key) { return s.FindRef(key); };
     auto findShortName = [](State& s, const std::string& key) { return s.FindShortName(key); };
     auto countRefsTo = [](State& s, const std::string& key) { return s.CountRefsTo(key); };
@@ -252,21 +266,21 @@ int Run(const Options& options)
     UiCallTimer floorTimer;
     auto twin = PollUntilSettled(std::make_shared<IndexingState>(path, state->document), floorTimer);
     out["map_find_floor_us"] =
-        Round(MeanMapFindMicros(static_cast<ReadyState&>(*twin).GetIndex().byPath, pathKeys), 3);
+        Round(MeanPathFindMicros(static_cast<ReadyState&>(*twin).GetIndex(), pathKeys), 3);
     twin.reset();
     out["find_ref_cached_us"] = Round(MeanCachedCallMicros(*state, pathKeys, ui, "FindRef", findRef), 3);
 
     double seconds = NAN;
-    if (hottest) {
-        std::string key = *hottest;
+    if (!hottest.empty()) {
+        std::string key = hottest;
         auto refs = PollQuery(
             ui, "FindRefsTo", [&] { return state->FindRefsTo(key); }, seconds);
         out["refs_to_max_s"] = Round(seconds, 4);
         out["refs_to_max_count"] = refs.status == ResultStatus::Done ? refs.GetValue().size() : 0;
     }
 
-    if (deepest) {
-        std::string key = *deepest;
+    if (!deepest.empty()) {
+        std::string key = deepest;
         auto indexing = std::make_shared<IndexingState>(path, state->document);
         auto found = PollQuery(
             ui, "FindRef(indexing)", [&] { return indexing->FindRef(key); }, seconds);
@@ -308,7 +322,8 @@ int Run(const Options& options)
 
 int Usage()
 {
-    std::cerr << "usage: tessaro-bench FILE | tessaro-bench --generate MB [--seed N]\n";
+    std::cerr
+        << "usage: tessaro-bench FILE | tessaro-bench --generate MB [--seed N] [--shape catalogue|ecuc]\n";
     return 2;
 }
 } // namespace
@@ -322,6 +337,9 @@ int main(int argc, char** argv)
             options.generateBytes = uint64_t(std::stod(args[++i]) * 1e6);
         else if (args[i] == "--seed" && i + 1 < args.size())
             options.seed = std::stoull(args[++i]);
+        else if (args[i] == "--shape" && i + 1 < args.size() &&
+                 (args[i + 1] == "ecuc" || args[i + 1] == "catalogue"))
+            options.shape = args[++i] == "ecuc" ? GeneratedShape::Ecuc : GeneratedShape::Catalogue;
         else if (options.path.empty() && args[i].rfind("--", 0) != 0)
             options.path = args[i];
         else
@@ -336,7 +354,7 @@ int main(int argc, char** argv)
                         ("tessaro-bench-" + std::to_string(getpid()) + ".arxml"))
                            .string();
         try {
-            WriteGeneratedArxmlFile(options.path, options.generateBytes, options.seed);
+            WriteGeneratedArxmlFile(options.path, options.generateBytes, options.seed, options.shape);
         } catch (const std::exception& e) {
             std::cerr << e.what() << '\n';
             std::filesystem::remove(options.path);

@@ -13,12 +13,6 @@ const Result<std::vector<Ref>>& PendingRefsTo()
     static const Result<std::vector<Ref>> pending = Result<std::vector<Ref>>::Pending();
     return pending;
 }
-
-template <class Map, class Key> const pugi::xml_node* Lookup(const Map& map, const Key& key)
-{
-    auto it = map.find(key);
-    return it == map.end() ? nullptr : &it->second;
-}
 } // namespace
 
 ReadyState::ReadyState(std::string filePath, std::shared_ptr<pugi::xml_document> document,
@@ -53,10 +47,9 @@ Result<Ref> ReadyState::FindRef(std::string path)
     auto slot = refCache.lower_bound(path);
     if (slot != refCache.end() && slot->first == path)
         return slot->second;
-    const pugi::xml_node* node = Lookup(index->byPath, path);
+    pugi::xml_node node = index->FindPath(path);
     // The key is the node's own element path, so the Ref needs no walk over short names.
-    Result<Ref> answer =
-        node ? Result<Ref>::Value(Ref(*node, path)) : Result<Ref>::Error("Invalid Reference");
+    Result<Ref> answer = node ? Result<Ref>::Value(Ref(node, path)) : Result<Ref>::Error("Invalid Reference");
     return refCache.emplace_hint(slot, std::move(path), std::move(answer))->second;
 }
 
@@ -65,9 +58,10 @@ Result<Ref> ReadyState::FindShortName(std::string shortName)
     auto slot = shortNameCache.lower_bound(shortName);
     if (slot != shortNameCache.end() && slot->first == shortName)
         return slot->second;
-    const pugi::xml_node* node = Lookup(index->byShortName, shortName);
-    Result<Ref> answer = node ? Result<Ref>::Value(Ref(*node, shortNames))
-                              : Result<Ref>::Error("Could not find such an element.");
+    // The index spells out the path from its own table, so the Ref needs no walk over short names.
+    std::optional<Index::Named> named = index->FindShortName(shortName);
+    Result<Ref> answer = named ? Result<Ref>::Value(Ref(named->node, std::move(named->path)))
+                               : Result<Ref>::Error("Could not find such an element.");
     return shortNameCache.emplace_hint(slot, std::move(shortName), std::move(answer))->second;
 }
 
@@ -112,19 +106,18 @@ Result<std::vector<Ref>> ReadyState::FullTextSearch(std::string query, bool matc
 
 Result<size_t> ReadyState::CountRefsTo(std::string path)
 {
-    auto it = index->referrers.find(path);
-    return Result<size_t>::Value(it == index->referrers.end() ? 0 : it->second.size());
+    return Result<size_t>::Value(index->Referrers(path).size());
 }
 
 std::vector<Ref> ReadyState::CollectReferrers(std::string path)
 {
-    auto it = index->referrers.find(path);
-    if (it == index->referrers.end())
+    std::span<const pugi::xml_node> nodes = index->Referrers(path);
+    if (nodes.empty())
         throw std::runtime_error("No nodes reference this element.");
     std::vector<Ref> refs;
-    refs.reserve(it->second.size());
+    refs.reserve(nodes.size());
     ShortNameMemo names; // referrers share their containers; each is scanned once
-    for (pugi::xml_node node : it->second)
+    for (pugi::xml_node node : nodes)
         refs.emplace_back(node, names);
     return refs;
 }
