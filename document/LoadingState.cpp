@@ -39,6 +39,12 @@ void LoadingState::OpenFile(std::string path)
 
 std::shared_ptr<pugi::xml_document> LoadingState::Load()
 {
+    // Opening a FIFO waits for a writer forever and a device never ends; fopen even succeeds on a
+    // directory. Only regular files (or links to them) are read.
+    std::error_code ignored;
+    if (!std::filesystem::is_regular_file(filePath, ignored))
+        throw LoadFailure(filePath);
+
     if (Extension(filePath) == "zip") {
         ArchiveMember member = ExtractFirstArxmlMember(filePath);
         if (!member.data)
@@ -51,10 +57,6 @@ std::shared_ptr<pugi::xml_document> LoadingState::Load()
         return document;
     }
 
-    // fopen succeeds on a directory here; reading it would fail in odd ways, so refuse it first.
-    std::error_code ignored;
-    if (std::filesystem::is_directory(filePath, ignored))
-        throw LoadFailure(filePath);
     auto document = std::make_shared<pugi::xml_document>();
     if (document->load_file(filePath.c_str()).status != pugi::status_ok)
         throw LoadFailure(filePath);

@@ -1,7 +1,10 @@
 #include "document/State.h"
 
+#include "concurrency/Reaper.h"
 #include "document/LoadingState.h"
 #include "document/PathHash.h"
+
+#include <utility>
 
 namespace {
 template <class T>
@@ -41,3 +44,10 @@ ErrorState::ErrorState(std::string filePath, std::string message)
 }
 
 std::shared_ptr<State> ErrorState::Update() { return OpenPendingOrStay(*this, pendingPath); }
+
+void AdvanceState(std::shared_ptr<State>& state, Reaper& reaper)
+{
+    std::shared_ptr<State> next = state->Update();
+    if (next != state)
+        reaper.Dispose(std::exchange(state, std::move(next)));
+}

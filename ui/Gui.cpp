@@ -22,7 +22,14 @@ void BeginScrollingRegion()
     ImGui::BeginChild("ScrollingRegion", ImVec2(0, height), false, ImGuiWindowFlags_HorizontalScrollbar);
 }
 
+bool frameIsLive = false;
+
 } // namespace
+
+void KeepDrawing()
+{
+    frameIsLive = true;
+}
 
 ImVec4 HexToColor(const std::string& hex)
 {
@@ -55,8 +62,9 @@ void Gui::AddRecentFile(std::string path)
 
 bool Gui::DrawFrame()
 {
-    state = state->Update();
+    AdvanceState(state, reaper);
     statusText.clear();
+    frameIsLive = state->GetKind() == StateKind::Loading || state->GetKind() == StateKind::Indexing;
 
     const ImGuiViewport* viewport = ImGui::GetMainViewport();
     ImGui::SetNextWindowPos(viewport->Pos);
@@ -154,5 +162,6 @@ bool Gui::DrawFrame()
         it = open ? std::next(it) : elementWindows.erase(it);
     }
 
+    live = frameIsLive || ImGui::GetIO().WantTextInput; // an active text field blinks its cursor
     return !keepRunning;
 }

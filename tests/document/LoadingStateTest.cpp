@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <random>
+#include <sys/stat.h>
 
 namespace {
 const std::string kSystem = "<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>System</SHORT-NAME></AR-PACKAGE>"
@@ -36,7 +37,10 @@ void ExpectLoadFailure(const std::string& path)
 
 std::string FirstPackage(const State& state)
 {
-    return state.document->child("AUTOSAR").child("AR-PACKAGES").child("AR-PACKAGE").child_value("SHORT-NAME");
+    return state.document->child("AUTOSAR")
+        .child("AR-PACKAGES")
+        .child("AR-PACKAGE")
+        .child_value("SHORT-NAME");
 }
 } // namespace
 
@@ -147,4 +151,19 @@ TEST(LoadingState, NewOpenRequestReplacesARunningLoad)
     EXPECT_EQ(state->GetFilePath(), second);
     state = UpdateUntil(state, StateKind::Indexing);
     EXPECT_EQ(FirstPackage(*state), "Other");
+}
+
+TEST(LoadingState, PathsThatAreNotRegularFilesEndInTheErrorState)
+{
+    TempDir dir;
+    // Opening a FIFO would wait for a writer forever, and the next open with it.
+    const std::string fifo = dir.File("pipe.arxml");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string zipFifo = dir.File("pipe.zip");
+    ASSERT_EQ(mkfifo(zipFifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, zipFifo, std::string("/dev/zero")}) {
+        std::shared_ptr<State> state = UpdateUntil(std::make_shared<LoadingState>(path), StateKind::Error);
+        ASSERT_EQ(state->GetKind(), StateKind::Error) << path;
+        EXPECT_EQ(state->GetErrorMessage(), "Could not load the file " + path);
+    }
 }

@@ -22,11 +22,11 @@ TEST(IndexingState, ResolvesReferencesByWalkingTheTree)
     auto state = Indexing(kSampleSystem);
     EXPECT_EQ(state->GetKind(), StateKind::Indexing);
     EXPECT_EQ(FinalPath(*state, "/Body/Speed"), "/Body/Speed");
-    EXPECT_EQ(FinalPath(*state, "Body/Speed"), "/Body/Speed");       // relaxed while walking
+    EXPECT_EQ(FinalPath(*state, "Body/Speed"), "/Body/Speed"); // relaxed while walking
     EXPECT_EQ(FinalPath(*state, "/Body//Speed/"), "/Body/Speed");
-    EXPECT_EQ(FinalPath(*state, "/Body"), "/Body");                   // the package itself
+    EXPECT_EQ(FinalPath(*state, "/Body"), "/Body"); // the package itself
     EXPECT_EQ(FinalPath(*state, "/Body/Can/F1"), "/Body/Can/F1");
-    EXPECT_EQ(FinalPath(*state, ""), "/");                             // the document node
+    EXPECT_EQ(FinalPath(*state, ""), "/"); // the document node
     EXPECT_EQ(FinalPath(*state, "/"), "/");
     EXPECT_EQ(FinalPath(*state, "/body/speed"), "error: Invalid Reference");
     EXPECT_EQ(FinalPath(*state, "/Body/Nothing"), "error: Invalid Reference");
@@ -103,4 +103,30 @@ TEST(IndexingState, DeeplyNestedDocumentsDoNotExhaustTheStack)
 
     auto walking = std::make_shared<IndexingState>("deep", state->document);
     EXPECT_EQ(FinalPath(*walking, "/n/n"), "/n/n");
+}
+
+// A reference that names nothing walks the whole document; here that takes a while.
+TEST(IndexingState, OneWalkPerTextAskedEveryFrame)
+{
+    std::string xml = "<R>";
+    for (int i = 0; i < 300000; ++i)
+        xml += "<V><W/></V>";
+    auto doc = ParseDocument(xml + "</R>");
+
+    WakeCounter finishedTasks;
+    auto state = std::make_shared<IndexingState>("long.arxml", doc);
+    ASSERT_TRUE(finishedTasks.WaitFor(1)) << "the index build ends";
+    finishedTasks.Reset();
+    int pendingAnswers = 0;
+    Result<Ref> answer;
+    answer = PollUntilFinal([&] {
+        auto r = state->FindRef("/Missing");
+        pendingAnswers += r.status == ResultStatus::Pending;
+        return r;
+    });
+    EXPECT_EQ(answer.message, "Invalid Reference");
+    ASSERT_GT(pendingAnswers, 1) << "the text was asked for while its walk ran";
+    ASSERT_TRUE(finishedTasks.WaitFor(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(finishedTasks.Count(), 1) << "every frame started a walk of its own";
 }
