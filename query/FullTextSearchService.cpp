@@ -102,6 +102,9 @@ void FullTextSearchService::Run()
         if (!running)
             return;
         pending = false;
+        // Nodes counted by an older walk while it unwound do not belong to this one; that walk has
+        // been joined, so nothing adds to the count until the new workers start.
+        processed = 0;
         Job job{query, matchCase, generation.load()};
         if (job.query.empty()) {
             idle = true;
@@ -109,8 +112,6 @@ void FullTextSearchService::Run()
         }
         lock.unlock();
 
-        // Nodes counted by an older walk that was still unwinding do not belong to this one.
-        processed = 0;
         std::vector<std::thread> workers;
         for (int i = 0; i < kWorkers; ++i) {
             visitCounts[i] = 0;
