@@ -12,7 +12,8 @@ class FramePacer
 {
 public:
     static constexpr int kQuietFramesBeforeSleep = 3;
-    static constexpr double kSleepTimeoutSeconds = 0.25; // no timer on screen waits longer
+    static constexpr double kSleepTimeoutSeconds =
+        0.5; // whatever moves on screen is live, so no timer waits on this
 
     // Input or a worker's wake-up arrived: the next frames must be drawn.
     void SomethingHappened() { quietFrames = 0; }
