@@ -28,6 +28,9 @@ template <class Visitor> void PreOrder(pugi::xml_node root, Visitor& visitor)
         return;
     stack.push_back({root.first_child(), rootMark});
     while (!stack.empty()) {
+        // A stopped visitor refuses every node, but a list of many siblings would still be walked.
+        if (visitor.stop.load(std::memory_order_relaxed))
+            return;
         Frame& top = stack.back();
         if (!top.nextChild) {
             visitor.Restore(top.mark);
