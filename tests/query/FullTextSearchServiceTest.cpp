@@ -50,7 +50,8 @@ TEST(FullTextSearch, ContainsRule)
 
 TEST(FullTextSearch, FirstCallIsPartialThenDoneWithEveryKindOfHit)
 {
-    auto doc = ParseDocument(R"(<R><E A="one cua" B="two cua"><SHORT-NAME>EcuA</SHORT-NAME>cua text</E></R>)");
+    auto doc =
+        ParseDocument(R"(<R><E A="one cua" B="two cua"><SHORT-NAME>EcuA</SHORT-NAME>cua text</E></R>)");
     FullTextSearchService service(*doc);
 
     auto first = service.Search("cua", false);
@@ -105,11 +106,13 @@ TEST(FullTextSearch, ProgressIsZeroWithoutTotalAndAtLeastHitsWithIt)
     auto observe = [&](FullTextSearchService& service, const std::string& query) {
         std::vector<Hits> partials;
         Hits r = service.Search(query, false);
-        while (r.status == ResultStatus::Partial) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (r.status == ResultStatus::Partial && std::chrono::steady_clock::now() < deadline) {
             partials.push_back(r);
             std::this_thread::sleep_for(std::chrono::microseconds(200));
             r = service.Search(query, false);
         }
+        EXPECT_EQ(r.status, ResultStatus::Done) << "the search did not end within 60 s";
         return partials;
     };
 
