@@ -43,9 +43,10 @@ rm -rf "$src.new" && mkdir "$src.new"
     tar -xf - -C "$src.new" || exit 1
 [ -d "$root/resources/fetched" ] && cp -rp "$root/resources/fetched" "$src.new/resources/"
 if [ -d "$src" ]; then
-    # Replace changed files only, keeping the old copies' times where the content is equal.
+    # Replace changed files only, keeping the old copies' times where the content is equal. A
+    # replaced file gets the present time: it may be older than objects built from a fault.
     (cd "$src.new" && find . -type f) | while IFS= read -r f; do
-        cmp -s "$src.new/$f" "$src/$f" || { mkdir -p "$(dirname "$src/$f")" && cp -p "$src.new/$f" "$src/$f"; }
+        cmp -s "$src.new/$f" "$src/$f" || { mkdir -p "$(dirname "$src/$f")" && cp "$src.new/$f" "$src/$f"; }
     done
     (cd "$src" && find . -type f) | while IFS= read -r f; do [ -e "$src.new/$f" ] || rm -f "$src/$f"; done
     rm -rf "$src.new"
