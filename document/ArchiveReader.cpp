@@ -1,10 +1,10 @@
 #include "document/ArchiveReader.h"
+#include "platform/Platform.h"
 
 #include <zip.h>
 
 #include <cstring>
 #include <stdexcept>
-#include <unistd.h>
 
 namespace {
 struct ArchiveCloser
@@ -27,9 +27,7 @@ bool NameQualifies(const char* name)
 // rather than letting the allocation take the process down.
 bool SizeFits(zip_uint64_t size)
 {
-    long pages = sysconf(_SC_PHYS_PAGES);
-    long pageSize = sysconf(_SC_PAGESIZE);
-    zip_uint64_t physical = pages > 0 && pageSize > 0 ? zip_uint64_t(pages) * zip_uint64_t(pageSize) : 0;
+    zip_uint64_t physical = Platform::PhysicalMemoryBytes();
     return size < SIZE_MAX && (physical == 0 || size <= physical);
 }
 
@@ -69,8 +67,9 @@ ArchiveMember ExtractFirstArxmlMember(const std::string& archivePath)
         if (!SizeFits(stat.size))
             continue;
         // calloc: zero-filled without touching pages that the data never reaches.
-        ArchiveMember member{std::unique_ptr<char, FreeDeleter>(static_cast<char*>(std::calloc(stat.size + 1, 1))),
-                             size_t(stat.size)};
+        ArchiveMember member{
+            std::unique_ptr<char, FreeDeleter>(static_cast<char*>(std::calloc(stat.size + 1, 1))),
+            size_t(stat.size)};
         if (!member.data)
             continue;
         if (ReadExactly(archive.get(), zip_uint64_t(i), member.data.get(), stat.size))

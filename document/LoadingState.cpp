@@ -3,6 +3,7 @@
 #include "document/ArchiveReader.h"
 #include "document/DocumentMemory.h"
 #include "model/IndexingState.h"
+#include "platform/Platform.h"
 
 #include <filesystem>
 #include <stdexcept>
@@ -53,10 +54,11 @@ std::shared_ptr<pugi::xml_document> LoadingState::Load()
 
     // fopen succeeds on a directory here; reading it would fail in odd ways, so refuse it first.
     std::error_code ignored;
-    if (std::filesystem::is_directory(filePath, ignored))
+    const std::filesystem::path file = Platform::PathFromUtf8(filePath);
+    if (std::filesystem::is_directory(file, ignored))
         throw LoadFailure(filePath);
     auto document = std::make_shared<pugi::xml_document>();
-    if (document->load_file(filePath.c_str()).status != pugi::status_ok)
+    if (document->load_file(file.c_str()).status != pugi::status_ok)
         throw LoadFailure(filePath);
     return document;
 }

@@ -1,36 +1,21 @@
 #include "settings/Settings.h"
 
+#include "platform/Platform.h"
+
 #include <nlohmann/json.hpp>
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace fs = std::filesystem;
 
 namespace {
 
-// A variable that is set but empty counts as unset: an empty profile would put the settings
-// beside whatever directory the program happens to start in.
-std::optional<std::string> Environment(const char* name)
-{
-    const char* value = std::getenv(name);
-    if (value == nullptr || *value == '\0') {
-        return std::nullopt;
-    }
-    return std::string(value);
-}
-
 fs::path ConfigFilePath()
 {
-    return fs::path(GetConfigDirectory()) / "conf.json";
+    return Platform::PathFromUtf8(GetConfigDirectory()) / "conf.json";
 }
 
 // Every entry must be a string; anything else means the file is not ours.
@@ -49,34 +34,20 @@ template <class Container> bool ReadStrings(const nlohmann::json& root, const ch
     return true;
 }
 
-bool WriteAll(int fd, const std::string& text)
-{
-    size_t written = 0;
-    while (written < text.size()) {
-        ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        written += size_t(n);
-    }
-    return true;
-}
-
 } // namespace
 
 std::string GetConfigDirectory()
 {
-    std::optional<std::string> profile = Environment("USERPROFILE");
+    // A variable that is set but empty counts as unset: an empty profile would put the settings
+    // beside whatever directory the program happens to start in.
+    std::optional<std::string> profile = Platform::ReadEnvironment("USERPROFILE");
     if (!profile) {
-        profile = Environment("HOME");
+        profile = Platform::ReadEnvironment("HOME");
     }
     if (!profile) {
         return {};
     }
-    fs::path directory = fs::path(*profile) / ".Tessaro";
+    fs::path directory = Platform::PathFromUtf8(*profile) / ".Tessaro";
     std::error_code error;
     if (!fs::is_directory(directory, error)) {
         fs::create_directories(directory, error);
@@ -87,7 +58,7 @@ std::string GetConfigDirectory()
                       << (error ? error.message() : "not a directory") << std::endl;
         }
     }
-    return directory.string();
+    return Platform::Utf8FromPath(directory);
 }
 
 std::string SettingsToJson(const Settings& settings)
@@ -147,21 +118,9 @@ void SaveSettings(const Settings& settings)
             target = resolved;
         }
     }
-    // Written beside the target and renamed over it, so that a crash or a full disk leaves the
-    // old file whole instead of a truncated one.
-    fs::path temporary = target;
-    temporary += "." + std::to_string(::getpid()) + ".tmp";
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0) {
-        std::cerr << "Error opening file for writing: " << file << std::endl;
-        return;
-    }
-    bool written = WriteAll(fd, SettingsToJson(settings)) && ::fsync(fd) == 0;
-    written = ::close(fd) == 0 && written;
-    if (!written || ::rename(temporary.c_str(), target.c_str()) != 0) {
-        int reason = errno;
-        ::unlink(temporary.c_str());
-        std::cerr << "Error writing file: " << file << ": " << std::strerror(reason) << std::endl;
+    std::string reason;
+    if (!Platform::ReplaceFileContents(target, SettingsToJson(settings), reason)) {
+        std::cerr << "Error opening file for writing: " << file << ": " << reason << std::endl;
     }
 }
 
