@@ -134,20 +134,26 @@ viewer_draws_and_saves() {
     e2e_wait_for 60 e2e_has_colour 68C1EE 20 || { e2e_log "    the tree's short names were not drawn"; return 1; }
     e2e_log "    screenshot: $(e2e_keep_screenshot "$E2E_WORK/last.png" windows-tree.png)"
     e2e_wait_for 10 e2e_has_colour 404854 2000 "$(e2e_window_geometry)" || { e2e_log "    the first copy's menu bar is not grey"; return 1; }
-
-    # A second copy beside it gets the second instance colour.
-    start_viewer
-    local second=$E2E_TESSARO_PID
-    e2e_wait_for 60 e2e_has_colour 165A36 2000 "$(e2e_window_geometry)" || { e2e_log "    the second copy's menu bar is not green"; return 1; }
-    e2e_log "    screenshot: $(e2e_keep_screenshot "$E2E_WORK/last.png" windows-second-copy.png)"
-
-    close_viewers "$first" "$second" || { e2e_log "    WM_CLOSE did not end the viewers"; return 1; }
+    close_viewers "$first" || { e2e_log "    WM_CLOSE did not end the viewer"; return 1; }
     [ "$E2E_EXIT_CODE" = 0 ] || { e2e_log "    exit code $E2E_EXIT_CODE"; return 1; }
     [ -f "$settings/conf.json" ] || { e2e_log "    no $settings/conf.json"; return 1; }
     e2e_log "    conf.json: $(cat "$settings/conf.json")"
     grep -q '"recent_open_files":\["examples/body-network.arxml"' "$settings/conf.json"
 }
-check "tessaro.exe draws the tree, colours a second copy and saves on WM_CLOSE" viewer_draws_and_saves
+check "tessaro.exe draws the tree and saves on WM_CLOSE" viewer_draws_and_saves
+
+# A second copy beside a first one gets the second instance colour.
+second_copy_coloured() {
+    start_viewer
+    local first=$E2E_TESSARO_PID
+    e2e_wait_window 60 || { e2e_log "    no window"; return 1; }
+    start_viewer
+    local second=$E2E_TESSARO_PID
+    e2e_wait_for 60 e2e_has_colour 165A36 2000 "$(e2e_window_geometry)" || { e2e_log "    the second copy's menu bar is not green"; return 1; }
+    e2e_log "    screenshot: $(e2e_keep_screenshot "$E2E_WORK/last.png" windows-second-copy.png)"
+    close_viewers "$first" "$second" && [ "$E2E_EXIT_CODE" = 0 ]
+}
+check "a second tessaro.exe gets the second instance colour" second_copy_coloured
 
 viewer_shows_error() {
     start_viewer "$E2E_WORK/missing.arxml"
