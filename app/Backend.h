@@ -33,6 +33,9 @@ bool PumpEvents();
 // Sleeps until a window message arrives, Wake is called or `timeoutSeconds` pass.
 void WaitEvents(double timeoutSeconds);
 
+// Whether any input, resize, focus change or drop arrived since the last call.
+bool TakeInputSeen();
+
 // Ends a WaitEvents early; callable from any thread.
 void Wake();
 

@@ -8,6 +8,7 @@
 #include <backends/imgui_impl_glfw.h>
 #include <backends/imgui_impl_opengl3.h>
 
+#include <utility>
 #include <vector>
 
 namespace Backend {
@@ -19,6 +20,7 @@ float scale = 1.0f;
 int refreshRate = 60;
 DropHandler dropHandler;
 std::string lastGlfwError = "unknown error";
+bool inputSeen = false; // set by the window's callbacks, on the GUI thread
 
 void OnGlfwError(int, const char* description)
 {
@@ -27,8 +29,60 @@ void OnGlfwError(int, const char* description)
 
 void OnGlfwDrop(GLFWwindow*, int count, const char** paths)
 {
+    inputSeen = true;
     if (dropHandler)
         dropHandler(count, paths);
+}
+
+// Every kind of input counts. Installed before the GUI library's back end, which chains the
+// callbacks it shares with these.
+void NoteInput(GLFWwindow*)
+{
+    inputSeen = true;
+}
+void OnKey(GLFWwindow* w, int, int, int, int)
+{
+    NoteInput(w);
+}
+void OnChar(GLFWwindow* w, unsigned)
+{
+    NoteInput(w);
+}
+void OnMouseButton(GLFWwindow* w, int, int, int)
+{
+    NoteInput(w);
+}
+void OnScroll(GLFWwindow* w, double, double)
+{
+    NoteInput(w);
+}
+void OnCursorPos(GLFWwindow* w, double, double)
+{
+    NoteInput(w);
+}
+void OnCursorEnter(GLFWwindow* w, int)
+{
+    NoteInput(w);
+}
+void OnFocus(GLFWwindow* w, int)
+{
+    NoteInput(w);
+}
+void OnSize(GLFWwindow* w, int, int)
+{
+    NoteInput(w);
+}
+
+void WatchInput()
+{
+    glfwSetKeyCallback(window, OnKey);
+    glfwSetCharCallback(window, OnChar);
+    glfwSetMouseButtonCallback(window, OnMouseButton);
+    glfwSetScrollCallback(window, OnScroll);
+    glfwSetCursorPosCallback(window, OnCursorPos);
+    glfwSetCursorEnterCallback(window, OnCursorEnter);
+    glfwSetWindowFocusCallback(window, OnFocus);
+    glfwSetFramebufferSizeCallback(window, OnSize);
 }
 
 // The monitor under the pointer where the window system tells global positions (the hidden window's
@@ -98,12 +152,13 @@ bool Open(const char* title, std::string& error)
         if (const GLFWvidmode* mode = glfwGetVideoMode(monitor); mode && mode->refreshRate > 0)
             refreshRate = mode->refreshRate;
         if (width > 0 && height > 0) {
-            WindowGeometry geometry = ComputeWindowGeometry(left, top, width, height, scale);
+            WindowGeometry geometry = GlfwWindowGeometry(left, top, width, height, scale);
             glfwSetWindowSize(window, geometry.width, geometry.height);
             glfwSetWindowPos(window, geometry.x, geometry.y);
         }
     }
     glfwSetDropCallback(window, OnGlfwDrop);
+    WatchInput();
     SetIcon();
     glfwMakeContextCurrent(window);
     glfwSwapInterval(1);
@@ -159,6 +214,11 @@ bool PumpEvents()
 void WaitEvents(double timeoutSeconds)
 {
     glfwWaitEventsTimeout(timeoutSeconds);
+}
+
+bool TakeInputSeen()
+{
+    return std::exchange(inputSeen, false);
 }
 
 void Wake()

@@ -16,6 +16,7 @@
 #include <shellapi.h>
 
 #include <filesystem>
+#include <utility>
 #include <vector>
 
 extern IMGUI_IMPL_API LRESULT ImGui_ImplWin32_WndProcHandler(HWND hWnd, UINT msg, WPARAM wParam,
@@ -36,6 +37,7 @@ ID3D11RenderTargetView* renderTarget = nullptr;
 float scale = 1.0f;
 int refreshRate = 60;
 bool closeRequested = false;
+bool inputSeen = false; // set by the window procedure, on the GUI thread
 DropHandler dropHandler;
 
 template <class T> void Release(T*& object)
@@ -139,8 +141,17 @@ void OnDroppedFiles(HDROP drop)
         dropHandler(int(pointers.size()), pointers.data());
 }
 
+bool IsInput(UINT message)
+{
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
+           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) || message == WM_MOUSELEAVE ||
+           message == WM_SIZE || message == WM_SETFOCUS || message == WM_KILLFOCUS || message == WM_DROPFILES;
+}
+
 LRESULT WINAPI WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (IsInput(message))
+        inputSeen = true;
     if (ImGui_ImplWin32_WndProcHandler(hwnd, message, wParam, lParam))
         return 1;
     switch (message) {
@@ -299,6 +310,11 @@ void WaitEvents(double timeoutSeconds)
 {
     const DWORD milliseconds = timeoutSeconds <= 0 ? 0 : DWORD(timeoutSeconds * 1000 + 0.5);
     MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
+
+bool TakeInputSeen()
+{
+    return std::exchange(inputSeen, false);
 }
 
 void Wake()

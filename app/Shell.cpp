@@ -47,16 +47,22 @@ void OpenDroppedFiles(Gui& gui, int count, const char* const* paths)
     gui.state->OpenFile(path);
 }
 
-WindowGeometry ComputeWindowGeometry(int areaLeft, int areaTop, int areaWidth, int areaHeight, float scale)
+WindowGeometry ComputeWindowGeometry(int areaLeft, int areaTop, int areaWidth, int areaHeight,
+                                     float areaScale)
 {
-    const int scaledHeight = (int)(areaHeight * scale);
-    const int scaledWidth = (int)(areaWidth * scale);
+    const int scaledHeight = (int)(areaHeight * areaScale);
+    const int scaledWidth = (int)(areaWidth * areaScale);
     WindowGeometry geometry;
     geometry.height = 9 * scaledHeight / 10;
     geometry.width = 3 * scaledHeight / 4;
     geometry.x = areaLeft + (scaledWidth - geometry.width) / 2;
     geometry.y = areaTop + (scaledHeight - geometry.height) / 2;
     return geometry;
+}
+
+WindowGeometry GlfwWindowGeometry(int areaLeft, int areaTop, int areaWidth, int areaHeight, float)
+{
+    return ComputeWindowGeometry(areaLeft, areaTop, areaWidth, areaHeight, 1.0f);
 }
 
 ImVec4 InstanceColor(int runningProcesses)

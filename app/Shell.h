@@ -26,9 +26,16 @@ struct WindowGeometry
     int height = 0;
 };
 
-// The main window's place in a monitor's work area at content scale `scale`: three quarters of the
-// scaled height wide, nine tenths of it high, centred.
-WindowGeometry ComputeWindowGeometry(int areaLeft, int areaTop, int areaWidth, int areaHeight, float scale);
+// The main window's place in a monitor's work area, whose size in pixels is the area's size times
+// `areaScale`: three quarters of the scaled height wide, nine tenths of it high, centred. Windows
+// reports the work area before DPI awareness, in 96-dpi units (areaScale = the monitor's scale).
+WindowGeometry ComputeWindowGeometry(int areaLeft, int areaTop, int areaWidth, int areaHeight,
+                                     float areaScale);
+
+// The same through GLFW, whose work area is in pixels already: the content scale sizes fonts and
+// widgets only, never the window again.
+WindowGeometry GlfwWindowGeometry(int areaLeft, int areaTop, int areaWidth, int areaHeight,
+                                  float contentScale);
 
 // Title and menu bar colour of this copy of the program, from the number of running processes with
 // this executable's name (itself included), so that side-by-side copies are told apart.

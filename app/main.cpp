@@ -2,11 +2,14 @@
 // every platform; the window and renderer come from the platform's Backend.
 #include "app/Backend.h"
 #include "app/CommandLine.h"
+#include "app/FramePacer.h"
 #include "app/Shell.h"
+#include "concurrency/WakeHook.h"
 #include "platform/Platform.h"
 #include "settings/Settings.h"
 #include "ui/Gui.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -27,11 +30,21 @@ std::string StartUpPath(int argc, char** argv)
     return PathFromCommandLine(CommandLineFromArguments(int(pointers.size()), pointers.data()));
 }
 
+std::atomic<bool> wokenByWorker{false};
+
+// Lets any thread end the frame loop's wait for events.
+void WakeFrameLoop()
+{
+    wokenByWorker = true;
+    Backend::Wake();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
+    Platform::IgnoreClosedStreams();
     if (TerminalRequest request = TerminalRequestFromArguments(argc, argv);
         request != TerminalRequest::None) {
         const std::string answer = TerminalAnswer(request);
@@ -76,19 +89,31 @@ int main(int argc, char** argv)
     Platform::CatchStopRequests();
 
     // Presenting in step with the display paces the loop where the display honours it; elsewhere
-    // (Xvfb, some compositors) this cap keeps an idle viewer from spinning a core. Slightly above
+    // (Xvfb, some compositors) this cap keeps a busy viewer from spinning a core. Slightly above
     // the refresh rate so that it never costs a vertical blank where the display does pace it.
     using Clock = std::chrono::steady_clock;
     const auto framePeriod = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(0.95 / Backend::RefreshRate()));
     auto nextFrame = Clock::now();
+    SetWakeHook(WakeFrameLoop);
+    FramePacer pacer;
     bool quit = false;
-    while (!quit && !Platform::StopRequested() && Backend::PumpEvents()) {
+    while (!quit && !Platform::StopRequested()) {
+        if (pacer.MaySleep()) {
+            Backend::WaitEvents(FramePacer::kSleepTimeoutSeconds);
+            nextFrame = Clock::now();
+        }
+        if (!Backend::PumpEvents())
+            break;
+        if (Backend::TakeInputSeen() || wokenByWorker.exchange(false))
+            pacer.SomethingHappened();
+
         Backend::NewFrame();
         ImGui::NewFrame();
         quit = gui.DrawFrame();
         ImGui::Render();
         Backend::Present();
+        pacer.FrameDrawn(gui.IsLive());
 
         nextFrame += framePeriod;
         const auto now = Clock::now();
@@ -97,6 +122,7 @@ int main(int argc, char** argv)
         else
             nextFrame = now;
     }
+    SetWakeHook(nullptr); // workers may outlive the window
 
     Backend::StopGui();
     ImGui::DestroyContext();

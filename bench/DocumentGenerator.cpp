@@ -449,15 +449,107 @@ void Cluster(Writer& w, int k)
     w.Close("AR-PACKAGES");
     w.Close("AR-PACKAGE");
 }
+
+// ECU configuration values: each module's containers nest a few levels deep, every container and
+// parameter names its definition by a long -REF path into definitions kept in another file (so
+// these never resolve, as in real ECU extracts), and reference values point at sibling containers.
+constexpr std::array<std::string_view, 8> kModules = {"Com", "PduR", "CanIf", "Dem",
+                                                      "Dcm", "NvM",  "EcuM",  "Os"};
+constexpr int kContainersPerModule = 40;
+constexpr int kSubContainerDepth = 4;
+
+void EcucParameters(Writer& w, const std::string& definition)
+{
+    w.Open("PARAMETER-VALUES");
+    int count = 3 + int(w.Pick(6));
+    for (int p = 0; p < count; ++p) {
+        bool numerical = w.Pick(3) != 0;
+        const char* tag = numerical ? "ECUC-NUMERICAL-PARAM-VALUE" : "ECUC-TEXTUAL-PARAM-VALUE";
+        w.Open(tag);
+        w.Reference("DEFINITION-REF", numerical ? "ECUC-INTEGER-PARAM-DEF" : "ECUC-ENUMERATION-PARAM-DEF",
+                    definition + "/Param" + std::to_string(p));
+        w.Leaf("VALUE",
+               numerical ? std::to_string(w.Pick(65536)) : "ENUM_VALUE_" + std::to_string(w.Pick(12)));
+        w.Close(tag);
+    }
+    w.Close("PARAMETER-VALUES");
+}
+
+void EcucContainer(Writer& w, const std::string& path, const std::string& definition, int depth, int module)
+{
+    w.Open("ECUC-CONTAINER-VALUE", true);
+    w.Name(path.substr(path.rfind('/') + 1));
+    w.Reference("DEFINITION-REF", "ECUC-PARAM-CONF-CONTAINER-DEF", definition);
+    EcucParameters(w, definition);
+    w.Open("REFERENCE-VALUES");
+    w.Open("ECUC-REFERENCE-VALUE");
+    w.Reference("DEFINITION-REF", "ECUC-REFERENCE-DEF", definition + "/Ref");
+    std::string target = "/ActiveEcuC/" + std::string(kModules[w.Pick(kModules.size())]) + "/Set_" +
+                         std::to_string(w.Pick(kContainersPerModule));
+    w.Reference("VALUE-REF", "ECUC-CONTAINER-VALUE", target);
+    w.Close("ECUC-REFERENCE-VALUE");
+    w.Close("REFERENCE-VALUES");
+    if (depth < kSubContainerDepth) {
+        w.Open("SUB-CONTAINERS");
+        int children = depth == 0 ? 3 : 1 + int(w.Pick(3));
+        for (int c = 0; c < children; ++c) {
+            std::string name = "Sub" + std::to_string(depth) + "_" + std::to_string(c);
+            EcucContainer(w, path + "/" + name, definition + "/Sub" + std::to_string(depth), depth + 1,
+                          module);
+        }
+        w.Close("SUB-CONTAINERS");
+    }
+    w.Close("ECUC-CONTAINER-VALUE");
+}
+
+void EcucModule(Writer& w, int module, int round)
+{
+    std::string name(kModules[module]);
+    if (round > 0)
+        name += "_" + std::to_string(round);
+    std::string definition = "/MICROSAR/" + std::string(kModules[module]);
+    w.Open("ECUC-MODULE-CONFIGURATION-VALUES", true);
+    w.Name(name);
+    w.Reference("DEFINITION-REF", "ECUC-MODULE-DEF", definition);
+    w.Leaf("IMPLEMENTATION-CONFIG-VARIANT", "VARIANT-PRE-COMPILE");
+    w.Open("CONTAINERS");
+    for (int c = 0; c < kContainersPerModule; ++c)
+        EcucContainer(w, "/ActiveEcuC/" + name + "/Set_" + std::to_string(c), definition + "/" + name + "Set",
+                      0, module);
+    w.Close("CONTAINERS");
+    w.Close("ECUC-MODULE-CONFIGURATION-VALUES");
+}
+
+GeneratedDocument WriteEcuc(Writer& w, uint64_t targetBytes)
+{
+    w.Open("AR-PACKAGES");
+    w.Open("AR-PACKAGE", true);
+    w.Name("ActiveEcuC");
+    w.Open("ELEMENTS");
+    uint64_t moduleBytes = 0;
+    for (int k = 0; k == 0 || w.Written() + moduleBytes <= targetBytes; ++k) {
+        uint64_t before = w.Written();
+        EcucModule(w, k % int(kModules.size()), k / int(kModules.size()));
+        moduleBytes = w.Written() - before;
+    }
+    w.Close("ELEMENTS");
+    w.Close("AR-PACKAGE");
+    w.Close("AR-PACKAGES");
+    w.Raw("</AUTOSAR>\n");
+    return w.Finish();
+}
 } // namespace
 
-GeneratedDocument WriteGeneratedArxml(std::ostream& out, uint64_t targetBytes, uint64_t seed)
+GeneratedDocument WriteGeneratedArxml(std::ostream& out, uint64_t targetBytes, uint64_t seed,
+                                      GeneratedShape shape)
 {
     Writer w(out, seed);
     w.Raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
           "<AUTOSAR xmlns=\"http://autosar.org/schema/r4.0\" "
           "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
           "xsi:schemaLocation=\"http://autosar.org/schema/r4.0 AUTOSAR_00046.xsd\">\n");
+    if (shape == GeneratedShape::Ecuc)
+        return WriteEcuc(w, targetBytes);
     w.Open("AR-PACKAGES");
     CommonPackage(w);
     // The closing tags are a few dozen bytes; stop as soon as another cluster would overshoot.
@@ -472,19 +564,20 @@ GeneratedDocument WriteGeneratedArxml(std::ostream& out, uint64_t targetBytes, u
     return w.Finish();
 }
 
-std::string GenerateArxml(uint64_t targetBytes, uint64_t seed)
+std::string GenerateArxml(uint64_t targetBytes, uint64_t seed, GeneratedShape shape)
 {
     std::ostringstream out;
-    WriteGeneratedArxml(out, targetBytes, seed);
+    WriteGeneratedArxml(out, targetBytes, seed, shape);
     return std::move(out).str();
 }
 
-GeneratedDocument WriteGeneratedArxmlFile(const std::string& path, uint64_t targetBytes, uint64_t seed)
+GeneratedDocument WriteGeneratedArxmlFile(const std::string& path, uint64_t targetBytes, uint64_t seed,
+                                          GeneratedShape shape)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out)
         throw std::runtime_error("Cannot write " + path);
-    GeneratedDocument facts = WriteGeneratedArxml(out, targetBytes, seed);
+    GeneratedDocument facts = WriteGeneratedArxml(out, targetBytes, seed, shape);
     out.close();
     if (!out)
         throw std::runtime_error("Cannot write " + path);

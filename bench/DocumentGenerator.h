@@ -15,15 +15,27 @@ struct GeneratedDocument
     uint64_t dangling = 0;   // references whose target does not exist
 };
 
+// Catalogue: communication and component packages, flat ELEMENTS lists, most references resolve.
+// Ecuc: ECU configuration values, containers nested five levels deep, about 1.6 times as many
+// references per megabyte, most of them naming definitions that live in another file.
+enum class GeneratedShape
+{
+    Catalogue,
+    Ecuc,
+};
+
 // Texts that the generated documents always and never contain, for searches with known outcome.
 inline constexpr const char* kGeneratedHotPath = "/Common/BaseTypes/uint8";
 inline constexpr const char* kGeneratedAbsentText = "qZx-never-written-xQz";
 
 // Writes about `targetBytes` bytes (never less than one full cluster) to `out`.
-GeneratedDocument WriteGeneratedArxml(std::ostream& out, uint64_t targetBytes, uint64_t seed);
+GeneratedDocument WriteGeneratedArxml(std::ostream& out, uint64_t targetBytes, uint64_t seed,
+                                      GeneratedShape shape = GeneratedShape::Catalogue);
 
 // The same into a string, for tests and small documents.
-std::string GenerateArxml(uint64_t targetBytes, uint64_t seed);
+std::string GenerateArxml(uint64_t targetBytes, uint64_t seed,
+                          GeneratedShape shape = GeneratedShape::Catalogue);
 
 // The same into a file; throws std::runtime_error when it cannot be written.
-GeneratedDocument WriteGeneratedArxmlFile(const std::string& path, uint64_t targetBytes, uint64_t seed);
+GeneratedDocument WriteGeneratedArxmlFile(const std::string& path, uint64_t targetBytes, uint64_t seed,
+                                          GeneratedShape shape = GeneratedShape::Catalogue);

@@ -1,9 +1,11 @@
-// tessaro-bench FILE | tessaro-bench --generate MB [--seed N]
+// tessaro-bench FILE | tessaro-bench --generate MB [--seed N] [--shape catalogue|ecuc]
 // Opens a document the way the viewer does, asks the questions the viewer asks, and prints one
 // JSON line of timings and sizes, next to the baseline (a bare pugixml parse) of the same run.
 
 #include "bench/DocumentGenerator.h"
 #include "bench/Measure.h"
+#include "bench/TreeFrame.h"
+#include "concurrency/Reaper.h"
 #include "document/ArchiveReader.h"
 #include "document/LoadingState.h"
 #include "model/IndexingState.h"
@@ -13,10 +15,12 @@
 #include <nlohmann/json.hpp>
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -28,6 +32,7 @@ struct Options
     std::string path;
     uint64_t generateBytes = 0;
     uint64_t seed = 1;
+    GeneratedShape shape = GeneratedShape::Catalogue;
 };
 
 bool IsZip(const std::string& path)
@@ -54,6 +59,13 @@ double RawParseSeconds(const std::string& path)
     return ok ? SecondsSince(start) : NAN;
 }
 
+// Replaced states are freed here, as in the viewer, never on the polling thread.
+Reaper& BenchReaper()
+{
+    static Reaper reaper;
+    return reaper;
+}
+
 // Drives Update() every millisecond until the state is Ready or Error. `indexedAt` receives the
 // seconds from the call until the state became Indexing (the end of the load).
 std::shared_ptr<State> PollUntilSettled(std::shared_ptr<State> state, UiCallTimer& ui,
@@ -63,7 +75,7 @@ std::shared_ptr<State> PollUntilSettled(std::shared_ptr<State> state, UiCallTime
     while (state->GetKind() == StateKind::Loading || state->GetKind() == StateKind::Indexing) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         ui("Update", [&] {
-            state = state->Update(); // the old state, if replaced, dies inside the timed call
+            AdvanceState(state, BenchReaper());
             return 0;
         });
         if (indexedAt && *indexedAt == 0.0 && state->GetKind() != StateKind::Loading)
@@ -72,15 +84,15 @@ std::shared_ptr<State> PollUntilSettled(std::shared_ptr<State> state, UiCallTime
     return state;
 }
 
-// Mean microseconds of a bare map search over `keys`: what any key lookup costs at least.
-template <class Map> double MeanMapFindMicros(const Map& map, const std::vector<std::string>& keys)
+// Mean microseconds of a bare path search over `keys`: what any key lookup costs at least.
+double MeanPathFindMicros(const Index& index, const std::vector<std::string>& keys)
 {
     if (keys.empty())
         return NAN;
     size_t found = 0;
     auto start = BenchClock::now();
     for (const std::string& key : keys)
-        found += map.find(key) != map.end();
+        found += bool(index.FindPath(key));
     double seconds = SecondsSince(start);
     return found == keys.size() ? seconds / double(keys.size()) * 1e6 : NAN;
 }
@@ -156,6 +168,8 @@ double MeanCachedCallMicros(State& state, const std::vector<std::string>& keys, 
     return SecondsSince(start) / double(keys.size()) * 1e6;
 }
 
+void PollQueryQuietly(State& state, const std::string& text);
+
 // In a fresh process: peak RSS once ready, then the replacement split into its parts.
 std::vector<double> ChildOpenFigures(const std::string& path, const std::string& missingPath)
 {
@@ -164,6 +178,7 @@ std::vector<double> ChildOpenFigures(const std::string& path, const std::string&
     std::shared_ptr<State> state = PollUntilSettled(std::make_shared<LoadingState>(path), ui);
     if (state->GetKind() != StateKind::Ready)
         return {};
+    BenchReaper().Drain(); // the indexing state shares the index: it must be gone first
     double peak = double(Platform::PeakMemoryBytes());
     std::shared_ptr<pugi::xml_document> keep = state->document;
     auto start = BenchClock::now();
@@ -175,6 +190,60 @@ std::vector<double> ChildOpenFigures(const std::string& path, const std::string&
     double documentFree = SecondsSince(start);
     PollUntilSettled(state, ui);
     return {peak, withoutDocument, documentFree};
+}
+
+// The longest FullTextSearch call while the query changes every 30 ms, as when typing, each new
+// query replacing a search that is still walking the document. The second figure is the longest
+// of equally many calls that cannot wait for anything (a lock nobody else takes): what the
+// machine's own scheduling adds to any call, as a baseline of the same run.
+std::pair<double, double> KeystrokeStallSeconds(State& state)
+{
+    double longest = 0.0;
+    double noise = 0.0;
+    std::mutex uncontended;
+    auto timed = [&](double& worst, auto&& call) {
+        auto start = BenchClock::now();
+        call();
+        worst = std::max(worst, SecondsSince(start));
+    };
+    std::string typed = kGeneratedAbsentText;
+    for (int key = 0; key < 40; ++key) {
+        typed += char('a' + key % 26);
+        auto deadline = BenchClock::now() + std::chrono::milliseconds(30);
+        timed(longest, [&] { state.FullTextSearch(typed, false); });
+        timed(noise, [&] { std::lock_guard<std::mutex> lock(uncontended); });
+        while (BenchClock::now() < deadline) { // the frames between two keys ask again
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            timed(longest, [&] { state.FullTextSearch(typed, false); });
+            timed(noise, [&] { std::lock_guard<std::mutex> lock(uncontended); });
+        }
+    }
+    PollQueryQuietly(state, typed);
+    return {longest, noise};
+}
+
+// The user-interface thread's time to replace a state that is still parsing the file.
+double ReplaceLoadingSeconds(const std::string& path, const std::string& missingPath)
+{
+    std::shared_ptr<State> state = std::make_shared<LoadingState>(path);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // well into the parse
+    auto start = BenchClock::now();
+    state->OpenFile(missingPath);
+    AdvanceState(state, BenchReaper());
+    double seconds = SecondsSince(start);
+    bool stillLoading = state->GetKind() == StateKind::Loading;
+    UiCallTimer scaffolding;
+    PollUntilSettled(state, scaffolding);
+    BenchReaper().Drain();
+    return stillLoading ? seconds : NAN;
+}
+
+void PollQueryQuietly(State& state, const std::string& text)
+{
+    UiCallTimer ignored;
+    double seconds = 0;
+    PollQuery(
+        ignored, "FullTextSearch", [&] { return state.FullTextSearch(text, false); }, seconds);
 }
 
 double Round(double value, int digits)
@@ -190,7 +259,9 @@ int Run(const Options& options)
     const std::string& path = options.path;
     const std::string missingPath = path + ".tessaro-bench-missing";
     nlohmann::ordered_json out;
-    out["file"] = options.generateBytes ? "generated" : path;
+    out["file"] = !options.generateBytes                  ? path
+                  : options.shape == GeneratedShape::Ecuc ? "generated-ecuc"
+                                                          : "generated";
     out["file_bytes"] = std::filesystem::file_size(path);
 
     // Children first, while this process has no threads and a small heap.
@@ -214,33 +285,43 @@ int Run(const Options& options)
 
     auto* ready = static_cast<ReadyState*>(state.get());
     const Index& index = ready->GetIndex();
-    uint64_t referringNodes = 0;
-    const std::string* hottest = nullptr;
+    std::string hottest;
     size_t hottestCount = 0;
-    for (const auto& [text, nodes] : index.referrers) {
-        referringNodes += nodes.size();
+    std::vector<std::string> referKeys;
+    index.ForEachReferenceText([&](std::string_view text, std::span<const pugi::xml_node> nodes) {
+        referKeys.emplace_back(text);
         if (nodes.size() > hottestCount) {
             hottestCount = nodes.size();
-            hottest = &text;
+            hottest = text;
         }
-    }
-    const std::string* deepest = nullptr;
+    });
+    std::string deepest;
     size_t deepestDepth = 0;
-    for (const auto& entry : index.byPath) {
-        if (size_t depth = PathDepth(entry.first); depth > deepestDepth) {
+    std::vector<std::string> pathKeys;
+    index.ForEachPath([&](std::string_view path, pugi::xml_node) {
+        pathKeys.emplace_back(path);
+        if (size_t depth = PathDepth(path); depth > deepestDepth) {
             deepestDepth = depth;
-            deepest = &entry.first;
+            deepest = path;
         }
+    });
+    std::vector<std::string> nameKeys;
+    for (const std::string& path : pathKeys) {
+        std::string name = path.substr(path.rfind('/') + 1);
+        if (index.FindShortName(name))
+            nameKeys.push_back(std::move(name));
     }
+    std::sort(nameKeys.begin(), nameKeys.end());
+    nameKeys.erase(std::unique(nameKeys.begin(), nameKeys.end()), nameKeys.end());
     out["nodes"] = ready->GetNodeCount();
-    out["named_elements"] = index.byPath.size();
-    out["short_names"] = index.byShortName.size();
-    out["reference_texts"] = referringNodes;
-    out["referenced_keys"] = index.referrers.size();
+    out["named_elements"] = index.PathCount();
+    out["short_names"] = index.ShortNameCount();
+    out["reference_texts"] = index.ReferringNodeCount();
+    out["referenced_keys"] = index.ReferenceTextCount();
 
-    std::vector<std::string> pathKeys = SampleKeys(index.byPath, kQueryKeys, options.seed);
-    std::vector<std::string> nameKeys = SampleKeys(index.byShortName, kQueryKeys, options.seed + 1);
-    std::vector<std::string> referKeys = SampleKeys(index.referrers, kQueryKeys, options.seed + 2);
+    pathKeys = SampleKeys(std::move(pathKeys), kQueryKeys, options.seed);
+    nameKeys = SampleKeys(std::move(nameKeys), kQueryKeys, options.seed + 1);
+    referKeys = SampleKeys(std::move(referKeys), kQueryKeys, options.seed + 2);
     auto findRef = [](State& s, const std::string& key) { return s.FindRef(key); };
     auto findShortName = [](State& s, const std::string& key) { return s.FindShortName(key); };
     auto countRefsTo = [](State& s, const std::string& key) { return s.CountRefsTo(key); };
@@ -252,21 +333,21 @@ int Run(const Options& options)
     UiCallTimer floorTimer;
     auto twin = PollUntilSettled(std::make_shared<IndexingState>(path, state->document), floorTimer);
     out["map_find_floor_us"] =
-        Round(MeanMapFindMicros(static_cast<ReadyState&>(*twin).GetIndex().byPath, pathKeys), 3);
+        Round(MeanPathFindMicros(static_cast<ReadyState&>(*twin).GetIndex(), pathKeys), 3);
     twin.reset();
     out["find_ref_cached_us"] = Round(MeanCachedCallMicros(*state, pathKeys, ui, "FindRef", findRef), 3);
 
     double seconds = NAN;
-    if (hottest) {
-        std::string key = *hottest;
+    if (!hottest.empty()) {
+        std::string key = hottest;
         auto refs = PollQuery(
             ui, "FindRefsTo", [&] { return state->FindRefsTo(key); }, seconds);
         out["refs_to_max_s"] = Round(seconds, 4);
         out["refs_to_max_count"] = refs.status == ResultStatus::Done ? refs.GetValue().size() : 0;
     }
 
-    if (deepest) {
-        std::string key = *deepest;
+    if (!deepest.empty()) {
+        std::string key = deepest;
         auto indexing = std::make_shared<IndexingState>(path, state->document);
         auto found = PollQuery(
             ui, "FindRef(indexing)", [&] { return indexing->FindRef(key); }, seconds);
@@ -287,6 +368,9 @@ int Run(const Options& options)
     out["search_hit100_s"] = Round(seconds, 4);
     out["search_hit100_hits"] = hits.GetValue().size();
     out["search_install_s"] = Round(install, 4);
+    auto [keystroke, keystrokeNoise] = KeystrokeStallSeconds(*state);
+    out["search_keystroke_stall_s"] = Round(keystroke, 5);
+    out["search_keystroke_noise_s"] = Round(keystrokeNoise, 5);
 
     out["max_ui_call_s"] = Round(ui.longest, 5);
     out["max_ui_call"] = ui.longestWhat;
@@ -296,19 +380,24 @@ int Run(const Options& options)
     hits = {};
     start = BenchClock::now();
     state->OpenFile(missingPath);
-    state = state->Update();
-    out["replace_stall_s"] = Round(SecondsSince(start), 4);
-    out["replace_stall_without_document_s"] = Round(child[1], 4);
-    out["replace_stall_document_free_s"] = Round(child[2], 4);
+    AdvanceState(state, BenchReaper());
+    out["replace_stall_s"] = Round(SecondsSince(start), 5);
+    // What the same replacement costs when the old state dies on the polling thread.
+    out["replace_stall_without_reaper_s"] = Round(child[1] + child[2], 4);
     UiCallTimer scaffolding;
     PollUntilSettled(state, scaffolding);
+    BenchReaper().Drain();
+    out["replace_loading_stall_s"] = Round(ReplaceLoadingSeconds(path, missingPath), 5);
+    for (const auto& [key, value] : TreeFrameFigures())
+        out[key] = Round(value, 4);
     std::cout << out.dump() << std::endl;
     return 0;
 }
 
 int Usage()
 {
-    std::cerr << "usage: tessaro-bench FILE | tessaro-bench --generate MB [--seed N]\n";
+    std::cerr
+        << "usage: tessaro-bench FILE | tessaro-bench --generate MB [--seed N] [--shape catalogue|ecuc]\n";
     return 2;
 }
 } // namespace
@@ -322,6 +411,9 @@ int main(int argc, char** argv)
             options.generateBytes = uint64_t(std::stod(args[++i]) * 1e6);
         else if (args[i] == "--seed" && i + 1 < args.size())
             options.seed = std::stoull(args[++i]);
+        else if (args[i] == "--shape" && i + 1 < args.size() &&
+                 (args[i + 1] == "ecuc" || args[i + 1] == "catalogue"))
+            options.shape = args[++i] == "ecuc" ? GeneratedShape::Ecuc : GeneratedShape::Catalogue;
         else if (options.path.empty() && args[i].rfind("--", 0) != 0)
             options.path = args[i];
         else
@@ -336,7 +428,7 @@ int main(int argc, char** argv)
                         ("tessaro-bench-" + std::to_string(Platform::ProcessId()) + ".arxml"))
                            .string();
         try {
-            WriteGeneratedArxmlFile(options.path, options.generateBytes, options.seed);
+            WriteGeneratedArxmlFile(options.path, options.generateBytes, options.seed, options.shape);
         } catch (const std::exception& e) {
             std::cerr << e.what() << '\n';
             std::filesystem::remove(options.path);

@@ -19,7 +19,7 @@ void ShuffleKeys(std::vector<std::string>& keys, uint64_t seed)
         std::swap(keys[i - 1], keys[next() % i]);
 }
 
-size_t PathDepth(const std::string& path)
+size_t PathDepth(std::string_view path)
 {
     size_t depth = 0;
     for (size_t i = 0; i < path.size(); ++i) {
@@ -27,4 +27,17 @@ size_t PathDepth(const std::string& path)
             ++depth;
     }
     return depth;
+}
+
+std::vector<std::string> SampleKeys(std::vector<std::string> keys, size_t limit, uint64_t seed)
+{
+    if (keys.empty() || limit == 0)
+        return {};
+    size_t step = keys.size() <= limit ? 1 : keys.size() / limit;
+    std::vector<std::string> sampled;
+    sampled.reserve(std::min(keys.size(), limit));
+    for (size_t i = 0; i < keys.size() && sampled.size() < limit; i += step)
+        sampled.push_back(std::move(keys[i]));
+    ShuffleKeys(sampled, seed);
+    return sampled;
 }

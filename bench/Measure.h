@@ -4,8 +4,8 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using BenchClock = std::chrono::steady_clock;
@@ -39,27 +39,11 @@ public:
     std::string longestWhat;
 };
 
-// Up to `limit` keys of `map`, spread evenly over its order, then shuffled by `seed`.
-template <class Map> std::vector<std::string> SampleKeys(const Map& map, size_t limit, uint64_t seed);
+// Up to `limit` of `keys` (in their given order), spread evenly over it, then shuffled by `seed`.
+std::vector<std::string> SampleKeys(std::vector<std::string> keys, size_t limit, uint64_t seed);
 
 // Fisher-Yates with splitmix64, so the order is the same on every platform.
 void ShuffleKeys(std::vector<std::string>& keys, uint64_t seed);
 
-template <class Map> std::vector<std::string> SampleKeys(const Map& map, size_t limit, uint64_t seed)
-{
-    std::vector<std::string> keys;
-    if (map.empty() || limit == 0)
-        return keys;
-    size_t step = map.size() <= limit ? 1 : map.size() / limit;
-    keys.reserve(std::min(map.size(), limit));
-    size_t i = 0;
-    for (const auto& entry : map) {
-        if (i++ % step == 0 && keys.size() < limit)
-            keys.push_back(entry.first);
-    }
-    ShuffleKeys(keys, seed);
-    return keys;
-}
-
 // Number of segments of an element path ("/A/B" has 2); used to find the deepest element.
-size_t PathDepth(const std::string& path);
+size_t PathDepth(std::string_view path);

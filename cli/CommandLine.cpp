@@ -33,7 +33,7 @@ Texts that are not valid UTF-8 are printed with U+FFFD in place of the bad bytes
 
 Exit status:
   0  answered, also when the answer is empty or says that nothing was found
-  1  the file could not be loaded ("Could not load the file FILE" on standard error)
+  1  the file could not be loaded ("Could not load the file FILE: REASON" on standard error)
   2  bad usage: unknown command, missing or extra argument
   3  the output could not be written
 )";

@@ -42,21 +42,19 @@ template <class Query> auto PollUntilFinal(Query&& query)
 void Stats(ReadyState& state, JsonLinesWriter& out)
 {
     const Index& index = state.GetIndex();
-    size_t referringNodes = 0;
-    for (const auto& [text, nodes] : index.referrers)
-        referringNodes += nodes.size();
     out.Write(Json{{"file", state.GetFilePath()},
                    {"nodes", state.GetNodeCount()},
-                   {"paths", index.byPath.size()},
-                   {"short_names", index.byShortName.size()},
-                   {"reference_texts", index.referrers.size()},
-                   {"referring_nodes", referringNodes}});
+                   {"paths", index.PathCount()},
+                   {"short_names", index.ShortNameCount()},
+                   {"reference_texts", index.ReferenceTextCount()},
+                   {"referring_nodes", index.ReferringNodeCount()}});
 }
 
 void Paths(ReadyState& state, JsonLinesWriter& out)
 {
-    for (const auto& [path, node] : state.GetIndex().byPath)
+    state.GetIndex().ForEachPath([&](std::string_view path, pugi::xml_node node) {
         out.Write(Json{{"path", path}, {"tag", node.name()}});
+    });
 }
 
 void WriteElement(const Result<Ref>& found, const std::string& filePath, JsonLinesWriter& out)
@@ -97,11 +95,12 @@ void Search(ReadyState& state, const std::string& text, bool matchCase, JsonLine
 
 void BrokenRefs(ReadyState& state, JsonLinesWriter& out)
 {
-    for (const auto& [text, nodes] : state.GetIndex().referrers) {
-        if (state.FindRef(text).status == ResultStatus::Done)
-            continue;
+    const Index& index = state.GetIndex();
+    index.ForEachReferenceText([&](std::string_view text, std::span<const pugi::xml_node> nodes) {
+        if (index.FindPath(text))
+            return;
         out.Write(Json{{"ref", text}, {"count", nodes.size()}, {"first_referrer", Ref(nodes.front())->path}});
-    }
+    });
 }
 } // namespace
 

@@ -1,10 +1,21 @@
 #include "concurrency/ThreadPool.h"
 
+#include "concurrency/ThreadStart.h"
+
+// A worker that cannot start leaves the pool unusable: the ones already running are stopped and
+// joined before the failure goes on to the owner (a joinable thread destroyed would end the process).
 ThreadPool::ThreadPool(size_t threadCount)
 {
     workers.reserve(threadCount);
-    for (size_t i = 0; i < threadCount; ++i)
-        workers.emplace_back([this] { WorkerLoop(); });
+    try {
+        for (size_t i = 0; i < threadCount; ++i)
+            workers.push_back(StartThread([this] { WorkerLoop(); }));
+    } catch (...) {
+        RequestStop();
+        for (auto& worker : workers)
+            worker.join();
+        throw;
+    }
 }
 
 ThreadPool::~ThreadPool()

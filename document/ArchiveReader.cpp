@@ -1,7 +1,11 @@
 #include "document/ArchiveReader.h"
 #include "platform/Platform.h"
 
+#include <pugixml.hpp>
 #include <zip.h>
+
+#include <algorithm>
+#include <cstdint>
 
 #include <cstring>
 #include <stdexcept>
@@ -23,14 +27,6 @@ bool NameQualifies(const char* name)
     return view.find(".arxml") != std::string_view::npos;
 }
 
-// A declared size beyond the machine's memory can never be held; treat the member as damaged
-// rather than letting the allocation take the process down.
-bool SizeFits(zip_uint64_t size)
-{
-    zip_uint64_t physical = Platform::PhysicalMemoryBytes();
-    return size < SIZE_MAX && (physical == 0 || size <= physical);
-}
-
 // Reads exactly `size` bytes; a member that inflates to more or less than it declares fails.
 bool ReadExactly(zip_t* archive, zip_uint64_t index, char* buffer, zip_uint64_t size)
 {
@@ -49,13 +45,33 @@ bool ReadExactly(zip_t* archive, zip_uint64_t index, char* buffer, zip_uint64_t 
 }
 } // namespace
 
-ArchiveMember ExtractFirstArxmlMember(const std::string& archivePath)
+void DocumentBufferDeleter::operator()(char* p) const
+{
+    pugi::get_memory_deallocation_function()(p);
+}
+
+uint64_t ArchiveMemberSizeLimit()
+{
+    uint64_t physical = Platform::PhysicalMemoryBytes();
+    if (physical == 0)
+        return SIZE_MAX / 2;
+    return std::min<uint64_t>(physical / 2, SIZE_MAX / 2);
+}
+
+ArchiveMember ExtractFirstArxmlMember(const std::string& archivePath, uint64_t sizeLimit)
 {
     int error = 0;
     std::unique_ptr<zip_t, ArchiveCloser> archive(zip_open(archivePath.c_str(), ZIP_RDONLY, &error));
-    if (!archive)
-        throw std::runtime_error("Failed to open ZIP archive");
+    if (!archive) {
+        zip_error_t reason;
+        zip_error_init_with_code(&reason, error);
+        std::string text = zip_error_strerror(&reason);
+        zip_error_fini(&reason);
+        throw std::runtime_error(text);
+    }
 
+    bool qualified = false;
+    bool tooLarge = false;
     zip_int64_t count = zip_get_num_entries(archive.get(), 0);
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t stat;
@@ -64,16 +80,25 @@ ArchiveMember ExtractFirstArxmlMember(const std::string& archivePath)
             continue;
         if (!(stat.valid & ZIP_STAT_NAME) || !(stat.valid & ZIP_STAT_SIZE) || !NameQualifies(stat.name))
             continue;
-        if (!SizeFits(stat.size))
+        qualified = true;
+        if (stat.size > sizeLimit) {
+            tooLarge = true;
             continue;
-        // calloc: zero-filled without touching pages that the data never reaches.
-        ArchiveMember member{
-            std::unique_ptr<char, FreeDeleter>(static_cast<char*>(std::calloc(stat.size + 1, 1))),
-            size_t(stat.size)};
-        if (!member.data)
+        }
+        ArchiveMember member{std::unique_ptr<char, DocumentBufferDeleter>(static_cast<char*>(
+                                 pugi::get_memory_allocation_function()(size_t(stat.size) + 1))),
+                             size_t(stat.size)};
+        if (!member.data) {
+            tooLarge = true;
             continue;
+        }
+        member.data.get()[stat.size] = '\0';
         if (ReadExactly(archive.get(), zip_uint64_t(i), member.data.get(), stat.size))
             return member;
     }
-    return {};
+    ArchiveMember none;
+    none.failure = !qualified ? "no member with .arxml in its name"
+                   : tooLarge ? "archive member too large"
+                              : "archive damaged";
+    return none;
 }

@@ -2,12 +2,12 @@
 
 #include "document/ArchiveReader.h"
 #include "document/DocumentMemory.h"
+#include "document/DocumentParser.h"
 #include "model/IndexingState.h"
 #include "platform/Platform.h"
 
 #include <filesystem>
 #include <stdexcept>
-#include <system_error>
 
 namespace {
 std::string Extension(const std::string& path)
@@ -19,11 +19,47 @@ std::string Extension(const std::string& path)
 // Before main: every document of the process comes from and returns to the same functions.
 [[maybe_unused]] const bool documentMemoryInstalled = (InstallDocumentMemory(), true);
 
-std::runtime_error LoadFailure(const std::string& path)
+std::runtime_error LoadFailure(const std::string& reason)
 {
-    return std::runtime_error("Could not load the file " + path);
+    return std::runtime_error(reason);
+}
+
+std::shared_ptr<pugi::xml_document> ReadDocument(const std::string& path)
+{
+    // Opening a FIFO waits for a writer forever and a device never ends: only regular files (or
+    // links to them) are read, in both branches.
+    std::error_code ignored;
+    auto status = std::filesystem::status(Platform::PathFromUtf8(path), ignored);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        throw LoadFailure("not a regular file");
+    if (Extension(path) == "zip") {
+        ArchiveMember member = ExtractFirstArxmlMember(path);
+        if (!member.data)
+            throw LoadFailure(member.failure);
+        return ParseInPlace(std::move(member));
+    }
+    return ParseInPlace(ReadDocumentFile(path));
 }
 } // namespace
+
+std::string LoadFailureMessage(const std::string& path, const std::string& reason)
+{
+    return "Could not load the file " + path + (reason.empty() ? "" : ": " + reason);
+}
+
+std::string IndexFailureMessage(const std::string& path, const std::string& reason)
+{
+    return "Could not index the file " + path + ": " + reason;
+}
+
+std::shared_ptr<State> LoadingState::Start(std::string path)
+{
+    try {
+        return std::make_shared<LoadingState>(path);
+    } catch (const std::exception& e) {
+        return std::make_shared<ErrorState>(path, LoadFailureMessage(path, e.what()));
+    }
+}
 
 LoadingState::LoadingState(std::string filePath) : State(std::move(filePath), nullptr), pool(1)
 {
@@ -40,40 +76,28 @@ void LoadingState::OpenFile(std::string path)
 
 std::shared_ptr<pugi::xml_document> LoadingState::Load()
 {
-    if (Extension(filePath) == "zip") {
-        ArchiveMember member = ExtractFirstArxmlMember(filePath);
-        if (!member.data)
-            throw LoadFailure(filePath);
-        auto document = std::make_shared<pugi::xml_document>();
-        pugi::xml_parse_result parsed = document->load_buffer(member.data.get(), member.size);
-        member.data.reset();
-        if (parsed.status != pugi::status_ok)
-            throw LoadFailure(filePath);
-        return document;
+    try {
+        return ReadDocument(filePath);
+    } catch (const std::bad_alloc&) {
+        throw LoadFailure("not enough memory");
     }
-
-    // fopen succeeds on a directory here; reading it would fail in odd ways, so refuse it first.
-    std::error_code ignored;
-    const std::filesystem::path file = Platform::PathFromUtf8(filePath);
-    if (std::filesystem::is_directory(file, ignored))
-        throw LoadFailure(filePath);
-    auto document = std::make_shared<pugi::xml_document>();
-    if (document->load_file(file.c_str()).status != pugi::status_ok)
-        throw LoadFailure(filePath);
-    return document;
 }
 
 std::shared_ptr<State> LoadingState::Update()
 {
     if (!pendingPath.empty())
-        return std::make_shared<LoadingState>(pendingPath);
+        return Start(pendingPath);
     if (!future.IsReady())
         return shared_from_this();
     std::shared_ptr<pugi::xml_document> loaded;
     try {
         loaded = future.Get();
-    } catch (const std::exception&) {
-        return std::make_shared<ErrorState>(filePath, "Could not load the file " + filePath);
+    } catch (const std::exception& e) {
+        return std::make_shared<ErrorState>(filePath, LoadFailureMessage(filePath, e.what()));
     }
-    return std::make_shared<IndexingState>(filePath, std::move(loaded));
+    try {
+        return std::make_shared<IndexingState>(filePath, std::move(loaded));
+    } catch (const std::exception& e) {
+        return std::make_shared<ErrorState>(filePath, IndexFailureMessage(filePath, e.what()));
+    }
 }

@@ -6,10 +6,18 @@
 #include <memory>
 #include <string>
 
+// "Could not load the file PATH: REASON", the message of every failed load.
+std::string LoadFailureMessage(const std::string& path, const std::string& reason);
+// "Could not index the file PATH: REASON", when the document was read but its index could not be built.
+std::string IndexFailureMessage(const std::string& path, const std::string& reason);
+
 // Reads and parses a plain XML file or the first .arxml member of a ZIP archive on a worker.
 class LoadingState : public State
 {
 public:
+    // The state that opens `path`: a LoadingState, or an ErrorState when its worker cannot start.
+    static std::shared_ptr<State> Start(std::string path);
+
     explicit LoadingState(std::string filePath);
     ~LoadingState() override;
 

@@ -1,15 +1,96 @@
 #pragma once
 
+#include "model/HashSlots.h"
+
 #include <pugixml.hpp>
 
-#include <map>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Exact-key lookups of one document, filled once by the index build and read-only afterwards.
-struct Index
+// Keys are never normalised. Names and reference texts are not copied: they point into the parsed
+// document, which must outlive the index. Element paths are not stored either: each named node
+// keeps its short name and its nearest named ancestor, so memory grows with the number of names,
+// never with the nesting depth, and a path is spelled out only when asked for.
+class Index
 {
-    std::map<std::string, pugi::xml_node, std::less<>> byPath;      // first node in document order wins
-    std::map<std::string, pugi::xml_node, std::less<>> byShortName; // first node in document order wins
-    std::map<std::string, std::vector<pugi::xml_node>, std::less<>> referrers; // document order
+public:
+    struct Named
+    {
+        pugi::xml_node node;
+        std::string path;
+    };
+
+    // The first node in document order whose element path is exactly `path`, or a null node.
+    pugi::xml_node FindPath(std::string_view path) const;
+    // The first node in document order whose short name is exactly `name`, with its element path.
+    std::optional<Named> FindShortName(std::string_view name) const;
+    // The nodes whose text is exactly `text`, in document order; empty when there are none.
+    std::span<const pugi::xml_node> Referrers(std::string_view text) const;
+
+    size_t PathCount() const { return pathSlots.Size(); }
+    size_t ShortNameCount() const { return shortNameSlots.Size(); }
+    size_t ReferenceTextCount() const { return referenceTexts.size(); }
+    size_t ReferringNodeCount() const { return referringNodes.size(); }
+
+    // Every distinct element path with its (first) node, in byte order of the paths.
+    void ForEachPath(const std::function<void(std::string_view, pugi::xml_node)>& visit) const;
+    // Every reference text with its nodes, in byte order of the texts.
+    void ForEachReferenceText(
+        const std::function<void(std::string_view, std::span<const pugi::xml_node>)>& visit) const;
+
+private:
+    friend class PathTableBuilder;
+    friend class ReferrerTableBuilder;
+
+    static constexpr uint32_t kNoParent = UINT32_MAX;
+
+    struct Element
+    {
+        pugi::xml_node node;
+        const char* name;
+        uint32_t nameLength;
+        uint32_t parent; // nearest named ancestor, or kNoParent
+    };
+
+    struct ReferenceText
+    {
+        const char* text;
+        uint32_t length;
+        uint32_t first; // into referringNodes
+        uint32_t count;
+    };
+
+    std::string_view NameOf(uint32_t element) const
+    {
+        return {elements[element].name, elements[element].nameLength};
+    }
+    std::string_view TextOf(uint32_t reference) const
+    {
+        return {referenceTexts[reference].text, referenceTexts[reference].length};
+    }
+    std::string PathOf(uint32_t element) const;
+    bool PathEquals(uint32_t element, std::string_view path) const;
+
+    std::string rootPath;          // the path that the indexed subtree's paths extend
+    std::vector<Element> elements; // every named node, in document order
+    HashSlots pathSlots;           // distinct path -> first element with it
+    HashSlots shortNameSlots;      // distinct short name -> first element with it
+    std::vector<ReferenceText> referenceTexts;
+    HashSlots referenceSlots;                   // reference text -> its entry
+    std::vector<pugi::xml_node> referringNodes; // grouped by text, document order within a group
 };
+
+// The hashes the index keys by: FNV-1a, which can be carried on from a prefix's hash.
+inline constexpr uint64_t kIndexHashSeed = 14695981039346656037ull;
+inline uint64_t ContinueIndexHash(uint64_t hash, std::string_view bytes)
+{
+    for (unsigned char c : bytes)
+        hash = (hash ^ c) * 1099511628211ull;
+    return hash;
+}

@@ -37,8 +37,10 @@ IndexingState::IndexingState(std::string filePath, std::shared_ptr<pugi::xml_doc
     : State(std::move(filePath), std::move(document)), lookupPool(2), buildPool(1),
       index(std::make_shared<Index>())
 {
-    buildFuture = buildPool.Submit(&IndexingState::BuildIndex, this, pugi::xml_node(*this->document), "");
+    // The service first: once the build is submitted nothing may fail, since a constructor that
+    // throws skips the destructor that waits for the build.
     searchService = std::make_shared<FullTextSearchService>(*this->document);
+    buildFuture = buildPool.Submit(&IndexingState::BuildIndex, this, pugi::xml_node(*this->document), "");
 }
 
 // The index member dies before the build pool is joined, so a build still running here would
@@ -55,7 +57,11 @@ IndexingState::~IndexingState()
 
 void IndexingState::BuildIndex(pugi::xml_node node, std::string path)
 {
-    BuildIndexInto(*index, nodeCount, node, std::move(path), lookupPool.StopFlag());
+    try {
+        BuildIndexInto(*index, nodeCount, node, std::move(path), lookupPool.StopFlag());
+    } catch (const std::bad_alloc&) {
+        throw std::runtime_error("not enough memory");
+    }
 }
 
 std::shared_ptr<State> IndexingState::Update()
@@ -63,11 +69,17 @@ std::shared_ptr<State> IndexingState::Update()
     if (!pendingPath.empty()) {
         lookupPool.RequestStop();
         buildPool.RequestStop();
-        return std::make_shared<LoadingState>(pendingPath);
+        return LoadingState::Start(pendingPath);
     }
     if (!buildFuture.IsReady())
         return shared_from_this();
-    return std::make_shared<ReadyState>(filePath, document, index, searchService, nodeCount);
+    // An index cut short by a failure would answer "Invalid Reference" and 0 everywhere.
+    try {
+        buildFuture.Get();
+        return std::make_shared<ReadyState>(filePath, document, index, searchService, nodeCount);
+    } catch (const std::exception& e) {
+        return std::make_shared<ErrorState>(filePath, IndexFailureMessage(filePath, e.what()));
+    }
 }
 
 Result<Ref> IndexingState::FindRef(std::string refPath)

@@ -26,8 +26,8 @@ public:
     explicit Ref(pugi::xml_node node = pugi::xml_node());
     // The same value; `names` spares rescanning the children of containers met before.
     Ref(pugi::xml_node node, ShortNameMemo& names);
-    // The same value for a named node whose element path is already known (a key of the index's
-    // byPath, which maps each path to a node whose own path it is): only the trail is walked.
+    // The same value for a named node whose element path is already known (as the index knows it
+    // for every node it finds): only the trail is walked.
     Ref(pugi::xml_node namedNode, std::string knownPath);
 
     const Internal* operator->() const { return internal.get(); }

@@ -39,7 +39,10 @@ int CountProcessesNamed(const std::string& name);
 // The program's arguments, argv[0] included, as UTF-8 (Windows hands them over in its code page).
 std::vector<std::string> Utf8Arguments(int argc, char** argv);
 
-// From now on an interrupt or termination request (SIGINT/SIGTERM, Ctrl+C, console close) only
+// A closed standard stream (the launching terminal or pipe gone) must not end the program.
+void IgnoreClosedStreams();
+
+// From now on an interrupt or termination request (SIGINT/SIGTERM/SIGHUP, Ctrl+C, console close) only
 // sets a flag that StopRequested reports, so that the program ends the way closing the window does.
 void CatchStopRequests();
 bool StopRequested();
@@ -67,6 +70,43 @@ uint64_t PhysicalMemoryBytes();
 
 // Id of the running process.
 int ProcessId();
+
+// False only when no process with this id runs any more.
+bool ProcessRunning(int pid);
+
+// Holds an exclusive lock on `file` (created when missing) from construction to destruction,
+// waiting while another process holds it. When the file cannot be opened (a read-only
+// directory) nothing is held and the caller goes on.
+class ExclusiveFileLock
+{
+public:
+    explicit ExclusiveFileLock(const std::filesystem::path& file);
+    ~ExclusiveFileLock();
+    ExclusiveFileLock(const ExclusiveFileLock&) = delete;
+    ExclusiveFileLock& operator=(const ExclusiveFileLock&) = delete;
+
+private:
+    intptr_t handle;
+};
+
+// A regular file opened for reading. Opening never waits (a FIFO or device cannot hold it) and
+// throws std::runtime_error with the system's reason, or "not a regular file".
+class ReadOnlyFile
+{
+public:
+    explicit ReadOnlyFile(const std::string& utf8Path);
+    ~ReadOnlyFile();
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+    uint64_t Size() const { return size; }
+    // Reads up to `count` bytes; 0 at the end of the file; throws std::runtime_error on failure.
+    size_t Read(char* buffer, size_t count);
+
+private:
+    intptr_t handle;
+    uint64_t size;
+};
 
 // Peak resident memory of this process so far, in bytes (0 when unknown), and a reset of that
 // peak where the system allows one.

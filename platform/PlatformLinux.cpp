@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <stdexcept>
 #include <thread>
 
 #include <cmath>
@@ -16,7 +17,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -339,6 +342,12 @@ void CatchStopRequests()
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr); // the launching terminal closed
+}
+
+void IgnoreClosedStreams()
+{
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 bool StopRequested()
@@ -420,6 +429,58 @@ uint64_t PhysicalMemoryBytes()
 int ProcessId()
 {
     return int(::getpid());
+}
+
+bool ProcessRunning(int pid)
+{
+    return pid <= 0 || ::kill(pid_t(pid), 0) == 0 || errno != ESRCH;
+}
+
+ExclusiveFileLock::ExclusiveFileLock(const std::filesystem::path& file)
+    : handle(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666))
+{
+    while (handle >= 0 && ::flock(int(handle), LOCK_EX) != 0 && errno == EINTR) {
+    }
+}
+
+ExclusiveFileLock::~ExclusiveFileLock()
+{
+    if (handle >= 0)
+        ::close(int(handle)); // releases the lock
+}
+
+ReadOnlyFile::ReadOnlyFile(const std::string& utf8Path)
+    : handle(::open(utf8Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)), size(0)
+{
+    if (handle < 0)
+        throw std::runtime_error(std::strerror(errno));
+    struct stat info;
+    if (::fstat(int(handle), &info) != 0) {
+        int reason = errno;
+        ::close(int(handle));
+        throw std::runtime_error(std::strerror(reason));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(int(handle));
+        throw std::runtime_error("not a regular file");
+    }
+    size = uint64_t(info.st_size);
+}
+
+ReadOnlyFile::~ReadOnlyFile()
+{
+    ::close(int(handle));
+}
+
+size_t ReadOnlyFile::Read(char* buffer, size_t count)
+{
+    for (;;) {
+        ssize_t got = ::read(int(handle), buffer, count);
+        if (got >= 0)
+            return size_t(got);
+        if (errno != EINTR)
+            throw std::runtime_error(std::strerror(errno));
+    }
 }
 
 uint64_t PeakMemoryBytes()

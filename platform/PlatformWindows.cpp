@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <iostream>
+#include <stdexcept>
 
 // windows.h comes first: the other system headers build on it.
 #include <windows.h>
@@ -187,6 +190,11 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv)
     return arguments;
 }
 
+void IgnoreClosedStreams()
+{
+    // Writing to a closed pipe fails with an error here; nothing ends the process.
+}
+
 void CatchStopRequests()
 {
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
@@ -275,6 +283,82 @@ uint64_t PhysicalMemoryBytes()
 int ProcessId()
 {
     return int(GetCurrentProcessId());
+}
+
+bool ProcessRunning(int pid)
+{
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
+    if (!process) // no such process, unless it exists but is closed to us
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    DWORD code = 0;
+    bool running = !GetExitCodeProcess(process, &code) || code == STILL_ACTIVE;
+    CloseHandle(process);
+    return running;
+}
+
+ExclusiveFileLock::ExclusiveFileLock(const std::filesystem::path& file)
+    : handle(intptr_t(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)))
+{
+    if (HANDLE(handle) == INVALID_HANDLE_VALUE)
+        return;
+    OVERLAPPED whole = {};
+    LockFileEx(HANDLE(handle), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole);
+}
+
+ExclusiveFileLock::~ExclusiveFileLock()
+{
+    if (HANDLE(handle) != INVALID_HANDLE_VALUE)
+        CloseHandle(HANDLE(handle)); // releases the lock
+}
+
+namespace {
+// The reasons a user meets most read the same as on other systems.
+std::string OpenFailure(DWORD error)
+{
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+        return std::strerror(ENOENT);
+    if (error == ERROR_ACCESS_DENIED)
+        return std::strerror(EACCES);
+    return std::system_category().message(int(error));
+}
+} // namespace
+
+ReadOnlyFile::ReadOnlyFile(const std::string& utf8Path) : handle(0), size(0)
+{
+    // A directory cannot be opened without backup semantics, so its attributes tell it first;
+    // pipes and devices are told by their type once open.
+    const std::wstring wide = Wide(utf8Path);
+    DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        throw std::runtime_error("not a regular file");
+    HANDLE file =
+        CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        throw std::runtime_error(OpenFailure(GetLastError()));
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        CloseHandle(file);
+        throw std::runtime_error("not a regular file");
+    }
+    handle = intptr_t(file);
+    size = (uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+}
+
+ReadOnlyFile::~ReadOnlyFile()
+{
+    CloseHandle(HANDLE(handle));
+}
+
+size_t ReadOnlyFile::Read(char* buffer, size_t count)
+{
+    DWORD got = 0;
+    if (!ReadFile(HANDLE(handle), buffer, DWORD(std::min<size_t>(count, 1u << 30)), &got, nullptr))
+        throw std::runtime_error(std::system_category().message(int(GetLastError())));
+    return got;
 }
 
 uint64_t PeakMemoryBytes()

@@ -13,12 +13,6 @@ const Result<std::vector<Ref>>& PendingRefsTo()
     static const Result<std::vector<Ref>> pending = Result<std::vector<Ref>>::Pending();
     return pending;
 }
-
-template <class Map, class Key> const pugi::xml_node* Lookup(const Map& map, const Key& key)
-{
-    auto it = map.find(key);
-    return it == map.end() ? nullptr : &it->second;
-}
 } // namespace
 
 ReadyState::ReadyState(std::string filePath, std::shared_ptr<pugi::xml_document> document,
@@ -31,9 +25,10 @@ ReadyState::ReadyState(std::string filePath, std::shared_ptr<pugi::xml_document>
 }
 
 // The index member dies before the pool is joined, so a referrers task still running or queued
-// would read freed maps. Wait for them first; the pool would wait for them anyway.
+// would read freed maps. Tell them to stop, then wait for them: nobody reads their lists any more.
 ReadyState::~ReadyState()
 {
+    lookupPool.RequestStop();
     for (auto& [path, pending] : pendingRefsTo) {
         auto& shared = *pending.state; // waits without copying a possibly huge list
         std::unique_lock<std::mutex> lock(shared.mutex);
@@ -44,7 +39,7 @@ ReadyState::~ReadyState()
 std::shared_ptr<State> ReadyState::Update()
 {
     if (!pendingPath.empty())
-        return std::make_shared<LoadingState>(pendingPath);
+        return LoadingState::Start(pendingPath);
     return shared_from_this();
 }
 
@@ -53,10 +48,9 @@ Result<Ref> ReadyState::FindRef(std::string path)
     auto slot = refCache.lower_bound(path);
     if (slot != refCache.end() && slot->first == path)
         return slot->second;
-    const pugi::xml_node* node = Lookup(index->byPath, path);
+    pugi::xml_node node = index->FindPath(path);
     // The key is the node's own element path, so the Ref needs no walk over short names.
-    Result<Ref> answer =
-        node ? Result<Ref>::Value(Ref(*node, path)) : Result<Ref>::Error("Invalid Reference");
+    Result<Ref> answer = node ? Result<Ref>::Value(Ref(node, path)) : Result<Ref>::Error("Invalid Reference");
     return refCache.emplace_hint(slot, std::move(path), std::move(answer))->second;
 }
 
@@ -65,9 +59,10 @@ Result<Ref> ReadyState::FindShortName(std::string shortName)
     auto slot = shortNameCache.lower_bound(shortName);
     if (slot != shortNameCache.end() && slot->first == shortName)
         return slot->second;
-    const pugi::xml_node* node = Lookup(index->byShortName, shortName);
-    Result<Ref> answer = node ? Result<Ref>::Value(Ref(*node, shortNames))
-                              : Result<Ref>::Error("Could not find such an element.");
+    // The index spells out the path from its own table, so the Ref needs no walk over short names.
+    std::optional<Index::Named> named = index->FindShortName(shortName);
+    Result<Ref> answer = named ? Result<Ref>::Value(Ref(named->node, std::move(named->path)))
+                               : Result<Ref>::Error("Could not find such an element.");
     return shortNameCache.emplace_hint(slot, std::move(shortName), std::move(answer))->second;
 }
 
@@ -112,19 +107,22 @@ Result<std::vector<Ref>> ReadyState::FullTextSearch(std::string query, bool matc
 
 Result<size_t> ReadyState::CountRefsTo(std::string path)
 {
-    auto it = index->referrers.find(path);
-    return Result<size_t>::Value(it == index->referrers.end() ? 0 : it->second.size());
+    return Result<size_t>::Value(index->Referrers(path).size());
 }
 
 std::vector<Ref> ReadyState::CollectReferrers(std::string path)
 {
-    auto it = index->referrers.find(path);
-    if (it == index->referrers.end())
+    std::span<const pugi::xml_node> nodes = index->Referrers(path);
+    if (nodes.empty())
         throw std::runtime_error("No nodes reference this element.");
     std::vector<Ref> refs;
-    refs.reserve(it->second.size());
+    refs.reserve(nodes.size());
     ShortNameMemo names; // referrers share their containers; each is scanned once
-    for (pugi::xml_node node : it->second)
+    const std::atomic<bool>& stop = lookupPool.StopFlag();
+    for (pugi::xml_node node : nodes) {
+        if (stop.load(std::memory_order_relaxed))
+            throw std::runtime_error("The document was closed."); // nobody reads this list any more
         refs.emplace_back(node, names);
+    }
     return refs;
 }

@@ -3,7 +3,6 @@
 #include "concurrency/ThreadPool.h"
 #include "document/State.h"
 #include "model/Index.h"
-#include "model/NodeText.h"
 
 #include <cstdint>
 #include <map>
@@ -46,5 +45,4 @@ private:
     std::shared_ptr<Index> index;
     uint64_t nodeCount;
     std::shared_ptr<FullTextSearchService> searchService;
-    ShortNameMemo shortNames; // for the Refs made on the user-interface thread
 };

@@ -1,6 +1,7 @@
 #include "settings/Settings.h"
 
 #include "platform/Platform.h"
+#include "settings/SettingsMerge.h"
 
 #include <nlohmann/json.hpp>
 
@@ -32,6 +33,68 @@ template <class Container> bool ReadStrings(const nlohmann::json& root, const ch
         out.insert(out.end(), entry.get<std::string>());
     }
     return true;
+}
+
+enum class FileRead
+{
+    Read,
+    Missing,      // no such file: a first run
+    CannotOpen,   // exists, but cannot be opened (permissions, a directory)
+    NotOurs,      // not JSON, or not of the expected shape
+    OtherVersion, // "version" is not 1, or missing
+};
+
+// Reads conf.json into the two collections of `out`; the recent files keep their saved order and
+// the first of duplicates counts.
+FileRead ReadSettingsFile(const fs::path& file, Settings& out)
+{
+    std::ifstream stream(file, std::ios::binary);
+    if (!stream) {
+        std::error_code error;
+        return fs::exists(fs::symlink_status(file, error)) ? FileRead::CannotOpen : FileRead::Missing;
+    }
+    nlohmann::json root;
+    try {
+        root = nlohmann::json::parse(stream);
+    } catch (const std::exception&) {
+        return FileRead::NotOurs;
+    }
+    if (!root.is_object())
+        return FileRead::NotOurs;
+    auto version = root.find("version");
+    if (version == root.end() || *version != 1) // numeric: 1.0 counts as 1
+        return FileRead::OtherVersion;
+    std::set<std::string> bookmarks;
+    std::list<std::string> recent;
+    if (!ReadStrings(root, "bookmarks", bookmarks) || !ReadStrings(root, "recent_open_files", recent))
+        return FileRead::NotOurs;
+    std::set<std::string> seen;
+    recent.remove_if([&seen](const std::string& path) { return !seen.insert(path).second; });
+    out.bookmarks = std::move(bookmarks);
+    out.recentOpenFiles = std::move(recent);
+    return FileRead::Read;
+}
+
+// "conf.json.<pid>.tmp" files whose process no longer runs were left by saves that were cut short.
+void RemoveStaleTemporaries(const fs::path& target)
+{
+    const std::string prefix = Platform::Utf8FromPath(target.filename()) + ".";
+    const std::string suffix = ".tmp";
+    std::error_code error;
+    for (fs::directory_iterator it(target.parent_path().empty() ? "." : target.parent_path(), error), end;
+         !error && it != end; it.increment(error)) {
+        const std::string name = Platform::Utf8FromPath(it->path().filename());
+        if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+            continue;
+        const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+        if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const int pid = int(std::stol(digits));
+        std::error_code ignored; // a file that cannot be removed stays; the save goes on
+        if (pid != Platform::ProcessId() && !Platform::ProcessRunning(pid))
+            fs::remove(it->path(), ignored);
+    }
 }
 
 } // namespace
@@ -75,35 +138,24 @@ std::string SettingsToJson(const Settings& settings)
 void LoadSettings(Settings& settings)
 {
     fs::path file = ConfigFilePath();
-    std::ifstream stream(file, std::ios::binary);
-    if (!stream) {
-        std::cerr << "Error opening file: " << file << std::endl;
-        return;
+    Settings read;
+    switch (ReadSettingsFile(file, read)) {
+        case FileRead::Missing:
+        case FileRead::CannotOpen:
+            std::cerr << "Error opening file: " << file << std::endl;
+            return;
+        case FileRead::NotOurs:
+            std::cerr << "Error reading file: " << file << std::endl;
+            return;
+        case FileRead::OtherVersion: // silently: a newer program may have written it
+            return;
+        case FileRead::Read:
+            break;
     }
-    nlohmann::json root;
-    try {
-        root = nlohmann::json::parse(stream);
-    } catch (const std::exception&) {
-        std::cerr << "Error reading file: " << file << std::endl;
-        return;
-    }
-    if (!root.is_object()) {
-        std::cerr << "Error reading file: " << file << std::endl;
-        return;
-    }
-    // A file of another version is left alone, silently: a newer program may have written it.
-    auto version = root.find("version");
-    if (version == root.end() || *version != 1) {
-        return;
-    }
-    std::set<std::string> bookmarks;
-    std::set<std::string> recent; // duplicates dropped; the list comes out in byte-wise order
-    if (!ReadStrings(root, "bookmarks", bookmarks) || !ReadStrings(root, "recent_open_files", recent)) {
-        std::cerr << "Error reading file: " << file << std::endl;
-        return;
-    }
-    settings.bookmarks = std::move(bookmarks);
-    settings.recentOpenFiles.assign(recent.begin(), recent.end());
+    settings.bookmarks = read.bookmarks;
+    settings.recentOpenFiles = read.recentOpenFiles;
+    settings.loadedBookmarks = std::move(read.bookmarks);
+    settings.loadedRecentFiles = std::move(read.recentOpenFiles);
 }
 
 void SaveSettings(const Settings& settings)
@@ -118,8 +170,24 @@ void SaveSettings(const Settings& settings)
             target = resolved;
         }
     }
+    // Held while conf.json is re-read and replaced. The lock file stays: removing it would let two
+    // processes lock two different files.
+    fs::path lockFile = file;
+    lockFile += ".lock";
+    Platform::ExclusiveFileLock lock(lockFile);
+    RemoveStaleTemporaries(target);
+
+    Settings onDisk;
+    FileRead read = ReadSettingsFile(file, onDisk);
+    if (read != FileRead::Read && read != FileRead::Missing) {
+        std::cerr << "Settings not saved: " << file
+                  << " could not be read or is of another version; it is kept as it is" << std::endl;
+        return;
+    }
+    const std::string text = SettingsToJson(MergeSettings(settings, onDisk));
+
     std::string reason;
-    if (!Platform::ReplaceFileContents(target, SettingsToJson(settings), reason)) {
+    if (!Platform::ReplaceFileContents(target, text, reason)) {
         std::cerr << "Error opening file for writing: " << file << ": " << reason << std::endl;
     }
 }

@@ -9,6 +9,12 @@ struct Settings
 {
     std::set<std::string> bookmarks;        // element paths, byte-wise order
     std::list<std::string> recentOpenFiles; // most recent first
+
+    // What conf.json held when this run read it, and the files this run opened. Several windows
+    // share the file, so saving applies only this run's additions and removals to it.
+    std::set<std::string> loadedBookmarks{};
+    std::list<std::string> loadedRecentFiles{};
+    std::set<std::string> openedFiles{};
 };
 
 // The per-user settings directory ("$USERPROFILE" or else "$HOME", plus ".Tessaro"), created
@@ -18,15 +24,19 @@ struct Settings
 std::string GetConfigDirectory();
 
 // Replaces both collections with the contents of conf.json when it is present and valid;
-// otherwise reports on standard error and leaves them as they are.
+// otherwise reports on standard error and leaves them as they are. The saved order of the recent
+// files is kept; of duplicates the first counts.
 void LoadSettings(Settings& settings);
 
 // The text SaveSettings writes: compact JSON, keys in byte-wise order. Paths that are not valid
 // UTF-8 are written with U+FFFD in place of their bad bytes.
 std::string SettingsToJson(const Settings& settings);
 
-// Writes conf.json (through a temporary file renamed over it); reports failures on standard error.
+// Under an exclusive lock on conf.json.lock: re-reads conf.json, applies this run's changes to
+// it and replaces it through a temporary file. A conf.json that exists but cannot be read or
+// understood (or belongs to another version) is left as it is and the changes are not saved.
+// Temporaries left by saves of processes that no longer run are removed. Reports on standard error.
 void SaveSettings(const Settings& settings);
 
-// Moves `path` to the front of the list, keeping at most 10 entries.
+// Moves `path` to the front of the list, keeping at most 10 entries. Paths compare byte by byte.
 void AddRecentFile(std::list<std::string>& recentOpenFiles, const std::string& path);

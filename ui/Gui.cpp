@@ -22,7 +22,14 @@ void BeginScrollingRegion()
     ImGui::BeginChild("ScrollingRegion", ImVec2(0, height), false, ImGuiWindowFlags_HorizontalScrollbar);
 }
 
+bool frameIsLive = false;
+
 } // namespace
+
+void KeepDrawing()
+{
+    frameIsLive = true;
+}
 
 ImVec4 HexToColor(const std::string& hex)
 {
@@ -51,12 +58,19 @@ void Gui::SetStatusTextIfHovered(std::string path)
 void Gui::AddRecentFile(std::string path)
 {
     ::AddRecentFile(recentOpenFiles, path);
+    settings.openedFiles.insert(std::move(path));
 }
 
 bool Gui::DrawFrame()
 {
-    state = state->Update();
+    // Only compared, never used: the old document is the reaper's to free.
+    const pugi::xml_document* previousDocument = state->document.get();
+    AdvanceState(state, reaper);
+    // A target left by the last frame points into the old document's nodes.
+    if (state->document.get() != previousDocument)
+        navigationTarget.clear();
     statusText.clear();
+    frameIsLive = state->GetKind() == StateKind::Loading || state->GetKind() == StateKind::Indexing;
 
     const ImGuiViewport* viewport = ImGui::GetMainViewport();
     ImGui::SetNextWindowPos(viewport->Pos);
@@ -154,5 +168,6 @@ bool Gui::DrawFrame()
         it = open ? std::next(it) : elementWindows.erase(it);
     }
 
+    live = frameIsLive || ImGui::GetIO().WantTextInput; // an active text field blinks its cursor
     return !keepRunning;
 }

@@ -12,15 +12,23 @@
 namespace {
 
 // What a row needs to know about its element's children, found once per element: the child
-// count, the SHORT-NAME child, the text and the first child of the shown page. Each of them is a
-// walk over the children, and an element list may have many thousands, so walking every frame
-// would make the frame cost grow with the document. Valid for one document only.
+// count, the SHORT-NAME child and the text node. Each of them is a walk over the children, and an
+// element list may have many thousands, so walking every frame would make the frame cost grow with
+// the document. (A pugi::xml_text would not do: it looks for its text node again on every use.)
+// Valid for one document only.
 struct NodeMemo
 {
     int childCount = 0;
     bool paged = false;
     pugi::xml_node shortName;
-    pugi::xml_text text;
+    pugi::xml_node text; // the character-data node that holds the element's text, or null
+};
+
+// The first child of the page a row shows. Kept per row of each window: two windows showing the
+// same long list on different pages would otherwise take turns walking to their page every frame.
+struct PageMemo
+{
+    pugi::xml_node node;
     int page = 0;
     pugi::xml_node pageStart;
 };
@@ -29,6 +37,7 @@ struct TreeMemo
 {
     std::weak_ptr<pugi::xml_document> document;
     std::unordered_map<pugi::xml_node_struct*, NodeMemo> nodes;
+    std::unordered_map<ImGuiID, PageMemo> pages; // by the row's id, which includes its window's
 };
 
 TreeMemo& Memo()
@@ -42,6 +51,7 @@ void UseMemoFor(const std::shared_ptr<pugi::xml_document>& document)
     TreeMemo& memo = Memo();
     if (memo.document.expired() || memo.document.lock() != document) {
         memo.nodes.clear();
+        memo.pages.clear();
         memo.document = document;
     }
 }
@@ -55,18 +65,20 @@ NodeMemo& MemoOf(pugi::xml_node node, int pageSize)
             ++memo.childCount;
         memo.paged = IsPagedElement(node.name(), memo.childCount, pageSize);
         memo.shortName = ShortNameChild(node);
-        memo.text = node.text();
+        memo.text = node.text().data();
     }
     return it->second;
 }
 
-// First child on `page` (1-based).
-pugi::xml_node PageStart(pugi::xml_node node, NodeMemo& memo, int page, int pageSize)
+// First child on `page` (1-based) of `node` as shown by the row `rowId`.
+pugi::xml_node PageStart(ImGuiID rowId, pugi::xml_node node, int page, int pageSize)
 {
-    if (memo.page != page) {
+    PageMemo& memo = Memo().pages[rowId];
+    if (memo.node != node || memo.page != page) {
         pugi::xml_node child = node.first_child();
         for (int skip = (page - 1) * pageSize; skip > 0 && child; --skip)
             child = child.next_sibling();
+        memo.node = node;
         memo.page = page;
         memo.pageStart = child;
     }
@@ -146,6 +158,14 @@ public:
     ImRect DrawNode(std::vector<TreeItem>& trail, const TreeItem& item, int idIndex, int siblingIndex,
                     const std::string& parentPath, int siblingCount, size_t navDepth, int level);
 
+    // The top element of a subtree keeps the path it was found by: rebuilding it from the parent's
+    // path and its SHORT-NAME goes wrong for a name that contains "/" or is empty.
+    void SetTop(pugi::xml_node node, const std::string& path)
+    {
+        topNode = node;
+        topPath = path;
+    }
+
 private:
     struct Row
     {
@@ -170,6 +190,8 @@ private:
     const bool isMain;
     const std::vector<TreeItem>& navigationTarget;
     const float fontSize;
+    pugi::xml_node topNode;
+    std::string topPath;
 };
 
 ImRect TreeDrawer::DrawNode(std::vector<TreeItem>& trail, const TreeItem& item, int idIndex, int siblingIndex,
@@ -203,6 +225,8 @@ ImRect TreeDrawer::DrawNode(std::vector<TreeItem>& trail, const TreeItem& item, 
             ImGui::SetScrollFromPosY(row.rect.GetCenter().y - window->Pos.y, 0.5f);
         }
         const bool highlighted = now < storage->GetFloat(timerId, 0.0f);
+        if (highlighted)
+            KeepDrawing(); // the highlight must vanish on time
         ImDrawList* drawList = ImGui::GetWindowDrawList();
         if (highlighted)
             drawList->AddRectFilled(row.rect.Min, row.rect.Max, ImGui::GetColorU32(gui.highlightColor));
@@ -285,7 +309,9 @@ void TreeDrawer::DrawElementRow(Row& row, std::vector<TreeItem>& trail, pugi::xm
         return;
 
     pugi::xml_node shortName = memo.shortName;
-    const std::string path = shortName ? ChildPath(parentPath, shortName.text().get()) : parentPath;
+    const std::string path = node == topNode ? topPath
+                             : shortName     ? ChildPath(parentPath, shortName.text().get())
+                                             : parentPath;
     if (row.hovered)
         gui.statusText = path;
 
@@ -341,7 +367,7 @@ void TreeDrawer::DrawElementRow(Row& row, std::vector<TreeItem>& trail, pugi::xm
     }
     const int first = paged ? (page - 1) * gui.pageSize : 0;
     const int last = paged ? std::min(childCount, page * gui.pageSize) : childCount;
-    pugi::xml_node child = paged ? PageStart(node, memo, page, gui.pageSize) : node.first_child();
+    pugi::xml_node child = paged ? PageStart(rowScope, node, page, gui.pageSize) : node.first_child();
     for (int index = first; index < last && child; ++index, child = child.next_sibling())
         drawGuide(DrawNode(trail, child, index, index, path, childSiblingCount, navDepth + 1, level + 1));
     if (lastMiddle >= 0)
@@ -395,7 +421,7 @@ void TreeDrawer::DrawElementDecorations(const Row& row, const NodeMemo& memo, co
     }
 
     if (memo.text) {
-        const char* t = memo.text.get();
+        const char* t = memo.text.value();
         ImGui::SameLine(0, 20);
         if (IsReferenceText(t)) {
             RowValue(gui.referenceColor, std::string(Icon::Link) + " ", t, gui.mutedColor);
@@ -448,6 +474,7 @@ void Gui::DrawTree(std::string path, bool isMain, std::vector<TreeItem> trail, p
             drawer.DrawNode(trail, child, i, i, "/", 0, 1, 0);
     } else {
         const size_t navDepth = trail.size();
+        drawer.SetTop(node, path);
         drawer.DrawNode(trail, node, 0, 0, ParentPath(path), 0, navDepth, 0);
     }
     ImGui::PopStyleVar();

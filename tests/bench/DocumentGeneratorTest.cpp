@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -35,14 +36,36 @@ TEST(DocumentGenerator, IsWellFormedArxmlWithTheCountsItReports)
     EXPECT_EQ(facts.bytes, std::filesystem::file_size(path));
 
     const Index& index = static_cast<ReadyState&>(*state).GetIndex();
-    size_t referringNodes = 0, unresolved = 0;
-    for (const auto& [text, nodes] : index.referrers) {
-        referringNodes += nodes.size();
-        unresolved += index.byPath.count(text) ? 0 : nodes.size();
-    }
-    EXPECT_EQ(referringNodes, facts.references);
+    size_t unresolved = 0;
+    index.ForEachReferenceText([&](std::string_view text, std::span<const pugi::xml_node> nodes) {
+        unresolved += index.FindPath(text) ? 0 : nodes.size();
+    });
+    EXPECT_EQ(index.ReferringNodeCount(), facts.references);
     EXPECT_EQ(unresolved, facts.dangling); // every other reference names an existing element
     EXPECT_GT(facts.dangling, 0u);
-    EXPECT_EQ(index.byPath.size(), facts.elements); // names are unique within their package
+    EXPECT_EQ(index.PathCount(), facts.elements); // names are unique within their package
     EXPECT_GT(state->CountRefsTo(kGeneratedHotPath).GetValue(), 300u); // most signals of every cluster
+}
+
+TEST(DocumentGenerator, EcucShapeNestsDeeperAndRefersMoreOften)
+{
+    TempDir dir;
+    std::string catalogue = dir.File("catalogue.arxml"), ecuc = dir.File("ecuc.arxml");
+    GeneratedDocument flat = WriteGeneratedArxmlFile(catalogue, kSmall, 7);
+    GeneratedDocument deep = WriteGeneratedArxmlFile(ecuc, kSmall, 7, GeneratedShape::Ecuc);
+    EXPECT_EQ(GenerateArxml(kSmall, 7, GeneratedShape::Ecuc), GenerateArxml(kSmall, 7, GeneratedShape::Ecuc));
+    EXPECT_GT(4 * deep.references * flat.bytes, 5 * flat.references * deep.bytes); // over 1.25 times as many
+
+    std::shared_ptr<State> state = OpenAndSettle(ecuc);
+    ASSERT_EQ(state->GetKind(), StateKind::Ready);
+    const Index& index = static_cast<ReadyState&>(*state).GetIndex();
+    EXPECT_EQ(index.ReferringNodeCount(), deep.references);
+    EXPECT_EQ(index.PathCount(), deep.elements); // names are unique among their siblings
+    size_t deepest = 0;
+    index.ForEachPath([&](std::string_view path, pugi::xml_node) {
+        deepest = std::max<size_t>(deepest, std::count(path.begin(), path.end(), '/'));
+    });
+    EXPECT_GE(deepest, 7u);
+    // Reference values point at containers of the same document.
+    EXPECT_GT(state->CountRefsTo("/ActiveEcuC/Com/Set_0").GetValue(), 0u);
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <spawn.h>
@@ -41,7 +42,9 @@ QueryRun RunQuery(const std::vector<std::string>& args, const std::string& stdou
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<std::string> argvStrings{TESSARO_QUERY_EXECUTABLE};
+    // TESSARO_QUERY runs the tests against another build of the tool, e.g. to record answers.
+    const char* executable = std::getenv("TESSARO_QUERY");
+    std::vector<std::string> argvStrings{executable ? executable : TESSARO_QUERY_EXECUTABLE};
     argvStrings.insert(argvStrings.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& arg : argvStrings)

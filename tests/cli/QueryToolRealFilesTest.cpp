@@ -88,11 +88,11 @@ TEST(QueryToolRealFiles, RefsToAgreesWithCountRefsToAndPointsAtTheReferringLines
     auto ready = std::dynamic_pointer_cast<ReadyState>(OpenAndSettle(file.string()));
     ASSERT_TRUE(ready);
     std::string target; // the most referenced element that exists
-    for (const auto& [text, nodes] : ready->GetIndex().referrers) {
-        if (ready->FindRef(text).status == ResultStatus::Done &&
+    ready->GetIndex().ForEachReferenceText([&](std::string_view text, std::span<const pugi::xml_node> nodes) {
+        if (ready->FindRef(std::string(text)).status == ResultStatus::Done &&
             nodes.size() > ready->CountRefsTo(target).GetValue())
             target = text;
-    }
+    });
     ASSERT_FALSE(target.empty());
 
     std::vector<json> referrers = RunQuery({file.string(), "refs-to", target}).Lines();

@@ -109,11 +109,16 @@ TEST(QueryTool, BadInputExitsNonZeroWithoutOutput)
 {
     TempDir dir;
     std::string file = dir.Write("system.arxml", kDocument);
-    for (const std::string& path : {dir.File("missing.arxml"), dir.Write("bad.arxml", "<A><open></A>"),
-                                    dir.Write("text.zip", "just text"), std::string()}) {
+    const std::vector<std::pair<std::string, std::string>> unloadable{
+        {dir.File("missing.arxml"), ": No such file or directory"},
+        {dir.Write("bad.arxml", "<A>\n<open></A>"), ": Start-end tags mismatch at line 2, column 9"},
+        {dir.Write("text.zip", "just text"), ": Not a zip archive"},
+        {"", ""},
+    };
+    for (const auto& [path, reason] : unloadable) {
         QueryRun run = RunQuery({path, "stats"});
         EXPECT_EQ(run.exitCode, 1) << path;
-        EXPECT_EQ(run.err, "Could not load the file " + path + "\n");
+        EXPECT_EQ(run.err, "Could not load the file " + path + reason + "\n");
         EXPECT_EQ(run.out, "");
     }
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{

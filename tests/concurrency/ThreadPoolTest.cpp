@@ -1,4 +1,5 @@
 #include "concurrency/ThreadPool.h"
+#include "support/ThreadStartLimit.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +7,7 @@
 #include <chrono>
 #include <mutex>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -30,8 +32,7 @@ struct Recorder
     std::string Echo(std::string text) { return text; }
 };
 
-template <class T>
-void WaitReady(const Future<T>& future)
+template <class T> void WaitReady(const Future<T>& future)
 {
     for (int i = 0; i < 10000 && !future.IsReady(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -157,4 +158,17 @@ TEST(ThreadPool, ManyProducersAndWorkersLoseNoTask)
             producer.join();
     }
     EXPECT_EQ(recorder.runs, 1000);
+}
+
+TEST(ThreadPool, AWorkerThatCannotStartFailsTheConstructorCleanly)
+{
+    for (int started : {0, 1, 2}) {
+        ThreadStartLimit limit(started);
+        EXPECT_THROW(ThreadPool pool(3), std::system_error) << started; // a terminate would end the run
+    }
+    Recorder recorder;
+    ThreadPool pool(3); // starts again once threads can be had
+    auto future = pool.Submit(&Recorder::Echo, &recorder, std::string("x"));
+    WaitReady(future);
+    EXPECT_EQ(future.Get(), "x");
 }

@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # A second copy of the viewer running beside the first colours its menu bar green (#165A36); the
-# first copy's is grey (#404854).
+# first copy's is grey (#404854), also while a viewer under another name runs on the machine.
 source "$(dirname "$0")/lib.sh"
 
-# Copies are counted by executable name across the machine: a name of its own keeps other viewers
-# running here out of the count.
-cp "$TESSARO_BIN" "$E2E_WORK/tessaro-e2e-$$"
-TESSARO_BIN="$E2E_WORK/tessaro-e2e-$$"
-
 e2e_start_xvfb
+
+# Someone else's viewer already runs on this machine (here: hidden on the same display). Tests run
+# a copy of their own, which counts only its own kind.
+foreign_home=$(mktemp -d "$E2E_WORK/foreign.XXXXXX")
+HOME="$foreign_home" "$TESSARO_BIN" >/dev/null 2>&1 &
+E2E_STARTED_PIDS+=("$!")
+e2e_wait_window 20 || e2e_fail "the other viewer has no window"
+xdotool windowunmap --sync "$(e2e_window_id)" || e2e_fail "cannot hide the other viewer"
+
 e2e_start_tessaro
 first=$E2E_TESSARO_PID
 e2e_wait_window 20 || e2e_fail "no window"

@@ -105,11 +105,22 @@ e2e_temp_home() {
     E2E_HOME=$(mktemp -d "$E2E_WORK/home.XXXXXX")
 }
 
+# The viewer under a name of its own: copies are counted by executable name across the machine
+# (the menu bar colour), so viewers that others run here must not change what a test sees.
+e2e_private_bin() {
+    [ -n "${TESSARO_BIN:-}" ] && [ -x "$TESSARO_BIN" ] || e2e_fail "TESSARO_BIN is not an executable: ${TESSARO_BIN:-}"
+    if [ -z "${E2E_PRIVATE_BIN:-}" ]; then
+        E2E_PRIVATE_BIN="$E2E_WORK/tessaro-e2e-$$"
+        cp "$TESSARO_BIN" "$E2E_PRIVATE_BIN" || e2e_fail "cannot copy $TESSARO_BIN"
+    fi
+    echo "$E2E_PRIVATE_BIN"
+}
+
 # Starts the viewer in the background with the given arguments and a temporary HOME.
 e2e_start_tessaro() {
-    [ -n "${TESSARO_BIN:-}" ] && [ -x "$TESSARO_BIN" ] || e2e_fail "TESSARO_BIN is not an executable: ${TESSARO_BIN:-}"
+    e2e_private_bin >/dev/null
     [ -n "$E2E_HOME" ] || e2e_temp_home
-    HOME="$E2E_HOME" "$TESSARO_BIN" "$@" >"$E2E_WORK/tessaro.out" 2>"$E2E_WORK/tessaro.err" &
+    HOME="$E2E_HOME" "$E2E_PRIVATE_BIN" "$@" >"$E2E_WORK/tessaro.out" 2>"$E2E_WORK/tessaro.err" &
     E2E_TESSARO_PID=$!
     E2E_STARTED_PIDS+=("$E2E_TESSARO_PID")
 }

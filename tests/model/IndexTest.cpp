@@ -34,27 +34,30 @@ TEST(Index, PathsShortNamesAndReferrersFirstWins)
       </ELEMENTS></AR-PACKAGE>
     </AR-PACKAGES></AUTOSAR>)");
 
-    ASSERT_EQ(b.index.byPath.count("/P"), 1u);
-    EXPECT_STREQ(b.index.byPath.at("/P").attribute("UUID").value(), "1");
-    EXPECT_STREQ(b.index.byPath.at("/P/E").name(), "A");
-    EXPECT_STREQ(b.index.byPath.at("/P/F").name(), "C"); // elements of the second P still index under /P
-    EXPECT_STREQ(b.index.byShortName.at("E").name(), "A");
-    EXPECT_EQ(b.index.byShortName.size(), 3u);
+    ASSERT_TRUE(b.index.FindPath("/P"));
+    EXPECT_STREQ(b.index.FindPath("/P").attribute("UUID").value(), "1");
+    EXPECT_STREQ(b.index.FindPath("/P/E").name(), "A");
+    EXPECT_STREQ(b.index.FindPath("/P/F").name(), "C"); // elements of the second P still index under /P
+    EXPECT_STREQ(b.index.FindShortName("E")->node.name(), "A");
+    EXPECT_EQ(b.index.FindShortName("E")->path, "/P/E");
+    EXPECT_EQ(b.index.ShortNameCount(), 3u);
+    EXPECT_EQ(b.index.PathCount(), 3u);
 
     // Referrers: only texts starting with '/', any tag, in document order; "/" alone counts.
-    ASSERT_EQ(b.index.referrers.count("/P/E"), 1u);
-    const auto& refs = b.index.referrers.at("/P/E");
+    std::span<const pugi::xml_node> refs = b.index.Referrers("/P/E");
     ASSERT_EQ(refs.size(), 2u);
     EXPECT_STREQ(refs[0].name(), "R-REF");
     EXPECT_STREQ(refs[1].name(), "X-TREF");
-    EXPECT_EQ(b.index.referrers.count(" /P/E"), 0u);
-    EXPECT_EQ(b.index.referrers.at("/").size(), 1u);
+    EXPECT_TRUE(b.index.Referrers(" /P/E").empty());
+    EXPECT_EQ(b.index.Referrers("/").size(), 1u);
+    EXPECT_EQ(b.index.ReferenceTextCount(), 2u);
+    EXPECT_EQ(b.index.ReferringNodeCount(), 3u);
 }
 
 TEST(Index, CdataReferrersListTheElementThenTheCdataNode)
 {
     Built b = Build("<R><P><SHORT-NAME>P</SHORT-NAME><X-REF><![CDATA[/P]]></X-REF></P></R>");
-    const auto& refs = b.index.referrers.at("/P");
+    std::span<const pugi::xml_node> refs = b.index.Referrers("/P");
     ASSERT_EQ(refs.size(), 2u);
     EXPECT_EQ(refs[0].type(), pugi::node_element);
     EXPECT_EQ(refs[1].type(), pugi::node_cdata);
@@ -63,19 +66,21 @@ TEST(Index, CdataReferrersListTheElementThenTheCdataNode)
 
 TEST(Index, UnusualShortNamesAndDocumentsWithoutNames)
 {
-    Built b = Build("<R><P><SHORT-NAME>P</SHORT-NAME><X><SHORT-NAME></SHORT-NAME><Y><SHORT-NAME>Y</SHORT-NAME>"
-                    "</Y></X><S><SHORT-NAME>a/b</SHORT-NAME></S></P></R>");
-    EXPECT_EQ(b.index.byPath.count("/P/"), 1u);
-    EXPECT_EQ(b.index.byPath.count("/P//Y"), 1u);
-    EXPECT_EQ(b.index.byPath.count("/P/a/b"), 1u);
+    Built b =
+        Build("<R><P><SHORT-NAME>P</SHORT-NAME><X><SHORT-NAME></SHORT-NAME><Y><SHORT-NAME>Y</SHORT-NAME>"
+              "</Y></X><S><SHORT-NAME>a/b</SHORT-NAME></S></P></R>");
+    EXPECT_TRUE(b.index.FindPath("/P/"));
+    EXPECT_TRUE(b.index.FindPath("/P//Y"));
+    EXPECT_TRUE(b.index.FindPath("/P/a/b"));
+    EXPECT_FALSE(b.index.FindPath("/P/a"));
+    EXPECT_FALSE(b.index.FindPath("P/a/b"));
     // The index and Ref compute the same path for every named node.
-    for (const auto& [path, node] : b.index.byPath)
-        EXPECT_EQ(Ref(node)->path, path);
+    b.index.ForEachPath([](std::string_view path, pugi::xml_node node) { EXPECT_EQ(Ref(node)->path, path); });
 
     Built unnamed = Build("<R><A>/x/y</A><B/></R>");
-    EXPECT_TRUE(unnamed.index.byPath.empty());
-    EXPECT_TRUE(unnamed.index.byShortName.empty());
-    EXPECT_EQ(unnamed.index.referrers.at("/x/y").size(), 1u);
+    EXPECT_EQ(unnamed.index.PathCount(), 0u);
+    EXPECT_EQ(unnamed.index.ShortNameCount(), 0u);
+    EXPECT_EQ(unnamed.index.Referrers("/x/y").size(), 1u);
 }
 
 TEST(Index, CountsEveryNodeIncludingTextAndDocument)
@@ -93,14 +98,35 @@ TEST(Index, StopRequestCountsButDoesNotDescend)
     std::atomic<bool> stop{true};
     BuildIndexInto(index, nodes, *doc, "", stop);
     EXPECT_EQ(nodes, 1u);
-    EXPECT_TRUE(index.byPath.empty());
+    EXPECT_EQ(index.PathCount(), 0u);
 }
 
 TEST(Index, RootElementNamedShortNameKeepsIndexAndRefInAgreement)
 {
     Built b = Build("<SHORT-NAME>Top</SHORT-NAME>");
-    ASSERT_EQ(b.index.byPath.size(), 1u);
-    const auto& [path, node] = *b.index.byPath.begin();
-    EXPECT_EQ(path, "/Top");
-    EXPECT_EQ(Ref(node)->path, path);
+    ASSERT_EQ(b.index.PathCount(), 1u);
+    pugi::xml_node node = b.index.FindPath("/Top");
+    ASSERT_TRUE(node);
+    EXPECT_EQ(Ref(node)->path, "/Top");
+}
+
+// Whole paths kept per element would need depth² bytes here (tens of gigabytes).
+TEST(Index, DeepChainsOfNamedElementsCostMemoryByNamesNotByPathLengths)
+{
+    constexpr int kDepth = 200000;
+    std::string xml, path;
+    for (int i = 0; i < kDepth; ++i)
+        xml += "<E><SHORT-NAME>N" + std::to_string(i % 10) + "</SHORT-NAME>";
+    for (int i = 0; i < kDepth; ++i) {
+        xml += "</E>";
+        path += "/N" + std::to_string(i % 10);
+    }
+    Built b = Build(xml);
+    EXPECT_EQ(b.index.PathCount(), size_t(kDepth));
+    EXPECT_EQ(b.index.ShortNameCount(), 10u);
+    pugi::xml_node deepest = b.index.FindPath(path);
+    ASSERT_TRUE(deepest);
+    EXPECT_FALSE(deepest.child("E"));
+    EXPECT_FALSE(b.index.FindPath(path + "/N0"));
+    EXPECT_EQ(b.index.FindShortName("N9")->path, path.substr(0, 30)); // the first N9 is the tenth level
 }

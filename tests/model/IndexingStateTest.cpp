@@ -1,6 +1,8 @@
 #include "model/IndexingState.h"
+#include "document/LoadingState.h"
 #include "support/SampleDocuments.h"
 #include "support/TestDocuments.h"
+#include "support/ThreadStartLimit.h"
 
 #include <gtest/gtest.h>
 
@@ -22,11 +24,11 @@ TEST(IndexingState, ResolvesReferencesByWalkingTheTree)
     auto state = Indexing(kSampleSystem);
     EXPECT_EQ(state->GetKind(), StateKind::Indexing);
     EXPECT_EQ(FinalPath(*state, "/Body/Speed"), "/Body/Speed");
-    EXPECT_EQ(FinalPath(*state, "Body/Speed"), "/Body/Speed");       // relaxed while walking
+    EXPECT_EQ(FinalPath(*state, "Body/Speed"), "/Body/Speed"); // relaxed while walking
     EXPECT_EQ(FinalPath(*state, "/Body//Speed/"), "/Body/Speed");
-    EXPECT_EQ(FinalPath(*state, "/Body"), "/Body");                   // the package itself
+    EXPECT_EQ(FinalPath(*state, "/Body"), "/Body"); // the package itself
     EXPECT_EQ(FinalPath(*state, "/Body/Can/F1"), "/Body/Can/F1");
-    EXPECT_EQ(FinalPath(*state, ""), "/");                             // the document node
+    EXPECT_EQ(FinalPath(*state, ""), "/"); // the document node
     EXPECT_EQ(FinalPath(*state, "/"), "/");
     EXPECT_EQ(FinalPath(*state, "/body/speed"), "error: Invalid Reference");
     EXPECT_EQ(FinalPath(*state, "/Body/Nothing"), "error: Invalid Reference");
@@ -103,4 +105,56 @@ TEST(IndexingState, DeeplyNestedDocumentsDoNotExhaustTheStack)
 
     auto walking = std::make_shared<IndexingState>("deep", state->document);
     EXPECT_EQ(FinalPath(*walking, "/n/n"), "/n/n");
+}
+
+// Three workers and the search service, the second thread of the build, the ready state's workers:
+// wherever a thread cannot start, the document ends on the error screen saying why.
+TEST(IndexingState, AFailedBuildOrAThreadThatCannotStartEndsInTheErrorState)
+{
+    TempDir dir;
+    const std::string path = dir.Write("sample.arxml", kSampleSystem);
+    for (int starts = 0; starts <= 6; ++starts) {
+        std::shared_ptr<State> state = std::make_shared<LoadingState>(path);
+        ThreadStartLimit limit(starts);
+        state = UpdateUntil(state, StateKind::Error);
+        ASSERT_EQ(state->GetKind(), StateKind::Error) << starts;
+        EXPECT_EQ(
+            state->GetErrorMessage().rfind("Could not index the file " + path + ": cannot start a thread", 0),
+            0u)
+            << starts << ": " << state->GetErrorMessage();
+    }
+    ThreadStartLimit none(0);
+    std::shared_ptr<State> state = std::make_shared<InitialState>();
+    state->OpenFile(path);
+    state = state->Update();
+    ASSERT_EQ(state->GetKind(), StateKind::Error);
+    EXPECT_EQ(
+        state->GetErrorMessage().rfind("Could not load the file " + path + ": cannot start a thread", 0), 0u)
+        << state->GetErrorMessage();
+}
+
+// A reference that names nothing walks the whole document; here that takes a while.
+TEST(IndexingState, OneWalkPerTextAskedEveryFrame)
+{
+    std::string xml = "<R>";
+    for (int i = 0; i < 300000; ++i)
+        xml += "<V><W/></V>";
+    auto doc = ParseDocument(xml + "</R>");
+
+    WakeCounter finishedTasks;
+    auto state = std::make_shared<IndexingState>("long.arxml", doc);
+    ASSERT_TRUE(finishedTasks.WaitFor(1)) << "the index build ends";
+    finishedTasks.Reset();
+    int pendingAnswers = 0;
+    Result<Ref> answer;
+    answer = PollUntilFinal([&] {
+        auto r = state->FindRef("/Missing");
+        pendingAnswers += r.status == ResultStatus::Pending;
+        return r;
+    });
+    EXPECT_EQ(answer.message, "Invalid Reference");
+    ASSERT_GT(pendingAnswers, 1) << "the text was asked for while its walk ran";
+    ASSERT_TRUE(finishedTasks.WaitFor(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(finishedTasks.Count(), 1) << "every frame started a walk of its own";
 }

@@ -65,13 +65,17 @@ TEST(PlatformWindows, DocumentsAndSettingsLiveUnderNonAsciiNames)
     EXPECT_EQ(GetConfigDirectory(), folder + "\\.Tessaro");
     const fs::path conf = Platform::PathFromUtf8(folder + "\\.Tessaro\\conf.json");
 
-    // The second save replaces the first file in one step; no temporary is left beside it.
+    // The second save replaces the first file in one step under the lock file; no temporary is
+    // left beside them.
     SaveSettings(Settings{{"/Old"}, {}});
-    SaveSettings(Settings{{"/Body"}, {document}});
-    EXPECT_EQ(std::distance(fs::directory_iterator(conf.parent_path()), {}), 1);
+    SaveSettings(Settings{{"/Old", "/Body"}, {document}});
+    std::set<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(conf.parent_path()))
+        names.insert(Platform::Utf8FromPath(entry.path().filename()));
+    EXPECT_EQ(names, (std::set<std::string>{"conf.json", "conf.json.lock"}));
     Settings reread;
     LoadSettings(reread);
-    EXPECT_EQ(reread.bookmarks, std::set<std::string>{"/Body"});
+    EXPECT_EQ(reread.bookmarks, (std::set<std::string>{"/Body", "/Old"}));
     EXPECT_EQ(reread.recentOpenFiles, std::list<std::string>{document});
 }
 

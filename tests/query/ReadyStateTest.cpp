@@ -98,3 +98,37 @@ TEST_F(ReadyStateTest, OpenRequestLeavesForANewLoad)
     next = UpdateUntil(next, StateKind::Ready);
     EXPECT_EQ(next->FindRef("/Body/Speed").status, ResultStatus::Done);
 }
+
+// One element with a long list of referrers: building that list takes a while.
+TEST(ReadyStateLongTasks, OneTaskPerPathAskedEveryFrameAndDestructionStopsIt)
+{
+    std::string xml = "<R><T><SHORT-NAME>T</SHORT-NAME></T>";
+    for (int i = 0; i < 200000; ++i)
+        xml += "<X>/T</X>";
+    TempDir dir;
+    const std::string path = dir.Write("long.arxml", xml + "</R>");
+    std::shared_ptr<State> state = OpenAndSettle(path);
+    ASSERT_EQ(state->GetKind(), StateKind::Ready);
+
+    WakeCounter finishedTasks;
+    int pendingAnswers = 0;
+    Result<std::vector<Ref>> answer;
+    const double fullList = SecondsOf([&] {
+        answer = PollUntilFinal([&] {
+            auto r = state->FindRefsTo("/T");
+            pendingAnswers += r.status == ResultStatus::Pending;
+            return r;
+        });
+    });
+    ASSERT_EQ(answer.status, ResultStatus::Done);
+    EXPECT_EQ(answer.GetValue().size(), 200000u);
+    ASSERT_GT(pendingAnswers, 1) << "the list was asked for while its task ran";
+    ASSERT_TRUE(finishedTasks.WaitFor(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(finishedTasks.Count(), 1) << "every frame started a task of its own";
+
+    std::shared_ptr<State> other = OpenAndSettle(path);
+    ASSERT_EQ(other->FindRefsTo("/T").status, ResultStatus::Pending);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_LT(SecondsOf([&] { other.reset(); }), fullList / 2) << "the list ran to its end";
+}

@@ -58,6 +58,14 @@ protected:
         return testing::internal::GetCapturedStderr();
     }
 
+    std::set<std::string> Entries() const
+    {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(directory))
+            names.insert(entry.path().filename().string());
+        return names;
+    }
+
     TempDir temp;
     fs::path home = temp.Path() / "my \"odd\" home";
     fs::path directory = home / ".Tessaro";
@@ -74,15 +82,15 @@ TEST_F(SettingsTest, FirstRunReportsTheMissingFileAndSavesAnEmptyOne)
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error opening file: " + quotedConf + "\n");
     SaveSettings(settings);
     EXPECT_EQ(ReadFile(conf), kEmptyFile);
-    EXPECT_EQ(std::distance(fs::directory_iterator(directory), {}), 1); // no temporary left behind
+    EXPECT_EQ(Entries(), (std::set<std::string>{"conf.json", "conf.json.lock"})); // no temporary left behind
 }
 
-TEST_F(SettingsTest, RecentFilesAreDedupedAndSortedOnReadAndCutOnlyByTheNextAdd)
+TEST_F(SettingsTest, RecentFilesKeepTheirSavedOrderFirstOccurrenceWinsAndAreCutOnlyByTheNextAdd)
 {
-    WriteConf(R"({"bookmarks":["/B","/A"],"recent_open_files":["c","a","c","b"],"version":1})");
+    WriteConf(R"({"bookmarks":["/B","/A"],"recent_open_files":["c","a","c","b"],"version":1.0})");
     Settings settings;
     EXPECT_EQ(LoadOver(settings), "");
-    EXPECT_EQ(settings.recentOpenFiles, (List{"a", "b", "c"}));
+    EXPECT_EQ(settings.recentOpenFiles, (List{"c", "a", "b"}));
     EXPECT_EQ(settings.bookmarks, (std::set<std::string>{"/A", "/B"}));
 
     WriteConf(R"({"bookmarks":[],"recent_open_files":["f0","f1","f2","f3","f4","f5","f6","f7","f8","f9",)"
@@ -91,6 +99,8 @@ TEST_F(SettingsTest, RecentFilesAreDedupedAndSortedOnReadAndCutOnlyByTheNextAdd)
     EXPECT_EQ(settings.recentOpenFiles.size(), 15u);
     AddRecentFile(settings.recentOpenFiles, "f5"); // moves to the front
     EXPECT_EQ(settings.recentOpenFiles, (List{"f5", "f0", "f1", "f2", "f3", "f4", "f6", "f7", "f8", "f9"}));
+    AddRecentFile(settings.recentOpenFiles, "F0"); // paths compare byte by byte: a new entry
+    EXPECT_EQ(settings.recentOpenFiles, (List{"F0", "f5", "f0", "f1", "f2", "f3", "f4", "f6", "f7", "f8"}));
 }
 
 TEST_F(SettingsTest, OtherVersionsAreIgnoredSilentlyAndBrokenOrForeignFilesReported)
@@ -126,6 +136,7 @@ TEST_F(SettingsTest, SavedBytesAreCompactInKeyOrderWithEscapesAndReplacedBadUtf8
     EXPECT_EQ(ReadFile(conf),
               R"({"bookmarks":["/A","/Z"],"recent_open_files":["C:\\data\\x \"1\".arxml","b"],"version":1})");
 
+    fs::remove(conf);
     testing::internal::CaptureStderr();
     SaveSettings(Settings{{"/Caf\xE9"}, {"/caf\xE9.arxml"}});
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
@@ -161,7 +172,7 @@ TEST_F(SettingsTest, AFailedSaveKeepsTheFileOnDisk)
                 "Error opening file for writing: \".*conf\\.json\"");
     fs::permissions(directory, fs::perms::owner_write, fs::perm_options::add);
     EXPECT_EQ(ReadFile(conf), kEmptyFile);
-    EXPECT_EQ(std::distance(fs::directory_iterator(directory), {}), 1);
+    EXPECT_EQ(Entries(), std::set<std::string>{"conf.json"});
 }
 
 } // namespace

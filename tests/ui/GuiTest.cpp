@@ -103,3 +103,19 @@ TEST(DrawFrame, NavigationTargetWaitsForADocumentAndIsConsumedOnceOneIsShown)
     headless.Frame();
     EXPECT_TRUE(headless.gui.navigationTarget.empty());
 }
+
+// The target names nodes of the document it was made for; another document must never follow it.
+TEST(DrawFrame, ANewDocumentDropsTheNavigationTargetOfTheOldOne)
+{
+    TempDir dir;
+    HeadlessGui headless;
+    headless.gui.state->OpenFile(dir.Write("first.arxml", kSmallArxml));
+    ASSERT_TRUE(headless.FramesUntil([&] { return headless.gui.state->GetKind() == StateKind::Ready; }));
+    Result<Ref> speed = headless.gui.state->FindRef("/Body/Speed");
+    ASSERT_EQ(speed.status, ResultStatus::Done);
+
+    headless.gui.navigationTarget = speed.GetValue()->trail; // as a reveal button drawn late leaves it
+    headless.gui.state->OpenFile(dir.Write("second.arxml", kSmallArxml));
+    headless.Frame();
+    EXPECT_TRUE(headless.gui.navigationTarget.empty());
+}

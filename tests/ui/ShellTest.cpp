@@ -86,6 +86,18 @@ TEST(WindowGeometry, ThreeQuartersOfTheHeightWideNineTenthsHighCentred)
     EXPECT_EQ(scaled.y, 30 + (1350 - 1215) / 2);
 }
 
+// GLFW's work area is in pixels already: at 144 dpi the window must still fit the screen.
+TEST(WindowGeometry, GlfwWorkAreaIsNotScaledAgain)
+{
+    for (float scale : {1.0f, 1.5f, 2.0f}) {
+        WindowGeometry g = GlfwWindowGeometry(0, 0, 1920, 1080, scale);
+        EXPECT_EQ(g.width, 810) << scale;
+        EXPECT_EQ(g.height, 972) << scale;
+        EXPECT_EQ(g.x, 555) << scale;
+        EXPECT_EQ(g.y, 54) << scale;
+    }
+}
+
 TEST(InstanceColor, CyclesThroughFourColoursByTheNumberOfOtherCopies)
 {
     auto hex = [](int processes) { return ImGui::ColorConvertFloat4ToU32(InstanceColor(processes)); };

@@ -2,13 +2,10 @@
 #include "WindowProbe.h"
 #include "support/TestDocuments.h"
 
-#include "bench/DocumentGenerator.h"
-
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
-#include <ctime>
+#include <set>
 
 namespace {
 
@@ -145,68 +142,30 @@ TEST(Clipboard, CopiesThroughTheGuiLibraryAndFailsWithoutIt)
     EXPECT_FALSE(CopyToClipboard("no context"));
 }
 
-// Frame cost on a large document. Prints figures; run with --gtest_also_run_disabled_tests.
-TEST(TreeFrameTime, DISABLED_LargeDocument)
+// A SHORT-NAME holding "/" makes a path that cannot be rebuilt from the parent's path; the window
+// and its rows use the path the element was found by.
+TEST(ElementWindows, TheTopRowKeepsThePathItWasOpenedWith)
 {
     TempDir dir;
-    const std::string path = dir.File("large.arxml");
-    GeneratedDocument generated = WriteGeneratedArxmlFile(path, 100ull << 20, 7);
-    std::printf("document: %llu bytes, %llu named elements\n", (unsigned long long)generated.bytes,
-                (unsigned long long)generated.elements);
-
     HeadlessGui headless;
-    auto opened = std::chrono::steady_clock::now();
-    ASSERT_TRUE(OpenDocument(headless, path, 120));
-    std::printf("open to ready: %.1f s\n",
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - opened).count());
-    auto measure = [&](const char* what) {
-        for (int i = 0; i < 5; ++i)
-            headless.Frame();
-        const int frames = 200;
-        // CPU time of this thread as well as wall time: the machine may be shared.
-        auto cpuMs = [] {
-            timespec t;
-            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-            return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-        };
-        const double cpuStart = cpuMs();
-        auto start = std::chrono::steady_clock::now();
-        for (int i = 0; i < frames; ++i)
-            headless.Frame();
-        double ms =
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-        std::printf("%s: %.3f ms per frame wall, %.3f ms CPU (%d vertices drawn)\n", what, ms / frames,
-                    (cpuMs() - cpuStart) / frames, ImGui::GetIO().MetricsRenderVertices);
-    };
+    ASSERT_TRUE(OpenDocument(
+        headless, dir.Write("slash.arxml", "<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>P</SHORT-NAME>"
+                                           "<ELEMENTS><I-SIGNAL><SHORT-NAME>a/b</SHORT-NAME></I-SIGNAL>"
+                                           "</ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>")));
+    headless.gui.OpenElementWindow("/P/a/b");
+    headless.Frame();
+    headless.Frame([] { ImGui::SetWindowFocus("/P/a/b##0"); });
+    ImGuiWindow* window = headless.FindWindow("/P/a/b##0");
+    ASSERT_NE(window, nullptr);
 
-    // The top levels: the packages of the first page and their sub-packages, opened by navigating
-    // to each sub-package; then also the element list of every such sub-package.
-    pugi::xml_node packages = headless.gui.state->document->document_element().child("AR-PACKAGES");
-    std::vector<pugi::xml_node> subPackages;
-    int clusters = 0;
-    for (pugi::xml_node package = packages.first_child(); package && clusters < 20;
-         package = package.next_sibling(), ++clusters) {
-        for (pugi::xml_node sub : package.child("AR-PACKAGES").children("AR-PACKAGE"))
-            subPackages.push_back(sub);
-    }
-    for (pugi::xml_node sub : subPackages) {
-        headless.gui.navigationTarget = Ref(sub)->trail;
+    std::set<std::string> hovered; // what the status line would show under the mouse
+    ImGuiIO& io = ImGui::GetIO();
+    for (float y = window->Pos.y; y < window->Pos.y + window->Size.y; y += 2) {
+        io.MousePos = ImVec2(window->Pos.x + 40, y);
         headless.Frame();
+        if (!headless.gui.statusText.empty())
+            hovered.insert(headless.gui.statusText);
     }
-    measure("top levels open (20 packages, their sub-packages)");
-
-    std::vector<std::string> named;
-    for (pugi::xml_node sub : subPackages) {
-        if (pugi::xml_node element = sub.child("ELEMENTS").first_child()) {
-            headless.gui.navigationTarget = Ref(element)->trail;
-            headless.Frame();
-            named.push_back(Ref(element)->path);
-        }
-    }
-    std::printf("element lists open: %zu\n", named.size());
-    measure("top levels and every sub-package's first page of elements open");
-
-    for (size_t i = 0; i < 20 && i < named.size(); ++i)
-        headless.gui.OpenElementWindow(named[i]);
-    measure("top levels open, 20 element windows");
+    io.MousePos = ImVec2(-FLT_MAX, -FLT_MAX);
+    EXPECT_EQ(hovered, std::set<std::string>{"/P/a/b"});
 }

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "document/ArchiveReader.h"
+
+#include <pugixml.hpp>
+
+#include <memory>
+#include <string>
+
+// Reads a whole file into a block of the document memory functions. Throws std::runtime_error
+// with the reason: the operating system's error text, or "not a regular file".
+ArchiveMember ReadDocumentFile(const std::string& path);
+
+// Parses `text` in place: the document takes the block over, so the text is held only once.
+// Throws std::runtime_error with the parser's description and, for UTF-8 text, the line and column.
+std::shared_ptr<pugi::xml_document> ParseInPlace(ArchiveMember text);

@@ -1,0 +1,98 @@
+#include "model/Index.h"
+
+#include <algorithm>
+#include <cstring>
+
+// Two walks up the named ancestors: one to measure, one to fill the string from its end.
+std::string Index::PathOf(uint32_t element) const
+{
+    size_t length = rootPath.size();
+    for (uint32_t cur = element; cur != kNoParent; cur = elements[cur].parent)
+        length += elements[cur].nameLength + 1;
+    std::string path(length, '/');
+    path.replace(0, rootPath.size(), rootPath);
+    size_t end = length;
+    for (uint32_t cur = element; cur != kNoParent; cur = elements[cur].parent) {
+        std::string_view name = NameOf(cur);
+        end -= name.size();
+        path.replace(end, name.size(), name);
+        --end; // the '/' in front, already there
+    }
+    return path;
+}
+
+// Compares from the end, one name at a time, so no path is ever spelled out.
+bool Index::PathEquals(uint32_t element, std::string_view path) const
+{
+    size_t end = path.size();
+    for (uint32_t cur = element; cur != kNoParent; cur = elements[cur].parent) {
+        std::string_view name = NameOf(cur);
+        if (end < name.size() + 1)
+            return false;
+        size_t start = end - name.size();
+        if (path[start - 1] != '/' || path.compare(start, name.size(), name) != 0)
+            return false;
+        end = start - 1;
+    }
+    return path.substr(0, end) == rootPath;
+}
+
+pugi::xml_node Index::FindPath(std::string_view path) const
+{
+    uint32_t found = pathSlots.Find(ContinueIndexHash(kIndexHashSeed, path),
+                                    [&](uint32_t element) { return PathEquals(element, path); });
+    return found == HashSlots::kNone ? pugi::xml_node() : elements[found].node;
+}
+
+std::optional<Index::Named> Index::FindShortName(std::string_view name) const
+{
+    uint32_t found = shortNameSlots.Find(ContinueIndexHash(kIndexHashSeed, name),
+                                         [&](uint32_t element) { return NameOf(element) == name; });
+    if (found == HashSlots::kNone)
+        return std::nullopt;
+    return Named{elements[found].node, PathOf(found)};
+}
+
+std::span<const pugi::xml_node> Index::Referrers(std::string_view text) const
+{
+    uint32_t found = referenceSlots.Find(ContinueIndexHash(kIndexHashSeed, text),
+                                         [&](uint32_t reference) { return TextOf(reference) == text; });
+    if (found == HashSlots::kNone)
+        return {};
+    const ReferenceText& entry = referenceTexts[found];
+    return {referringNodes.data() + entry.first, entry.count};
+}
+
+void Index::ForEachPath(const std::function<void(std::string_view, pugi::xml_node)>& visit) const
+{
+    // Spelled out once into one buffer, sorted as views into it.
+    std::vector<std::pair<size_t, uint32_t>> starts; // offset in `spelled`, element
+    std::string spelled;
+    pathSlots.ForEach([&](uint32_t element) {
+        starts.emplace_back(spelled.size(), element);
+        spelled += PathOf(element);
+    });
+    std::vector<std::pair<std::string_view, uint32_t>> sorted;
+    sorted.reserve(starts.size());
+    for (size_t i = 0; i < starts.size(); ++i) {
+        size_t end = i + 1 < starts.size() ? starts[i + 1].first : spelled.size();
+        sorted.emplace_back(std::string_view(spelled).substr(starts[i].first, end - starts[i].first),
+                            starts[i].second);
+    }
+    std::sort(sorted.begin(), sorted.end());
+    for (const auto& [path, element] : sorted)
+        visit(path, elements[element].node);
+}
+
+void Index::ForEachReferenceText(
+    const std::function<void(std::string_view, std::span<const pugi::xml_node>)>& visit) const
+{
+    std::vector<uint32_t> order(referenceTexts.size());
+    for (uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return TextOf(a) < TextOf(b); });
+    for (uint32_t reference : order) {
+        const ReferenceText& entry = referenceTexts[reference];
+        visit(TextOf(reference), {referringNodes.data() + entry.first, entry.count});
+    }
+}

@@ -1,0 +1,8 @@
+#pragma once
+
+#include "settings/Settings.h"
+
+// The collections to save when `onDisk` is what conf.json holds now: bookmarks this run added
+// are added and those it removed are removed; the recent files this run opened come first, in its
+// order, and those it dropped are dropped; the rest keep the file's order; at most 10 remain.
+Settings MergeSettings(const Settings& mine, const Settings& onDisk);
