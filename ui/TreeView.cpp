@@ -5,7 +5,6 @@
 
 #include <imgui_internal.h>
 
-#include <chrono>
 #include <cstring>
 #include <unordered_map>
 
@@ -85,13 +84,11 @@ pugi::xml_node PageStart(ImGuiID rowId, pugi::xml_node node, int page, int pageS
     return memo.pageStart;
 }
 
-// Seconds on the monotonic clock, read in whole milliseconds, counted from the first call so
-// that a float keeps millisecond precision.
+// Seconds of the GUI library's frame clock, which every frame advances by the time since the last
+// one; a float keeps millisecond precision for days.
 float NowSeconds()
 {
-    using namespace std::chrono;
-    static const steady_clock::time_point start = steady_clock::now();
-    return float(duration_cast<milliseconds>(steady_clock::now() - start).count()) / 1000.0f;
+    return float(ImGui::GetTime());
 }
 
 void TextInColour(const ImVec4& colour, std::string_view text)

@@ -109,11 +109,13 @@ TEST(FullTextSearch, ProgressIsZeroWithoutTotalAndAtLeastHitsWithIt)
     auto observe = [&](FullTextSearchService& service, const std::string& query) {
         std::vector<Hits> partials;
         Hits r = service.Search(query, false);
-        while (r.status == ResultStatus::Partial) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (r.status == ResultStatus::Partial && std::chrono::steady_clock::now() < deadline) {
             partials.push_back(r);
             std::this_thread::sleep_for(std::chrono::microseconds(200));
             r = service.Search(query, false);
         }
+        EXPECT_EQ(r.status, ResultStatus::Done) << "the search did not end within 60 s";
         return partials;
     };
 

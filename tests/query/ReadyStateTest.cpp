@@ -132,3 +132,29 @@ TEST(ReadyStateLongTasks, OneTaskPerPathAskedEveryFrameAndDestructionStopsIt)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_LT(SecondsOf([&] { other.reset(); }), fullList / 2) << "the list ran to its end";
 }
+
+// The referrer count beside an element promises that many rows in its refs-to window, whichever
+// way the reference text is written.
+TEST(ReadyStateReferrers, ListHasAsManyEntriesAsTheCountIncludingCdata)
+{
+    TempDir dir;
+    auto state = OpenAndSettle(dir.Write("cdata.arxml", R"(<AUTOSAR><AR-PACKAGES><AR-PACKAGE>
+        <SHORT-NAME>P</SHORT-NAME><ELEMENTS>
+        <I-SIGNAL><SHORT-NAME>Target</SHORT-NAME></I-SIGNAL>
+        <FRAME><SHORT-NAME>A</SHORT-NAME><S-REF><![CDATA[/P/Target]]></S-REF></FRAME>
+        <FRAME><SHORT-NAME>B</SHORT-NAME><S-REF>/P/Target</S-REF></FRAME>
+        </ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>)"));
+    ASSERT_EQ(state->GetKind(), StateKind::Ready);
+    auto count = state->CountRefsTo("/P/Target");
+    ASSERT_EQ(count.status, ResultStatus::Done);
+    EXPECT_EQ(count.GetValue(), 3u); // the CDATA section and the element holding it both hold the text
+    auto list = PollUntilFinal([&] { return state->FindRefsTo("/P/Target"); });
+    ASSERT_EQ(list.status, ResultStatus::Done) << list.message;
+    ASSERT_EQ(list.GetValue().size(), count.GetValue());
+    std::vector<std::pair<std::string, pugi::xml_node_type>> rows;
+    for (const Ref& ref : list.GetValue())
+        rows.emplace_back(ref->path, ref->node.type());
+    EXPECT_EQ(rows,
+              (std::vector<std::pair<std::string, pugi::xml_node_type>>{
+                  {"/P/A", pugi::node_element}, {"/P/A", pugi::node_cdata}, {"/P/B", pugi::node_element}}));
+}
