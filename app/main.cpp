@@ -55,6 +55,9 @@ int main(int argc, char** argv)
     Gui gui;
     if (int code = InitApplication(gui, path))
         return code;
+    // Caught before the window shows: a request to stop that arrives from then on ends the
+    // program the normal way, with the settings written.
+    Platform::CatchStopRequests();
 
     // Without a window or renderer the process ends here, and settings are not written.
     std::string error;
@@ -85,8 +88,6 @@ int main(int argc, char** argv)
     }
     if (!AddFonts(*io.Fonts, scale))
         std::fprintf(stderr, "tessaro: the embedded fonts could not be loaded; using the built-in font\n");
-
-    Platform::CatchStopRequests();
 
     // Presenting in step with the display paces the loop where the display honours it; elsewhere
     // (Xvfb, some compositors) this cap keeps a busy viewer from spinning a core. Slightly above
