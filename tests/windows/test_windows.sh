@@ -33,8 +33,11 @@ check() { # NAME COMMAND...: runs a check and reports it
 }
 
 # A wine server that stays up for the whole run spares every program its start-up; it is ended
-# with the run.
+# with the run. Wine's desktop process keeps the display it was started with, so the private Xvfb
+# runs first and a server left over from an earlier run in this prefix is ended.
 start_wine() {
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
     [ -f "$WINEPREFIX/system.reg" ] || { e2e_log "creating the wine prefix"; wineboot -i >/dev/null 2>&1; }
     wineserver -p
     E2E_WINESERVER=1
@@ -50,6 +53,7 @@ run_windows() { # SECONDS PROGRAM ARGS...
     return "${PIPESTATUS[0]}"
 }
 
+e2e_start_xvfb
 start_wine
 
 # 1. The engine tests, cross-built.
@@ -107,7 +111,6 @@ check "tessaro-query.exe answers as on Linux" query_answers
 profile_dir() { winepath -u "$(wine cmd /c echo %USERPROFILE% 2>/dev/null | tr -d '\r\n')" 2>/dev/null; }
 profile=$(profile_dir)
 settings=$profile/.Tessaro
-e2e_start_xvfb
 
 start_viewer() { # ARGS...: starts tessaro.exe in the background
     (cd "$root" && exec wine "$viewer" "$@") >>"$E2E_WORK/tessaro.out" 2>>"$E2E_WORK/tessaro.err" &
