@@ -22,12 +22,12 @@ source tests/e2e/lib.sh
 E2E_NAME=windows
 
 check() { # NAME COMMAND...: runs a check and reports it
-    local name=$1
+    local name=$1 started=$SECONDS
     shift
     if "$@"; then
-        e2e_log "ok: $name"
+        e2e_log "ok: $name ($((SECONDS - started)) s)"
     else
-        e2e_log "FAILED: $name"
+        e2e_log "FAILED: $name ($((SECONDS - started)) s)"
         failures=$((failures + 1))
     fi
 }
