@@ -117,4 +117,8 @@ void ResetPeakMemory();
 // figures are its own, else in this process; `count` NaNs when it fails.
 std::vector<double> RunIsolated(const std::function<std::vector<double>()>& work, size_t count);
 
+// Lets the calling thread's work (freeing replaced documents, say) yield to the window's thread,
+// so that waking it never takes the processor from a frame.
+void LowerCurrentThreadPriority();
+
 } // namespace Platform

@@ -16,9 +16,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -545,6 +547,15 @@ std::vector<double> RunIsolated(const std::function<std::vector<double>()>& work
     int status = 0;
     WaitFor(pid, status);
     return values;
+}
+
+void LowerCurrentThreadPriority()
+{
+    // A batch thread never preempts the thread that woke it; on Linux the nice value of
+    // "process" 0 is the calling thread's own.
+    sched_param none{};
+    sched_setscheduler(0, SCHED_BATCH, &none);
+    setpriority(PRIO_PROCESS, 0, 10);
 }
 
 } // namespace Platform

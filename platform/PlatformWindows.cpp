@@ -385,4 +385,9 @@ std::vector<double> RunIsolated(const std::function<std::vector<double>()>& work
     return values;
 }
 
+void LowerCurrentThreadPriority()
+{
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+}
+
 } // namespace Platform
