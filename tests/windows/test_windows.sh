@@ -79,46 +79,28 @@ normalise_search() {
 
 # 2. tessaro-query.exe answers as the Linux build does. Paths are relative, so that both print the
 # same file names.
-# One question to both builds: answers in DIR/N.linux and DIR/N.windows, exit codes in DIR/N.codes.
-ask_both() { # DIR N FILE COMMAND...
-    local dir=$1 n=$2 file=$3
-    shift 3
-    (cd "$root" && "$query_linux" "$file" "$@") >"$dir/$n.linux" 2>/dev/null
-    local linux_status=$?
-    (cd "$root" && run_windows 120 "$query_windows" "$file" "$@") >"$dir/$n.windows" 2>/dev/null
-    echo "$linux_status $?" >"$dir/$n.codes"
-}
-
 query_answers() {
-    local files=() file differing=0 command n=0 dir=$E2E_WORK/answers questions=() searches=() pids=()
+    local files=() file differing=0 command
     [ -d "$shared" ] || { e2e_log "no real files in $shared: skipped"; return 0; }
     while IFS= read -r file; do files+=("$file"); done < <(cd "$root" && find "$(realpath --relative-to="$root" "$shared")" -maxdepth 1 -name '*.arxml' | sort)
-    mkdir -p "$dir"
-    # Two questions at a time: most of each is wine starting a process.
     for file in "${files[@]}"; do
         for command in stats paths broken-refs "search SHORT-NAME" "search ref --match-case"; do
-            n=$((n + 1))
-            questions[n]="$file $command"
-            [ "${command%% *}" = search ] && searches[n]=1
-            [ $n -gt 2 ] && wait "${pids[n - 2]}"
             # shellcheck disable=SC2086
-            ask_both "$dir" "$n" "$file" $command &
-            pids[n]=$!
+            (cd "$root" && "$query_linux" "$file" $command) >"$E2E_WORK/linux.out" 2>/dev/null
+            local linux_status=$?
+            # shellcheck disable=SC2086
+            (cd "$root" && run_windows 120 "$query_windows" "$file" $command) >"$E2E_WORK/windows.out" 2>/dev/null
+            local windows_status=$?
+            if [ "${command%% *}" = search ]; then
+                normalise_search "$E2E_WORK/linux.out"
+                normalise_search "$E2E_WORK/windows.out"
+            fi
+            if [ $linux_status != $windows_status ] || ! cmp -s "$E2E_WORK/linux.out" "$E2E_WORK/windows.out"; then
+                e2e_log "    differs: $file $command (exit $linux_status on Linux, $windows_status on Windows)"
+                diff "$E2E_WORK/linux.out" "$E2E_WORK/windows.out" | head -n 6
+                differing=$((differing + 1))
+            fi
         done
-    done
-    [ $n -gt 0 ] && wait "${pids[@]}"
-    local i linux_status windows_status
-    for i in $(seq "$n"); do
-        read -r linux_status windows_status <"$dir/$i.codes" || { linux_status=missing windows_status=missing; }
-        if [ -n "${searches[i]:-}" ]; then
-            normalise_search "$dir/$i.linux"
-            normalise_search "$dir/$i.windows"
-        fi
-        if [ "$linux_status" != "$windows_status" ] || ! cmp -s "$dir/$i.linux" "$dir/$i.windows"; then
-            e2e_log "    differs: ${questions[i]} (exit $linux_status on Linux, $windows_status on Windows)"
-            diff "$dir/$i.linux" "$dir/$i.windows" | head -n 6
-            differing=$((differing + 1))
-        fi
     done
     e2e_log "    ${#files[@]} files, 5 questions each, $differing answers differ"
     [ ${#files[@]} -gt 0 ] && [ $differing = 0 ]
