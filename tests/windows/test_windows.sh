@@ -89,7 +89,7 @@ query_answers() {
             (cd "$root" && "$query_linux" "$file" $command) >"$E2E_WORK/linux.out" 2>/dev/null
             local linux_status=$?
             # shellcheck disable=SC2086
-            (cd "$root" && run_windows 120 "$query_windows" "$file" $command) >"$E2E_WORK/windows.out" 2>/dev/null
+            (cd "$root" && run_windows 120 "$query_windows" "$file" $command) >"$E2E_WORK/windows.out" 2>"$E2E_WORK/windows.err"
             local windows_status=$?
             if [ "${command%% *}" = search ]; then
                 normalise_search "$E2E_WORK/linux.out"
@@ -98,6 +98,7 @@ query_answers() {
             if [ $linux_status != $windows_status ] || ! cmp -s "$E2E_WORK/linux.out" "$E2E_WORK/windows.out"; then
                 e2e_log "    differs: $file $command (exit $linux_status on Linux, $windows_status on Windows)"
                 diff "$E2E_WORK/linux.out" "$E2E_WORK/windows.out" | head -n 6
+                head -n 4 "$E2E_WORK/windows.err"
                 differing=$((differing + 1))
             fi
         done
