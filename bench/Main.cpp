@@ -9,6 +9,7 @@
 #include "document/ArchiveReader.h"
 #include "document/LoadingState.h"
 #include "model/IndexingState.h"
+#include "platform/Platform.h"
 #include "query/ReadyState.h"
 
 #include <nlohmann/json.hpp>
@@ -21,7 +22,6 @@
 #include <iostream>
 #include <mutex>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 constexpr size_t kQueryKeys = 10000;
@@ -54,7 +54,7 @@ double RawParseSeconds(const std::string& path)
         ArchiveMember member = ExtractFirstArxmlMember(path);
         ok = member.data && document.load_buffer(member.data.get(), member.size).status == pugi::status_ok;
     } else {
-        ok = document.load_file(path.c_str()).status == pugi::status_ok;
+        ok = document.load_file(Platform::PathFromUtf8(path).c_str()).status == pugi::status_ok;
     }
     return ok ? SecondsSince(start) : NAN;
 }
@@ -173,13 +173,13 @@ void PollQueryQuietly(State& state, const std::string& text);
 // In a fresh process: peak RSS once ready, then the replacement split into its parts.
 std::vector<double> ChildOpenFigures(const std::string& path, const std::string& missingPath)
 {
-    ResetPeakRss();
+    Platform::ResetPeakMemory();
     UiCallTimer ui;
     std::shared_ptr<State> state = PollUntilSettled(std::make_shared<LoadingState>(path), ui);
     if (state->GetKind() != StateKind::Ready)
         return {};
     BenchReaper().Drain(); // the indexing state shares the index: it must be gone first
-    double peak = double(PeakRssBytes());
+    double peak = double(Platform::PeakMemoryBytes());
     std::shared_ptr<pugi::xml_document> keep = state->document;
     auto start = BenchClock::now();
     state->OpenFile(missingPath);
@@ -275,8 +275,8 @@ int Run(const Options& options)
 
     // Children first, while this process has no threads and a small heap.
     out["raw_parse_s"] =
-        Round(RunInChild([&] { return std::vector<double>{RawParseSeconds(path)}; }, 1)[0], 4);
-    std::vector<double> child = RunInChild([&] { return ChildOpenFigures(path, missingPath); }, 3);
+        Round(Platform::RunIsolated([&] { return std::vector<double>{RawParseSeconds(path)}; }, 1)[0], 4);
+    std::vector<double> child = Platform::RunIsolated([&] { return ChildOpenFigures(path, missingPath); }, 3);
 
     UiCallTimer ui;
     auto start = BenchClock::now();
@@ -455,7 +455,7 @@ int main(int argc, char** argv)
     bool generated = options.generateBytes != 0;
     if (generated) {
         options.path = (std::filesystem::temp_directory_path() /
-                        ("tessaro-bench-" + std::to_string(getpid()) + ".arxml"))
+                        ("tessaro-bench-" + std::to_string(Platform::ProcessId()) + ".arxml"))
                            .string();
         try {
             WriteGeneratedArxmlFile(options.path, options.generateBytes, options.seed, options.shape);

@@ -4,6 +4,7 @@
 #include "document/DocumentMemory.h"
 #include "document/DocumentParser.h"
 #include "model/IndexingState.h"
+#include "platform/Platform.h"
 
 #include <filesystem>
 #include <stdexcept>
@@ -28,7 +29,7 @@ std::shared_ptr<pugi::xml_document> ReadDocument(const std::string& path)
     // Opening a FIFO waits for a writer forever and a device never ends: only regular files (or
     // links to them) are read, in both branches.
     std::error_code ignored;
-    auto status = std::filesystem::status(path, ignored);
+    auto status = std::filesystem::status(Platform::PathFromUtf8(path), ignored);
     if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
         throw LoadFailure("not a regular file");
     if (Extension(path) == "zip") {
