@@ -87,7 +87,7 @@ ArchiveMember ExtractFirstArxmlMember(const std::string& archivePath, uint64_t s
         }
         ArchiveMember member{std::unique_ptr<char, DocumentBufferDeleter>(static_cast<char*>(
                                  pugi::get_memory_allocation_function()(size_t(stat.size) + 1))),
-                             size_t(stat.size)};
+                             size_t(stat.size), {}};
         if (!member.data) {
             tooLarge = true;
             continue;
