@@ -619,12 +619,10 @@ GeneratedDocument WriteGeneratedWorkspace(const std::string& folder, uint64_t ta
         char name[32];
         std::snprintf(name, sizeof name, "clusters-%03d.arxml", f);
         write(name, seed + uint64_t(f) + 1, [&](Writer& w) {
-            uint64_t clusterBytes = 0;
-            for (bool first = true; first || w.Written() + clusterBytes <= share; first = false) {
-                uint64_t before = w.Written();
+            // Whole clusters until the share is reached; the last may pass it by one cluster.
+            uint64_t start = w.Written();
+            while (w.Written() - start < share)
                 Cluster(w, k++);
-                clusterBytes = w.Written() - before;
-            }
         });
     }
     return total;

@@ -46,24 +46,22 @@ std::shared_ptr<State> WorkspaceState::Update()
 
 Result<Ref> WorkspaceState::FindRef(std::string path)
 {
-    auto slot = refCache.lower_bound(path);
-    if (slot != refCache.end() && slot->first == path)
-        return slot->second;
+    if (auto cached = refCache.find(path); cached != refCache.end())
+        return cached->second;
     std::optional<Workspace::Located> found = workspace->FindPath(path);
     Result<Ref> answer =
         found ? Result<Ref>::Value(Ref(found->node, path)) : Result<Ref>::Error("Invalid Reference");
-    return refCache.emplace_hint(slot, std::move(path), std::move(answer))->second;
+    return refCache.emplace(std::move(path), std::move(answer)).first->second;
 }
 
 Result<Ref> WorkspaceState::FindShortName(std::string shortName)
 {
-    auto slot = shortNameCache.lower_bound(shortName);
-    if (slot != shortNameCache.end() && slot->first == shortName)
-        return slot->second;
+    if (auto cached = shortNameCache.find(shortName); cached != shortNameCache.end())
+        return cached->second;
     auto named = workspace->FindShortName(shortName);
     Result<Ref> answer = named ? Result<Ref>::Value(Ref(named->second.node, std::move(named->second.path)))
                                : Result<Ref>::Error("Could not find such an element.");
-    return shortNameCache.emplace_hint(slot, std::move(shortName), std::move(answer))->second;
+    return shortNameCache.emplace(std::move(shortName), std::move(answer)).first->second;
 }
 
 Result<std::vector<Ref>> WorkspaceState::FindRefsTo(std::string path)

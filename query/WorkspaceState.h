@@ -3,8 +3,8 @@
 #include "concurrency/PolledAnswer.h"
 #include "concurrency/ThreadPool.h"
 #include "document/State.h"
+#include "document/StringKeyMap.h"
 
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,9 +36,9 @@ public:
 
 private:
     ThreadPool lookupPool;
-    std::map<std::string, Result<Ref>, std::less<>> refCache;
-    std::map<std::string, Result<Ref>, std::less<>> shortNameCache;
-    std::map<std::string, PolledAnswer<std::vector<Ref>>, std::less<>> refsTo;
+    StringKeyMap<Result<Ref>> refCache;
+    StringKeyMap<Result<Ref>> shortNameCache;
+    StringKeyMap<PolledAnswer<std::vector<Ref>>> refsTo;
     PolledAnswer<std::vector<BrokenRef>> brokenRefs;
     std::shared_ptr<const Workspace> workspace;
     std::unique_ptr<FullTextSearchService> searchService;

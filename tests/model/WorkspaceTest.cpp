@@ -160,3 +160,31 @@ TEST(Workspace, EachBadFileKeepsItsOwnErrorAndTheRestLoads)
     EXPECT_EQ(ws.FindPath("/Types/UInt8")->file, 4u);
     EXPECT_EQ(ws.Referrers("/Types/UInt8").size(), 1u);
 }
+
+TEST(Workspace, TheNearestPackageDeclaringALabelGivesTheBase)
+{
+    auto base = [](const char* label, const char* target, bool isDefault) {
+        return std::string("<REFERENCE-BASE><SHORT-LABEL>") + label + "</SHORT-LABEL><IS-DEFAULT>" +
+               (isDefault ? "true" : "false") + "</IS-DEFAULT><PACKAGE-REF DEST=\"AR-PACKAGE\">" + target +
+               "</PACKAGE-REF></REFERENCE-BASE>";
+    };
+    auto doc =
+        ParseDocument("<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>Outer</SHORT-NAME><REFERENCE-BASES>" +
+                      base("T", "/Far", false) + base("D", "/FarDefault", true) +
+                      "</REFERENCE-BASES><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>Inner</SHORT-NAME>"
+                      "<REFERENCE-BASES>" +
+                      base("T", "/Near", false) +
+                      "</REFERENCE-BASES><ELEMENTS><E><SHORT-NAME>E</SHORT-NAME>"
+                      "<A-REF BASE=\"T\">X</A-REF><B-REF>Y</B-REF><DESC>Z</DESC></E></ELEMENTS>"
+                      "</AR-PACKAGE></AR-PACKAGES></AR-PACKAGE></AR-PACKAGES>"
+                      "<OUTSIDE-REF BASE=\"T\">W</OUTSIDE-REF></AUTOSAR>");
+    Index index;
+    uint64_t nodes = 0;
+    std::atomic<bool> stop{false};
+    BuildIndexInto(index, nodes, *doc, "", stop, RelativeReferences::Resolve);
+    EXPECT_EQ(index.Referrers("/Near/X").size(), 1u);       // the inner package's T
+    EXPECT_EQ(index.Referrers("/FarDefault/Y").size(), 1u); // the default, inherited from the outer package
+    EXPECT_EQ(index.Referrers("/FarDefault/Z").size(), 0u); // a description is no reference
+    EXPECT_EQ(index.Referrers("/Far/W").size() + index.Referrers("/Near/W").size(), 0u); // out of scope
+    EXPECT_EQ(index.RelativeReferenceCount(), 2u);
+}
