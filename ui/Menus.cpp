@@ -106,8 +106,6 @@ void Gui::MenuNavigate()
         showFindRef = !showFindRef;
     if (ImGui::MenuItem("Find Shortname...", nullptr, showFindShortname))
         showFindShortname = !showFindShortname;
-    if (ImGui::MenuItem("Broken References...", nullptr, showBrokenRefs))
-        showBrokenRefs = !showBrokenRefs;
     if (ImGui::BeginMenu("Bookmarks", !bookmarks.empty())) {
         const float fontSize = ImGui::GetFontSize();
         std::vector<TreeItem> chosen;
@@ -142,6 +140,8 @@ void Gui::MenuNavigate()
             navigationTarget = std::move(chosen);
         ImGui::EndMenu();
     }
+    if (ImGui::MenuItem("Broken References...", nullptr, showBrokenRefs))
+        showBrokenRefs = !showBrokenRefs;
     ImGui::EndMenu();
 }
 
