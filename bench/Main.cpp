@@ -5,6 +5,7 @@
 #include "bench/DocumentGenerator.h"
 #include "bench/Measure.h"
 #include "bench/TreeFrame.h"
+#include "bench/WorkspaceBench.h"
 #include "concurrency/Reaper.h"
 #include "document/ArchiveReader.h"
 #include "document/LoadingState.h"
@@ -33,6 +34,9 @@ struct Options
     uint64_t generateBytes = 0;
     uint64_t seed = 1;
     GeneratedShape shape = GeneratedShape::Catalogue;
+    std::string workspace;          // --workspace DIR
+    uint64_t generateWorkspace = 0; // --generate-workspace MB: bytes in all
+    int workspaceFiles = 100;       // --files N
 };
 
 bool IsZip(const std::string& path)
@@ -421,10 +425,38 @@ bool ParseSeed(const std::string& text, uint64_t& seed)
     return end != text.c_str() && *end == '\0' && text[0] != '-';
 }
 
+int Usage();
+
+// --workspace DIR, or a generated workspace in a temporary folder that is removed afterwards.
+int WorkspaceMain(const Options& options)
+{
+    if (!options.path.empty() || options.generateBytes != 0 ||
+        options.workspace.empty() == (options.generateWorkspace == 0))
+        return Usage();
+    if (!options.workspace.empty())
+        return RunWorkspaceBench(options.workspace);
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("tessaro-bench-workspace-" + std::to_string(getpid()));
+    int code = 1;
+    try {
+        std::filesystem::create_directories(folder);
+        WriteGeneratedWorkspace(folder.string(), options.generateWorkspace, options.workspaceFiles,
+                                options.seed);
+        code = RunWorkspaceBench(folder.string());
+    } catch (const std::exception& e) {
+        std::cerr << e.what() << '\n';
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    return code;
+}
+
 int Usage()
 {
     std::cerr
-        << "usage: tessaro-bench FILE | tessaro-bench --generate MB [--seed N] [--shape catalogue|ecuc]\n";
+        << "usage: tessaro-bench FILE | tessaro-bench --generate MB [--seed N] [--shape catalogue|ecuc]\n"
+           "       tessaro-bench --workspace DIR\n"
+           "       tessaro-bench --generate-workspace MB [--files N] [--seed N]\n";
     return 2;
 }
 } // namespace
@@ -438,6 +470,17 @@ int main(int argc, char** argv)
             options.generateBytes = ParseMegabytes(args[++i]);
             if (options.generateBytes == 0)
                 return Usage();
+        } else if (args[i] == "--workspace" && i + 1 < args.size()) {
+            options.workspace = args[++i];
+        } else if (args[i] == "--generate-workspace" && i + 1 < args.size()) {
+            options.generateWorkspace = ParseMegabytes(args[++i]);
+            if (options.generateWorkspace == 0)
+                return Usage();
+        } else if (args[i] == "--files" && i + 1 < args.size()) {
+            uint64_t files = 0;
+            if (!ParseSeed(args[++i], files) || files < 2 || files > 100000)
+                return Usage();
+            options.workspaceFiles = int(files);
         } else if (args[i] == "--seed" && i + 1 < args.size()) {
             if (!ParseSeed(args[++i], options.seed))
                 return Usage();
@@ -449,6 +492,8 @@ int main(int argc, char** argv)
         else
             return Usage();
     }
+    if (!options.workspace.empty() || options.generateWorkspace != 0)
+        return WorkspaceMain(options);
     if (options.path.empty() == (options.generateBytes == 0))
         return Usage();
 

@@ -59,6 +59,16 @@ Result<size_t> State::CountRefsTo(std::string)
     return NotLoaded<size_t>();
 }
 
+Result<std::vector<BrokenRef>> State::FindBrokenRefs()
+{
+    return NotLoaded<std::vector<BrokenRef>>();
+}
+
+std::string State::ResolvedReference(pugi::xml_node) const
+{
+    return {};
+}
+
 std::shared_ptr<State> InitialState::Update()
 {
     return OpenPendingOrStay(*this, pendingPath);
@@ -68,7 +78,10 @@ ErrorState::ErrorState(std::string filePath, std::string message)
     : State(std::move(filePath), nullptr), message(std::move(message))
 {}
 
-std::shared_ptr<State> ErrorState::Update() { return OpenPendingOrStay(*this, pendingPath); }
+std::shared_ptr<State> ErrorState::Update()
+{
+    return OpenPendingOrStay(*this, pendingPath);
+}
 
 void AdvanceState(std::shared_ptr<State>& state, Reaper& reaper)
 {

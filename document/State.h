@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/Result.h"
+#include "model/BrokenRef.h"
 #include "model/Ref.h"
 
 #include <pugixml.hpp>
@@ -11,6 +12,7 @@
 #include <vector>
 
 class Reaper;
+class Workspace;
 
 enum class StateKind : int
 {
@@ -41,6 +43,12 @@ public:
     virtual Result<std::vector<Ref>> FindRefsTo(std::string path);
     virtual Result<std::vector<Ref>> FullTextSearch(std::string query, bool matchCase);
     virtual Result<size_t> CountRefsTo(std::string path);
+    // Every reference text that names no element, most held first.
+    virtual Result<std::vector<BrokenRef>> FindBrokenRefs();
+    // The absolute text that a relative reference held by `node` names; empty when there is none.
+    virtual std::string ResolvedReference(pugi::xml_node node) const;
+    // The files opened together, or null when one file is open.
+    virtual std::shared_ptr<const Workspace> GetWorkspace() const { return nullptr; }
 
     const size_t id;
     const std::string filePath;

@@ -15,6 +15,9 @@ namespace Platform {
 // string when the dialog was cancelled or no dialog program exists.
 void ShowOpenFileDialog(const std::function<void(const std::string&)>& onChosen);
 
+// Shows the desktop's folder chooser; calls onChosen like ShowOpenFileDialog.
+void ShowOpenFolderDialog(const std::function<void(const std::string&)>& onChosen);
+
 // Starts another copy of this program, detached. `arguments` becomes its whole command line
 // (one argument, or none when empty).
 void LaunchInstance(const std::string& arguments);

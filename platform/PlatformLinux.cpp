@@ -260,12 +260,11 @@ bool SpawnDetached(const std::vector<std::string>& arguments)
     return true;
 }
 
-void ShowOpenFileDialog(const std::function<void(const std::string&)>& onChosen)
+namespace {
+// The first dialog program that starts decides; its answer, trailing newline removed, is the path.
+void RunChooser(const std::vector<std::vector<std::string>>& dialogs,
+                const std::function<void(const std::string&)>& onChosen)
 {
-    const std::vector<std::vector<std::string>> dialogs = {
-        {"zenity", "--file-selection", "--title=Open File"},
-        {"kdialog", "--getopenfilename", ".", "--title", "Open File"},
-    };
     for (const auto& dialog : dialogs) {
         Captured captured = RunAndCapture(dialog);
         if (!captured.started) {
@@ -280,6 +279,21 @@ void ShowOpenFileDialog(const std::function<void(const std::string&)>& onChosen)
     }
     std::cerr << "No file dialog available: install zenity or kdialog" << std::endl;
     onChosen("");
+}
+} // namespace
+
+void ShowOpenFileDialog(const std::function<void(const std::string&)>& onChosen)
+{
+    RunChooser({{"zenity", "--file-selection", "--title=Open File"},
+                {"kdialog", "--getopenfilename", ".", "--title", "Open File"}},
+               onChosen);
+}
+
+void ShowOpenFolderDialog(const std::function<void(const std::string&)>& onChosen)
+{
+    RunChooser({{"zenity", "--file-selection", "--directory", "--title=Open Folder"},
+                {"kdialog", "--getexistingdirectory", ".", "--title", "Open Folder"}},
+               onChosen);
 }
 
 void LaunchInstance(const std::string& arguments)

@@ -21,6 +21,8 @@ public:
     static constexpr size_t kMaxHits = 100;
 
     explicit FullTextSearchService(pugi::xml_node root);
+    // Several documents searched as one, in the order given.
+    explicit FullTextSearchService(std::vector<pugi::xml_node> roots);
     ~FullTextSearchService();
     FullTextSearchService(const FullTextSearchService&) = delete;
     FullTextSearchService& operator=(const FullTextSearchService&) = delete;
@@ -45,7 +47,8 @@ private:
     };
 
     void Run();
-    void SearchNode(int worker, pugi::xml_node node, const Job& job);
+    void SearchRoots(int worker, const Job& job);
+    int SearchNode(int worker, pugi::xml_node node, const Job& job); // the nodes it walked
     bool AppendHit(pugi::xml_node node, uint64_t generation);
     bool Stale(uint64_t generation) const { return generation != this->generation.load() || !running; }
 
@@ -59,6 +62,6 @@ private:
     bool matchCase = false;
     std::vector<Ref> results;
     std::atomic<size_t> hitCount{0}; // copy of results.size() for the lock-free cap check
-    pugi::xml_node root;
+    std::vector<pugi::xml_node> roots;
     std::thread thread;
 };

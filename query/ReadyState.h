@@ -1,5 +1,6 @@
 #pragma once
 
+#include "concurrency/PolledAnswer.h"
 #include "concurrency/ThreadPool.h"
 #include "document/State.h"
 #include "document/StringKeyMap.h"
@@ -28,9 +29,11 @@ public:
     Result<std::vector<Ref>> FindRefsTo(std::string path) override;
     Result<std::vector<Ref>> FullTextSearch(std::string query, bool matchCase) override;
     Result<size_t> CountRefsTo(std::string path) override;
+    Result<std::vector<BrokenRef>> FindBrokenRefs() override;
 
     // The task; public so that the pool can bind it.
     std::vector<Ref> CollectReferrers(std::string path);
+    std::vector<BrokenRef> CollectBrokenRefs();
 
     // Read-only views for tools that report on the whole document.
     const Index& GetIndex() const { return *index; }
@@ -42,6 +45,7 @@ private:
     StringKeyMap<Result<Ref>> shortNameCache;
     StringKeyMap<Result<std::vector<Ref>>> refsToCache;
     StringKeyMap<Future<std::vector<Ref>>> pendingRefsTo;
+    PolledAnswer<std::vector<BrokenRef>> brokenRefs;
     std::shared_ptr<Index> index;
     uint64_t nodeCount;
     std::shared_ptr<FullTextSearchService> searchService;

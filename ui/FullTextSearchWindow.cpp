@@ -87,7 +87,7 @@ bool Gui::DrawFullTextSearchWindow()
                 std::fflush(stdout);
                 selectionChanged = true;
             }
-            selectionChanged |= DrawResultRows(*result.value, selected);
+            selectionChanged |= DrawResultRows(*result.value, selected, state->GetWorkspace().get());
         }
         ImGui::EndListBox();
     }

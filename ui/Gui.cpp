@@ -24,6 +24,13 @@ void BeginScrollingRegion()
 
 bool frameIsLive = false;
 
+// What the tree's nodes point into: the document, or the workspace of several.
+const void* ShownContent(const State& state)
+{
+    return state.document ? static_cast<const void*>(state.document.get())
+                          : static_cast<const void*>(state.GetWorkspace().get());
+}
+
 } // namespace
 
 void KeepDrawing()
@@ -64,10 +71,10 @@ void Gui::AddRecentFile(std::string path)
 bool Gui::DrawFrame()
 {
     // Only compared, never used: the old document is the reaper's to free.
-    const pugi::xml_document* previousDocument = state->document.get();
+    const void* previousContent = ShownContent(*state);
     AdvanceState(state, reaper);
     // A target left by the last frame points into the old document's nodes.
-    if (state->document.get() != previousDocument)
+    if (ShownContent(*state) != previousContent)
         navigationTarget.clear();
     statusText.clear();
     frameIsLive = state->GetKind() == StateKind::Loading || state->GetKind() == StateKind::Indexing;
@@ -104,6 +111,13 @@ bool Gui::DrawFrame()
             break;
         case StateKind::Indexing:
         case StateKind::Ready: {
+            if (std::shared_ptr<const Workspace> workspace = state->GetWorkspace()) {
+                ImGui::PushID((int)state->id);
+                DrawWorkspaceTree(*workspace);
+                navigationTarget.clear();
+                ImGui::PopID();
+                break;
+            }
             if (!state->document)
                 throw std::logic_error("Current state does not contain an XML node");
             ImGui::PushID((int)state->id);
@@ -120,6 +134,8 @@ bool Gui::DrawFrame()
 
     if (showFindText)
         showFindText = DrawFullTextSearchWindow();
+    if (showBrokenRefs)
+        showBrokenRefs = DrawBrokenRefsWindow();
 
     int n = 1;
     for (auto it = refsWindows.begin(); it != refsWindows.end(); ++n) {

@@ -4,7 +4,7 @@
 
 #include <imgui_internal.h>
 
-bool DrawResultRows(const std::vector<Ref>& refs, int& selected)
+bool DrawResultRows(const std::vector<Ref>& refs, int& selected, const Workspace* workspace)
 {
     bool changed = false;
     ImGuiListClipper clipper;
@@ -12,7 +12,9 @@ bool DrawResultRows(const std::vector<Ref>& refs, int& selected)
     while (clipper.Step()) {
         for (int i = clipper.DisplayStart; i < clipper.DisplayEnd; ++i) {
             const bool isSelected = selected == i;
-            const std::string label = ResultLabel(refs[i], i);
+            std::string label = ResultLabel(refs[i], i);
+            if (workspace)
+                label.insert(label.rfind("##"), "   [" + WorkspaceFileName(*workspace, refs[i]->node) + "]");
             if (ImGui::Selectable(label.c_str(), isSelected) && !isSelected) {
                 selected = i;
                 changed = true;

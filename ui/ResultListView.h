@@ -10,7 +10,8 @@
 
 // Rows of the open list box, clipped to the visible ones. A click on another row selects it;
 // returns true when it did.
-bool DrawResultRows(const std::vector<Ref>& refs, int& selected);
+// With a workspace, each row also names the file it is in.
+bool DrawResultRows(const std::vector<Ref>& refs, int& selected, const Workspace* workspace = nullptr);
 
 // Child region with the selected ref's element as a tree, opened down to the ref when asked.
 // `ref` may be null (nothing selected): the region stays empty.

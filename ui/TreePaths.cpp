@@ -98,3 +98,9 @@ TextSlice RowText(std::string_view text, size_t maxBytes)
     }
     return {text.substr(0, end), end < text.size()};
 }
+
+std::string FilesLoadedText(size_t loaded, size_t files)
+{
+    return std::to_string(loaded) + " of " + std::to_string(files) + (files == 1 ? " file" : " files") +
+           " loaded";
+}

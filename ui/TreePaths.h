@@ -62,3 +62,6 @@ struct TextSlice
     bool cut = false;
 };
 TextSlice RowText(std::string_view text, size_t maxBytes = 400);
+
+// "3 of 4 files loaded" for the status line of a workspace.
+std::string FilesLoadedText(size_t loaded, size_t files);
