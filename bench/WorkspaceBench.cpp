@@ -4,6 +4,7 @@
 #include "concurrency/Reaper.h"
 #include "document/LoadingState.h"
 #include "model/Workspace.h"
+#include "platform/Platform.h"
 
 #include <nlohmann/json.hpp>
 
@@ -43,13 +44,13 @@ int RunWorkspaceBench(const std::string& folder)
         totalBytes += std::filesystem::file_size(file);
 
     // In a child first, while this process has no threads: the peak of a fresh process.
-    std::vector<double> child = RunInChild(
+    std::vector<double> child = Platform::RunIsolated(
         [&] {
-            ResetPeakRss();
+            Platform::ResetPeakMemory();
             Reaper reaper;
             std::shared_ptr<State> state = OpenToReady(folder, reaper);
             reaper.Drain();
-            return std::vector<double>{double(PeakRssBytes())};
+            return std::vector<double>{double(Platform::PeakMemoryBytes())};
         },
         1);
 
@@ -57,7 +58,7 @@ int RunWorkspaceBench(const std::string& folder)
     double oneAfterAnother = 0;
     size_t singleFailures = 0;
     for (const std::string& file : files) {
-        std::vector<double> seconds = RunInChild(
+        std::vector<double> seconds = Platform::RunIsolated(
             [&] {
                 Reaper reaper;
                 auto start = BenchClock::now();

@@ -14,6 +14,7 @@
 #include <commdlg.h>
 #include <psapi.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <tlhelp32.h>
 
 namespace Platform {
@@ -121,6 +122,23 @@ void ShowOpenFileDialog(const std::function<void(const std::string&)>& onChosen)
         return;
     }
     chosen.resize(wcslen(chosen.c_str()));
+    onChosen(Utf8(chosen));
+}
+
+void ShowOpenFolderDialog(const std::function<void(const std::string&)>& onChosen)
+{
+    BROWSEINFOW dialog = {};
+    dialog.lpszTitle = L"Open Folder";
+    dialog.ulFlags = BIF_RETURNONLYFSDIRS;
+    PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&dialog);
+    if (!item) {
+        onChosen("");
+        return;
+    }
+    std::wstring chosen(32768, L'\0');
+    bool named = SHGetPathFromIDListEx(item, chosen.data(), DWORD(chosen.size()), GPFIDL_DEFAULT);
+    CoTaskMemFree(item);
+    chosen.resize(named ? wcslen(chosen.c_str()) : 0);
     onChosen(Utf8(chosen));
 }
 
