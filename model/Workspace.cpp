@@ -12,7 +12,18 @@
 #include <stdexcept>
 #include <thread>
 
-Workspace::Workspace(std::vector<WorkspaceFile> loaded) : files(std::move(loaded))
+namespace {
+std::vector<const Index*> IndexesOf(const std::vector<WorkspaceFile>& files)
+{
+    std::vector<const Index*> indexes;
+    indexes.reserve(files.size());
+    for (const WorkspaceFile& file : files)
+        indexes.push_back(file.index.get());
+    return indexes;
+}
+} // namespace
+
+Workspace::Workspace(std::vector<WorkspaceFile> loaded) : files(std::move(loaded)), lookup(IndexesOf(files))
 {
     for (size_t i = 0; i < files.size(); ++i) {
         if (files[i].document)
@@ -28,7 +39,13 @@ size_t Workspace::LoadedCount() const
 
 std::optional<Workspace::Located> Workspace::FindPath(std::string_view path) const
 {
-    for (size_t i = 0; i < files.size(); ++i) {
+    uint32_t first = lookup.FirstWithPath(path);
+    return first == WorkspaceLookup::kNone ? std::nullopt : FindPathFrom(first, path);
+}
+
+std::optional<Workspace::Located> Workspace::FindPathFrom(size_t first, std::string_view path) const
+{
+    for (size_t i = first; i < files.size(); ++i) {
         if (!files[i].index)
             continue;
         if (pugi::xml_node node = files[i].index->FindPath(path))
@@ -39,7 +56,8 @@ std::optional<Workspace::Located> Workspace::FindPath(std::string_view path) con
 
 std::optional<std::pair<size_t, Index::Named>> Workspace::FindShortName(std::string_view name) const
 {
-    for (size_t i = 0; i < files.size(); ++i) {
+    uint32_t first = lookup.FirstWithShortName(name);
+    for (size_t i = first; first != WorkspaceLookup::kNone && i < files.size(); ++i) {
         if (!files[i].index)
             continue;
         if (std::optional<Index::Named> named = files[i].index->FindShortName(name))
@@ -50,6 +68,8 @@ std::optional<std::pair<size_t, Index::Named>> Workspace::FindShortName(std::str
 
 size_t Workspace::CountReferrers(std::string_view text) const
 {
+    if (std::optional<size_t> count = lookup.ReferrerCount(text))
+        return *count;
     size_t count = 0;
     for (const WorkspaceFile& file : files) {
         if (file.index)

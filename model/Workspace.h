@@ -2,6 +2,7 @@
 
 #include "model/BrokenRef.h"
 #include "model/Index.h"
+#include "model/WorkspaceLookup.h"
 
 #include <pugixml.hpp>
 
@@ -27,7 +28,9 @@ struct WorkspaceFile
 
 // Several documents answered as one model. A path found in several files is the first file's, in
 // workspace order, as the first node in document order wins inside one file; a reference text
-// counts the referrers of every file. Read-only once made, so any thread may ask.
+// counts the referrers of every file. Read-only once made, so any thread may ask. Making it builds
+// a lookup over all files (so make it off the user-interface thread): a path, a short name or a
+// count then costs about one lookup, however many files there are.
 class Workspace
 {
 public:
@@ -62,8 +65,13 @@ public:
     std::vector<BrokenReference> BrokenReferences(const std::atomic<bool>& stop) const;
 
 private:
+    // Asks the files from `first` on, in workspace order: for the rare keys whose hash the lookup
+    // shares with another key.
+    std::optional<Located> FindPathFrom(size_t first, std::string_view path) const;
+
     std::vector<WorkspaceFile> files;
     std::unordered_map<const void*, size_t> fileOfDocument;
+    WorkspaceLookup lookup;
 };
 
 // The list as the viewer shows it: most held first, then in byte order of the texts.

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "model/HashSlots.h"
+#include "model/Index.h"
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+// Which of several indexes (the files of a workspace, in workspace order) first holds a key, found
+// with one probe however many indexes there are. Element paths are kept as 64-bit hashes, never
+// spelled out, so a path or short name found here is a candidate that the named index confirms:
+// two keys sharing a hash share an entry, which names the first index holding either of them.
+// Built once, on the thread that loads the workspace; read-only afterwards.
+class WorkspaceLookup
+{
+public:
+    static constexpr uint32_t kNone = UINT32_MAX;
+
+    // `indexes` in workspace order, null for a file that failed; they must outlive the lookup.
+    explicit WorkspaceLookup(const std::vector<const Index*>& indexes);
+
+    // The first index holding an element path, or a short name, with the hash of the one given;
+    // no index before it holds the key itself.
+    uint32_t FirstWithPath(std::string_view path) const;
+    uint32_t FirstWithShortName(std::string_view name) const;
+    // The nodes of every index holding exactly `text`, or nothing when another text shares its hash
+    // and only the indexes themselves can tell.
+    std::optional<size_t> ReferrerCount(std::string_view text) const;
+
+private:
+    // Entry ids by 64-bit hash: an entry per distinct hash, numbered in order of insertion.
+    class HashTable
+    {
+    public:
+        // The entry of `hash`, made when missing; `fresh` says whether it was.
+        uint32_t Insert(uint64_t hash, bool& fresh);
+        uint32_t Find(uint64_t hash) const;
+
+    private:
+        std::vector<uint64_t> hashes; // by entry
+        HashSlots slots;
+    };
+
+    struct ReferenceEntry
+    {
+        std::string_view text; // as the first index holding it keeps it
+        size_t count = 0;
+        bool sharedHash = false; // another text has the same hash
+    };
+
+    HashTable paths;
+    std::vector<uint32_t> pathFirst; // by entry of `paths`
+    HashTable shortNames;
+    std::vector<uint32_t> shortNameFirst;
+    HashTable references;
+    std::vector<ReferenceEntry> referenceEntries;
+};

@@ -1,0 +1,95 @@
+#include "model/IndexBuilder.h"
+#include "model/Workspace.h"
+#include "support/TestDocuments.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+
+namespace {
+// Files drawing their packages, element names and references from small pools, so that most
+// paths, names and texts occur in several files and several times in one file.
+std::string RandomModel(std::mt19937& random)
+{
+    auto pick = [&](int n) { return int(random() % unsigned(n)); };
+    std::string xml = "<AUTOSAR><AR-PACKAGES>";
+    for (int p = 0, packages = 1 + pick(3); p < packages; ++p) {
+        xml += "<AR-PACKAGE><SHORT-NAME>P" + std::to_string(pick(4)) + "</SHORT-NAME><ELEMENTS>";
+        for (int e = 0, elements = pick(6); e < elements; ++e) {
+            xml += "<E><SHORT-NAME>E" + std::to_string(pick(8)) + "</SHORT-NAME>";
+            xml += "<R-REF>/P" + std::to_string(pick(4)) + "/E" + std::to_string(pick(8)) + "</R-REF></E>";
+        }
+        xml += "</ELEMENTS></AR-PACKAGE>";
+    }
+    return xml + "</AR-PACKAGES></AUTOSAR>";
+}
+
+WorkspaceFile IndexedFile(const std::string& xml)
+{
+    WorkspaceFile file;
+    file.document = ParseDocument(xml);
+    file.index = std::make_shared<Index>();
+    std::atomic<bool> stop{false};
+    BuildIndexInto(*file.index, file.nodeCount, *file.document, "", stop, RelativeReferences::Resolve);
+    return file;
+}
+} // namespace
+
+// What the workspace answers from its lookup over all files must be what asking the files one by
+// one, in workspace order, answers: the first file holding a path or short name wins, counts add up.
+TEST(WorkspaceLookup, AnswersAsAskingEveryFileInWorkspaceOrder)
+{
+    std::mt19937 random(13);
+    for (int round = 0; round < 20; ++round) {
+        std::vector<WorkspaceFile> files;
+        for (int f = 0, count = 2 + int(random() % 5); f < count; ++f)
+            files.push_back(IndexedFile(RandomModel(random)));
+        files[1] =
+            WorkspaceFile{"failed.arxml", 0, nullptr, nullptr, 0, "Could not load the file failed.arxml"};
+        Workspace ws(std::move(files));
+
+        std::set<std::string> keys;
+        for (int p = 0; p < 5; ++p) {
+            keys.insert("P" + std::to_string(p));
+            for (int e = 0; e < 9; ++e) {
+                keys.insert("/P" + std::to_string(p) + "/E" + std::to_string(e));
+                keys.insert("E" + std::to_string(e));
+            }
+        }
+        keys.insert("/P0/E1/");
+        keys.insert("P0/E1");
+        for (const std::string& key : keys) {
+            std::optional<size_t> pathFile, nameFile;
+            pugi::xml_node pathNode, nameNode;
+            size_t count = 0;
+            for (size_t i = 0; i < ws.Files().size(); ++i) {
+                const Index* index = ws.Files()[i].index.get();
+                if (!index)
+                    continue;
+                if (!pathFile && index->FindPath(key)) {
+                    pathFile = i;
+                    pathNode = index->FindPath(key);
+                }
+                if (!nameFile && index->FindShortName(key)) {
+                    nameFile = i;
+                    nameNode = index->FindShortName(key)->node;
+                }
+                count += index->Referrers(key).size();
+            }
+            auto path = ws.FindPath(key);
+            ASSERT_EQ(path.has_value(), pathFile.has_value()) << key;
+            if (path) {
+                EXPECT_EQ(path->file, *pathFile) << key;
+                EXPECT_EQ(path->node, pathNode) << key;
+            }
+            auto name = ws.FindShortName(key);
+            ASSERT_EQ(name.has_value(), nameFile.has_value()) << key;
+            if (name) {
+                EXPECT_EQ(name->first, *nameFile) << key;
+                EXPECT_EQ(name->second.node, nameNode) << key;
+            }
+            EXPECT_EQ(ws.CountReferrers(key), count) << key;
+        }
+    }
+}
