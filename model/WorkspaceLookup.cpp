@@ -15,21 +15,22 @@ uint32_t WorkspaceLookup::HashTable::Find(uint64_t hash) const
     return slots.Find(hash, [&](uint32_t entry) { return hashes[entry] == hash; });
 }
 
+namespace {
+// Any key whose slot agrees is taken for the same key: the index named confirms it.
+constexpr auto kSameSlot = [](uint32_t) { return true; };
+} // namespace
+
 // The indexes are taken in workspace order, so the first to insert a hash is the first to hold it.
 WorkspaceLookup::WorkspaceLookup(const std::vector<const Index*>& indexes)
 {
     for (uint32_t i = 0; i < indexes.size(); ++i) {
         if (!indexes[i])
             continue;
-        bool fresh = false;
         indexes[i]->ForEachElement([&](pugi::xml_node, std::string_view name, uint64_t pathHash) {
-            paths.Insert(pathHash, fresh);
-            if (fresh)
-                pathFirst.push_back(i);
-            shortNames.Insert(ContinueIndexHash(kIndexHashSeed, name), fresh);
-            if (fresh)
-                shortNameFirst.push_back(i);
+            pathFirst.FindOrInsert(pathHash, i, kSameSlot);
+            shortNameFirst.FindOrInsert(ContinueIndexHash(kIndexHashSeed, name), i, kSameSlot);
         });
+        bool fresh = false;
         indexes[i]->ForEachReferenceTextAsMet(
             [&](std::string_view text, std::span<const pugi::xml_node> nodes) {
                 uint32_t entry = references.Insert(ContinueIndexHash(kIndexHashSeed, text), fresh);
@@ -46,14 +47,12 @@ WorkspaceLookup::WorkspaceLookup(const std::vector<const Index*>& indexes)
 
 uint32_t WorkspaceLookup::FirstWithPath(std::string_view path) const
 {
-    uint32_t entry = paths.Find(ContinueIndexHash(kIndexHashSeed, path));
-    return entry == HashSlots::kNone ? kNone : pathFirst[entry];
+    return pathFirst.Find(ContinueIndexHash(kIndexHashSeed, path), kSameSlot);
 }
 
 uint32_t WorkspaceLookup::FirstWithShortName(std::string_view name) const
 {
-    uint32_t entry = shortNames.Find(ContinueIndexHash(kIndexHashSeed, name));
-    return entry == HashSlots::kNone ? kNone : shortNameFirst[entry];
+    return shortNameFirst.Find(ContinueIndexHash(kIndexHashSeed, name), kSameSlot);
 }
 
 std::optional<size_t> WorkspaceLookup::ReferrerCount(std::string_view text) const

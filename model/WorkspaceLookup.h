@@ -9,14 +9,15 @@
 #include <vector>
 
 // Which of several indexes (the files of a workspace, in workspace order) first holds a key, found
-// with one probe however many indexes there are. Element paths are kept as 64-bit hashes, never
-// spelled out, so a path or short name found here is a candidate that the named index confirms:
-// two keys sharing a hash share an entry, which names the first index holding either of them.
-// Built once, on the thread that loads the workspace; read-only afterwards.
+// with one probe however many indexes there are. Paths and short names are kept as nothing but
+// the 32 bits of their hash that a slot holds, never spelled out, so a key found here is a
+// candidate that the named index confirms: keys whose slots agree share the slot, which names the
+// first index holding any of them. Built once, on the thread that loads the workspace; read-only
+// afterwards.
 class WorkspaceLookup
 {
 public:
-    static constexpr uint32_t kNone = UINT32_MAX;
+    static constexpr uint32_t kNone = HashSlots::kNone;
 
     // `indexes` in workspace order, null for a file that failed; they must outlive the lookup.
     explicit WorkspaceLookup(const std::vector<const Index*>& indexes);
@@ -50,10 +51,8 @@ private:
         bool sharedHash = false; // another text has the same hash
     };
 
-    HashTable paths;
-    std::vector<uint32_t> pathFirst; // by entry of `paths`
-    HashTable shortNames;
-    std::vector<uint32_t> shortNameFirst;
+    HashSlots pathFirst; // path hash -> first index
+    HashSlots shortNameFirst;
     HashTable references;
     std::vector<ReferenceEntry> referenceEntries;
 };

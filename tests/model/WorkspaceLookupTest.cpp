@@ -1,3 +1,4 @@
+#include "model/WorkspaceLookup.h"
 #include "model/IndexBuilder.h"
 #include "model/Workspace.h"
 #include "support/TestDocuments.h"
@@ -92,4 +93,43 @@ TEST(WorkspaceLookup, AnswersAsAskingEveryFileInWorkspaceOrder)
             EXPECT_EQ(ws.CountReferrers(key), count) << key;
         }
     }
+}
+
+// The lookup keeps only part of each key's hash, so another key can land on the same slot and be
+// taken for a key of an earlier file: the files after it must still be asked.
+TEST(WorkspaceLookup, AKeySharingASlotWithAnEarlierFilesKeyIsStillFoundInItsOwnFile)
+{
+    std::string xml = "<AUTOSAR>";
+    for (int i = 0; i < 100000; ++i)
+        xml += "<E><SHORT-NAME>K" + std::to_string(i) + "</SHORT-NAME></E>";
+    WorkspaceFile many = IndexedFile(xml + "</AUTOSAR>");
+    const WorkspaceLookup alone({many.index.get()});
+
+    // Keys absent from the file that its lookup nevertheless places there.
+    auto sharer = [&](auto&& first, const char* prefix) {
+        for (int i = 0; i < 5000000; ++i) {
+            std::string key = prefix + std::to_string(i);
+            if (first(key) != WorkspaceLookup::kNone)
+                return key;
+        }
+        return std::string();
+    };
+    const std::string path = sharer([&](const std::string& k) { return alone.FirstWithPath(k); }, "/Q");
+    const std::string name = sharer([&](const std::string& k) { return alone.FirstWithShortName(k); }, "Q");
+    ASSERT_FALSE(path.empty());
+    ASSERT_FALSE(name.empty());
+    ASSERT_FALSE(many.index->FindPath(path));
+
+    std::vector<WorkspaceFile> files;
+    files.push_back(std::move(many));
+    files.push_back(IndexedFile("<AUTOSAR><E><SHORT-NAME>" + path.substr(1) +
+                                "</SHORT-NAME></E><E><SHORT-NAME>" + name + "</SHORT-NAME></E></AUTOSAR>"));
+    Workspace ws(std::move(files));
+    auto found = ws.FindPath(path);
+    ASSERT_TRUE(found) << path;
+    EXPECT_EQ(found->file, 1u);
+    auto named = ws.FindShortName(name);
+    ASSERT_TRUE(named) << name;
+    EXPECT_EQ(named->first, 1u);
+    EXPECT_EQ(named->second.path, "/" + name);
 }
