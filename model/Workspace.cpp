@@ -8,6 +8,7 @@
 #include <cctype>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <numeric>
 #include <stdexcept>
 #include <thread>
@@ -23,7 +24,13 @@ std::vector<const Index*> IndexesOf(const std::vector<WorkspaceFile>& files)
 }
 } // namespace
 
-Workspace::Workspace(std::vector<WorkspaceFile> loaded) : files(std::move(loaded)), lookup(IndexesOf(files))
+Workspace::Workspace(std::vector<WorkspaceFile> loaded) : Workspace(std::move(loaded), WorkspaceLookup())
+{
+    lookup = WorkspaceLookup(IndexesOf(files));
+}
+
+Workspace::Workspace(std::vector<WorkspaceFile> loaded, WorkspaceLookup filled)
+    : files(std::move(loaded)), lookup(std::move(filled))
 {
     for (size_t i = 0; i < files.size(); ++i) {
         if (files[i].document)
@@ -193,7 +200,8 @@ void LoadOne(WorkspaceFile& file, const std::atomic<bool>& stop)
 } // namespace
 
 std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& paths, size_t workers,
-                                              const std::atomic<bool>& stop)
+                                              const std::atomic<bool>& stop,
+                                              const WorkspaceFileLoaded& loaded)
 {
     std::vector<WorkspaceFile> files(paths.size());
     for (size_t i = 0; i < paths.size(); ++i) {
@@ -212,10 +220,13 @@ std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& pa
     auto work = [&] {
         for (size_t taken; (taken = next.fetch_add(1)) < order.size();) {
             WorkspaceFile& file = files[order[taken]];
-            if (stop.load(std::memory_order_relaxed))
+            if (stop.load(std::memory_order_relaxed)) {
                 file.error = LoadFailureMessage(file.path, "stopped");
-            else
+            } else {
                 LoadOne(file, stop);
+                if (loaded)
+                    loaded(order[taken], file);
+            }
         }
     };
     std::vector<std::thread> threads;
@@ -231,4 +242,19 @@ std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& pa
     if (stop.load(std::memory_order_relaxed))
         throw std::runtime_error("stopped");
     return files;
+}
+
+std::shared_ptr<Workspace> LoadWorkspace(const std::vector<std::string>& paths, size_t workers,
+                                         const std::atomic<bool>& stop)
+{
+    WorkspaceLookup lookup;
+    std::mutex lookupMutex;
+    std::vector<WorkspaceFile> files =
+        LoadWorkspaceFiles(paths, workers, stop, [&](size_t number, const WorkspaceFile& file) {
+            if (!file.index)
+                return;
+            std::lock_guard<std::mutex> lock(lookupMutex);
+            lookup.Add(uint32_t(number), *file.index);
+        });
+    return std::make_shared<Workspace>(std::move(files), std::move(lookup));
 }

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,6 +36,8 @@ class Workspace
 {
 public:
     explicit Workspace(std::vector<WorkspaceFile> files);
+    // With the lookup already filled from exactly these files (see LoadWorkspace).
+    Workspace(std::vector<WorkspaceFile> files, WorkspaceLookup lookup);
 
     struct Located
     {
@@ -81,8 +84,18 @@ std::vector<BrokenRef> MostHeldFirst(const std::vector<Workspace::BrokenReferenc
 // path; folders that cannot be read are passed over. Symbolic links to folders are not followed.
 std::vector<std::string> ListWorkspaceFiles(const std::string& folder);
 
+// Called by the worker that has just loaded the file numbered `file` (in `paths` order); several
+// workers may call at once.
+using WorkspaceFileLoaded = std::function<void(size_t file, const WorkspaceFile& loaded)>;
+
 // Reads, parses and indexes each file on one of `workers` threads, the largest files first, each
 // into its own document; relative references are resolved. A file that fails keeps its error and
 // does not stop the others. Once `stop` reads true no further file is started.
 std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& paths, size_t workers,
-                                              const std::atomic<bool>& stop);
+                                              const std::atomic<bool>& stop,
+                                              const WorkspaceFileLoaded& loaded = {});
+
+// LoadWorkspaceFiles, with the lookup over all files filled as each file comes in, while the
+// others are still loading, so that little is left to do once the last one is in.
+std::shared_ptr<Workspace> LoadWorkspace(const std::vector<std::string>& paths, size_t workers,
+                                         const std::atomic<bool>& stop);

@@ -8,19 +8,23 @@
 #include <string_view>
 #include <vector>
 
-// Which of several indexes (the files of a workspace, in workspace order) first holds a key, found
-// with one probe however many indexes there are. Paths and short names are kept as nothing but
-// the 32 bits of their hash that a slot holds, never spelled out, so a key found here is a
-// candidate that the named index confirms: keys whose slots agree share the slot, which names the
-// first index holding any of them. Built once, on the thread that loads the workspace; read-only
-// afterwards.
+// Which of several indexes (the files of a workspace, numbered in workspace order) first holds a
+// key, found with one probe however many indexes there are. Paths and short names are kept as
+// nothing but the 32 bits of their hash that a slot holds, never spelled out, so a key found here
+// is a candidate that the named index confirms: keys whose slots agree share the slot, which names
+// the first index holding any of them. Filled file by file, in any order (each as soon as it is
+// loaded), by one thread at a time; read-only afterwards.
 class WorkspaceLookup
 {
 public:
     static constexpr uint32_t kNone = HashSlots::kNone;
 
-    // `indexes` in workspace order, null for a file that failed; they must outlive the lookup.
+    WorkspaceLookup() = default;
+    // `indexes` in workspace order, null for a file that failed.
     explicit WorkspaceLookup(const std::vector<const Index*>& indexes);
+
+    // Takes in the keys of file number `file`. The index must outlive the lookup.
+    void Add(uint32_t file, const Index& index);
 
     // The first index holding an element path, or a short name, with the hash of the one given;
     // no index before it holds the key itself.
@@ -31,6 +35,18 @@ public:
     std::optional<size_t> ReferrerCount(std::string_view text) const;
 
 private:
+    // The lowest file number of each slot.
+    class FirstFileSlots
+    {
+    public:
+        void Add(uint64_t hash, uint32_t file);
+        uint32_t Find(uint64_t hash) const;
+
+    private:
+        HashSlots slots;
+        std::vector<uint32_t> firstFile; // by slot entry
+    };
+
     // Entry ids by 64-bit hash: an entry per distinct hash, numbered in order of insertion.
     class HashTable
     {
@@ -46,13 +62,13 @@ private:
 
     struct ReferenceEntry
     {
-        std::string_view text; // as the first index holding it keeps it
+        std::string_view text; // as the first index to bring it keeps it
         size_t count = 0;
         bool sharedHash = false; // another text has the same hash
     };
 
-    HashSlots pathFirst; // path hash -> first index
-    HashSlots shortNameFirst;
+    FirstFileSlots paths;
+    FirstFileSlots shortNames;
     HashTable references;
     std::vector<ReferenceEntry> referenceEntries;
 };
