@@ -114,6 +114,27 @@ void FreeDocumentMemory(void* block)
     }
 }
 
+void* AllocateTableMemory(size_t size)
+{
+    // Under AddressSanitizer the tables stay on the checked heap too.
+#if !defined(TESSARO_ADDRESS_SANITIZER)
+    if (size >= kLargeBlock)
+        return AllocateLarge(size);
+#endif
+    return std::malloc(size == 0 ? 1 : size);
+}
+
+void FreeTableMemory(void* block, size_t size)
+{
+#if !defined(TESSARO_ADDRESS_SANITIZER)
+    if (size >= kLargeBlock) {
+        FreeDocumentMemory(block);
+        return;
+    }
+#endif
+    std::free(block);
+}
+
 void InstallDocumentMemory()
 {
     // Under AddressSanitizer documents stay on the checked heap, so that it sees their misuse.

@@ -4,10 +4,23 @@
 
 void HashSlots::Grow()
 {
-    unsigned newBits = bits == 0 ? 4 : bits + 1;
+    Rehash(bits == 0 ? 4 : bits + 1);
+}
+
+void HashSlots::Reserve(size_t expected)
+{
+    unsigned newBits = bits == 0 ? 4 : bits;
+    while (newBits <= 32 && (expected + 1) * 2 > (size_t(1) << newBits))
+        ++newBits;
+    if (newBits != bits)
+        Rehash(newBits);
+}
+
+void HashSlots::Rehash(unsigned newBits)
+{
     if (newBits > 32)
         throw std::length_error("Too many names to index.");
-    std::vector<uint64_t> old = std::move(slots);
+    TableVector<uint64_t> old = std::move(slots);
     slots.assign(size_t(1) << newBits, 0);
     bits = newBits;
     for (uint64_t slot : old) {

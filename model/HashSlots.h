@@ -1,5 +1,7 @@
 #pragma once
 
+#include "document/DocumentMemory.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -48,6 +50,16 @@ public:
 
     size_t Size() const { return count; }
 
+    // Room for `expected` ids without growing, for a caller that knows how many will come.
+    void Reserve(size_t expected);
+
+    // Starts loading the slot where a search for `hash` begins, ahead of the search itself.
+    void Prefetch(uint64_t hash) const
+    {
+        if (!slots.empty())
+            __builtin_prefetch(&slots[Home(Tag(hash))]);
+    }
+
     // Every stored id, in no particular order.
     template <class Visit> void ForEach(Visit&& visit) const
     {
@@ -71,8 +83,9 @@ private:
     size_t Home(uint32_t tag) const { return tag >> (32 - bits); }
     size_t Mask() const { return slots.size() - 1; }
     void Grow();
+    void Rehash(unsigned newBits);
 
-    std::vector<uint64_t> slots; // (tag << 32) | (id + 1); 0 is an empty slot
+    TableVector<uint64_t> slots; // (tag << 32) | (id + 1); 0 is an empty slot
     size_t count = 0;
     unsigned bits = 0;
 };

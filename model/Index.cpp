@@ -55,7 +55,7 @@ std::optional<Index::Named> Index::FindShortName(std::string_view name) const
 
 std::span<const pugi::xml_node> Index::Referrers(std::string_view text) const
 {
-    uint32_t found = referenceSlots.Find(ContinueIndexHash(kIndexHashSeed, text),
+    uint32_t found = referenceSlots.Find(ReferenceTextHash(text),
                                          [&](uint32_t reference) { return TextOf(reference) == text; });
     if (found == HashSlots::kNone)
         return {};

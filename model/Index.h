@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/DocumentMemory.h"
 #include "model/HashSlots.h"
 
 #include <pugixml.hpp>
@@ -61,8 +62,8 @@ public:
         const std::function<void(std::string_view, std::span<const pugi::xml_node>)>& visit) const;
 
 private:
-    friend class PathTableBuilder;
-    friend class ReferrerTableBuilder;
+    friend struct IndexPiece;
+    friend class IndexAssembler;
 
     static constexpr uint32_t kNoParent = UINT32_MAX;
 
@@ -94,14 +95,14 @@ private:
     bool PathEquals(uint32_t element, std::string_view path) const;
 
     std::string rootPath;          // the path that the indexed subtree's paths extend
-    std::vector<Element> elements; // every named node, in document order
+    TableVector<Element> elements; // every named node, in document order
     HashSlots pathSlots;           // distinct path -> first element with it
     HashSlots shortNameSlots;      // distinct short name -> first element with it
-    std::vector<ReferenceText> referenceTexts;
-    HashSlots referenceSlots;                   // reference text -> its entry
-    std::vector<pugi::xml_node> referringNodes; // grouped by text, document order within a group
-    std::deque<std::string> resolvedTexts;      // absolute texts of relative references, keys above
-    std::vector<std::pair<pugi::xml_node, uint32_t>> relativeNodes; // node -> its reference text
+    TableVector<ReferenceText> referenceTexts;
+    HashSlots referenceSlots;                           // reference text -> its entry
+    TableVector<pugi::xml_node> referringNodes;         // grouped by text, document order within a group
+    std::vector<std::deque<std::string>> resolvedTexts; // absolute texts of relative references, keys above
+    TableVector<std::pair<pugi::xml_node, uint32_t>> relativeNodes; // node -> its reference text
     HashSlots relativeSlots;                                        // node -> entry of relativeNodes
 };
 
@@ -110,7 +111,13 @@ inline uint64_t NodeHash(pugi::xml_node node)
     return uint64_t(reinterpret_cast<uintptr_t>(node.internal_object()));
 }
 
-// The hashes the index keys by: FNV-1a, which can be carried on from a prefix's hash.
+// Reference texts are keys as a whole: a hash that takes eight bytes at a step.
+inline uint64_t ReferenceTextHash(std::string_view text)
+{
+    return std::hash<std::string_view>{}(text);
+}
+
+// The hashes the index keys paths and names by: FNV-1a, which can be carried on from a prefix's hash.
 inline constexpr uint64_t kIndexHashSeed = 14695981039346656037ull;
 inline uint64_t ContinueIndexHash(uint64_t hash, std::string_view bytes)
 {

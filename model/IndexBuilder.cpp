@@ -1,6 +1,7 @@
 #include "model/IndexBuilder.h"
 
 #include "concurrency/ThreadStart.h"
+#include "model/IndexPieces.h"
 #include "model/NodeText.h"
 #include "model/ReferenceBases.h"
 
@@ -42,8 +43,10 @@ template <class Visitor> void PreOrder(pugi::xml_node root, Visitor& visitor)
         pugi::xml_node child = top.nextChild;
         top.nextChild = child.next_sibling();
         Mark before = visitor.Mark();
-        if (visitor.Visit(child))
-            stack.push_back({child.first_child(), before});
+        // Most nodes are leaves (texts above all): they are done without a frame of their own.
+        pugi::xml_node grandchild;
+        if (visitor.Visit(child) && (grandchild = child.first_child()))
+            stack.push_back({grandchild, before});
         else
             visitor.Restore(before);
     }
@@ -55,45 +58,115 @@ uint32_t CheckedLength(size_t length)
         throw std::length_error("A name or reference is too long to index.");
     return uint32_t(length);
 }
+
+template <class Vector> void Release(Vector& vector)
+{
+    Vector().swap(vector);
+}
+
+// One look at a node's children gives both its short name and its text.
+struct NodeFacts
+{
+    pugi::xml_node shortName;
+    const char* text = "";
+};
+
+NodeFacts FactsOf(pugi::xml_node node)
+{
+    NodeFacts facts;
+    pugi::xml_node_type type = node.type();
+    if (type == pugi::node_pcdata)
+        return facts; // neither named nor a holder of a reference of its own
+    if (type == pugi::node_cdata) {
+        facts.text = node.value();
+        return facts;
+    }
+    if (type != pugi::node_element) {
+        facts.shortName = ShortNameChild(node); // the document node may carry one
+        return facts;
+    }
+    pugi::xml_node textChild;
+    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+        pugi::xml_node_type childType = child.type();
+        if (childType == pugi::node_element) {
+            if (!facts.shortName && IsShortNameTag(child.name())) {
+                facts.shortName = child;
+                if (textChild)
+                    break;
+            }
+        } else if (childType == pugi::node_pcdata || childType == pugi::node_cdata) {
+            if (!textChild) {
+                textChild = child;
+                if (facts.shortName)
+                    break;
+            }
+        }
+    }
+    // An element keeps a value of its own only under parse options the loader does not use; the
+    // text accessor then answers with it, and so does this.
+    facts.text = *node.value() ? node.text().get() : textChild.value();
+    return facts;
+}
 } // namespace
 
-// Counts the nodes and fills the element table, byPath and byShortName: one entry per named node.
-class PathTableBuilder
+// Walks one piece of the document and lists what it finds, in document order, without touching
+// the shared tables: named nodes with their hashes, and nodes holding reference texts.
+class PieceWalker
 {
 public:
     struct Mark
     {
-        size_t pathLength;
         uint64_t pathHash;
         uint32_t parent;
+        size_t bases;
     };
 
-    bool Stopped() const { return stop.load(std::memory_order_relaxed); }
-
-    PathTableBuilder(Index& index, uint64_t& nodeCount, std::string rootPath, const std::atomic<bool>& stop)
-        : index(index), nodeCount(nodeCount), stop(stop),
-          path(std::move(rootPath)), current{path.size(), ContinueIndexHash(kIndexHashSeed, path),
-                                             Index::kNoParent}
+    PieceWalker(IndexPiece& out, const IndexPieceStart& start, const std::atomic<bool>& stop,
+                const ReferenceBases* bases)
+        : out(out), stop(stop), current{start.pathHash, IndexPiece::kOuterParent, 0}
     {
-        index.rootPath = path;
+        if (bases) {
+            ownBases = *bases;
+            this->bases = &*ownBases;
+            current.bases = ownBases->Mark();
+        }
     }
 
+    bool Stopped() const { return stop.load(std::memory_order_relaxed); }
     Mark Mark() const { return current; }
     void Restore(const struct Mark& mark)
     {
         current = mark;
-        path.resize(mark.pathLength);
+        if (bases)
+            bases->Restore(mark.bases);
     }
 
     bool Visit(pugi::xml_node node)
     {
-        ++nodeCount;
+        ++out.nodes;
         if (stop.load(std::memory_order_relaxed))
             return false;
-        pugi::xml_node shortName = ShortNameChild(node);
-        if (!shortName)
-            return true;
-        const char* name = shortName.text().get();
+        NodeFacts facts = FactsOf(node);
+        if (facts.shortName)
+            AddNamed(node, facts.shortName.text().get());
+        const char* text = facts.text;
+        if (bases && node.type() == pugi::node_element) {
+            bases->Enter(node);
+            current.bases = bases->Mark();
+            if (!IsReferenceText(text)) {
+                if (std::optional<std::string> resolved = bases->Resolve(node, text))
+                    AddRelative(node, std::move(*resolved));
+                return true;
+            }
+        }
+        if (IsReferenceText(text))
+            AddReferrer(node, text, false);
+        return true;
+    }
+
+private:
+    void AddNamed(pugi::xml_node node, const char* name)
+    {
         // One pass over the name gives its own hash and the path's, carried on from the parent's.
         uint64_t nameHash = kIndexHashSeed;
         uint64_t pathHash = ContinueIndexHash(current.pathHash, "/");
@@ -102,148 +175,211 @@ public:
             nameHash = (nameHash ^ static_cast<unsigned char>(*end)) * 1099511628211ull;
             pathHash = (pathHash ^ static_cast<unsigned char>(*end)) * 1099511628211ull;
         }
-        std::string_view nameView(name, size_t(end - name));
-
-        uint32_t id = uint32_t(index.elements.size());
-        index.elements.push_back({node, name, CheckedLength(nameView.size()), current.parent});
-        path += '/';
-        path += nameView;
-        index.pathSlots.FindOrInsert(pathHash, id,
-                                     [&](uint32_t other) { return index.PathEquals(other, path); });
-        index.shortNameSlots.FindOrInsert(nameHash, id,
-                                          [&](uint32_t other) { return index.NameOf(other) == nameView; });
-        current = {path.size(), pathHash, id};
-        return true;
+        uint32_t id = uint32_t(out.elements.size());
+        out.elements.push_back({node, name, CheckedLength(size_t(end - name)), current.parent});
+        out.pathHashes.push_back(pathHash);
+        out.nameHashes.push_back(nameHash);
+        current.pathHash = pathHash;
+        current.parent = id;
     }
 
-private:
-    Index& index;
-    uint64_t& nodeCount;
+    void AddReferrer(pugi::xml_node node, const char* text, bool relative)
+    {
+        std::string_view key(text);
+        out.referrers.push_back({node, text, CheckedLength(key.size()), relative, ReferenceTextHash(key)});
+    }
+
+    // The resolved text is kept with the piece, since the document holds only the relative one.
+    void AddRelative(pugi::xml_node node, std::string resolved)
+    {
+        AddReferrer(node, out.resolvedTexts.emplace_back(std::move(resolved)).c_str(), true);
+    }
+
+    IndexPiece& out;
     const std::atomic<bool>& stop;
-    std::string path; // of the nearest named node at or above the one visited
+    std::optional<ReferenceBases> ownBases;
+    ReferenceBases* bases = nullptr;
     struct Mark current;
 };
 
-// Fills the reference texts and their referring nodes, which need no path, in a pass of its own.
-// With `bases`, a relative reference whose base is known is listed under the absolute text it names.
-class ReferrerTableBuilder
+// Puts the pieces' findings into the index, in document order, so that the first node in document
+// order keeps every key exactly as one walk over the whole document would have it.
+class IndexAssembler
 {
 public:
-    ReferrerTableBuilder(Index& index, const std::atomic<bool>& stop, ReferenceBases* bases)
-        : index(index), stop(stop), bases(bases)
-    {}
-
-    bool Stopped() const { return stop.load(std::memory_order_relaxed); }
-
-    size_t Mark() const { return bases ? bases->Mark() : 0; }
-    void Restore(size_t mark)
+    IndexAssembler(Index& index, std::string rootPath, std::vector<IndexPiece>& pieces,
+                   const std::vector<IndexPieceStart>& starts)
+        : index(index), pieces(pieces), starts(starts)
     {
-        if (bases)
-            bases->Restore(mark);
+        index.rootPath = std::move(rootPath);
     }
 
-    bool Visit(pugi::xml_node node)
+    // The element table, the paths and the short names.
+    void AssembleNamed()
     {
-        if (stop.load(std::memory_order_relaxed))
-            return false;
-        if (node.type() == pugi::node_pcdata)
-            return true;
-        const char* text = NodeText(node);
-        if (bases && node.type() == pugi::node_element) {
-            bases->Enter(node);
-            if (!IsReferenceText(text)) {
-                if (std::optional<std::string> resolved = bases->Resolve(node, text))
-                    AddRelative(node, std::move(*resolved));
-                return true;
-            }
+        std::vector<uint32_t> offsets(pieces.size());
+        size_t total = 0;
+        for (size_t p = 0; p < pieces.size(); ++p) {
+            offsets[p] = uint32_t(total);
+            total += pieces[p].elements.size();
+            if (total >= UINT32_MAX)
+                throw std::length_error("Too many names to index.");
         }
-        if (IsReferenceText(text))
-            Add(node, text);
-        return true;
+        index.elements.reserve(total);
+        for (size_t p = 0; p < pieces.size(); ++p) {
+            uint32_t outer = starts[p].parentPiece == IndexPieceStart::kNoPiece
+                                 ? Index::kNoParent
+                                 : offsets[starts[p].parentPiece]; // a lone named node is its piece's first
+            for (Index::Element element : pieces[p].elements) {
+                element.parent =
+                    element.parent == IndexPiece::kOuterParent ? outer : element.parent + offsets[p];
+                index.elements.push_back(element);
+            }
+            Release(pieces[p].elements);
+        }
+        index.pathSlots.Reserve(total);
+        index.shortNameSlots.Reserve(total);
+        std::string path;
+        uint32_t id = 0;
+        for (IndexPiece& piece : pieces) {
+            const TableVector<uint64_t>& hashes = piece.pathHashes;
+            for (size_t i = 0; i < hashes.size(); ++i, ++id) {
+                if (i + kAhead < hashes.size())
+                    index.pathSlots.Prefetch(hashes[i + kAhead]);
+                index.pathSlots.FindOrInsert(hashes[i], id, [&](uint32_t other) {
+                    path = index.PathOf(id);
+                    return index.PathEquals(other, path);
+                });
+            }
+            Release(piece.pathHashes);
+        }
+        id = 0;
+        for (IndexPiece& piece : pieces) {
+            const TableVector<uint64_t>& hashes = piece.nameHashes;
+            for (size_t i = 0; i < hashes.size(); ++i, ++id) {
+                if (i + kAhead < hashes.size())
+                    index.shortNameSlots.Prefetch(hashes[i + kAhead]);
+                index.shortNameSlots.FindOrInsert(
+                    hashes[i], id, [&](uint32_t other) { return index.NameOf(other) == index.NameOf(id); });
+            }
+            Release(piece.nameHashes);
+        }
     }
 
-    // Groups the nodes by text, keeping document order within each group.
-    void Finish()
+    // The reference texts, their referring nodes grouped by text, and the relative references.
+    void AssembleReferrers()
     {
+        size_t total = 0;
+        for (const IndexPiece& piece : pieces)
+            total += piece.referrers.size();
+        if (total >= UINT32_MAX)
+            throw std::length_error("Too many references to index.");
+        TableVector<uint32_t> textOfNode;
+        textOfNode.reserve(total);
+        for (IndexPiece& piece : pieces) {
+            const TableVector<IndexPiece::Referrer>& referrers = piece.referrers;
+            for (size_t i = 0; i < referrers.size(); ++i) {
+                if (i + kAhead < referrers.size())
+                    index.referenceSlots.Prefetch(referrers[i + kAhead].hash);
+                const IndexPiece::Referrer& referrer = referrers[i];
+                std::string_view key(referrer.text, referrer.length);
+                uint32_t fresh = uint32_t(index.referenceTexts.size());
+                uint32_t id = index.referenceSlots.FindOrInsert(
+                    referrer.hash, fresh, [&](uint32_t other) { return index.TextOf(other) == key; });
+                if (id == fresh)
+                    index.referenceTexts.push_back({referrer.text, referrer.length, 0, 0});
+                ++index.referenceTexts[id].count;
+                textOfNode.push_back(id);
+                if (referrer.relative) {
+                    uint32_t entry = uint32_t(index.relativeNodes.size());
+                    index.relativeNodes.emplace_back(referrer.node, id);
+                    index.relativeSlots.FindOrInsert(NodeHash(referrer.node), entry,
+                                                     [](uint32_t) { return false; });
+                }
+            }
+            if (!piece.resolvedTexts.empty())
+                index.resolvedTexts.push_back(
+                    std::move(piece.resolvedTexts)); // moving keeps the texts in place
+        }
+
+        // Grouped by text, document order within each group.
         uint32_t offset = 0;
         for (Index::ReferenceText& entry : index.referenceTexts) {
             entry.first = offset;
             offset += entry.count;
             entry.count = 0;
         }
-        index.referringNodes.resize(nodes.size());
-        for (size_t i = 0; i < nodes.size(); ++i) {
-            Index::ReferenceText& entry = index.referenceTexts[textOfNode[i]];
-            index.referringNodes[entry.first + entry.count++] = nodes[i];
+        index.referringNodes.resize(total);
+        size_t n = 0;
+        for (IndexPiece& piece : pieces) {
+            for (const IndexPiece::Referrer& referrer : piece.referrers) {
+                Index::ReferenceText& entry = index.referenceTexts[textOfNode[n++]];
+                index.referringNodes[entry.first + entry.count++] = referrer.node;
+            }
+            Release(piece.referrers);
         }
     }
 
 private:
-    uint32_t Add(pugi::xml_node node, const char* text)
-    {
-        uint64_t hash = kIndexHashSeed;
-        const char* end = text;
-        for (; *end; ++end)
-            hash = (hash ^ static_cast<unsigned char>(*end)) * 1099511628211ull;
-        std::string_view key(text, size_t(end - text));
-        uint32_t fresh = uint32_t(index.referenceTexts.size());
-        uint32_t id = index.referenceSlots.FindOrInsert(
-            hash, fresh, [&](uint32_t other) { return index.TextOf(other) == key; });
-        if (id == fresh)
-            index.referenceTexts.push_back({text, CheckedLength(key.size()), 0, 0});
-        ++index.referenceTexts[id].count;
-        textOfNode.push_back(id);
-        nodes.push_back(node);
-        return id;
-    }
-
-    // The resolved text is kept by the index, since the document holds only the relative one.
-    void AddRelative(pugi::xml_node node, std::string resolved)
-    {
-        uint64_t hash = ContinueIndexHash(kIndexHashSeed, resolved);
-        uint32_t known =
-            index.referenceSlots.Find(hash, [&](uint32_t other) { return index.TextOf(other) == resolved; });
-        const char* text = known != HashSlots::kNone
-                               ? index.referenceTexts[known].text
-                               : index.resolvedTexts.emplace_back(std::move(resolved)).c_str();
-        uint32_t id = Add(node, text);
-        uint32_t entry = uint32_t(index.relativeNodes.size());
-        index.relativeNodes.emplace_back(node, id);
-        index.relativeSlots.FindOrInsert(NodeHash(node), entry, [](uint32_t) { return false; });
-    }
+    static constexpr size_t kAhead = 8; // slots asked for ahead of their use, to overlap the misses
 
     Index& index;
-    const std::atomic<bool>& stop;
-    ReferenceBases* bases;
-    std::vector<uint32_t> textOfNode; // per referring node, in document order
-    std::vector<pugi::xml_node> nodes;
+    std::vector<IndexPiece>& pieces;
+    const std::vector<IndexPieceStart>& starts;
 };
 
-void BuildIndexInto(Index& index, uint64_t& nodeCount, pugi::xml_node node, std::string path,
-                    const std::atomic<bool>& stop, RelativeReferences relative)
+namespace {
+// Runs `first` here and `second` on a thread of its own; rethrows the first failure of either.
+template <class First, class Second> void RunSideBySide(First&& first, Second&& second)
 {
-    // The two tables share nothing, so the two passes run side by side; each walks the whole tree
-    // in document order and therefore inserts exactly what one combined pass would.
     std::exception_ptr failure;
-    std::thread referrers = StartThread([&] {
+    std::thread helper = StartThread([&] {
         try {
-            ReferenceBases bases;
-            ReferrerTableBuilder builder(index, stop,
-                                         relative == RelativeReferences::Resolve ? &bases : nullptr);
-            PreOrder(node, builder);
-            builder.Finish();
+            second();
         } catch (...) {
             failure = std::current_exception();
         }
     });
     try {
-        PathTableBuilder builder(index, nodeCount, std::move(path), stop);
-        PreOrder(node, builder);
+        first();
     } catch (...) {
-        referrers.join();
+        helper.join();
         throw;
     }
-    referrers.join();
+    helper.join();
     if (failure)
         std::rethrow_exception(failure);
+}
+} // namespace
+
+void BuildIndexInto(Index& index, uint64_t& nodeCount, pugi::xml_node node, std::string path,
+                    const std::atomic<bool>& stop, RelativeReferences relative)
+{
+    const bool resolve = relative == RelativeReferences::Resolve;
+    IndexPieceList list = SplitIntoPieces(node, ContinueIndexHash(kIndexHashSeed, path), resolve, stop);
+
+    // Both cores take the pieces in turn; each piece's findings stay apart until the assembly.
+    std::vector<IndexPiece> pieces(list.starts.size());
+    std::atomic<size_t> next{0};
+    auto walk = [&] {
+        for (size_t p = next++; p < pieces.size(); p = next++) {
+            const IndexPieceStart& start = list.starts[p];
+            PieceWalker walker(pieces[p], start, stop, resolve ? &list.bases[start.bases] : nullptr);
+            if (start.alone) {
+                walker.Visit(start.first); // its children are pieces of their own
+                continue;
+            }
+            for (pugi::xml_node cur = start.first; cur != start.end; cur = cur.next_sibling())
+                PreOrder(cur, walker);
+        }
+    };
+    RunSideBySide(walk, walk);
+    for (const IndexPiece& piece : pieces)
+        nodeCount += piece.nodes;
+    // A stopped walk left holes that the pieces' parent links cannot bridge; nobody reads its index.
+    if (stop.load())
+        return;
+
+    IndexAssembler assembler(index, std::move(path), pieces, list.starts);
+    RunSideBySide([&] { assembler.AssembleNamed(); }, [&] { assembler.AssembleReferrers(); });
 }

@@ -5,7 +5,7 @@
 pugi::xml_node ShortNameChild(pugi::xml_node node)
 {
     for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-        if (child.type() == pugi::node_element && std::strcmp(child.name(), "SHORT-NAME") == 0)
+        if (child.type() == pugi::node_element && IsShortNameTag(child.name()))
             return child;
     }
     return {};
@@ -18,7 +18,7 @@ pugi::xml_node ShortNameMemo::Find(pugi::xml_node node)
         child = child.next_sibling();
     if (!child)
         return {};
-    if (std::strcmp(child.name(), "SHORT-NAME") == 0)
+    if (IsShortNameTag(child.name()))
         return child;
     if (!child.next_sibling())
         return {};

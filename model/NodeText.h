@@ -2,11 +2,18 @@
 
 #include <pugixml.hpp>
 
+#include <cstring>
 #include <string>
 #include <unordered_map>
 
 // The first direct child element named exactly "SHORT-NAME", or a null node.
 pugi::xml_node ShortNameChild(pugi::xml_node node);
+
+// Whether an element's tag is exactly "SHORT-NAME".
+inline bool IsShortNameTag(const char* name)
+{
+    return name[0] == 'S' && name[1] == 'H' && std::strcmp(name + 2, "ORT-NAME") == 0;
+}
 
 // ShortNameChild with a memory for nodes whose answer took a scan of their children. Named
 // elements carry SHORT-NAME first and are answered at once; containers such as ELEMENTS, with

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "model/Index.h"
+#include "model/ReferenceBases.h"
+
+#include <pugixml.hpp>
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+// Where one piece of the document starts: either a single node alone (its children are pieces of
+// their own) or a run of whole sibling subtrees. The pieces, taken in order, visit every node of
+// the document once, in document order.
+struct IndexPieceStart
+{
+    static constexpr uint32_t kNoPiece = UINT32_MAX;
+
+    pugi::xml_node first;
+    pugi::xml_node end; // the sibling after the run, or a null node
+    bool alone;
+    uint64_t pathHash;    // of the path that the piece's paths extend
+    uint32_t parentPiece; // the nearest named node above `first`, as a lone piece, or kNoPiece
+    uint32_t bases;       // the reference bases in force at `first`, into IndexPieceList::bases
+};
+
+struct IndexPieceList
+{
+    std::vector<IndexPieceStart> starts; // in document order
+    std::vector<ReferenceBases> bases;
+};
+
+// What the walk of one piece found, in document order, before it joins the index.
+struct IndexPiece
+{
+    static constexpr uint32_t kOuterParent = UINT32_MAX - 1; // the piece's `parentPiece`
+
+    struct Referrer
+    {
+        pugi::xml_node node;
+        const char* text;
+        uint32_t length;
+        bool relative; // `text` is the absolute text the node's relative reference names
+        uint64_t hash;
+    };
+
+    uint64_t nodes = 0;
+    TableVector<Index::Element> elements; // parents are indexes into this list, or kOuterParent
+    TableVector<uint64_t> pathHashes;     // per element
+    TableVector<uint64_t> nameHashes;     // per element
+    TableVector<Referrer> referrers;
+    std::deque<std::string> resolvedTexts; // a deque keeps the texts in place as it grows
+};
+
+// Cuts the subtree of `root` into enough pieces for the cores to share the walk evenly, looking
+// only at the few nodes near the top. `withBases` records the reference bases at each piece.
+IndexPieceList SplitIntoPieces(pugi::xml_node root, uint64_t rootPathHash, bool withBases,
+                               const std::atomic<bool>& stop);
