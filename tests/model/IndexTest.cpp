@@ -1,8 +1,14 @@
 #include "model/IndexBuilder.h"
+#include "model/NodeText.h"
 #include "model/Ref.h"
 #include "support/TestDocuments.h"
 
 #include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+#include <span>
+#include <vector>
 
 namespace {
 struct Built
@@ -129,4 +135,68 @@ TEST(Index, DeepChainsOfNamedElementsCostMemoryByNamesNotByPathLengths)
     EXPECT_FALSE(deepest.child("E"));
     EXPECT_FALSE(b.index.FindPath(path + "/N0"));
     EXPECT_EQ(b.index.FindShortName("N9")->path, path.substr(0, 30)); // the first N9 is the tenth level
+}
+
+namespace {
+// What one plain walk in document order expects: the first node per path and per short name,
+// every referring node per text in order.
+struct Expected
+{
+    std::map<std::string, pugi::xml_node> byPath;
+    std::map<std::string, pugi::xml_node> byShortName;
+    std::map<std::string, std::vector<pugi::xml_node>> referrers;
+    uint64_t nodes = 0;
+};
+
+void Expect(pugi::xml_node node, Expected& expected)
+{
+    ++expected.nodes;
+    if (pugi::xml_node shortName = ShortNameChild(node)) {
+        expected.byPath.try_emplace(Ref(node)->path, node);
+        expected.byShortName.try_emplace(shortName.text().get(), node);
+    }
+    if (node.type() != pugi::node_pcdata && IsReferenceText(NodeText(node)))
+        expected.referrers[NodeText(node)].push_back(node);
+    for (pugi::xml_node child : node.children())
+        Expect(child, expected);
+}
+} // namespace
+
+// Wide and deep enough that the build shares it out in many pieces: every key must still go to
+// the node that comes first in document order, and referrers must stay in document order.
+TEST(Index, ManyPiecesGiveTheAnswersOfOneWalk)
+{
+    std::string xml = "<AUTOSAR><AR-PACKAGES>";
+    for (int p = 0; p < 60; ++p) {
+        // Package names repeat (P0 to P19, three times), as do element names across packages.
+        xml += "<AR-PACKAGE><SHORT-NAME>P" + std::to_string(p % 20) + "</SHORT-NAME><ELEMENTS>";
+        for (int e = 0; e < 40; ++e) {
+            std::string name = "E" + std::to_string((e * 7 + p) % 50);
+            xml += "<X><SHORT-NAME>" + name + "</SHORT-NAME><T-REF>/P" + std::to_string((p + e) % 25) + "/" +
+                   name + "</T-REF><V>" + (e % 3 ? "plain" : "/") + "</V></X>";
+        }
+        xml += "<Unnamed><Deep><X><SHORT-NAME>In" + std::to_string(p) + "</SHORT-NAME></X></Deep></Unnamed>";
+        xml += "</ELEMENTS></AR-PACKAGE>";
+    }
+    xml += "</AR-PACKAGES></AUTOSAR>";
+    Built b = Build(xml);
+    Expected expected;
+    Expect(*b.doc, expected);
+
+    EXPECT_EQ(b.index.PathCount(), expected.byPath.size());
+    for (const auto& [path, node] : expected.byPath)
+        EXPECT_EQ(b.index.FindPath(path), node) << path;
+    EXPECT_EQ(b.index.ShortNameCount(), expected.byShortName.size());
+    for (const auto& [name, node] : expected.byShortName) {
+        std::optional<Index::Named> found = b.index.FindShortName(name);
+        ASSERT_TRUE(found) << name;
+        EXPECT_EQ(found->node, node) << name;
+        EXPECT_EQ(found->path, Ref(node)->path) << name;
+    }
+    EXPECT_EQ(b.index.ReferenceTextCount(), expected.referrers.size());
+    for (const auto& [text, nodes] : expected.referrers) {
+        std::span<const pugi::xml_node> found = b.index.Referrers(text);
+        EXPECT_EQ(std::vector<pugi::xml_node>(found.begin(), found.end()), nodes) << text;
+    }
+    EXPECT_EQ(b.nodes, expected.nodes);
 }
