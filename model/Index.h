@@ -95,14 +95,14 @@ private:
     bool PathEquals(uint32_t element, std::string_view path) const;
 
     std::string rootPath;          // the path that the indexed subtree's paths extend
-    TableVector<Element> elements; // every named node, in document order
+    std::vector<Element> elements; // every named node, in document order
     HashSlots pathSlots;           // distinct path -> first element with it
     HashSlots shortNameSlots;      // distinct short name -> first element with it
-    TableVector<ReferenceText> referenceTexts;
+    std::vector<ReferenceText> referenceTexts;
     HashSlots referenceSlots;                           // reference text -> its entry
-    TableVector<pugi::xml_node> referringNodes;         // grouped by text, document order within a group
+    std::vector<pugi::xml_node> referringNodes;         // grouped by text, document order within a group
     std::vector<std::deque<std::string>> resolvedTexts; // absolute texts of relative references, keys above
-    TableVector<std::pair<pugi::xml_node, uint32_t>> relativeNodes; // node -> its reference text
+    std::vector<std::pair<pugi::xml_node, uint32_t>> relativeNodes; // node -> its reference text
     HashSlots relativeSlots;                                        // node -> entry of relativeNodes
 };
 

@@ -238,11 +238,10 @@ public:
             Release(pieces[p].elements);
         }
         index.pathSlots.Reserve(total);
-        index.shortNameSlots.Reserve(total);
         std::string path;
         uint32_t id = 0;
         for (IndexPiece& piece : pieces) {
-            const TableVector<uint64_t>& hashes = piece.pathHashes;
+            const std::vector<uint64_t>& hashes = piece.pathHashes;
             for (size_t i = 0; i < hashes.size(); ++i, ++id) {
                 if (i + kAhead < hashes.size())
                     index.pathSlots.Prefetch(hashes[i + kAhead]);
@@ -253,9 +252,10 @@ public:
             }
             Release(piece.pathHashes);
         }
+        index.shortNameSlots.Reserve(total); // only now: the path hashes are gone
         id = 0;
         for (IndexPiece& piece : pieces) {
-            const TableVector<uint64_t>& hashes = piece.nameHashes;
+            const std::vector<uint64_t>& hashes = piece.nameHashes;
             for (size_t i = 0; i < hashes.size(); ++i, ++id) {
                 if (i + kAhead < hashes.size())
                     index.shortNameSlots.Prefetch(hashes[i + kAhead]);
@@ -274,10 +274,10 @@ public:
             total += piece.referrers.size();
         if (total >= UINT32_MAX)
             throw std::length_error("Too many references to index.");
-        TableVector<uint32_t> textOfNode;
+        std::vector<uint32_t> textOfNode;
         textOfNode.reserve(total);
         for (IndexPiece& piece : pieces) {
-            const TableVector<IndexPiece::Referrer>& referrers = piece.referrers;
+            const std::vector<IndexPiece::Referrer>& referrers = piece.referrers;
             for (size_t i = 0; i < referrers.size(); ++i) {
                 if (i + kAhead < referrers.size())
                     index.referenceSlots.Prefetch(referrers[i + kAhead].hash);

@@ -47,10 +47,10 @@ struct IndexPiece
     };
 
     uint64_t nodes = 0;
-    TableVector<Index::Element> elements; // parents are indexes into this list, or kOuterParent
-    TableVector<uint64_t> pathHashes;     // per element
-    TableVector<uint64_t> nameHashes;     // per element
-    TableVector<Referrer> referrers;
+    std::vector<Index::Element> elements; // parents are indexes into this list, or kOuterParent
+    std::vector<uint64_t> pathHashes;     // per element
+    std::vector<uint64_t> nameHashes;     // per element
+    std::vector<Referrer> referrers;
     std::deque<std::string> resolvedTexts; // a deque keeps the texts in place as it grows
 };
 
