@@ -55,6 +55,14 @@ Result<size_t> State::CountRefsTo(std::string)
 {
     return NotLoaded<size_t>();
 }
+Result<TreeFilterMatches> State::FilterTree(const TreeFilterQuery&)
+{
+    return NotLoaded<TreeFilterMatches>();
+}
+Result<TreeFilterMatches> State::FindShortNamesContaining(std::string)
+{
+    return NotLoaded<TreeFilterMatches>();
+}
 
 std::shared_ptr<State> InitialState::Update()
 {

@@ -2,6 +2,7 @@
 
 #include "document/Result.h"
 #include "model/Ref.h"
+#include "query/TreeFilter.h"
 
 #include <pugixml.hpp>
 
@@ -39,6 +40,10 @@ public:
     virtual Result<std::vector<Ref>> FindRefsTo(std::string path);
     virtual Result<std::vector<Ref>> FullTextSearch(std::string query, bool matchCase);
     virtual Result<size_t> CountRefsTo(std::string path);
+    // The elements kept by the filter above the main tree.
+    virtual Result<TreeFilterMatches> FilterTree(const TreeFilterQuery& query);
+    // Elements whose SHORT-NAME contains `part` (ASCII case ignored), for Find Shortname.
+    virtual Result<TreeFilterMatches> FindShortNamesContaining(std::string part);
 
     const size_t id;
     const std::string filePath;

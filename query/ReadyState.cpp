@@ -2,6 +2,7 @@
 
 #include "document/LoadingState.h"
 #include "query/FullTextSearchService.h"
+#include "query/TreeFilterService.h"
 
 #include <exception>
 #include <mutex>
@@ -120,4 +121,18 @@ std::vector<Ref> ReadyState::CollectReferrers(std::string path)
     for (pugi::xml_node node : nodes)
         refs.emplace_back(node, names);
     return refs;
+}
+
+Result<TreeFilterMatches> ReadyState::FilterTree(const TreeFilterQuery& query)
+{
+    if (!treeFilter)
+        treeFilter = std::make_unique<TreeFilterService>(*document, nodeCount);
+    return treeFilter->Filter(query);
+}
+
+Result<TreeFilterMatches> ReadyState::FindShortNamesContaining(std::string part)
+{
+    if (!shortNameParts)
+        shortNameParts = std::make_unique<TreeFilterService>(*document, nodeCount);
+    return shortNameParts->Filter(TreeFilterQuery{std::move(part), false, false});
 }

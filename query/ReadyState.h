@@ -11,6 +11,7 @@
 #include <vector>
 
 class FullTextSearchService;
+class TreeFilterService;
 
 // A fully indexed document: every query is answered, final answers are cached for its lifetime.
 class ReadyState : public State
@@ -28,6 +29,8 @@ public:
     Result<std::vector<Ref>> FindRefsTo(std::string path) override;
     Result<std::vector<Ref>> FullTextSearch(std::string query, bool matchCase) override;
     Result<size_t> CountRefsTo(std::string path) override;
+    Result<TreeFilterMatches> FilterTree(const TreeFilterQuery& query) override;
+    Result<TreeFilterMatches> FindShortNamesContaining(std::string part) override;
 
     // The task; public so that the pool can bind it.
     std::vector<Ref> CollectReferrers(std::string path);
@@ -45,4 +48,7 @@ private:
     std::shared_ptr<Index> index;
     uint64_t nodeCount;
     std::shared_ptr<FullTextSearchService> searchService;
+    // Started on first use; each walks the document on a thread of its own.
+    std::unique_ptr<TreeFilterService> treeFilter;
+    std::unique_ptr<TreeFilterService> shortNameParts;
 };

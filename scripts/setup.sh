@@ -5,7 +5,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
     g++ cmake make pkg-config git
-    libpugixml-dev libzip-dev nlohmann-json3-dev googletest libgtest-dev
+    libpugixml-dev libzip-dev libre2-dev nlohmann-json3-dev googletest libgtest-dev
     libimgui-dev libglfw3-dev libstb-dev libfreetype-dev libgl-dev
     xvfb xauth xdotool x11-utils imagemagick xclip
     dpkg-dev lintian man-db desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl
