@@ -4,6 +4,7 @@
 #include "app/Shell.h"
 #include "platform/Platform.h"
 #include "settings/Settings.h"
+#include "ui/DocumentLabels.h"
 #include "ui/Gui.h"
 
 #include <GLFW/glfw3.h>
@@ -90,6 +91,7 @@ int main(int argc, char** argv)
     const std::string path = PathFromCommandLine(CommandLineFromArguments(argc, argv));
 
     Gui gui;
+    gui.keys.reload = GLFW_KEY_F5;
     if (int code = InitApplication(gui, path))
         return code;
 
@@ -170,12 +172,17 @@ int main(int argc, char** argv)
         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(0.95 / refreshRate));
     auto nextFrame = Clock::now();
     bool quit = false;
+    std::string shownTitle = kTitle;
     while (!quit && !stopRequested && !glfwWindowShouldClose(window)) {
         glfwPollEvents();
         ImGui_ImplOpenGL3_NewFrame();
         ImGui_ImplGlfw_NewFrame();
         ImGui::NewFrame();
         quit = gui.DrawFrame();
+        if (const std::string title = WindowTitle(OpenDocumentPath(*gui.state)); title != shownTitle) {
+            glfwSetWindowTitle(window, title.c_str());
+            shownTitle = title;
+        }
         ImGui::Render();
         int width, height;
         glfwGetFramebufferSize(window, &width, &height);

@@ -231,8 +231,10 @@ bool SpawnDetached(const std::vector<std::string>& arguments)
 void ShowOpenFileDialog(const std::function<void(const std::string&)>& onChosen)
 {
     const std::vector<std::vector<std::string>> dialogs = {
-        {"zenity", "--file-selection", "--title=Open File"},
-        {"kdialog", "--getopenfilename", ".", "--title", "Open File"},
+        {"zenity", "--file-selection", "--title=Open File",
+         "--file-filter=ARXML files (*.arxml, *.zip) | *.arxml *.zip", "--file-filter=All files | *"},
+        {"kdialog", "--getopenfilename", ".", "ARXML files (*.arxml *.zip)\nAll files (*)", "--title",
+         "Open File"},
     };
     for (const auto& dialog : dialogs) {
         Captured captured = RunAndCapture(dialog);

@@ -55,6 +55,13 @@ ResultButtonPresses DrawFindButtons(const Result<Ref>& result, const char* revea
     const float rightEdge = ImGui::GetWindowWidth() - ImGui::GetStyle().WindowPadding.x;
     return DrawResultButtons(result.status == ResultStatus::Done, mutedColor, revealLabel, rightEdge);
 }
+// Enter in the dialog acts as the button that shows the answer in the main window.
+bool EnterPressed(const Result<Ref>& result)
+{
+    return result.status == ResultStatus::Done &&
+           ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) &&
+           ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter), false);
+}
 } // namespace
 
 void Gui::DrawFindRefDialog(bool* open)
@@ -68,8 +75,8 @@ void Gui::DrawFindRefDialog(bool* open)
     const ResultButtonPresses presses = DrawFindButtons(result, "Jump to Ref", mutedColor);
     if (presses.openWindow)
         OpenElementWindow(path);
-    if (presses.showInMain)
-        navigationTarget = result.GetValue()->trail;
+    if (presses.showInMain || EnterPressed(result))
+        Reveal(result.GetValue()->trail, path);
     ImGui::End();
 }
 
@@ -83,7 +90,7 @@ void Gui::DrawFindShortnameDialog(bool* open)
     const ResultButtonPresses presses = DrawFindButtons(result, "Show in main window", mutedColor);
     if (presses.openWindow)
         OpenElementWindow(result.GetValue()->path);
-    if (presses.showInMain)
-        navigationTarget = result.GetValue()->trail;
+    if (presses.showInMain || EnterPressed(result))
+        Reveal(result.GetValue()->trail, result.GetValue()->path);
     ImGui::End();
 }

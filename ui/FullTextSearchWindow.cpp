@@ -43,6 +43,8 @@ bool Gui::DrawFullTextSearchWindow()
     const float font = ImGui::GetFontSize();
     ImGui::SetNextWindowSize(ImVec2(42 * font, 35 * font), ImGuiCond_FirstUseEver);
     ImGui::SetNextWindowSizeConstraints(ImVec2(42 * font, 35 * font), ImVec2(FLT_MAX, FLT_MAX));
+    if (focusFindText)
+        ImGui::SetNextWindowFocus();
     bool open = true;
     const bool visible = ImGui::Begin("Full-Text Search", &open, ImGuiWindowFlags_NoScrollbar);
     // A close on a collapsed window counts too; otherwise the click would be lost.
@@ -58,8 +60,9 @@ bool Gui::DrawFullTextSearchWindow()
     ImGui::SameLine();
     ImGui::PushItemWidth(ImGui::GetContentRegionAvail().x -
                          (ImGui::CalcTextSize("Cc").x + 2 * style.FramePadding.x));
-    if (ImGui::IsWindowAppearing())
+    if (ImGui::IsWindowAppearing() || focusFindText)
         ImGui::SetKeyboardFocusHere();
+    focusFindText = false;
     ImGui::InputText("##SearchText", searchText, sizeof searchText, ImGuiInputTextFlags_CallbackEdit,
                      ResetSelectionOnEdit, &selected);
     ImGui::PopItemWidth();
@@ -106,7 +109,12 @@ bool Gui::DrawFullTextSearchWindow()
     }
     ImGui::TextUnformatted(status.text.c_str());
 
-    ApplyResultButtons(*this, DrawResultButtons(result.status == ResultStatus::Done, mutedColor), chosen);
+    // With no hit there is nothing to open or show; Enter shows the selected hit in the main window.
+    ResultButtonPresses presses = DrawResultButtons(
+        result.status == ResultStatus::Done && hasList && !result.value->empty(), mutedColor);
+    presses.showInMain |= chosen && ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) &&
+                          ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter), false);
+    ApplyResultButtons(*this, presses, chosen);
     ImGui::End();
     return true;
 }

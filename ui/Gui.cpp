@@ -57,10 +57,14 @@ void Gui::AddRecentFile(std::string path)
 bool Gui::DrawFrame()
 {
     std::shared_ptr<State> next = state->Update();
-    // A target left by the last frame points into the old document's nodes.
-    if (next->document != state->document)
+    // A target or filter answer left by the last frame points into the old document's nodes.
+    if (next->document != state->document) {
         navigationTarget.clear();
+        shownFilter.reset();
+    }
     state = std::move(next);
+    HandleShortcuts();
+    hoveredElementPath.clear();
     statusText.clear();
 
     const ImGuiViewport* viewport = ImGui::GetMainViewport();
@@ -80,12 +84,21 @@ bool Gui::DrawFrame()
         MenuNavigate();
         MenuOptions();
         MenuHelp();
+        HistoryButtons();
         ImGui::EndMenuBar();
     }
+
+    // A reveal shows the whole tree: the target may lie outside the filter's matches.
+    if (!navigationTarget.empty())
+        ClearTreeFilter();
+    const bool documentShown =
+        state->GetKind() == StateKind::Indexing || state->GetKind() == StateKind::Ready;
+    const TreeFilterMatches* filterMatches = documentShown ? DrawTreeFilterBar() : nullptr;
 
     BeginScrollingRegion();
     switch (state->GetKind()) {
         case StateKind::Initial:
+            DrawStartScreen();
             break;
         case StateKind::Loading:
             DrawLoadingScreen();
@@ -98,8 +111,15 @@ bool Gui::DrawFrame()
             if (!state->document)
                 throw std::logic_error("Current state does not contain an XML node");
             ImGui::PushID((int)state->id);
-            DrawTree("/", true, {}, *state->document, navigationTarget);
+            // Rows opened while filtering keep their own state: clearing restores the open rows.
+            if (filterMatches)
+                ImGui::PushID(filterMatches);
+            // A reveal asked for by a row of this tree (go to definition) waits for the next frame.
+            std::vector<TreeItem> target = std::move(navigationTarget);
             navigationTarget.clear();
+            DrawTree("/", true, {}, *state->document, std::move(target), filterMatches);
+            if (filterMatches)
+                ImGui::PopID();
             ImGui::PopID();
             break;
         }

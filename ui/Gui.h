@@ -3,6 +3,7 @@
 #include "document/State.h"
 #include "model/TreeItem.h"
 #include "settings/Settings.h"
+#include "ui/NavigationHistory.h"
 
 #include <imgui.h>
 
@@ -22,6 +23,17 @@ struct WindowEntry
 // "RRGGBB" or "RRGGBBAA" to a colour with channels 0..1.
 ImVec4 HexToColor(const std::string& hex);
 
+// Backend key numbers of the shortcut letters and of F5. Letters are their upper-case ASCII codes
+// in the usual backends; function keys have no common number, so the shell fills that one in.
+struct ShortcutKeys
+{
+    int open = 'O';
+    int find = 'F';
+    int go = 'G';
+    int bookmark = 'B';
+    int reload = -1;
+};
+
 // Everything the interface remembers between frames. One instance per process; main thread only.
 class Gui
 {
@@ -34,6 +46,16 @@ public:
     void SetStatusTextIfHovered(std::string path);
     void AddRecentFile(std::string path);
 
+    // Opens the main tree down to `trail` (an element at `path` or a node inside it) and records
+    // the reveal so that Back and Forward return to it.
+    void Reveal(std::vector<TreeItem> trail, std::string path);
+    void GoBack();
+    void GoForward();
+    // Keyboard shortcuts and the mouse's back and forward buttons; run at the start of a frame.
+    void HandleShortcuts();
+    void ChooseFileToOpen();
+    void Reload();
+
     // Small button beside a tree row. Flags: 1 tight spacing, 2 highlighted, 4 disabled.
     bool ActionButton(bool visible, std::string label, std::string tooltip, int flags);
 
@@ -43,6 +65,15 @@ public:
     std::list<std::string>& recentOpenFiles = settings.recentOpenFiles;
     std::list<WindowEntry> elementWindows;
     std::vector<TreeItem> navigationTarget;
+    NavigationHistory history;
+    ShortcutKeys keys;
+    std::string hoveredElementPath; // named element row under the mouse or the keyboard focus
+    bool focusFindText = false;     // bring the full-text search window forward with its field focused
+    bool focusFilter = false;       // put the keyboard focus into the tree filter
+    bool filterCleared = false;     // the filter was emptied outside its field this frame
+    TreeFilterQuery filter;         // what the filter field and its toggles ask for
+    std::shared_ptr<TreeFilterMatches> shownFilter; // the last complete answer, drawn until the next
+    TreeFilterQuery shownFilterQuery;
     std::list<WindowEntry> refsWindows;
     std::string statusText;
     bool showFindRef = false;
@@ -74,9 +105,15 @@ public:
     void MenuNavigate();
     void MenuOptions();
     void MenuHelp();
+    void HistoryButtons();
+    // The filter field above the main tree with its toggles and count; the matches the tree is to
+    // show, or null for the whole tree.
+    const TreeFilterMatches* DrawTreeFilterBar();
+    void ClearTreeFilter();
+    void DrawStartScreen();
     void DrawStatusLine();
     void DrawTree(std::string path, bool isMain, std::vector<TreeItem> trail, pugi::xml_node node,
-                  std::vector<TreeItem> navigationTarget);
+                  std::vector<TreeItem> navigationTarget, const TreeFilterMatches* filter = nullptr);
     void DrawFindRefDialog(bool* open);
     void DrawFindShortnameDialog(bool* open);
     bool DrawRefsWindow(const WindowEntry& entry);

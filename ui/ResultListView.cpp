@@ -69,5 +69,5 @@ void ApplyResultButtons(Gui& gui, const ResultButtonPresses& presses, const Ref*
     if (presses.openWindow)
         gui.OpenElementWindow((*selected)->path);
     if (presses.showInMain)
-        gui.navigationTarget = (*selected)->trail;
+        gui.Reveal((*selected)->trail, (*selected)->path);
 }

@@ -98,3 +98,10 @@ TextSlice RowText(std::string_view text, size_t maxBytes)
     }
     return {text.substr(0, end), end < text.size()};
 }
+
+std::string RefCountTooltip(size_t count)
+{
+    if (count == 1)
+        return "1 reference to this element";
+    return std::to_string(count) + " refs to this element";
+}

@@ -105,3 +105,27 @@ TEST(Platform, SpawnPassesArgumentsVerbatimAndLeavesNoZombie)
     EXPECT_TRUE(Eventually([] { return ZombieChildren() == 1; })); // the caller's own child only
     EXPECT_EQ(waitpid(own, nullptr, 0), own);
 }
+
+// The dialog program found first on PATH is asked for ARXML files first, any file second.
+TEST(Platform, OpenFileDialogOffersArxmlFilesThenAllFiles)
+{
+    TempDir bin;
+    const fs::path argumentsFile = bin.Path() / "arguments";
+    const std::string fake = bin.Write("zenity", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" +
+                                                     argumentsFile.string() + "'\necho /data/chosen.arxml\n");
+    fs::permissions(fake, fs::perms::owner_all);
+    const char* oldPath = std::getenv("PATH");
+    const std::string saved = oldPath ? oldPath : "";
+    setenv("PATH", (bin.Path().string() + ":" + saved).c_str(), 1);
+    std::string chosen = "not called";
+    Platform::ShowOpenFileDialog([&](const std::string& path) { chosen = path; });
+    setenv("PATH", saved.c_str(), 1);
+
+    EXPECT_EQ(chosen, "/data/chosen.arxml");
+    const std::string arguments = ReadFile(argumentsFile);
+    const size_t arxml = arguments.find("--file-filter=ARXML files (*.arxml, *.zip) | *.arxml *.zip\n");
+    const size_t all = arguments.find("--file-filter=All files | *\n");
+    ASSERT_NE(arxml, std::string::npos) << arguments;
+    ASSERT_NE(all, std::string::npos) << arguments;
+    EXPECT_LT(arxml, all);
+}

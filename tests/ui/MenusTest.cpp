@@ -90,7 +90,7 @@ TEST(Menus, ShowTooltipsTogglesAndExitEndsTheProgramAfterTheFrame)
 
     ImGuiWindow* file = mouse.OpenMenu("File");
     ASSERT_NE(file, nullptr);
-    EXPECT_TRUE(mouse.Click(MenuMouse::Row(file, 4)));
+    EXPECT_TRUE(mouse.Click(MenuMouse::Row(file, 5))); // after Reload
     EXPECT_FALSE(headless.gui.keepRunning);
 }
 
