@@ -147,9 +147,9 @@ e2e_stop_tessaro() {
     E2E_TESSARO_PID=""
 }
 
-# The viewer's top-level window id, once it is mapped.
+# The viewer's top-level window id, once it is mapped. The title names the open file first.
 e2e_window_id() {
-    xdotool search --onlyvisible --name '^Tessaro 2\.7$' 2>/dev/null | head -1
+    xdotool search --onlyvisible --name '(^| - )Tessaro 2\.7$' 2>/dev/null | head -1
 }
 
 e2e_wait_window() {
