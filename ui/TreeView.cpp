@@ -440,7 +440,12 @@ void TreeDrawer::DrawElementDecorations(const Row& row, const NodeMemo& memo, co
         ImGui::SameLine(0, 20);
         if (IsReferenceText(t)) {
             RowValue(gui.referenceColor, std::string(Icon::Link) + " ", t, gui.mutedColor);
-            const bool ctrlClickedText = ImGui::IsItemClicked() && ImGui::GetIO().KeyCtrl;
+            // By rectangle: the row's tree node takes the click as its own, so the text never counts
+            // as clicked itself.
+            const bool ctrlClickedText =
+                ImGui::GetIO().KeyCtrl && ImGui::IsMouseClicked(ImGuiMouseButton_Left) &&
+                ImGui::IsWindowHovered() &&
+                ImGui::IsMouseHoveringRect(ImGui::GetItemRectMin(), ImGui::GetItemRectMax());
             Result<Ref> target = gui.state->FindRef(t);
             const std::string openLabel = std::string(Icon::Open) + " Open Ref";
             if (target.status == ResultStatus::Done) {
