@@ -1,7 +1,9 @@
 // The desktop viewer: window, renderer, GUI library and the frame loop around Gui::DrawFrame.
 #include "app/CommandLine.h"
+#include "app/FramePacer.h"
 #include "app/Icon.h"
 #include "app/Shell.h"
+#include "concurrency/WakeHook.h"
 #include "platform/Platform.h"
 #include "settings/Settings.h"
 #include "ui/DocumentLabels.h"
@@ -11,6 +13,7 @@
 #include <backends/imgui_impl_glfw.h>
 #include <backends/imgui_impl_opengl3.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -23,10 +26,76 @@ const char* const kTitle = "Tessaro 2.7";
 
 volatile std::sig_atomic_t stopRequested = 0;
 std::string lastGlfwError = "unknown error";
+bool eventSeen = false; // set by the window's callbacks, on this thread
+std::atomic<bool> wokenByWorker{false};
 
 void OnStopSignal(int)
 {
     stopRequested = 1;
+}
+
+// The window layer's part of drawing on demand: block until an event arrives or the timeout
+// passes, and let any thread end that wait.
+void WaitForEvents(double timeoutSeconds)
+{
+    glfwWaitEventsTimeout(timeoutSeconds);
+}
+
+void WakeFrameLoop()
+{
+    wokenByWorker = true;
+    glfwPostEmptyEvent();
+}
+
+// Every kind of input marks the frame loop busy. Installed before the GUI backend, which chains
+// the callbacks it shares with them.
+void NoteEvent(GLFWwindow*)
+{
+    eventSeen = true;
+}
+void OnKey(GLFWwindow* w, int, int, int, int)
+{
+    NoteEvent(w);
+}
+void OnChar(GLFWwindow* w, unsigned)
+{
+    NoteEvent(w);
+}
+void OnMouseButton(GLFWwindow* w, int, int, int)
+{
+    NoteEvent(w);
+}
+void OnScroll(GLFWwindow* w, double, double)
+{
+    NoteEvent(w);
+}
+void OnCursorPos(GLFWwindow* w, double, double)
+{
+    NoteEvent(w);
+}
+void OnCursorEnter(GLFWwindow* w, int)
+{
+    NoteEvent(w);
+}
+void OnFocus(GLFWwindow* w, int)
+{
+    NoteEvent(w);
+}
+void OnSize(GLFWwindow* w, int, int)
+{
+    NoteEvent(w);
+}
+
+void WatchInput(GLFWwindow* window)
+{
+    glfwSetKeyCallback(window, OnKey);
+    glfwSetCharCallback(window, OnChar);
+    glfwSetMouseButtonCallback(window, OnMouseButton);
+    glfwSetScrollCallback(window, OnScroll);
+    glfwSetCursorPosCallback(window, OnCursorPos);
+    glfwSetCursorEnterCallback(window, OnCursorEnter);
+    glfwSetWindowFocusCallback(window, OnFocus);
+    glfwSetFramebufferSizeCallback(window, OnSize);
 }
 
 void OnGlfwError(int, const char* description)
@@ -36,6 +105,7 @@ void OnGlfwError(int, const char* description)
 
 void OnDrop(GLFWwindow* window, int count, const char** paths)
 {
+    eventSeen = true;
     OpenDroppedFiles(*static_cast<Gui*>(glfwGetWindowUserPointer(window)), count, paths);
 }
 
@@ -129,6 +199,7 @@ int main(int argc, char** argv)
     }
     glfwSetWindowUserPointer(window, &gui);
     glfwSetDropCallback(window, OnDrop);
+    WatchInput(window);
     SetIcon(window);
     glfwMakeContextCurrent(window);
     glfwSwapInterval(1);
@@ -165,16 +236,27 @@ int main(int argc, char** argv)
     sigaction(SIGHUP, &action, nullptr); // the launching terminal closed
 
     // Swap interval 1 paces the loop where the display honours it; elsewhere (Xvfb, some
-    // compositors) this cap keeps an idle viewer from spinning a core. Slightly above the refresh
+    // compositors) this cap keeps a busy viewer from spinning a core. Slightly above the refresh
     // rate so that it never costs a vertical blank where vsync does work.
     using Clock = std::chrono::steady_clock;
     const auto framePeriod =
         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(0.95 / refreshRate));
     auto nextFrame = Clock::now();
+    SetWakeHook(WakeFrameLoop);
+    FramePacer pacer;
     bool quit = false;
     std::string shownTitle = kTitle;
     while (!quit && !stopRequested && !glfwWindowShouldClose(window)) {
-        glfwPollEvents();
+        eventSeen = false;
+        if (pacer.MaySleep()) {
+            WaitForEvents(FramePacer::kSleepTimeoutSeconds);
+            nextFrame = Clock::now();
+        } else {
+            glfwPollEvents();
+        }
+        if (eventSeen || wokenByWorker.exchange(false))
+            pacer.SomethingHappened();
+
         ImGui_ImplOpenGL3_NewFrame();
         ImGui_ImplGlfw_NewFrame();
         ImGui::NewFrame();
@@ -191,6 +273,7 @@ int main(int argc, char** argv)
         glClear(GL_COLOR_BUFFER_BIT);
         ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
         glfwSwapBuffers(window);
+        pacer.FrameDrawn(gui.IsLive());
 
         nextFrame += framePeriod;
         const auto now = Clock::now();
@@ -199,6 +282,7 @@ int main(int argc, char** argv)
         else
             nextFrame = now;
     }
+    SetWakeHook(nullptr); // workers may outlive the window
 
     ImGui_ImplOpenGL3_Shutdown();
     ImGui_ImplGlfw_Shutdown();

@@ -1,9 +1,10 @@
 #include "cli/CommandLine.h"
 
+#include <cmath>
 #include <optional>
 
 const char* const kUsageText =
-    R"(Usage: tessaro-query FILE COMMAND [ARGS]
+    R"(Usage: tessaro-query [--timeout SECONDS] FILE COMMAND [ARGS]
        tessaro-query --help
 
 Loads FILE (an ARXML/XML file, or a .zip archive whose first member with ".arxml" in its
@@ -31,11 +32,15 @@ left out when it cannot be told, as in a UTF-16, UTF-32 or Latin-1 document.
 "tag" and "node" are tag names; a text node is "PC_DATA", a CDATA section "CDATA".
 Texts that are not valid UTF-8 are printed with U+FFFD in place of the bad bytes.
 
+Options:
+  --timeout SECONDS     give up when loading and answering take longer (default 600)
+
 Exit status:
   0  answered, also when the answer is empty or says that nothing was found
   1  the file could not be loaded ("Could not load the file FILE: REASON" on standard error)
   2  bad usage: unknown command, missing or extra argument
   3  the output could not be written
+  4  no answer within the time limit (see --timeout)
 )";
 
 namespace {
@@ -76,11 +81,32 @@ ParsedCommandLine UsageError(std::string message)
     parsed.usageError = std::move(message) + " (see tessaro-query --help)";
     return parsed;
 }
+
+// A number of seconds, zero or more.
+std::optional<double> Seconds(const std::string& text)
+{
+    try {
+        size_t used = 0;
+        double seconds = std::stod(text, &used);
+        if (used == text.size() && std::isfinite(seconds) && seconds >= 0)
+            return seconds;
+    } catch (const std::exception&) {
+    }
+    return std::nullopt;
+}
 } // namespace
 
-ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args)
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& allArgs)
 {
     ParsedCommandLine parsed;
+    std::vector<std::string> args = allArgs;
+    if (!args.empty() && args[0] == "--timeout") {
+        std::optional<double> seconds = args.size() > 1 ? Seconds(args[1]) : std::nullopt;
+        if (!seconds)
+            return UsageError("--timeout needs a number of seconds");
+        parsed.invocation.timeoutSeconds = *seconds;
+        args.erase(args.begin(), args.begin() + 2);
+    }
     if ((!args.empty() && IsHelp(args[0])) || (args.size() >= 2 && IsHelp(args[1]))) {
         parsed.invocation.help = true;
         return parsed;

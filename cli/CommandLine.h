@@ -22,6 +22,7 @@ struct Invocation
     Command command = Command::Stats;
     std::string argument; // PATH, NAME or TEXT of the commands that take one
     bool matchCase = false;
+    double timeoutSeconds = 600; // how long loading and answering may take in all
 };
 
 struct ParsedCommandLine

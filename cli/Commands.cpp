@@ -5,6 +5,7 @@
 #include "query/ReadyState.h"
 
 #include <chrono>
+#include <optional>
 #include <thread>
 
 using Json = nlohmann::ordered_json;
@@ -28,15 +29,18 @@ void AddLine(Json& object, const LineMap& lines, pugi::xml_node node)
         object["line"] = *line;
 }
 
-// Asks again every millisecond, as a frame loop would, until the answer is final.
-template <class Query> auto PollUntilFinal(Query&& query)
+// Asks again every millisecond, as a frame loop would, until the answer is final; nothing when
+// the deadline passes first.
+template <class Query> auto PollUntilFinal(Query&& query, const Deadline& deadline)
 {
     auto result = query();
     while (result.status == ResultStatus::Pending || result.status == ResultStatus::Partial) {
+        if (deadline.Passed())
+            return std::optional<decltype(result)>();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         result = query();
     }
-    return result;
+    return std::optional(result);
 }
 
 void Stats(ReadyState& state, JsonLinesWriter& out)
@@ -69,12 +73,15 @@ void WriteElement(const Result<Ref>& found, const std::string& filePath, JsonLin
     out.Write(object);
 }
 
-void RefsTo(ReadyState& state, const std::string& path, JsonLinesWriter& out)
+bool RefsTo(ReadyState& state, const std::string& path, const Deadline& deadline, JsonLinesWriter& out)
 {
-    Result<std::vector<Ref>> referrers = PollUntilFinal([&] { return state.FindRefsTo(path); });
+    auto settled = PollUntilFinal([&] { return state.FindRefsTo(path); }, deadline);
+    if (!settled)
+        return false;
+    const Result<std::vector<Ref>>& referrers = *settled;
     if (referrers.status != ResultStatus::Done) {
         out.Write(Json{{"error", referrers.GetError()}});
-        return;
+        return true;
     }
     LineMap lines = LineMap::ForDocumentFile(state.GetFilePath());
     for (const Ref& ref : referrers.GetValue()) {
@@ -82,15 +89,21 @@ void RefsTo(ReadyState& state, const std::string& path, JsonLinesWriter& out)
         AddLine(object, lines, ref->node);
         out.Write(object);
     }
+    return true;
 }
 
-void Search(ReadyState& state, const std::string& text, bool matchCase, JsonLinesWriter& out)
+bool Search(ReadyState& state, const std::string& text, bool matchCase, const Deadline& deadline,
+            JsonLinesWriter& out)
 {
-    Result<std::vector<Ref>> hits = PollUntilFinal([&] { return state.FullTextSearch(text, matchCase); });
+    auto settled = PollUntilFinal([&] { return state.FullTextSearch(text, matchCase); }, deadline);
+    if (!settled)
+        return false;
+    const Result<std::vector<Ref>>& hits = *settled;
     for (const Ref& ref : hits.GetValue())
         out.Write(Json{{"path", ref->path}, {"node", NodeLabel(ref->node)}});
     size_t count = hits.GetValue().size();
     out.Write(Json{{"hits", count}, {"capped", count >= FullTextSearchService::kMaxHits}});
+    return true;
 }
 
 void BrokenRefs(ReadyState& state, JsonLinesWriter& out)
@@ -104,7 +117,8 @@ void BrokenRefs(ReadyState& state, JsonLinesWriter& out)
 }
 } // namespace
 
-void RunCommand(ReadyState& state, const Invocation& invocation, JsonLinesWriter& out)
+bool RunCommand(ReadyState& state, const Invocation& invocation, const Deadline& deadline,
+                JsonLinesWriter& out)
 {
     switch (invocation.command) {
         case Command::Stats:
@@ -120,13 +134,12 @@ void RunCommand(ReadyState& state, const Invocation& invocation, JsonLinesWriter
             WriteElement(state.FindShortName(invocation.argument), state.GetFilePath(), out);
             break;
         case Command::RefsTo:
-            RefsTo(state, invocation.argument, out);
-            break;
+            return RefsTo(state, invocation.argument, deadline, out);
         case Command::Search:
-            Search(state, invocation.argument, invocation.matchCase, out);
-            break;
+            return Search(state, invocation.argument, invocation.matchCase, deadline, out);
         case Command::BrokenRefs:
             BrokenRefs(state, out);
             break;
     }
+    return true;
 }

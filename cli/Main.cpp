@@ -15,10 +15,12 @@ enum ExitCode
     kNotLoaded = 1,
     kBadUsage = 2,
     kOutputFailed = 3,
+    kTimedOut = 4,
 };
 
-// The viewer's road from a path to a ready document, with a frame every millisecond.
-std::shared_ptr<State> LoadDocument(const std::string& path)
+// The viewer's road from a path to a ready document, with a frame every millisecond; null when
+// the deadline passes first.
+std::shared_ptr<State> LoadDocument(const std::string& path, const Deadline& deadline)
 {
     std::shared_ptr<State> state = std::make_shared<InitialState>();
     state->OpenFile(path);
@@ -27,6 +29,8 @@ std::shared_ptr<State> LoadDocument(const std::string& path)
         StateKind kind = state->GetKind();
         if (kind == StateKind::Ready || kind == StateKind::Error)
             return state;
+        if (deadline.Passed())
+            return nullptr;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
@@ -34,6 +38,14 @@ std::shared_ptr<State> LoadDocument(const std::string& path)
 void ErrorLine(const std::string& message)
 {
     std::fprintf(stderr, "%s\n", message.c_str());
+}
+
+int TimedOut(const Invocation& invocation)
+{
+    char seconds[32];
+    std::snprintf(seconds, sizeof(seconds), "%g", invocation.timeoutSeconds);
+    ErrorLine(std::string("tessaro-query: no answer within ") + seconds + " s (see --timeout)");
+    return kTimedOut;
 }
 } // namespace
 
@@ -55,7 +67,10 @@ int main(int argc, char** argv)
         ErrorLine("Could not load the file ");
         return kNotLoaded;
     }
-    std::shared_ptr<State> state = LoadDocument(invocation.file);
+    const Deadline deadline(invocation.timeoutSeconds);
+    std::shared_ptr<State> state = LoadDocument(invocation.file, deadline);
+    if (!state)
+        return TimedOut(invocation);
     auto ready = std::dynamic_pointer_cast<ReadyState>(state);
     if (!ready) {
         ErrorLine(state->GetErrorMessage());
@@ -63,7 +78,8 @@ int main(int argc, char** argv)
     }
 
     JsonLinesWriter out(stdout);
-    RunCommand(*ready, invocation, out);
+    if (!RunCommand(*ready, invocation, deadline, out))
+        return TimedOut(invocation);
     if (!out.Finish()) {
         ErrorLine("tessaro-query: could not write the output");
         return kOutputFailed;

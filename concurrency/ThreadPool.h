@@ -1,6 +1,7 @@
 #pragma once
 
 #include "concurrency/Future.h"
+#include "concurrency/WakeHook.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -22,8 +23,7 @@ public:
     ThreadPool& operator=(const ThreadPool&) = delete;
 
     // Queues object->*method(args...) and returns the future of its result.
-    template <class F, class Object, class... Args>
-    auto Submit(F&& method, Object* object, Args&&... args)
+    template <class F, class Object, class... Args> auto Submit(F&& method, Object* object, Args&&... args)
     {
         using R = std::invoke_result_t<F, Object*, std::decay_t<Args>...>;
         Future<R> future;
@@ -39,6 +39,7 @@ public:
             } catch (const std::exception& e) {
                 future.SetException(e);
             }
+            WakeUserInterface(); // the state polls this future on the next frame
         };
         {
             std::lock_guard<std::mutex> lock(mutex);

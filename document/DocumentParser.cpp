@@ -23,7 +23,8 @@ struct FileCloser
 
 ArchiveMember ReadDocumentFile(const std::string& path)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so a FIFO that slipped past the caller's check cannot hold the open.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         throw SystemFailure();
     FileCloser closer{fd};

@@ -5,6 +5,7 @@
 #include "document/DocumentParser.h"
 #include "model/IndexingState.h"
 
+#include <filesystem>
 #include <stdexcept>
 
 namespace {
@@ -24,6 +25,12 @@ std::runtime_error LoadFailure(const std::string& reason)
 
 std::shared_ptr<pugi::xml_document> ReadDocument(const std::string& path)
 {
+    // Opening a FIFO waits for a writer forever and a device never ends: only regular files (or
+    // links to them) are read, in both branches.
+    std::error_code ignored;
+    auto status = std::filesystem::status(path, ignored);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        throw LoadFailure("not a regular file");
     if (Extension(path) == "zip") {
         ArchiveMember member = ExtractFirstArxmlMember(path);
         if (!member.data)

@@ -1,7 +1,10 @@
 #include "document/State.h"
 
+#include "concurrency/Reaper.h"
 #include "document/LoadingState.h"
 #include "document/PathHash.h"
+
+#include <utility>
 
 namespace {
 template <class T> Result<T> NotLoaded()
@@ -73,7 +76,11 @@ ErrorState::ErrorState(std::string filePath, std::string message)
     : State(std::move(filePath), nullptr), message(std::move(message))
 {}
 
-std::shared_ptr<State> ErrorState::Update()
+std::shared_ptr<State> ErrorState::Update() { return OpenPendingOrStay(*this, pendingPath); }
+
+void AdvanceState(std::shared_ptr<State>& state, Reaper& reaper)
 {
-    return OpenPendingOrStay(*this, pendingPath);
+    std::shared_ptr<State> next = state->Update();
+    if (next != state)
+        reaper.Dispose(std::exchange(state, std::move(next)));
 }

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+class Reaper;
+
 enum class StateKind : int
 {
     Initial = 0,
@@ -74,3 +76,7 @@ public:
 private:
     std::string message;
 };
+
+// One frame's step of the state machine: `state` becomes its successor, and the state it replaces
+// goes to `reaper`, which waits for its tasks and frees its document and index off this thread.
+void AdvanceState(std::shared_ptr<State>& state, Reaper& reaper);

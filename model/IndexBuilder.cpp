@@ -28,6 +28,9 @@ template <class Visitor> void PreOrder(pugi::xml_node root, Visitor& visitor)
         return;
     stack.push_back({root.first_child(), rootMark});
     while (!stack.empty()) {
+        // A stopped visitor refuses every node, but a list of many siblings would still be walked.
+        if (visitor.Stopped())
+            return;
         Frame& top = stack.back();
         if (!top.nextChild) {
             visitor.Restore(top.mark);
@@ -62,6 +65,8 @@ public:
         uint64_t pathHash;
         uint32_t parent;
     };
+
+    bool Stopped() const { return stop.load(std::memory_order_relaxed); }
 
     PathTableBuilder(Index& index, uint64_t& nodeCount, std::string rootPath, const std::atomic<bool>& stop)
         : index(index), nodeCount(nodeCount), stop(stop),
@@ -122,6 +127,8 @@ class ReferrerTableBuilder
 {
 public:
     ReferrerTableBuilder(Index& index, const std::atomic<bool>& stop) : index(index), stop(stop) {}
+
+    bool Stopped() const { return stop.load(std::memory_order_relaxed); }
 
     int Mark() const { return 0; }
     void Restore(int) {}

@@ -1,15 +1,14 @@
 #include "query/FullTextSearchService.h"
 
 #include "concurrency/ThreadStart.h"
+#include "concurrency/WakeHook.h"
 #include "model/NodeText.h"
 
 #include <array>
-#include <chrono>
 #include <cstring>
 #include <system_error>
 
 namespace {
-constexpr auto kPollInterval = std::chrono::milliseconds(100);
 constexpr int kProgressBatch = 64; // nodes a worker examines before it publishes them to `processed`
 
 // toupper in the "C" locale: only a-z change.
@@ -22,7 +21,8 @@ constexpr std::array<unsigned char, 256> MakeUpperTable()
 }
 constexpr std::array<unsigned char, 256> kUpper = MakeUpperTable();
 
-bool ContainsFolded(const unsigned char* text, size_t textLength, const unsigned char* query, size_t queryLength)
+bool ContainsFolded(const unsigned char* text, size_t textLength, const unsigned char* query,
+                    size_t queryLength)
 {
     const unsigned char first = kUpper[query[0]];
     for (size_t i = 0; i + queryLength <= textLength; ++i) {
@@ -49,7 +49,7 @@ FullTextSearchService::~FullTextSearchService()
         std::lock_guard<std::mutex> lock(mutex);
         running = false;
     }
-    wake.notify_all();
+    condition.notify_all();
     thread.join();
 }
 
@@ -72,92 +72,101 @@ Result<std::vector<Ref>> FullTextSearchService::Search(std::string newQuery, boo
     if (newQuery == query && newMatchCase == matchCase) {
         std::lock_guard<std::mutex> lock(mutex);
         double progress = 0.0;
-        if (total != 0) {
+        if (total != 0 && !pending) {
             progress = double(processed.load()) / double(total);
             progress = std::max(progress, double(results.size()) * 0.01);
         }
-        if (searching || (!idle && !query.empty()))
+        if (!idle && !query.empty())
             return Result<std::vector<Ref>>::Partial(results, progress);
         return Result<std::vector<Ref>>::Value(results);
     }
 
-    cancel = true;
-    std::unique_lock<std::mutex> lock(mutex);
-    condition.wait(lock, [this] { return idle; });
-    processed = 0;
-    query = std::move(newQuery);
-    matchCase = newMatchCase;
-    results.clear();
-    hitCount = 0;
-    cancel = false;
-    idle = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        ++generation; // the running walk, if any, stops at its next node
+        query = std::move(newQuery);
+        matchCase = newMatchCase;
+        results.clear();
+        hitCount = 0;
+        processed = 0;
+        idle = false;
+        pending = true;
+    }
+    condition.notify_all();
     return Result<std::vector<Ref>>::Partial({}, 0.0);
 }
 
 void FullTextSearchService::Run()
 {
-    if (!running)
-        return;
+    std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
-        auto deadline = std::chrono::steady_clock::now() + kPollInterval;
-        std::unique_lock<std::mutex> lock(mutex);
-        wake.wait_until(lock, deadline, [this] { return !running; });
+        condition.wait(lock, [this] { return pending || !running; });
         if (!running)
             return;
-        if (idle || cancel) {
+        pending = false;
+        // Nodes counted by an older walk while it unwound do not belong to this one; that walk has
+        // been joined, so nothing adds to the count until the new workers start.
+        processed = 0;
+        Job job{query, matchCase, generation.load()};
+        if (job.query.empty()) {
             idle = true;
-            condition.notify_all();
             continue;
         }
-        std::string current = query;
         lock.unlock();
-        if (current.empty())
-            continue;
 
-        searching = true;
         std::vector<std::thread> workers;
         workers.reserve(kWorkers);
         std::vector<int> notStarted;
         for (int i = 0; i < kWorkers; ++i) {
             visitCounts[i] = 0;
             try {
-                workers.push_back(StartThread([this, i] { SearchNode(i, root); }));
+                workers.push_back(StartThread([this, i, &job] { SearchNode(i, root, job); }));
             } catch (const std::system_error&) {
                 notStarted.push_back(i); // its share is searched here instead
             }
         }
         for (int i : notStarted)
-            SearchNode(i, root);
+            SearchNode(i, root, job);
         for (auto& worker : workers)
             worker.join();
-        searching = false;
+
         lock.lock();
-        idle = true;
+        if (!Stale(job.generation))
+            idle = true;
+        lock.unlock();
+        WakeUserInterface();
+        lock.lock();
     }
 }
 
-bool FullTextSearchService::AppendHit(pugi::xml_node node)
+bool FullTextSearchService::AppendHit(pugi::xml_node node, uint64_t jobGeneration)
 {
     Ref hit(node);
-    std::lock_guard<std::mutex> lock(mutex);
-    if (results.size() >= kMaxHits)
-        return false;
-    results.push_back(std::move(hit));
-    hitCount = results.size();
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        // A newer query emptied the list under this lock; hits of the old one must not reach it.
+        if (results.size() >= kMaxHits || jobGeneration != generation.load())
+            return false;
+        results.push_back(std::move(hit));
+        hitCount = results.size();
+    }
+    WakeUserInterface();
     return true;
 }
 
 // Every worker walks the whole tree in document order and examines every fourth node, so each
 // node is examined by exactly one worker. Explicit stack: any nesting depth is fine.
-void FullTextSearchService::SearchNode(int worker, pugi::xml_node node)
+void FullTextSearchService::SearchNode(int worker, pugi::xml_node node, const Job& job)
 {
+    const std::string& query = job.query;
+    const bool matchCase = job.matchCase;
     int visits = 0;
     int unpublished = 0;
     std::vector<pugi::xml_node> stack; // next sibling to visit at each open level
     pugi::xml_node current = node;
     bool stopped = false;
     while (current && !stopped) {
-        if (hitCount.load() >= kMaxHits || cancel || !running)
+        if (hitCount.load() >= kMaxHits || Stale(job.generation))
             break;
         ++visits;
         if (visits % kWorkers == worker) {
@@ -166,10 +175,10 @@ void FullTextSearchService::SearchNode(int worker, pugi::xml_node node)
                 unpublished = 0;
             }
             if (Contains(NodeText(current), query, matchCase) || Contains(current.name(), query, matchCase))
-                stopped = !AppendHit(current);
+                stopped = !AppendHit(current, job.generation);
             for (pugi::xml_attribute a = current.first_attribute(); a && !stopped; a = a.next_attribute()) {
                 if (Contains(a.name(), query, matchCase) || Contains(a.value(), query, matchCase))
-                    stopped = !AppendHit(current);
+                    stopped = !AppendHit(current, job.generation);
             }
         }
         // Next in pre-order: first child, else the next sibling of the nearest open level.

@@ -5,13 +5,15 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-// Searches the whole document on its own threads: one service thread that picks up the latest
-// query every 100 ms, and four workers per search that split the nodes between them.
+// Searches the whole document on its own threads: one service thread that waits for a new query
+// and four workers per search that split the nodes between them. A new query never waits for the
+// old walk: the walk stops at its next node and the service thread starts the new one.
 class FullTextSearchService
 {
 public:
@@ -23,7 +25,7 @@ public:
     FullTextSearchService(const FullTextSearchService&) = delete;
     FullTextSearchService& operator=(const FullTextSearchService&) = delete;
 
-    // Called on the user-interface thread every frame; blocks only to install a new query.
+    // Called on the user-interface thread every frame; never waits for a search, only for the lock.
     Result<std::vector<Ref>> Search(std::string query, bool matchCase);
 
     static bool Contains(const char* text, const std::string& query, bool matchCase);
@@ -33,21 +35,30 @@ public:
     int total = 0; // written once by the ready state, read for progress only
 
 private:
+    // What one search works on: copied by the service thread when it picks the query up, so the
+    // user-interface thread may install the next query while the workers still read this one.
+    struct Job
+    {
+        std::string query;
+        bool matchCase = false;
+        uint64_t generation = 0;
+    };
+
     void Run();
-    void SearchNode(int worker, pugi::xml_node node);
-    bool AppendHit(pugi::xml_node node);
+    void SearchNode(int worker, pugi::xml_node node, const Job& job);
+    bool AppendHit(pugi::xml_node node, uint64_t generation);
+    bool Stale(uint64_t generation) const { return generation != this->generation.load() || !running; }
 
     std::atomic<bool> running{true};
-    std::atomic<bool> cancel{false};
-    std::atomic<bool> searching{false};
-    std::condition_variable condition;
+    std::atomic<uint64_t> generation{0}; // one more per installed query; workers of older ones stop
+    std::condition_variable condition;   // wakes the service thread: a query arrived, or destruction
     std::mutex mutex;
-    bool idle = true;
+    bool idle = true;     // no query waits and no search of the current query runs
+    bool pending = false; // installed, not yet picked up by the service thread
     std::string query;
     bool matchCase = false;
     std::vector<Ref> results;
     std::atomic<size_t> hitCount{0}; // copy of results.size() for the lock-free cap check
-    std::condition_variable wake;    // ends the service thread's sleep early at destruction
     pugi::xml_node root;
     std::thread thread;
 };

@@ -26,9 +26,10 @@ ReadyState::ReadyState(std::string filePath, std::shared_ptr<pugi::xml_document>
 }
 
 // The index member dies before the pool is joined, so a referrers task still running or queued
-// would read freed maps. Wait for them first; the pool would wait for them anyway.
+// would read freed maps. Tell them to stop, then wait for them: nobody reads their lists any more.
 ReadyState::~ReadyState()
 {
+    lookupPool.RequestStop();
     for (auto& [path, pending] : pendingRefsTo) {
         auto& shared = *pending.state; // waits without copying a possibly huge list
         std::unique_lock<std::mutex> lock(shared.mutex);
@@ -118,8 +119,12 @@ std::vector<Ref> ReadyState::CollectReferrers(std::string path)
     std::vector<Ref> refs;
     refs.reserve(nodes.size());
     ShortNameMemo names; // referrers share their containers; each is scanned once
-    for (pugi::xml_node node : nodes)
+    const std::atomic<bool>& stop = lookupPool.StopFlag();
+    for (pugi::xml_node node : nodes) {
+        if (stop.load(std::memory_order_relaxed))
+            throw std::runtime_error("The document was closed."); // nobody reads this list any more
         refs.emplace_back(node, names);
+    }
     return refs;
 }
 

@@ -22,7 +22,14 @@ void BeginScrollingRegion()
     ImGui::BeginChild("ScrollingRegion", ImVec2(0, height), false, ImGuiWindowFlags_HorizontalScrollbar);
 }
 
+bool frameIsLive = false;
+
 } // namespace
+
+void KeepDrawing()
+{
+    frameIsLive = true;
+}
 
 ImVec4 HexToColor(const std::string& hex)
 {
@@ -56,16 +63,18 @@ void Gui::AddRecentFile(std::string path)
 
 bool Gui::DrawFrame()
 {
-    std::shared_ptr<State> next = state->Update();
+    // Only compared, never used: the old document is the reaper's to free.
+    const pugi::xml_document* previousDocument = state->document.get();
+    AdvanceState(state, reaper);
     // A target or filter answer left by the last frame points into the old document's nodes.
-    if (next->document != state->document) {
+    if (state->document.get() != previousDocument) {
         navigationTarget.clear();
         shownFilter.reset();
     }
-    state = std::move(next);
     HandleShortcuts();
     hoveredElementPath.clear();
     statusText.clear();
+    frameIsLive = state->GetKind() == StateKind::Loading || state->GetKind() == StateKind::Indexing;
 
     const ImGuiViewport* viewport = ImGui::GetMainViewport();
     ImGui::SetNextWindowPos(viewport->Pos);
@@ -179,5 +188,6 @@ bool Gui::DrawFrame()
         it = open ? std::next(it) : elementWindows.erase(it);
     }
 
+    live = frameIsLive || ImGui::GetIO().WantTextInput; // an active text field blinks its cursor
     return !keepRunning;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "concurrency/Reaper.h"
 #include "document/State.h"
 #include "model/TreeItem.h"
 #include "settings/Settings.h"
@@ -41,6 +42,10 @@ public:
     // Draws one frame; true when the program should end.
     bool DrawFrame();
 
+    // Whether the last frame showed anything that changes without input (a state still loading or
+    // indexing, a spinner, a highlight, a search in progress, a blinking text cursor).
+    bool IsLive() const { return live; }
+
     void OpenElementWindow(std::string path);
     void OpenRefsWindow(std::string path);
     void SetStatusTextIfHovered(std::string path);
@@ -59,6 +64,7 @@ public:
     // Small button beside a tree row. Flags: 1 tight spacing, 2 highlighted, 4 disabled.
     bool ActionButton(bool visible, std::string label, std::string tooltip, int flags);
 
+    Reaper reaper; // frees replaced states off this thread; declared first, so it outlives `state`
     std::shared_ptr<State> state = std::make_shared<InitialState>();
     Settings settings; // bookmarks and recent files, persisted in conf.json
     std::set<std::string>& bookmarks = settings.bookmarks;
@@ -83,6 +89,7 @@ public:
     bool showTooltips = true;
     bool keepRunning = true;
     int windowCounter = 0;
+    bool live = true;
 
     // Palette and tree constants.
     const ImVec4 mutedColor = HexToColor("ABB3BF");
@@ -119,6 +126,10 @@ public:
     bool DrawRefsWindow(const WindowEntry& entry);
     bool DrawFullTextSearchWindow();
 };
+
+// Marks the frame being drawn as live: something on it moves by itself, so the next frame must
+// be drawn even when no input comes.
+void KeepDrawing();
 
 // Loading and status screens.
 void PendingSpinner();

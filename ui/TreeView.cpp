@@ -5,22 +5,29 @@
 
 #include <imgui_internal.h>
 
-#include <chrono>
 #include <cstring>
 #include <unordered_map>
 
 namespace {
 
 // What a row needs to know about its element's children, found once per element: the child
-// count, the SHORT-NAME child, the text and the first child of the shown page. Each of them is a
-// walk over the children, and an element list may have many thousands, so walking every frame
-// would make the frame cost grow with the document. Valid for one document only.
+// count, the SHORT-NAME child and the text node. Each of them is a walk over the children, and an
+// element list may have many thousands, so walking every frame would make the frame cost grow with
+// the document. (A pugi::xml_text would not do: it looks for its text node again on every use.)
+// Valid for one document only.
 struct NodeMemo
 {
     int childCount = 0;
     bool paged = false;
     pugi::xml_node shortName;
-    pugi::xml_text text;
+    pugi::xml_node text; // the character-data node that holds the element's text, or null
+};
+
+// The first child of the page a row shows. Kept per row of each window: two windows showing the
+// same long list on different pages would otherwise take turns walking to their page every frame.
+struct PageMemo
+{
+    pugi::xml_node node;
     int page = 0;
     pugi::xml_node pageStart;
 };
@@ -29,6 +36,7 @@ struct TreeMemo
 {
     std::weak_ptr<pugi::xml_document> document;
     std::unordered_map<pugi::xml_node_struct*, NodeMemo> nodes;
+    std::unordered_map<ImGuiID, PageMemo> pages; // by the row's id, which includes its window's
 };
 
 TreeMemo& Memo()
@@ -42,6 +50,7 @@ void UseMemoFor(const std::shared_ptr<pugi::xml_document>& document)
     TreeMemo& memo = Memo();
     if (memo.document.expired() || memo.document.lock() != document) {
         memo.nodes.clear();
+        memo.pages.clear();
         memo.document = document;
     }
 }
@@ -55,31 +64,31 @@ NodeMemo& MemoOf(pugi::xml_node node, int pageSize)
             ++memo.childCount;
         memo.paged = IsPagedElement(node.name(), memo.childCount, pageSize);
         memo.shortName = ShortNameChild(node);
-        memo.text = node.text();
+        memo.text = node.text().data();
     }
     return it->second;
 }
 
-// First child on `page` (1-based).
-pugi::xml_node PageStart(pugi::xml_node node, NodeMemo& memo, int page, int pageSize)
+// First child on `page` (1-based) of `node` as shown by the row `rowId`.
+pugi::xml_node PageStart(ImGuiID rowId, pugi::xml_node node, int page, int pageSize)
 {
-    if (memo.page != page) {
+    PageMemo& memo = Memo().pages[rowId];
+    if (memo.node != node || memo.page != page) {
         pugi::xml_node child = node.first_child();
         for (int skip = (page - 1) * pageSize; skip > 0 && child; --skip)
             child = child.next_sibling();
+        memo.node = node;
         memo.page = page;
         memo.pageStart = child;
     }
     return memo.pageStart;
 }
 
-// Seconds on the monotonic clock, read in whole milliseconds, counted from the first call so
-// that a float keeps millisecond precision.
+// Seconds of the GUI library's frame clock, which every frame advances by the time since the last
+// one; a float keeps millisecond precision for days.
 float NowSeconds()
 {
-    using namespace std::chrono;
-    static const steady_clock::time_point start = steady_clock::now();
-    return float(duration_cast<milliseconds>(steady_clock::now() - start).count()) / 1000.0f;
+    return float(ImGui::GetTime());
 }
 
 void TextInColour(const ImVec4& colour, std::string_view text)
@@ -226,6 +235,8 @@ ImRect TreeDrawer::DrawNode(std::vector<TreeItem>& trail, const TreeItem& item, 
             ImGui::SetScrollFromPosY(row.rect.GetCenter().y - window->Pos.y, 0.5f);
         }
         const bool highlighted = now < storage->GetFloat(timerId, 0.0f);
+        if (highlighted)
+            KeepDrawing(); // the highlight must vanish on time
         ImDrawList* drawList = ImGui::GetWindowDrawList();
         if (highlighted)
             drawList->AddRectFilled(row.rect.Min, row.rect.Max, ImGui::GetColorU32(gui.highlightColor));
@@ -381,7 +392,7 @@ void TreeDrawer::DrawElementRow(Row& row, std::vector<TreeItem>& trail, pugi::xm
             drawGuide(DrawNode(trail, (*filtered)[index], index, index, path, childSiblingCount, navDepth + 1,
                                level + 1));
     } else {
-        pugi::xml_node child = paged ? PageStart(node, memo, page, gui.pageSize) : node.first_child();
+        pugi::xml_node child = paged ? PageStart(rowScope, node, page, gui.pageSize) : node.first_child();
         for (int index = first; index < last && child; ++index, child = child.next_sibling())
             drawGuide(DrawNode(trail, child, index, index, path, childSiblingCount, navDepth + 1, level + 1));
     }
@@ -436,7 +447,7 @@ void TreeDrawer::DrawElementDecorations(const Row& row, const NodeMemo& memo, co
     }
 
     if (memo.text) {
-        const char* t = memo.text.get();
+        const char* t = memo.text.value();
         ImGui::SameLine(0, 20);
         if (IsReferenceText(t)) {
             RowValue(gui.referenceColor, std::string(Icon::Link) + " ", t, gui.mutedColor);

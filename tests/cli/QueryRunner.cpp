@@ -4,12 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
+#include <thread>
 
 extern char** environ;
 
@@ -56,7 +59,18 @@ QueryRun RunQuery(const std::vector<std::string>& args, const std::string& stdou
     int status = 0;
     EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
-    if (pid > 0 && waitpid(pid, &status, 0) == pid)
+    // A run that hangs is ended and reported rather than waited for.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    pid_t ended = 0;
+    while (pid > 0 && (ended = waitpid(pid, &status, WNOHANG)) == 0 &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (pid > 0 && ended == 0) {
+        kill(pid, SIGKILL);
+        ended = waitpid(pid, &status, 0);
+        ADD_FAILURE() << "tessaro-query still running after 120 s, ended";
+    }
+    if (pid > 0 && ended == pid)
         run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     run.out = stdoutPath.empty() ? ReadFile(outPath) : "";
     run.err = ReadFile(errPath);

@@ -16,5 +16,6 @@ struct QueryRun
     std::vector<nlohmann::json> Lines() const;
 };
 
-// Runs tessaro-query with `args` and waits for it. Standard output goes to `stdoutPath` when given.
+// Runs tessaro-query with `args` and waits for it (at most 120 s: a hang fails the test). Standard
+// output goes to `stdoutPath` when given.
 QueryRun RunQuery(const std::vector<std::string>& args, const std::string& stdoutPath = "");

@@ -140,3 +140,57 @@ TEST(QueryTool, BadInputExitsNonZeroWithoutOutput)
     EXPECT_EQ(full.exitCode, 3);
     EXPECT_NE(full.err, "");
 }
+
+// Names and paths are bytes: one that is not UTF-8 must not break the JSON of any command.
+TEST(QueryTool, EveryCommandPrintsBadUtf8AsReplacementCharacters)
+{
+    TempDir dir;
+    const std::string file =
+        dir.Write("Caf\xE9.arxml", "<AUTOSAR><AR-PACKAGES><AR-PACKAGE>"
+                                   "<SHORT-NAME>Caf\xE9</SHORT-NAME><ELEMENTS>"
+                                   "<SIG><SHORT-NAME>S\xE9</SHORT-NAME>"
+                                   "<T-REF>/Caf\xE9</T-REF><G-REF>/Caf\xE9/Gone</G-REF>"
+                                   "</SIG></ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>");
+    const std::string replaced = "Caf\xEF\xBF\xBD"; // U+FFFD
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"stats"},
+             {"paths"},
+             {"find-ref", "/Caf\xE9"},
+             {"find-shortname", "Caf\xE9"},
+             {"refs-to", "/Caf\xE9"},
+             {"search", "caf"},
+             {"broken-refs"},
+         }) {
+        std::vector<std::string> all{file};
+        all.insert(all.end(), args.begin(), args.end());
+        QueryRun run = RunQuery(all);
+        EXPECT_EQ(run.exitCode, 0) << args[0] << ": " << run.err;
+        EXPECT_FALSE(run.Lines().empty()) << args[0];
+        EXPECT_NE(run.out.find(replaced), std::string::npos) << args[0] << ": " << run.out;
+        EXPECT_EQ(run.out.find("\xE9"), std::string::npos) << args[0] << ": a raw bad byte";
+    }
+}
+
+TEST(QueryTool, HelpGoesToStandardOutputAndATimeLimitEndsAWaitingRun)
+{
+    for (const char* help : {"--help", "-h"}) {
+        QueryRun run = RunQuery({help});
+        EXPECT_EQ(run.exitCode, 0) << help;
+        EXPECT_TRUE(run.out.starts_with("Usage: tessaro-query")) << run.out;
+        EXPECT_NE(run.out.find("--timeout SECONDS"), std::string::npos);
+        EXPECT_EQ(run.err, "");
+    }
+
+    TempDir dir;
+    const std::string file = dir.Write("system.arxml", kDocument);
+    QueryRun late = RunQuery({"--timeout", "0", file, "stats"});
+    EXPECT_EQ(late.exitCode, 4);
+    EXPECT_EQ(late.out, "");
+    EXPECT_EQ(late.err, "tessaro-query: no answer within 0 s (see --timeout)\n");
+    EXPECT_EQ(RunQuery({"--timeout", "30", file, "find-ref", "/P/F1"}).exitCode, 0);
+    for (const char* bad : {"-1", "soon", "1x"}) {
+        QueryRun run = RunQuery({"--timeout", bad, file, "stats"});
+        EXPECT_EQ(run.exitCode, 2) << bad;
+        EXPECT_TRUE(run.err.starts_with("tessaro-query: --timeout")) << run.err;
+    }
+}

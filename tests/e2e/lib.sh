@@ -72,14 +72,15 @@ e2e_wait_for() {
     done
 }
 
-# A document of about 60 MB (400,000 signals referring to each other): big enough that loading
+# A document of about 60 MB per 400,000 signals (the default; the second argument sets the count),
+# the signals referring to each other: big enough that loading
 # and indexing it outlast several screenshots.
 e2e_make_big_document() {
-    awk 'BEGIN {
+    awk -v count="${2:-400000}" 'BEGIN {
         print "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
         print "<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>Big</SHORT-NAME><ELEMENTS>"
-        for (i = 0; i < 400000; i++)
-            printf "<I-SIGNAL><SHORT-NAME>S%d</SHORT-NAME><LENGTH>8</LENGTH><SYSTEM-SIGNAL-REF DEST=\"SYSTEM-SIGNAL\">/Big/S%d</SYSTEM-SIGNAL-REF></I-SIGNAL>\n", i, (i * 7) % 400000
+        for (i = 0; i < count; i++)
+            printf "<I-SIGNAL><SHORT-NAME>S%d</SHORT-NAME><LENGTH>8</LENGTH><SYSTEM-SIGNAL-REF DEST=\"SYSTEM-SIGNAL\">/Big/S%d</SYSTEM-SIGNAL-REF></I-SIGNAL>\n", i, (i * 7) % count
         print "</ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>"
     }' >"$1"
 }

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # A large document shows the loading screen first and then the document tree.
-# The document is generated big enough (about 60 MB) that loading it outlasts several screenshots.
+# The document is generated big enough (about 300 MB) that loading it outlasts several screenshots.
 source "$(dirname "$0")/lib.sh"
 
 big="$E2E_WORK/big.arxml"
-e2e_make_big_document "$big"
+e2e_make_big_document "$big" 2000000
 
 e2e_start_xvfb
 e2e_start_tessaro "$big"

@@ -5,12 +5,20 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <streambuf>
 
 namespace fs = std::filesystem;
 
 namespace {
+std::string ReadWholeFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 // Every load failure is reported on standard error; at thousands of inputs a second that drowns
 // the fuzzer's own output.
 struct NullBuffer : std::streambuf
@@ -43,8 +51,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Settings loaded;
     loaded.bookmarks.insert(marker);
     LoadSettings(loaded);
-    if (loaded.bookmarks.count(marker))
+    if (loaded.bookmarks.count(marker)) {
+        // A file that could not be taken holds someone's settings all the same: a save with this
+        // run's own changes must leave it exactly as it was.
+        Settings changed;
+        changed.bookmarks.insert("/Fuzz/Added");
+        AddRecentFile(changed.recentOpenFiles, "added.arxml");
+        changed.openedFiles.insert("added.arxml");
+        SaveSettings(changed);
+        FUZZ_CHECK(ReadWholeFile(directory / "conf.json") ==
+                       std::string(reinterpret_cast<const char*>(data), size),
+                   "a file that could not be read was replaced");
         return 0;
+    }
 
     SaveSettings(loaded);
     Settings reloaded;

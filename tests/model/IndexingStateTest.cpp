@@ -132,3 +132,29 @@ TEST(IndexingState, AFailedBuildOrAThreadThatCannotStartEndsInTheErrorState)
         state->GetErrorMessage().rfind("Could not load the file " + path + ": cannot start a thread", 0), 0u)
         << state->GetErrorMessage();
 }
+
+// A reference that names nothing walks the whole document; here that takes a while.
+TEST(IndexingState, OneWalkPerTextAskedEveryFrame)
+{
+    std::string xml = "<R>";
+    for (int i = 0; i < 300000; ++i)
+        xml += "<V><W/></V>";
+    auto doc = ParseDocument(xml + "</R>");
+
+    WakeCounter finishedTasks;
+    auto state = std::make_shared<IndexingState>("long.arxml", doc);
+    ASSERT_TRUE(finishedTasks.WaitFor(1)) << "the index build ends";
+    finishedTasks.Reset();
+    int pendingAnswers = 0;
+    Result<Ref> answer;
+    answer = PollUntilFinal([&] {
+        auto r = state->FindRef("/Missing");
+        pendingAnswers += r.status == ResultStatus::Pending;
+        return r;
+    });
+    EXPECT_EQ(answer.message, "Invalid Reference");
+    ASSERT_GT(pendingAnswers, 1) << "the text was asked for while its walk ran";
+    ASSERT_TRUE(finishedTasks.WaitFor(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(finishedTasks.Count(), 1) << "every frame started a walk of its own";
+}

@@ -24,24 +24,32 @@ std::string ReadFile(const fs::path& path)
     return text.str();
 }
 
-// Children of this process that have ended but were not reaped.
-int ZombieChildren()
+// Child processes of this process, running or ended but not reaped.
+std::vector<pid_t> ChildProcesses()
 {
-    int zombies = 0;
+    std::vector<pid_t> children;
     for (const auto& entry : fs::directory_iterator("/proc")) {
         std::string stat = ReadFile(entry.path() / "stat");
-        std::istringstream afterName(stat.substr(stat.rfind(')') + 1)); // state, then parent id
+        const size_t nameEnd = stat.rfind(')');
+        if (nameEnd == std::string::npos)
+            continue;                                           // not a process, or it ended meanwhile
+        std::istringstream afterName(stat.substr(nameEnd + 1)); // state, then parent id
         char state = 0;
         int parent = 0;
-        zombies += (afterName >> state >> parent && state == 'Z' && parent == getpid()) ? 1 : 0;
+        if (afterName >> state >> parent && parent == getpid())
+            children.push_back(std::stoi(entry.path().filename().string()));
     }
-    return zombies;
+    return children;
 }
 
+// Polls for up to 5 s; the answer is that of the last poll, never of a later one.
 template <class Condition> bool Eventually(Condition condition)
 {
-    for (int i = 0; i < 500 && !condition(); ++i)
+    for (int i = 0; i < 500; ++i) {
+        if (condition())
+            return true;
         usleep(10000);
+    }
     return condition();
 }
 
@@ -99,10 +107,13 @@ TEST(Platform, SpawnPassesArgumentsVerbatimAndLeavesNoZombie)
     EXPECT_EQ(ReadFile(record), "C:\\my files\\a b.arxml\0\"q\" $HOME *; x\0\0"s);
     EXPECT_FALSE(Platform::SpawnDetached({(directory.Path() / "missing").string()}));
 
+    // Detached children are reaped by the program itself, so once they have ended the caller's
+    // own unreaped child is its only one. That state, once reached, lasts until the caller reaps.
     pid_t own = Start({"/bin/true"});
     for (int i = 0; i < 5; ++i)
         ASSERT_TRUE(Platform::SpawnDetached({"/bin/true"}));
-    EXPECT_TRUE(Eventually([] { return ZombieChildren() == 1; })); // the caller's own child only
+    EXPECT_TRUE(Eventually([&] { return ChildProcesses() == std::vector<pid_t>{own}; }))
+        << ChildProcesses().size() << " children left";
     EXPECT_EQ(waitpid(own, nullptr, 0), own);
 }
 

@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <functional>
+#include <thread>
 #include <system_error>
 
 namespace {
@@ -50,7 +53,8 @@ TEST(FullTextSearch, ContainsRule)
 
 TEST(FullTextSearch, FirstCallIsPartialThenDoneWithEveryKindOfHit)
 {
-    auto doc = ParseDocument(R"(<R><E A="one cua" B="two cua"><SHORT-NAME>EcuA</SHORT-NAME>cua text</E></R>)");
+    auto doc =
+        ParseDocument(R"(<R><E A="one cua" B="two cua"><SHORT-NAME>EcuA</SHORT-NAME>cua text</E></R>)");
     FullTextSearchService service(*doc);
 
     auto first = service.Search("cua", false);
@@ -105,11 +109,13 @@ TEST(FullTextSearch, ProgressIsZeroWithoutTotalAndAtLeastHitsWithIt)
     auto observe = [&](FullTextSearchService& service, const std::string& query) {
         std::vector<Hits> partials;
         Hits r = service.Search(query, false);
-        while (r.status == ResultStatus::Partial) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (r.status == ResultStatus::Partial && std::chrono::steady_clock::now() < deadline) {
             partials.push_back(r);
             std::this_thread::sleep_for(std::chrono::microseconds(200));
             r = service.Search(query, false);
         }
+        EXPECT_EQ(r.status, ResultStatus::Done) << "the search did not end within 60 s";
         return partials;
     };
 
@@ -125,24 +131,63 @@ TEST(FullTextSearch, ProgressIsZeroWithoutTotalAndAtLeastHitsWithIt)
     }
 }
 
-TEST(FullTextSearch, NewQueryCancelsTheRunningOneAndDestructionEndsASearch)
+namespace {
+// A document whose full walk takes a while, with one rare text at its very end.
+std::shared_ptr<pugi::xml_document> LongDocument()
 {
     std::string xml = "<R>";
-    for (int i = 0; i < 200000; ++i)
+    for (int i = 0; i < 400000; ++i)
         xml += "<V>value</V>";
     xml += "<V>rare</V></R>";
-    auto doc = ParseDocument(xml);
+    return ParseDocument(xml);
+}
+} // namespace
+
+// Timings are compared with a whole walk of the same document in the same run, never with fixed
+// limits: a new query must neither wait for the old walk nor let it run on.
+TEST(FullTextSearch, NewQueryReturnsAtOnceAndTheOldWalkStops)
+{
+    auto doc = LongDocument();
+    FullTextSearchService service(*doc);
+    const double fullWalk = SecondsOf([&] { SearchUntilDone(service, "nothing matches this", false); });
+
+    service.Search("nothing matches that", false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5)); // picked up and walking
+    Hits installed;
+    const double install = SecondsOf([&] { installed = service.Search("rare", true); });
+    EXPECT_EQ(installed.status, ResultStatus::Partial);
+    EXPECT_TRUE(installed.GetValue().empty());
+    EXPECT_LT(install, fullWalk / 4) << "installing waited for the old walk";
+
+    // The new walk starts only after the old one has stopped; had it run on, this would take longer.
+    auto start = std::chrono::steady_clock::now();
+    Hits rare = SearchUntilDone(service, "rare", true);
+    const double newSearch = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_EQ(rare.status, ResultStatus::Done);
+    EXPECT_EQ(rare.GetValue().size(), 2u) << "the old query's results never mix in";
+    EXPECT_LT(newSearch, fullWalk * 1.5 + 0.05);
+
+    // Typing fast: every keystroke returns Partial with an empty list, the last query wins.
+    for (const char* typed : {"r", "ra", "rar"})
+        EXPECT_TRUE(service.Search(typed, true).GetValue().empty());
+    EXPECT_EQ(SearchUntilDone(service, "rare", true).GetValue().size(), 2u);
+}
+
+TEST(FullTextSearch, DestructionMidSearchReturnsPromptly)
+{
+    auto doc = LongDocument();
+    double fullWalk = 0;
     {
         FullTextSearchService service(*doc);
-        service.Search("nothing matches this", false);
-        std::this_thread::sleep_for(std::chrono::milliseconds(150)); // picked up and running
-        auto rare = SearchUntilDone(service, "rare", true);
-        ASSERT_EQ(rare.status, ResultStatus::Done);
-        EXPECT_EQ(rare.GetValue().size(), 2u); // the old query's results never mix in
-
-        service.Search("still nothing", false);
-        std::this_thread::sleep_for(std::chrono::milliseconds(120));
-    } // destroyed mid-search: must return promptly and cleanly
+        fullWalk = SecondsOf([&] { SearchUntilDone(service, "nothing matches this", false); });
+    }
+    auto service = std::make_unique<FullTextSearchService>(*doc);
+    service->Search("still nothing", false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_LT(SecondsOf([&] { service.reset(); }), fullWalk / 2);
+    // Idle, no query ever asked: nothing to wait for either.
+    auto idle = std::make_unique<FullTextSearchService>(*doc);
+    EXPECT_LT(SecondsOf([&] { idle.reset(); }), fullWalk / 2);
 }
 
 TEST(FullTextSearch, EveryNodeIsExaminedByExactlyOneWorker)

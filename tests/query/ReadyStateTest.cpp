@@ -98,3 +98,63 @@ TEST_F(ReadyStateTest, OpenRequestLeavesForANewLoad)
     next = UpdateUntil(next, StateKind::Ready);
     EXPECT_EQ(next->FindRef("/Body/Speed").status, ResultStatus::Done);
 }
+
+// One element with a long list of referrers: building that list takes a while.
+TEST(ReadyStateLongTasks, OneTaskPerPathAskedEveryFrameAndDestructionStopsIt)
+{
+    std::string xml = "<R><T><SHORT-NAME>T</SHORT-NAME></T>";
+    for (int i = 0; i < 200000; ++i)
+        xml += "<X>/T</X>";
+    TempDir dir;
+    const std::string path = dir.Write("long.arxml", xml + "</R>");
+    std::shared_ptr<State> state = OpenAndSettle(path);
+    ASSERT_EQ(state->GetKind(), StateKind::Ready);
+
+    WakeCounter finishedTasks;
+    int pendingAnswers = 0;
+    Result<std::vector<Ref>> answer;
+    const double fullList = SecondsOf([&] {
+        answer = PollUntilFinal([&] {
+            auto r = state->FindRefsTo("/T");
+            pendingAnswers += r.status == ResultStatus::Pending;
+            return r;
+        });
+    });
+    ASSERT_EQ(answer.status, ResultStatus::Done);
+    EXPECT_EQ(answer.GetValue().size(), 200000u);
+    ASSERT_GT(pendingAnswers, 1) << "the list was asked for while its task ran";
+    ASSERT_TRUE(finishedTasks.WaitFor(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(finishedTasks.Count(), 1) << "every frame started a task of its own";
+
+    std::shared_ptr<State> other = OpenAndSettle(path);
+    ASSERT_EQ(other->FindRefsTo("/T").status, ResultStatus::Pending);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_LT(SecondsOf([&] { other.reset(); }), fullList / 2) << "the list ran to its end";
+}
+
+// The referrer count beside an element promises that many rows in its refs-to window, whichever
+// way the reference text is written.
+TEST(ReadyStateReferrers, ListHasAsManyEntriesAsTheCountIncludingCdata)
+{
+    TempDir dir;
+    auto state = OpenAndSettle(dir.Write("cdata.arxml", R"(<AUTOSAR><AR-PACKAGES><AR-PACKAGE>
+        <SHORT-NAME>P</SHORT-NAME><ELEMENTS>
+        <I-SIGNAL><SHORT-NAME>Target</SHORT-NAME></I-SIGNAL>
+        <FRAME><SHORT-NAME>A</SHORT-NAME><S-REF><![CDATA[/P/Target]]></S-REF></FRAME>
+        <FRAME><SHORT-NAME>B</SHORT-NAME><S-REF>/P/Target</S-REF></FRAME>
+        </ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>)"));
+    ASSERT_EQ(state->GetKind(), StateKind::Ready);
+    auto count = state->CountRefsTo("/P/Target");
+    ASSERT_EQ(count.status, ResultStatus::Done);
+    EXPECT_EQ(count.GetValue(), 3u); // the CDATA section and the element holding it both hold the text
+    auto list = PollUntilFinal([&] { return state->FindRefsTo("/P/Target"); });
+    ASSERT_EQ(list.status, ResultStatus::Done) << list.message;
+    ASSERT_EQ(list.GetValue().size(), count.GetValue());
+    std::vector<std::pair<std::string, pugi::xml_node_type>> rows;
+    for (const Ref& ref : list.GetValue())
+        rows.emplace_back(ref->path, ref->node.type());
+    EXPECT_EQ(rows,
+              (std::vector<std::pair<std::string, pugi::xml_node_type>>{
+                  {"/P/A", pugi::node_element}, {"/P/A", pugi::node_cdata}, {"/P/B", pugi::node_element}}));
+}

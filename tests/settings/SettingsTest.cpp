@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fstream>
 #include <map>
 #include <sstream>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -111,6 +113,13 @@ TEST_F(SettingsTest, OtherVersionsAreIgnoredSilentlyAndBrokenOrForeignFilesRepor
         EXPECT_EQ(LoadOver(settings), "") << version;
         EXPECT_EQ(settings.bookmarks, std::set<std::string>{"/Kept"}) << version;
     }
+    // Without a version the file is not known to be ours either.
+    WriteConf(R"({"bookmarks":["/A"],"recent_open_files":["a"]})");
+    Settings unversioned;
+    LoadOver(unversioned);
+    EXPECT_EQ(unversioned.bookmarks, std::set<std::string>{"/Kept"});
+    EXPECT_EQ(unversioned.recentOpenFiles, List{"kept.arxml"});
+
     for (std::string text : {
              "", R"({"bookmarks":[],"recent_open_files":[],"version":1)", "[1,2,3]",
              R"({"recent_open_files":[],"version":1})",
@@ -173,6 +182,36 @@ TEST_F(SettingsTest, AFailedSaveKeepsTheFileOnDisk)
     fs::permissions(directory, fs::perms::owner_write, fs::perm_options::add);
     EXPECT_EQ(ReadFile(conf), kEmptyFile);
     EXPECT_EQ(Entries(), std::set<std::string>{"conf.json"});
+}
+
+// A save cut short half-way, here by a file-size limit far below the new file's size (a full disk
+// behaves alike), leaves the old file whole. Runs in a child process, which takes the limit.
+TEST_F(SettingsTest, ASaveThatFailsHalfWayLeavesTheOldFileWhole)
+{
+    Settings old{{"/Old/Bookmark/" + std::string(200, 'o')}, {"old.arxml"}};
+    SaveSettings(old);
+    const std::string before = ReadFile(conf);
+    ASSERT_GT(before.size(), 200u);
+
+    auto saveOverTheLimit = [] {
+        std::signal(SIGXFSZ, SIG_IGN); // a write past the limit then fails instead of killing
+        const rlimit limit{100, 100};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            std::_Exit(3);
+        Settings bigger{{}, {}};
+        for (int i = 0; i < 100; ++i)
+            bigger.bookmarks.insert("/New/Bookmark/" + std::to_string(i));
+        SaveSettings(bigger);
+        // No exit handlers: a leak checker's report at exit would itself run into the limit.
+        std::_Exit(0);
+    };
+    EXPECT_EXIT(saveOverTheLimit(), testing::ExitedWithCode(0), "conf\\.json");
+    EXPECT_EQ(ReadFile(conf), before);
+    EXPECT_EQ(Entries(), (std::set<std::string>{"conf.json", "conf.json.lock"}))
+        << "no temporary left behind";
+    Settings reread;
+    LoadSettings(reread);
+    EXPECT_EQ(reread.bookmarks, old.bookmarks);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "support/TestDocuments.h"
 
+#include "concurrency/WakeHook.h"
 #include "document/LoadingState.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +29,8 @@ TempDir::TempDir()
 TempDir::~TempDir()
 {
     std::error_code ignored;
-    std::filesystem::permissions(path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                 ignored);
     std::filesystem::remove_all(path, ignored);
 }
 
@@ -73,4 +75,34 @@ std::vector<std::filesystem::path> SharedArxmlFiles()
     }
     std::sort(files.begin(), files.end());
     return files;
+}
+
+double SecondsOf(const std::function<void()>& work)
+{
+    auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The hook holds its own share of the counter: a wake-up still on its way when the counter is
+// gone must not touch freed memory.
+WakeCounter::WakeCounter()
+{
+    SetWakeHook([count = count] { ++*count; });
+}
+
+WakeCounter::~WakeCounter()
+{
+    SetWakeHook(nullptr);
+}
+
+bool WakeCounter::WaitFor(int n) const
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (Count() < n) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
 }

@@ -2,11 +2,13 @@
 
 #include "document/State.h"
 
-#include <filesystem>
+#include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <functional>
 #include <memory>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 // Parses inline XML for a test; fails the test on a parse error.
@@ -33,16 +35,35 @@ std::shared_ptr<State> UpdateUntil(std::shared_ptr<State> state, StateKind kind)
 std::shared_ptr<State> OpenAndSettle(const std::string& path);
 
 // Asks a query every millisecond until it is no longer Pending (or Partial), as the GUI would.
-template <class Query>
-auto PollUntilFinal(Query&& query)
+template <class Query> auto PollUntilFinal(Query&& query)
 {
     auto result = query();
-    for (int i = 0; i < 60000 && (result.status == ResultStatus::Pending || result.status == ResultStatus::Partial); ++i) {
+    for (int i = 0;
+         i < 60000 && (result.status == ResultStatus::Pending || result.status == ResultStatus::Partial);
+         ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         result = query();
     }
     return result;
 }
+
+// Wall-clock seconds that `work` took; tests compare such figures only with others of the same run.
+double SecondsOf(const std::function<void()>& work);
+
+// Counts the wake-ups that worker threads send while it lives: one per finished pool task.
+class WakeCounter
+{
+public:
+    WakeCounter();
+    ~WakeCounter();
+    int Count() const { return count->load(); }
+    void Reset() { *count = 0; }
+    // Waits up to 60 s until at least `n` wake-ups were counted; false on timeout.
+    bool WaitFor(int n) const;
+
+private:
+    std::shared_ptr<std::atomic<int>> count = std::make_shared<std::atomic<int>>(0);
+};
 
 // The real ARXML files beside the project, or an empty list when they are absent.
 std::vector<std::filesystem::path> SharedArxmlFiles();

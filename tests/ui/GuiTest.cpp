@@ -6,15 +6,6 @@
 
 namespace {
 
-int VerticesInColour(const ImGuiWindow* window, const ImVec4& colour)
-{
-    const ImU32 wanted = ImGui::ColorConvertFloat4ToU32(colour);
-    int count = 0;
-    for (const ImDrawVert& vertex : window->DrawList->VtxBuffer)
-        count += vertex.col == wanted;
-    return count;
-}
-
 const char* kSmallArxml = R"(<?xml version="1.0" encoding="UTF-8"?>
 <AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>Body</SHORT-NAME><ELEMENTS>
   <I-SIGNAL><SHORT-NAME>Speed</SHORT-NAME></I-SIGNAL>

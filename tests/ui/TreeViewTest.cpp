@@ -2,13 +2,9 @@
 #include "WindowProbe.h"
 #include "support/TestDocuments.h"
 
-#include "bench/DocumentGenerator.h"
-
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <set>
 
 namespace {
@@ -144,84 +140,6 @@ TEST(Clipboard, CopiesThroughTheGuiLibraryAndFailsWithoutIt)
         EXPECT_STREQ(ImGui::GetClipboardText(), "/Body/%s/Speed");
     }
     EXPECT_FALSE(CopyToClipboard("no context"));
-}
-
-// Frame cost on a large document. Prints figures; run with --gtest_also_run_disabled_tests.
-TEST(TreeFrameTime, DISABLED_LargeDocument)
-{
-    TempDir dir;
-    const std::string path = dir.File("large.arxml");
-    GeneratedDocument generated = WriteGeneratedArxmlFile(path, 100ull << 20, 7);
-    std::printf("document: %llu bytes, %llu named elements\n", (unsigned long long)generated.bytes,
-                (unsigned long long)generated.elements);
-
-    HeadlessGui headless;
-    auto opened = std::chrono::steady_clock::now();
-    ASSERT_TRUE(OpenDocument(headless, path, 120));
-    std::printf("open to ready: %.1f s\n",
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - opened).count());
-    auto measure = [&](const char* what) {
-        for (int i = 0; i < 5; ++i)
-            headless.Frame();
-        const int frames = 200;
-        // CPU time of this thread as well as wall time: the machine may be shared.
-        auto cpuMs = [] {
-            timespec t;
-            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-            return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-        };
-        const double cpuStart = cpuMs();
-        auto start = std::chrono::steady_clock::now();
-        for (int i = 0; i < frames; ++i)
-            headless.Frame();
-        double ms =
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-        std::printf("%s: %.3f ms per frame wall, %.3f ms CPU (%d vertices drawn)\n", what, ms / frames,
-                    (cpuMs() - cpuStart) / frames, ImGui::GetIO().MetricsRenderVertices);
-    };
-
-    // The top levels: the packages of the first page and their sub-packages, opened by navigating
-    // to each sub-package; then also the element list of every such sub-package.
-    pugi::xml_node packages = headless.gui.state->document->document_element().child("AR-PACKAGES");
-    std::vector<pugi::xml_node> subPackages;
-    int clusters = 0;
-    for (pugi::xml_node package = packages.first_child(); package && clusters < 20;
-         package = package.next_sibling(), ++clusters) {
-        for (pugi::xml_node sub : package.child("AR-PACKAGES").children("AR-PACKAGE"))
-            subPackages.push_back(sub);
-    }
-    for (pugi::xml_node sub : subPackages) {
-        headless.gui.navigationTarget = Ref(sub)->trail;
-        headless.Frame();
-    }
-    measure("top levels open (20 packages, their sub-packages)");
-
-    std::vector<std::string> named;
-    for (pugi::xml_node sub : subPackages) {
-        if (pugi::xml_node element = sub.child("ELEMENTS").first_child()) {
-            headless.gui.navigationTarget = Ref(element)->trail;
-            headless.Frame();
-            named.push_back(Ref(element)->path);
-        }
-    }
-    std::printf("element lists open: %zu\n", named.size());
-    measure("top levels and every sub-package's first page of elements open");
-
-    for (size_t i = 0; i < 20 && i < named.size(); ++i)
-        headless.gui.OpenElementWindow(named[i]);
-    measure("top levels open, 20 element windows");
-
-    // The filter: a digit common to many names, so that the kept tree is large.
-    headless.gui.elementWindows.clear();
-    headless.gui.focusFilter = true;
-    headless.Frame();
-    TypeText(headless, "7");
-    auto filtering = std::chrono::steady_clock::now();
-    ASSERT_TRUE(headless.FramesUntil([&] { return headless.gui.shownFilter != nullptr; }, 120));
-    std::printf("filter \"7\": %zu matches in %.2f s (frames kept running meanwhile)\n",
-                headless.gui.shownFilter->matchCount,
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - filtering).count());
-    measure("filter active");
 }
 
 // A SHORT-NAME holding "/" makes a path that cannot be rebuilt from the parent's path; the window

@@ -37,6 +37,16 @@ inline ImGuiWindow* ScrollingRegionOf(const char* windowName)
     return nullptr;
 }
 
+// Vertices of exactly this colour in what the window drew last frame.
+inline int VerticesInColour(const ImGuiWindow* window, const ImVec4& colour)
+{
+    const ImU32 wanted = ImGui::ColorConvertFloat4ToU32(colour);
+    int count = 0;
+    for (const ImDrawVert& vertex : window->DrawList->VtxBuffer)
+        count += vertex.col == wanted;
+    return count;
+}
+
 inline int Occurrences(const std::string& text, const std::string& part)
 {
     int count = 0;
@@ -82,14 +92,21 @@ inline std::string Squash(std::string text)
     return text;
 }
 
-// The characters one frame drew in any window, read back from the glyph quads of its draw data
-// (the GUI library keeps no text once a frame is rendered): no blanks, a line break wherever the
-// baseline changes. Compare with Squash(expected).
-inline std::string FrameText(HeadlessGui& headless)
+// One character a frame drew: its glyph and the top left corner of its quad on the screen.
+struct DrawnGlyph
+{
+    char character;
+    ImVec2 position;
+    bool newLine; // the baseline differs from that of the glyph before
+};
+
+// The ASCII glyphs one frame drew in any window, read back from the glyph quads of its draw data
+// (the GUI library keeps no text once a frame is rendered). Blanks draw no quad and are missing.
+inline std::vector<DrawnGlyph> DrawnGlyphs(HeadlessGui& headless)
 {
     headless.Frame();
     const ImFont* font = ImGui::GetFont();
-    std::string text;
+    std::vector<DrawnGlyph> glyphs;
     const ImDrawData* data = ImGui::GetDrawData();
     for (int list = 0; list < data->CmdListsCount; ++list) {
         const ImVector<ImDrawVert>& vertices = data->CmdLists[list]->VtxBuffer;
@@ -101,17 +118,55 @@ inline std::string FrameText(HeadlessGui& headless)
                 if (!glyph.Visible || glyph.Codepoint > 0x7f || a.uv.x != glyph.U0 || a.uv.y != glyph.V0 ||
                     c.uv.x != glyph.U1 || c.uv.y != glyph.V1)
                     continue;
-                if (a.pos.y - glyph.Y0 != lineY) {
-                    text += '\n';
-                    lineY = a.pos.y - glyph.Y0;
-                }
-                text += static_cast<char>(glyph.Codepoint);
+                const bool newLine = a.pos.y - glyph.Y0 != lineY;
+                lineY = a.pos.y - glyph.Y0;
+                glyphs.push_back({static_cast<char>(glyph.Codepoint), a.pos, newLine});
                 i += 3;
                 break;
             }
         }
     }
+    return glyphs;
+}
+
+// The characters one frame drew in any window: no blanks, a line break wherever the baseline
+// changes. Compare with Squash(expected).
+inline std::string FrameText(HeadlessGui& headless)
+{
+    std::string text;
+    for (const DrawnGlyph& glyph : DrawnGlyphs(headless)) {
+        if (glyph.newLine)
+            text += '\n';
+        text += glyph.character;
+    }
     return text;
+}
+
+// Clicks the first place where one frame drew `text` (compared without blanks), as a user
+// would: the mouse moves onto its first character, presses and releases. False when the text
+// is not drawn.
+inline bool ClickDrawnText(HeadlessGui& headless, const std::string& text)
+{
+    const std::string wanted = Squash(text);
+    const std::vector<DrawnGlyph> glyphs = DrawnGlyphs(headless);
+    for (size_t start = 0; start + wanted.size() <= glyphs.size(); ++start) {
+        size_t matched = 0;
+        while (matched < wanted.size() && glyphs[start + matched].character == wanted[matched] &&
+               (matched == 0 || !glyphs[start + matched].newLine))
+            ++matched;
+        if (matched < wanted.size())
+            continue;
+        ImGuiIO& io = ImGui::GetIO();
+        io.MousePos = ImVec2(glyphs[start].position.x + 2, glyphs[start].position.y + 2);
+        headless.Frame();
+        io.MouseDown[0] = true;
+        headless.Frame();
+        io.MouseDown[0] = false;
+        headless.Frame();
+        io.MousePos = ImVec2(-FLT_MAX, -FLT_MAX);
+        return true;
+    }
+    return false;
 }
 
 inline bool Drew(HeadlessGui& headless, const std::string& text)

@@ -1,0 +1,134 @@
+#include "bench/TreeFrame.h"
+
+#include "ui/Gui.h"
+
+#include <imgui_internal.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+constexpr int kChildren = 200000;
+constexpr int kFrames = 200;
+
+void WriteLongList(const std::string& path)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << "<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>P</SHORT-NAME><ELEMENTS>";
+    for (int i = 1; i <= kChildren; ++i)
+        out << "<I-SIGNAL><SHORT-NAME>S" << i << "</SHORT-NAME><LENGTH>8</LENGTH></I-SIGNAL>";
+    out << "</ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>";
+}
+
+double ThreadCpuMs()
+{
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+// A GUI library context with its built-in font and no window, as the interface tests use.
+class HeadlessContext
+{
+public:
+    HeadlessContext() : context(ImGui::CreateContext())
+    {
+        ImGuiIO& io = ImGui::GetIO();
+        io.IniFilename = nullptr;
+        io.DisplaySize = ImVec2(1280, 900);
+        io.DeltaTime = 1.0f / 60.0f;
+        io.Fonts->AddFontDefault();
+        unsigned char* pixels;
+        int width, height;
+        io.Fonts->GetTexDataAsRGBA32(&pixels, &width, &height);
+        io.Fonts->SetTexID(ImTextureID(1));
+    }
+    ~HeadlessContext() { ImGui::DestroyContext(context); }
+
+    void Frame(Gui& gui)
+    {
+        ImGui::NewFrame();
+        gui.DrawFrame();
+        ImGui::Render();
+    }
+
+    double CpuMsPerFrame(Gui& gui)
+    {
+        for (int i = 0; i < 5; ++i)
+            Frame(gui);
+        const double start = ThreadCpuMs();
+        for (int i = 0; i < kFrames; ++i)
+            Frame(gui);
+        return (ThreadCpuMs() - start) / kFrames;
+    }
+
+private:
+    ImGuiContext* context;
+};
+
+ImGuiID WithInt(ImGuiID seed, int n)
+{
+    return ImHashData(&n, sizeof(n), seed);
+}
+
+ImGuiID WithLabel(ImGuiID seed, const char* label)
+{
+    return ImHashStr(label, 0, seed);
+}
+
+// Opens the ELEMENTS row of the element window on "/P" at `page`, through the window's storage
+// exactly where the tree keeps it. False when the window is not there.
+bool OpenListInElementWindow(const Gui& gui, const char* windowName, int page)
+{
+    ImGuiWindow* parent = ImGui::FindWindowByName(windowName);
+    for (ImGuiWindow* region : GImGui->Windows) {
+        if (!parent || region->ParentWindow != parent || !std::strstr(region->Name, "/ScrollingRegion_"))
+            continue;
+        ImGuiID base = WithInt(region->ID, int(gui.state->id));
+        ImGuiID listRow = WithInt(WithLabel(WithInt(base, 0), "AR-PACKAGE"), 1);
+        region->StateStorage.SetInt(WithLabel(listRow, "ELEMENTS"), 1);
+        region->StateStorage.SetInt(WithLabel(listRow, "##page"), page);
+        return true;
+    }
+    return false;
+}
+} // namespace
+
+std::vector<std::pair<std::string, double>> TreeFrameFigures()
+{
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("tessaro-bench-list-" + std::to_string(getpid()) + ".arxml"))
+                                 .string();
+    WriteLongList(path);
+    std::vector<std::pair<std::string, double>> figures;
+    {
+        HeadlessContext headless;
+        Gui gui;
+        gui.state->OpenFile(path);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(5);
+        while (gui.state->GetKind() != StateKind::Ready && gui.state->GetKind() != StateKind::Error &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            headless.Frame(gui);
+        }
+        Result<Ref> target = gui.state->FindRef("/P/S100000"); // page 5000 of the list
+        if (target.status == ResultStatus::Done) {
+            figures.emplace_back("tree_frame_ms_baseline", headless.CpuMsPerFrame(gui));
+            gui.navigationTarget = target.GetValue()->trail;
+            figures.emplace_back("tree_frame_ms_200k", headless.CpuMsPerFrame(gui));
+            gui.OpenElementWindow("/P");
+            headless.Frame(gui);
+            headless.Frame(gui);
+            if (OpenListInElementWindow(gui, "/P##0", 9000))
+                figures.emplace_back("tree_frame_ms_200k_two_windows", headless.CpuMsPerFrame(gui));
+        }
+    }
+    std::filesystem::remove(path);
+    return figures;
+}

@@ -1,0 +1,99 @@
+#include "HeadlessGui.h"
+#include "WindowProbe.h"
+#include "support/TestDocuments.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace {
+
+// Package P holding `count` signals S1, S2, ...
+std::string PackageOf(int count)
+{
+    std::string xml = "<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>P</SHORT-NAME><ELEMENTS>";
+    for (int i = 1; i <= count; ++i)
+        xml += "<I-SIGNAL><SHORT-NAME>S" + std::to_string(i) + "</SHORT-NAME></I-SIGNAL>";
+    return xml + "</ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>";
+}
+
+// Opens the main tree down to the element at `path` and returns the text the next frame drew.
+std::string ShownAround(HeadlessGui& headless, const std::string& path)
+{
+    Result<Ref> target = headless.gui.state->FindRef(path);
+    EXPECT_EQ(target.status, ResultStatus::Done) << path;
+    if (target.status == ResultStatus::Done)
+        headless.gui.navigationTarget = target.GetValue()->trail;
+    return MainWindowText(headless);
+}
+
+} // namespace
+
+TEST(OpenRef, OpensTheElementTheReferenceNamesNotTheRowsOwn)
+{
+    TempDir dir;
+    const std::string xml = R"(<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>P</SHORT-NAME><ELEMENTS>
+        <FRAME><SHORT-NAME>Source</SHORT-NAME><SIGNAL-REF>/P/Target</SIGNAL-REF></FRAME>
+        <I-SIGNAL><SHORT-NAME>Target</SHORT-NAME><DESC>only the target says this</DESC></I-SIGNAL>
+        </ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>)";
+    HeadlessGui headless;
+    ASSERT_TRUE(OpenDocument(headless, dir.Write("refs.arxml", xml)));
+    ShownAround(headless, "/P/Source");
+    headless.Frame(); // the target's row scrolls into view
+
+    ASSERT_TRUE(ClickDrawnText(headless, "Open Ref")) << FrameText(headless);
+    ASSERT_EQ(headless.gui.elementWindows.size(), 1u);
+    EXPECT_EQ(headless.gui.elementWindows.front().path, "/P/Target");
+    headless.Frame();
+    EXPECT_TRUE(Drew(headless, "only the target says this")) << FrameText(headless);
+}
+
+TEST(Highlight, ARevealedRowIsHighlightedForTwoSecondsOfFrameTime)
+{
+    TempDir dir;
+    HeadlessGui headless;
+    ASSERT_TRUE(OpenDocument(headless, dir.Write("five.arxml", PackageOf(5))));
+    ImGuiIO& io = ImGui::GetIO();
+    io.DeltaTime = 0.25f;
+    ShownAround(headless, "/P/S4"); // t = 0
+    ImGuiWindow* region = ScrollingRegionOf("XML Tree View");
+    ASSERT_NE(region, nullptr);
+    auto highlightedAfter = [&](int frames) {
+        for (int i = 0; i < frames; ++i)
+            headless.Frame();
+        return VerticesInColour(region, headless.gui.highlightColor) > 0;
+    };
+    EXPECT_TRUE(highlightedAfter(1)) << "at 0.25 s";
+    EXPECT_TRUE(highlightedAfter(6)) << "at 1.75 s";
+    EXPECT_FALSE(highlightedAfter(3)) << "at 2.5 s";
+}
+
+// Sibling numbers are padded to the digits of the child count: the edge is a count that is a
+// power of ten.
+TEST(SiblingNumbers, HaveAsManyDigitsAsTheChildCount)
+{
+    TempDir dir;
+    {
+        HeadlessGui headless;
+        ASSERT_TRUE(OpenDocument(headless, dir.Write("ten.arxml", PackageOf(10))));
+        const std::string text = ShownAround(headless, "/P/S10");
+        for (const char* label : {"[01]", "[09]", "[10]"})
+            EXPECT_NE(text.find(label), std::string::npos) << label << " in\n" << text;
+    }
+    {
+        HeadlessGui headless;
+        ASSERT_TRUE(OpenDocument(headless, dir.Write("hundred.arxml", PackageOf(100))));
+        const std::string first = ShownAround(headless, "/P/S1");
+        EXPECT_NE(first.find("[001]"), std::string::npos) << first;
+        EXPECT_EQ(first.find("[01]"), std::string::npos) << first;
+        const std::string last = ShownAround(headless, "/P/S100");
+        EXPECT_NE(last.find("[100]"), std::string::npos) << last;
+    }
+    {
+        HeadlessGui headless;
+        ASSERT_TRUE(OpenDocument(headless, dir.Write("nine.arxml", PackageOf(9))));
+        const std::string text = ShownAround(headless, "/P/S9");
+        EXPECT_NE(text.find("[9]"), std::string::npos) << text;
+        EXPECT_EQ(text.find("[09]"), std::string::npos) << text;
+    }
+}
