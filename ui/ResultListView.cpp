@@ -4,6 +4,38 @@
 
 #include <imgui_internal.h>
 
+#include <algorithm>
+
+namespace {
+// A row whose text runs past the list's right edge shows all of it in a tooltip.
+void TooltipIfCut(const std::string& label)
+{
+    if (!ImGui::IsItemHovered())
+        return;
+    const char* end = ImGui::FindRenderedTextEnd(label.c_str());
+    const float textRight = ImGui::GetItemRectMin().x + ImGui::CalcTextSize(label.c_str(), end).x;
+    if (textRight <= ImGui::GetWindowPos().x + ImGui::GetWindowContentRegionMax().x)
+        return;
+    ImGui::BeginTooltip();
+    ImGui::TextUnformatted(label.c_str(), end);
+    ImGui::EndTooltip();
+}
+} // namespace
+
+float ResultListHeight(float height)
+{
+    const float rows =
+        kResultRowsShown * ImGui::GetTextLineHeightWithSpacing() + 2 * ImGui::GetStyle().FramePadding.y;
+    return std::max(height * 0.33333334f, std::min(rows, height * 0.5f));
+}
+
+float ResultWindowHeight(float chromeHeight)
+{
+    const float rows =
+        kResultRowsShown * ImGui::GetTextLineHeightWithSpacing() + 2 * ImGui::GetStyle().FramePadding.y;
+    return 2 * rows + chromeHeight;
+}
+
 bool DrawResultRows(const std::vector<Ref>& refs, int& selected)
 {
     bool changed = false;
@@ -17,6 +49,7 @@ bool DrawResultRows(const std::vector<Ref>& refs, int& selected)
                 selected = i;
                 changed = true;
             }
+            TooltipIfCut(label);
             if (isSelected)
                 ImGui::SetItemDefaultFocus();
         }

@@ -61,3 +61,16 @@ bool SearchProgressVisible(bool textEmpty, ResultStatus status)
 {
     return !textEmpty && status == ResultStatus::Partial;
 }
+
+std::string GroupThousands(size_t count)
+{
+    std::string digits = std::to_string(count);
+    for (size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, ",");
+    return digits;
+}
+
+std::string ReferrerCount(size_t count)
+{
+    return GroupThousands(count) + (count == 1 ? " referrer" : " referrers");
+}

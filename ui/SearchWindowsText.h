@@ -34,5 +34,11 @@ struct SearchStatusLine
 };
 SearchStatusLine SearchStatus(bool textEmpty, ResultStatus status, size_t hitCount);
 
+// "1 referrer", "11,354 referrers": how many elements a refs-to window lists.
+std::string ReferrerCount(size_t count);
+
+// `count` in decimal with a comma between groups of three digits: 11354 gives "11,354".
+std::string GroupThousands(size_t count);
+
 // The progress bar shows only while a non-empty query is still being searched.
 bool SearchProgressVisible(bool textEmpty, ResultStatus status);
