@@ -69,6 +69,7 @@ bool Gui::DrawFrame()
     // A target or filter answer left by the last frame points into the old document's nodes.
     if (state->document.get() != previousDocument) {
         navigationTarget.clear();
+        reaper.Dispose(std::move(shownFilter)); // may be large; freed off this thread
         shownFilter.reset();
     }
     HandleShortcuts();
