@@ -50,9 +50,14 @@ Result<std::vector<Ref>> State::FindRefsTo(std::string)
 {
     return NotLoaded<std::vector<Ref>>();
 }
-Result<std::vector<Ref>> State::FullTextSearch(std::string, bool)
+Result<std::vector<Ref>> State::FullTextSearch(std::string, bool, size_t)
 {
     return NotLoaded<std::vector<Ref>>();
+}
+
+HitContext State::FullTextHitContext(size_t)
+{
+    return {};
 }
 Result<size_t> State::CountRefsTo(std::string)
 {
@@ -76,7 +81,10 @@ ErrorState::ErrorState(std::string filePath, std::string message)
     : State(std::move(filePath), nullptr), message(std::move(message))
 {}
 
-std::shared_ptr<State> ErrorState::Update() { return OpenPendingOrStay(*this, pendingPath); }
+std::shared_ptr<State> ErrorState::Update()
+{
+    return OpenPendingOrStay(*this, pendingPath);
+}
 
 void AdvanceState(std::shared_ptr<State>& state, Reaper& reaper)
 {

@@ -2,6 +2,7 @@
 
 #include "document/Result.h"
 #include "model/Ref.h"
+#include "query/HitContext.h"
 #include "query/TreeFilter.h"
 
 #include <pugixml.hpp>
@@ -40,7 +41,11 @@ public:
     virtual Result<Ref> FindRef(std::string refPath);
     virtual Result<Ref> FindShortName(std::string shortName);
     virtual Result<std::vector<Ref>> FindRefsTo(std::string path);
-    virtual Result<std::vector<Ref>> FullTextSearch(std::string query, bool matchCase);
+    // At most `limit` hits; a higher limit for the same query keeps the hits found and adds more.
+    virtual Result<std::vector<Ref>> FullTextSearch(std::string query, bool matchCase,
+                                                    size_t limit = kFullTextHitsPerPage);
+    // The text around hit `index` of the last full-text search; empty when there is none.
+    virtual HitContext FullTextHitContext(size_t index);
     virtual Result<size_t> CountRefsTo(std::string path);
     // The elements kept by the filter above the main tree.
     virtual Result<TreeFilterMatches> FilterTree(const TreeFilterQuery& query);

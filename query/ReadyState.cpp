@@ -101,9 +101,14 @@ Result<std::vector<Ref>> ReadyState::FindRefsTo(std::string path)
     return PendingRefsTo();
 }
 
-Result<std::vector<Ref>> ReadyState::FullTextSearch(std::string query, bool matchCase)
+Result<std::vector<Ref>> ReadyState::FullTextSearch(std::string query, bool matchCase, size_t limit)
 {
-    return searchService->Search(std::move(query), matchCase);
+    return searchService->Search(std::move(query), matchCase, limit);
+}
+
+HitContext ReadyState::FullTextHitContext(size_t index)
+{
+    return searchService->ContextOf(index);
 }
 
 Result<size_t> ReadyState::CountRefsTo(std::string path)

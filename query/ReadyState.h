@@ -27,7 +27,9 @@ public:
     Result<Ref> FindRef(std::string path) override;
     Result<Ref> FindShortName(std::string shortName) override;
     Result<std::vector<Ref>> FindRefsTo(std::string path) override;
-    Result<std::vector<Ref>> FullTextSearch(std::string query, bool matchCase) override;
+    Result<std::vector<Ref>> FullTextSearch(std::string query, bool matchCase,
+                                            size_t limit = kFullTextHitsPerPage) override;
+    HitContext FullTextHitContext(size_t index) override;
     Result<size_t> CountRefsTo(std::string path) override;
     Result<TreeFilterMatches> FilterTree(const TreeFilterQuery& query) override;
     Result<TreeFilterMatches> FindShortNamesContaining(std::string part) override;

@@ -9,6 +9,7 @@ namespace {
 // Kept for the whole process: closing and reopening the window shows the last query.
 char searchText[4096] = "";
 bool matchCase = false;
+size_t hitLimit = kFullTextHitsPerPage; // raised by "Show more"; back to one page for a new query
 
 const char* const kMagnifierIcon = "\xef\x80\x82"; // U+F002
 
@@ -16,6 +17,7 @@ const char* const kMagnifierIcon = "\xef\x80\x82"; // U+F002
 int ResetSelectionOnEdit(ImGuiInputTextCallbackData* data)
 {
     *static_cast<int*>(data->UserData) = -1;
+    hitLimit = kFullTextHitsPerPage;
     return 0;
 }
 
@@ -69,6 +71,7 @@ bool Gui::DrawFullTextSearchWindow()
     ImGui::PopItemWidth();
     if (ActionButton(true, "Cc", "Match case", matchCase ? 3 : 1)) {
         matchCase = !matchCase;
+        hitLimit = kFullTextHitsPerPage;
         selectionChanged = true;
     }
 
@@ -78,7 +81,8 @@ bool Gui::DrawFullTextSearchWindow()
     const float listHeight = height * 0.33333334f;
 
     const bool textEmpty = searchText[0] == '\0';
-    const Result<std::vector<Ref>> result = state->FullTextSearch(std::string(searchText), matchCase);
+    const Result<std::vector<Ref>> result =
+        state->FullTextSearch(std::string(searchText), matchCase, hitLimit);
     const bool hasList =
         (result.status == ResultStatus::Partial || result.status == ResultStatus::Done) && result.value;
 
@@ -90,7 +94,13 @@ bool Gui::DrawFullTextSearchWindow()
                 std::fflush(stdout);
                 selectionChanged = true;
             }
-            selectionChanged |= DrawResultRows(*result.value, selected);
+            selectionChanged |= DrawHitRows(
+                *result.value, selected, [this](size_t index) { return state->FullTextHitContext(index); },
+                mutedColor, highlightColor);
+            // The limit was reached: there may be more.
+            if (result.status == ResultStatus::Done && result.value->size() >= hitLimit &&
+                ImGui::Button("Show more"))
+                hitLimit = result.value->size() + kFullTextHitsPerPage;
         }
         ImGui::EndListBox();
     }
@@ -103,7 +113,7 @@ bool Gui::DrawFullTextSearchWindow()
 
     ImGui::AlignTextToFramePadding();
     const SearchStatusLine status =
-        SearchStatus(textEmpty, result.status, hasList ? result.value->size() : 0);
+        SearchStatus(textEmpty, result.status, hasList ? result.value->size() : 0, hitLimit);
     if (status.spinner) {
         PendingSpinner();
         ImGui::SameLine();

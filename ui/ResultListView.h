@@ -3,6 +3,7 @@
 #include "model/Ref.h"
 #include "ui/Gui.h"
 
+#include <functional>
 #include <vector>
 
 // Pieces shared by the windows that list refs (refs-to windows, full-text search): the rows,
@@ -22,6 +23,12 @@ float ResultWindowHeight(float chromeHeight);
 // Rows of the open list box, clipped to the visible ones. A click on another row selects it;
 // returns true when it did. A row cut at the right edge shows its whole text in a tooltip.
 bool DrawResultRows(const std::vector<Ref>& refs, int& selected);
+
+// The same for search hits: after its label each row shows the text around its hit, the match on
+// a background of `highlight` and the rest in `muted`.
+bool DrawHitRows(const std::vector<Ref>& refs, int& selected,
+                 const std::function<HitContext(size_t)>& contextOf, const ImVec4& muted,
+                 const ImVec4& highlight);
 
 // Child region with the selected ref's element as a tree, opened down to the ref when asked.
 // `ref` may be null (nothing selected): the region stays empty.
