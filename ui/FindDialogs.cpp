@@ -1,6 +1,7 @@
 #include "ui/Gui.h"
 #include "ui/ResultListView.h"
 #include "ui/SearchWindowsText.h"
+#include "ui/WindowPlacement.h"
 
 #include <string>
 
@@ -21,7 +22,9 @@ bool BeginFindDialog(const char* title, const char* prompt, bool* open, char* bu
                      float extraHeight = 0)
 {
     const float font = ImGui::GetFontSize();
-    ImGui::SetNextWindowSize(ImVec2(42 * font, 12.5f * font + extraHeight), ImGuiCond_Always);
+    const ImVec2 size(42 * font, 12.5f * font + extraHeight);
+    PlaceNextWindowBesideMiddle(size, ImGuiCond_Appearing, 0);
+    ImGui::SetNextWindowSize(size, ImGuiCond_Always);
     if (!ImGui::Begin(title, open, ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoSavedSettings)) {
         ImGui::End();
         return false;

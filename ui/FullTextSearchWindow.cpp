@@ -1,6 +1,7 @@
 #include "ui/Gui.h"
 #include "ui/ResultListView.h"
 #include "ui/SearchWindowsText.h"
+#include "ui/WindowPlacement.h"
 
 #include <cfloat>
 #include <cstdio>
@@ -44,6 +45,7 @@ bool Gui::DrawFullTextSearchWindow()
     int selected = storage->GetInt(selectionKey, -1);
 
     const float font = ImGui::GetFontSize();
+    PlaceNextWindowBesideMiddle(ImVec2(42 * font, 35 * font), ImGuiCond_FirstUseEver, 0);
     ImGui::SetNextWindowSize(ImVec2(42 * font, 35 * font), ImGuiCond_FirstUseEver);
     ImGui::SetNextWindowSizeConstraints(ImVec2(42 * font, 35 * font), ImVec2(FLT_MAX, FLT_MAX));
     if (focusFindText)

@@ -1,5 +1,7 @@
 #include "ui/Gui.h"
 
+#include "ui/WindowPlacement.h"
+
 #include <cctype>
 #include <stdexcept>
 
@@ -153,6 +155,8 @@ bool Gui::DrawFrame()
     const float fontSize = ImGui::GetFontSize();
     for (auto it = elementWindows.begin(); it != elementWindows.end();) {
         Result<Ref> result = state->FindRef(it->path);
+        PlaceNextWindowBesideMiddle(ImVec2(35 * fontSize, 25 * fontSize), ImGuiCond_Appearing,
+                                    std::stoi(it->windowId));
         ImGui::SetNextWindowSize(ImVec2(35 * fontSize, 25 * fontSize), ImGuiCond_Appearing);
         statusText.clear();
         bool open = true;

@@ -1,6 +1,7 @@
 #include "ui/Gui.h"
 #include "ui/ResultListView.h"
 #include "ui/SearchWindowsText.h"
+#include "ui/WindowPlacement.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -22,6 +23,8 @@ bool Gui::DrawRefsWindow(const WindowEntry& entry)
     const float mainHeight = ImGui::GetMainViewport()->Size.y;
     const float openHeight = std::max(35 * font, std::min(ResultWindowHeight(chrome), mainHeight));
     ImGui::SetNextWindowSizeConstraints(ImVec2(42 * font, 35 * font), ImVec2(FLT_MAX, FLT_MAX));
+    PlaceNextWindowBesideMiddle(ImVec2(42 * font, openHeight), ImGuiCond_Appearing,
+                                std::stoi(entry.windowId));
     ImGui::SetNextWindowSize(ImVec2(42 * font, openHeight), ImGuiCond_Appearing);
     const std::string title = "Refs to " + entry.path + "##" + entry.windowId;
     bool open = true;

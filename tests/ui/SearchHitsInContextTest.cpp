@@ -42,7 +42,10 @@ protected:
         headless.gui.showFindText = true;
         headless.Frame();
         // Wide enough for a whole row with its context.
-        headless.Frame([] { ImGui::SetWindowSize("Full-Text Search", ImVec2(1200, 600)); });
+        headless.Frame([] {
+            ImGui::SetWindowPos("Full-Text Search", ImVec2(0, 0));
+            ImGui::SetWindowSize("Full-Text Search", ImVec2(1200, 600));
+        });
     }
 
     bool Search(const std::string& text, size_t limit = 100)
