@@ -17,8 +17,10 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -138,6 +140,37 @@ void SetIcon(GLFWwindow* window)
     glfwSetWindowIcon(window, 3, images);
 }
 
+std::vector<WorkArea> MonitorWorkAreas()
+{
+    int count = 0;
+    GLFWmonitor** monitors = glfwGetMonitors(&count);
+    std::vector<WorkArea> areas;
+    for (int i = 0; i < count; ++i) {
+        WorkArea area;
+        glfwGetMonitorWorkarea(monitors[i], &area.x, &area.y, &area.width, &area.height);
+        areas.push_back(area);
+    }
+    return areas;
+}
+
+// The window's place for the next run. A minimized window keeps the place it had before; a
+// maximized one keeps it too and is maximized again.
+void RememberWindowPlace(GLFWwindow* window, Settings& settings)
+{
+    if (glfwGetWindowAttrib(window, GLFW_ICONIFIED))
+        return;
+    if (glfwGetWindowAttrib(window, GLFW_MAXIMIZED)) {
+        if (settings.window)
+            settings.window->maximized = true;
+        return;
+    }
+    WindowPlace place;
+    glfwGetWindowPos(window, &place.x, &place.y);
+    glfwGetWindowSize(window, &place.width, &place.height);
+    if (place.width > 0 && place.height > 0)
+        settings.window = place;
+}
+
 // Ends the process when no window or renderer can be had; settings are not written.
 int Fail(const char* what)
 {
@@ -197,6 +230,14 @@ int main(int argc, char** argv)
             glfwSetWindowPos(window, geometry.x, geometry.y);
         }
     }
+    // Where the window was last time, when a monitor still shows it.
+    const std::optional<WindowGeometry> saved =
+        gui.settings.window ? SavedGeometryOnMonitors(*gui.settings.window, MonitorWorkAreas())
+                            : std::nullopt;
+    if (saved) {
+        glfwSetWindowSize(window, saved->width, saved->height);
+        glfwSetWindowPos(window, saved->x, saved->y);
+    }
     glfwSetWindowUserPointer(window, &gui);
     glfwSetDropCallback(window, OnDrop);
     WatchInput(window);
@@ -204,6 +245,8 @@ int main(int argc, char** argv)
     glfwMakeContextCurrent(window);
     glfwSwapInterval(1);
     glfwShowWindow(window);
+    if (saved && gui.settings.window->maximized)
+        glfwMaximizeWindow(window);
 
     IMGUI_CHECKVERSION();
     ImGui::CreateContext();
@@ -284,6 +327,7 @@ int main(int argc, char** argv)
     }
     SetWakeHook(nullptr); // workers may outlive the window
 
+    RememberWindowPlace(window, gui.settings);
     ImGui_ImplOpenGL3_Shutdown();
     ImGui_ImplGlfw_Shutdown();
     ImGui::DestroyContext();
