@@ -163,9 +163,15 @@ bool Gui::DrawFrame()
         std::string title = it->path + "##" + it->windowId;
         if (ImGui::Begin(title.c_str(), &open,
                          ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoSavedSettings)) {
+            const bool showXml = result.status == ResultStatus::Done &&
+                                 xmlPanes.DrawBar(*this, it->windowId, result.GetValue());
             BeginScrollingRegion();
             switch (result.status) {
                 case ResultStatus::Done: {
+                    if (showXml) {
+                        xmlPanes.DrawText(it->windowId);
+                        break;
+                    }
                     const Ref& ref = result.GetValue();
                     std::vector<TreeItem> trail = ref->trail;
                     if (!trail.empty())
@@ -192,6 +198,8 @@ bool Gui::DrawFrame()
         ImGui::End();
         it = open ? std::next(it) : elementWindows.erase(it);
     }
+    if (xmlPanes.Count() > elementWindows.size())
+        xmlPanes.KeepOnly(elementWindows);
 
     live = frameIsLive || ImGui::GetIO().WantTextInput; // an active text field blinks its cursor
     return !keepRunning;

@@ -4,6 +4,7 @@
 #include "document/State.h"
 #include "model/TreeItem.h"
 #include "settings/Settings.h"
+#include "ui/ElementXmlPanes.h"
 #include "ui/NavigationHistory.h"
 
 #include <imgui.h>
@@ -70,6 +71,7 @@ public:
     std::set<std::string>& bookmarks = settings.bookmarks;
     std::list<std::string>& recentOpenFiles = settings.recentOpenFiles;
     std::list<WindowEntry> elementWindows;
+    ElementXmlPanes xmlPanes; // "View XML" of the element windows
     std::vector<TreeItem> navigationTarget;
     NavigationHistory history;
     ShortcutKeys keys;
