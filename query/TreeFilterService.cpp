@@ -36,8 +36,11 @@ Result<TreeFilterMatches> TreeFilterService::Filter(const TreeFilterQuery& query
         auto job = std::make_shared<Job>(query);
         {
             std::lock_guard<std::mutex> lock(mutex);
-            if (current)
+            if (current) {
                 current->cancel = true;
+                // Its answer may be large: freed by the filter's thread, not this one.
+                retired.push_back(std::move(current));
+            }
             queued = job;
         }
         current = std::move(job);
@@ -61,13 +64,16 @@ void TreeFilterService::Run()
 {
     for (;;) {
         std::shared_ptr<Job> job;
+        std::vector<std::shared_ptr<Job>> oldJobs;
         {
             std::unique_lock<std::mutex> lock(mutex);
             wake.wait(lock, [this] { return stopping || queued; });
             if (stopping)
                 return;
             job = std::move(queued);
+            oldJobs.swap(retired);
         }
+        oldJobs.clear();
         job->started = true;
         Result<TreeFilterMatches> answer;
         TreeFilterMatcher matcher(job->query);

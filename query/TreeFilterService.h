@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 // Runs the tree filter on a thread of its own. The latest query wins: asking for another one
 // cancels the walk in progress, so typing never queues up work.
@@ -32,7 +33,8 @@ private:
     std::shared_ptr<Job> current; // user-interface thread only
     std::mutex mutex;
     std::condition_variable wake;
-    std::shared_ptr<Job> queued; // guarded by mutex
-    bool stopping = false;       // guarded by mutex
+    std::shared_ptr<Job> queued;               // guarded by mutex
+    std::vector<std::shared_ptr<Job>> retired; // replaced jobs the thread is to free; guarded by mutex
+    bool stopping = false;                     // guarded by mutex
     std::thread thread;
 };

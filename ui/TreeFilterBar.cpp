@@ -34,6 +34,7 @@ const TreeFilterMatches* Gui::DrawTreeFilterBar()
         filter.regex = !filter.regex;
     filter.text = filterInput;
     if (text.empty()) {
+        reaper.Dispose(std::move(shownFilter)); // may be large; freed off this thread
         shownFilter.reset();
         return nullptr;
     }
@@ -42,6 +43,8 @@ const TreeFilterMatches* Gui::DrawTreeFilterBar()
     ImGui::SameLine(0, 20);
     switch (result.status) {
         case ResultStatus::Done:
+            if (shownFilter != result.value)
+                reaper.Dispose(std::move(shownFilter));
             shownFilter = result.value;
             shownFilterQuery = filter;
             ImGui::TextUnformatted(MatchCount(result.value->matchCount).c_str());
@@ -58,6 +61,7 @@ const TreeFilterMatches* Gui::DrawTreeFilterBar()
             ImGui::PushStyleColor(ImGuiCol_Text, errorColor);
             ImGui::TextUnformatted(result.message.c_str());
             ImGui::PopStyleColor();
+            reaper.Dispose(std::move(shownFilter));
             shownFilter.reset();
             break;
         case ResultStatus::Empty:
@@ -71,5 +75,6 @@ void Gui::ClearTreeFilter()
 {
     filterCleared = true;
     filterInput[0] = '\0';
+    reaper.Dispose(std::move(shownFilter));
     shownFilter.reset();
 }
