@@ -388,7 +388,7 @@ int Run(const Options& options)
     PollUntilSettled(state, scaffolding);
     BenchReaper().Drain();
     out["replace_loading_stall_s"] = Round(ReplaceLoadingSeconds(path, missingPath), 5);
-    for (const auto& [key, value] : TreeFrameFigures())
+    for (const auto& [key, value] : TreeFrameFigures(path))
         out[key] = Round(value, 4);
     std::cout << out.dump() << std::endl;
     return 0;
