@@ -1,5 +1,6 @@
 #include "ui/Gui.h"
 
+#include "ui/DocumentLabels.h"
 #include "ui/WindowPlacement.h"
 
 #include <cctype>
@@ -107,13 +108,19 @@ bool Gui::DrawFrame()
         state->GetKind() == StateKind::Indexing || state->GetKind() == StateKind::Ready;
     const TreeFilterMatches* filterMatches = documentShown ? DrawTreeFilterBar() : nullptr;
 
+    if (state->GetKind() != StateKind::Loading)
+        loadingLabel.clear(); // read again next time: the file may have changed
     BeginScrollingRegion();
     switch (state->GetKind()) {
         case StateKind::Initial:
             DrawStartScreen();
             break;
         case StateKind::Loading:
-            DrawLoadingScreen();
+            if (loadingLabelState != state->id || loadingLabel.empty()) {
+                loadingLabelState = state->id;
+                loadingLabel = FileNameAndSize(state->filePath);
+            }
+            DrawLoadingScreen(loadingLabel);
             break;
         case StateKind::Error:
             DrawErrorScreen(state->GetErrorMessage());

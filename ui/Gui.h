@@ -83,6 +83,9 @@ public:
     std::shared_ptr<TreeFilterMatches> shownFilter; // the last complete answer, drawn until the next
     TreeFilterQuery shownFilterQuery;
     std::list<WindowEntry> refsWindows;
+    // Name and size of the file being loaded, read once per loading state.
+    size_t loadingLabelState = 0;
+    std::string loadingLabel;
     std::string statusText;
     bool showFindRef = false;
     bool showFindShortname = false;
@@ -136,7 +139,8 @@ void KeepDrawing();
 // Loading and status screens.
 void PendingSpinner();
 void LoadingSpinner(const ImVec4& colour);
-void DrawLoadingScreen();
+// `what` (the file being read, say) is shown under "Loading..." when not empty.
+void DrawLoadingScreen(const std::string& what = {});
 void DrawErrorScreen(std::string message);
 
 // Places text on the system clipboard; false when that failed.

@@ -76,13 +76,17 @@ void PendingSpinner()
     }
 }
 
-void DrawLoadingScreen()
+void DrawLoadingScreen(const std::string& what)
 {
     const ImVec2 windowSize = ImGui::GetWindowSize();
     ImGui::SetCursorPos(ImVec2(0.5f * windowSize.x, 0.5f * windowSize.y));
     LoadingSpinner(ImVec4(1, 1, 1, 1));
     ImGui::SetCursorPos(ImVec2(0.5f * windowSize.x, 0.5f * windowSize.y + 80));
     ImGui::TextUnformatted("Loading...");
+    if (!what.empty()) {
+        ImGui::SetCursorPosX(0.5f * windowSize.x);
+        ImGui::TextUnformatted(what.c_str(), what.c_str() + what.size());
+    }
 }
 
 void DrawErrorScreen(std::string message)
