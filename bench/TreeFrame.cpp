@@ -129,10 +129,16 @@ void DocumentFigures(const std::string& path, std::vector<std::pair<std::string,
     }
     figures.emplace_back("tree_frame_ms_document", headless.CpuMsPerFrame(gui));
 
+    // The field takes the focus a frame after asking for it, and the typed text a frame later.
     gui.focusFilter = true;
     headless.Frame(gui);
+    headless.Frame(gui);
     ImGui::GetIO().AddInputCharactersUTF8("7");
+    headless.Frame(gui);
+    if (gui.filter.text != "7")
+        return;
     const auto typed = std::chrono::steady_clock::now();
+    deadline = typed + std::chrono::minutes(2);
     while (!gui.shownFilter && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         headless.Frame(gui);
