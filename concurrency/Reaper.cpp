@@ -1,5 +1,7 @@
 #include "concurrency/Reaper.h"
 
+#include "platform/Platform.h"
+
 Reaper::Reaper() : thread([this] { Run(); }) {}
 
 Reaper::~Reaper()
@@ -31,6 +33,7 @@ void Reaper::Drain()
 
 void Reaper::Run()
 {
+    Platform::LowerCurrentThreadPriority();
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
         condition.wait(lock, [this] { return stop || !queue.empty(); });

@@ -2,10 +2,10 @@
 
 #include "concurrency/ThreadPool.h"
 #include "document/State.h"
+#include "document/StringKeyMap.h"
 #include "model/Index.h"
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -38,8 +38,8 @@ private:
     ThreadPool lookupPool;
     ThreadPool buildPool;
     Future<void> buildFuture;
-    std::map<std::string, Result<Ref>, std::less<>> refCache;
-    std::map<std::string, Future<Ref>, std::less<>> pendingRefs;
+    StringKeyMap<Result<Ref>> refCache;
+    StringKeyMap<Future<Ref>> pendingRefs;
     std::shared_ptr<Index> index;
     uint64_t nodeCount = 0;
     std::shared_ptr<FullTextSearchService> searchService;

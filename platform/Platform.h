@@ -32,4 +32,8 @@ std::string GetExecutableName();
 // Running processes whose executable file name equals `name`, compared without regard to case.
 int CountProcessesNamed(const std::string& name);
 
+// Lets the calling thread's work (freeing replaced documents, say) yield to the window's thread,
+// so that waking it never takes the processor from a frame.
+void LowerCurrentThreadPriority();
+
 } // namespace Platform

@@ -12,7 +12,9 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -300,6 +302,15 @@ int CountProcessesNamed(const std::string& name)
     }
     ::closedir(proc);
     return count;
+}
+
+void LowerCurrentThreadPriority()
+{
+    // A batch thread never preempts the thread that woke it; on Linux the nice value of
+    // "process" 0 is the calling thread's own.
+    sched_param none{};
+    sched_setscheduler(0, SCHED_BATCH, &none);
+    setpriority(PRIO_PROCESS, 0, 10);
 }
 
 } // namespace Platform

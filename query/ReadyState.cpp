@@ -46,25 +46,23 @@ std::shared_ptr<State> ReadyState::Update()
 
 Result<Ref> ReadyState::FindRef(std::string path)
 {
-    auto slot = refCache.lower_bound(path);
-    if (slot != refCache.end() && slot->first == path)
-        return slot->second;
+    if (auto cached = refCache.find(path); cached != refCache.end())
+        return cached->second;
     pugi::xml_node node = index->FindPath(path);
     // The key is the node's own element path, so the Ref needs no walk over short names.
     Result<Ref> answer = node ? Result<Ref>::Value(Ref(node, path)) : Result<Ref>::Error("Invalid Reference");
-    return refCache.emplace_hint(slot, std::move(path), std::move(answer))->second;
+    return refCache.emplace(std::move(path), std::move(answer)).first->second;
 }
 
 Result<Ref> ReadyState::FindShortName(std::string shortName)
 {
-    auto slot = shortNameCache.lower_bound(shortName);
-    if (slot != shortNameCache.end() && slot->first == shortName)
-        return slot->second;
+    if (auto cached = shortNameCache.find(shortName); cached != shortNameCache.end())
+        return cached->second;
     // The index spells out the path from its own table, so the Ref needs no walk over short names.
     std::optional<Index::Named> named = index->FindShortName(shortName);
     Result<Ref> answer = named ? Result<Ref>::Value(Ref(named->node, std::move(named->path)))
                                : Result<Ref>::Error("Could not find such an element.");
-    return shortNameCache.emplace_hint(slot, std::move(shortName), std::move(answer))->second;
+    return shortNameCache.emplace(std::move(shortName), std::move(answer)).first->second;
 }
 
 Result<std::vector<Ref>> ReadyState::FindRefsTo(std::string path)

@@ -2,10 +2,10 @@
 
 #include "concurrency/ThreadPool.h"
 #include "document/State.h"
+#include "document/StringKeyMap.h"
 #include "model/Index.h"
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,10 +43,10 @@ public:
 
 private:
     ThreadPool lookupPool;
-    std::map<std::string, Result<Ref>, std::less<>> refCache;
-    std::map<std::string, Result<Ref>, std::less<>> shortNameCache;
-    std::map<std::string, Result<std::vector<Ref>>, std::less<>> refsToCache;
-    std::map<std::string, Future<std::vector<Ref>>, std::less<>> pendingRefsTo;
+    StringKeyMap<Result<Ref>> refCache;
+    StringKeyMap<Result<Ref>> shortNameCache;
+    StringKeyMap<Result<std::vector<Ref>>> refsToCache;
+    StringKeyMap<Future<std::vector<Ref>>> pendingRefsTo;
     std::shared_ptr<Index> index;
     uint64_t nodeCount;
     std::shared_ptr<FullTextSearchService> searchService;

@@ -81,3 +81,19 @@ TEST_F(ElementPathRules, OnlyAChildNamedExactlySHORTNAMENamesItsParent)
     ASSERT_TRUE(length);
     EXPECT_EQ(Ref(length)->path, "/P");
 }
+
+TEST_F(ElementPathRules, ASegmentMatchesAWholeShortNameOnly)
+{
+    Open(R"(<AUTOSAR><AR-PACKAGES>
+      <AR-PACKAGE UUID="long"><SHORT-NAME>PackageLong</SHORT-NAME><ELEMENTS>
+        <I-SIGNAL UUID="speed"><SHORT-NAME>EngineSpeed</SHORT-NAME></I-SIGNAL>
+      </ELEMENTS></AR-PACKAGE>
+      <AR-PACKAGE UUID="short"><SHORT-NAME>Package</SHORT-NAME><ELEMENTS>
+        <I-SIGNAL UUID="engine"><SHORT-NAME>Engine</SHORT-NAME></I-SIGNAL>
+      </ELEMENTS></AR-PACKAGE>
+    </AR-PACKAGES></AUTOSAR>)");
+    EXPECT_EQ(ByPath("/Package"), "short");
+    EXPECT_EQ(ByPath("/Package/Engine"), "engine");
+    EXPECT_EQ(ByPath("/PackageLong/Engine"), "error: Invalid Reference");
+    EXPECT_EQ(ByPath("/Pack"), "error: Invalid Reference");
+}

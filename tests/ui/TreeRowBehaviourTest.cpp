@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <set>
 
 namespace {
 
@@ -96,4 +97,48 @@ TEST(SiblingNumbers, HaveAsManyDigitsAsTheChildCount)
         EXPECT_NE(text.find("[9]"), std::string::npos) << text;
         EXPECT_EQ(text.find("[09]"), std::string::npos) << text;
     }
+}
+
+// The mouse moves right along the row that drew `rowText` (no blanks) until the button whose tooltip reads
+// `tooltip` is under it, then clicks there. False when no such button shows on that row.
+bool ClickRowAction(HeadlessGui& headless, const std::string& rowText, const std::string& tooltip)
+{
+    const std::vector<DrawnGlyph> glyphs = DrawnGlyphs(headless);
+    float rowY = -1;
+    for (size_t start = 0; start + rowText.size() <= glyphs.size() && rowY < 0; ++start) {
+        size_t matched = 0;
+        while (matched < rowText.size() && glyphs[start + matched].character == rowText[matched])
+            ++matched;
+        if (matched == rowText.size())
+            rowY = glyphs[start].position.y + 2;
+    }
+    if (rowY < 0)
+        return false;
+    ImGuiIO& io = ImGui::GetIO();
+    ImGuiWindow* window = OuterWindow(headless);
+    for (float x = window->Pos.x; x < window->Pos.x + window->Size.x; x += 4) {
+        io.MousePos = ImVec2(x, rowY);
+        if (!Drew(headless, tooltip))
+            continue;
+        io.MouseDown[0] = true;
+        headless.Frame();
+        io.MouseDown[0] = false;
+        headless.Frame();
+        io.MousePos = ImVec2(-FLT_MAX, -FLT_MAX);
+        return true;
+    }
+    io.MousePos = ImVec2(-FLT_MAX, -FLT_MAX);
+    return false;
+}
+
+TEST(Bookmarks, TheRowButtonAddsThenRemovesTheRowsElement)
+{
+    TempDir dir;
+    HeadlessGui headless;
+    ASSERT_TRUE(OpenDocument(headless, dir.Write("five.arxml", PackageOf(5))));
+    ShownAround(headless, "/P/S5");
+    ASSERT_TRUE(ClickRowAction(headless, "I-SIGNAL[5]", "Add Bookmark")) << FrameText(headless);
+    EXPECT_EQ(headless.gui.bookmarks, std::set<std::string>{"/P/S5"});
+    ASSERT_TRUE(ClickRowAction(headless, "I-SIGNAL[5]", "Remove Bookmark")) << FrameText(headless);
+    EXPECT_TRUE(headless.gui.bookmarks.empty());
 }
