@@ -92,10 +92,10 @@ TEST_F(SearchHitsInContext, RowsShowTheTextAroundTheHitAndShowMoreAddsAPage)
 TEST_F(SearchHitsInContext, ThePreviewScrollsToTheHit)
 {
     ASSERT_TRUE(Search("haystack"));
-    headless.Frame();
-    ImGuiWindow* preview = ChildOfSearchWindow(true);
-    ASSERT_NE(preview, nullptr);
-    EXPECT_GT(preview->Scroll.y, 0.0f);
+    // The first hit is selected on the frame that sees it, and the preview scrolls on the next.
+    ImGuiWindow* preview = nullptr;
+    EXPECT_TRUE(headless.FramesUntil(
+        [&] { return (preview = ChildOfSearchWindow(true)) != nullptr && preview->Scroll.y > 0.0f; }, 10));
     const std::string drawn = FrameText(headless);
     EXPECT_GE(Occurrences(drawn, "deephaystack"), 3) << "in its two rows and in the preview\n" << drawn;
 }
