@@ -1,12 +1,14 @@
 # Thin front end over CMake and CTest. `make run` and `make test` do all set-up themselves.
 BUILD ?= build
+WINDOWS_BUILD ?= build-windows
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 DESTDIR ?=
 SECONDS ?= 60
 
-.PHONY: setup configure build run test test-core test-sanitizers fuzz fuzz-build bench install package format clean
+.PHONY: setup configure build run test test-core test-sanitizers fuzz fuzz-build bench install package format clean \
+	windows test-windows
 
 setup:
 	@bash scripts/setup.sh
@@ -46,6 +48,15 @@ fuzz-build: setup
 fuzz: fuzz-build
 	@bash tests/fuzz/run-fuzzers.sh $(BUILD)-fuzz $(SECONDS)
 
+# The Windows x86-64 program, cross-built with MinGW-w64: $(WINDOWS_BUILD)/tessaro-windows-x86_64.zip.
+windows:
+	@bash scripts/build-windows.sh $(WINDOWS_BUILD)
+
+# The Windows build under wine: its engine tests, its query tool against the Linux one on real files,
+# and the viewer under Xvfb.
+test-windows: build windows
+	@bash tests/windows/test_windows.sh $(BUILD) $(WINDOWS_BUILD)
+
 bench: build
 	@$(BUILD)/bench/tessaro-bench --generate 100
 
@@ -61,4 +72,4 @@ format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	@rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-fuzz
+	@rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-fuzz $(WINDOWS_BUILD)

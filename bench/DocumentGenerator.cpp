@@ -1,6 +1,8 @@
 #include "bench/DocumentGenerator.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdio>
 #include <fstream>
 #include <ostream>
 #include <sstream>
@@ -538,16 +540,18 @@ GeneratedDocument WriteEcuc(Writer& w, uint64_t targetBytes)
     w.Raw("</AUTOSAR>\n");
     return w.Finish();
 }
+
+const char* const kArxmlHeader = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                 "<AUTOSAR xmlns=\"http://autosar.org/schema/r4.0\" "
+                                 "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+                                 "xsi:schemaLocation=\"http://autosar.org/schema/r4.0 AUTOSAR_00046.xsd\">\n";
 } // namespace
 
 GeneratedDocument WriteGeneratedArxml(std::ostream& out, uint64_t targetBytes, uint64_t seed,
                                       GeneratedShape shape)
 {
     Writer w(out, seed);
-    w.Raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-          "<AUTOSAR xmlns=\"http://autosar.org/schema/r4.0\" "
-          "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-          "xsi:schemaLocation=\"http://autosar.org/schema/r4.0 AUTOSAR_00046.xsd\">\n");
+    w.Raw(kArxmlHeader);
     if (shape == GeneratedShape::Ecuc)
         return WriteEcuc(w, targetBytes);
     w.Open("AR-PACKAGES");
@@ -582,4 +586,44 @@ GeneratedDocument WriteGeneratedArxmlFile(const std::string& path, uint64_t targ
     if (!out)
         throw std::runtime_error("Cannot write " + path);
     return facts;
+}
+
+GeneratedDocument WriteGeneratedWorkspace(const std::string& folder, uint64_t targetBytes, int files,
+                                          uint64_t seed)
+{
+    GeneratedDocument total;
+    auto add = [&](const GeneratedDocument& part) {
+        total.bytes += part.bytes;
+        total.elements += part.elements;
+        total.references += part.references;
+        total.dangling += part.dangling;
+    };
+    auto write = [&](const std::string& name, uint64_t fileSeed, auto&& body) {
+        std::ofstream out(folder + "/" + name, std::ios::binary | std::ios::trunc);
+        Writer w(out, fileSeed);
+        w.Raw(kArxmlHeader);
+        w.Open("AR-PACKAGES");
+        body(w);
+        w.Close("AR-PACKAGES");
+        w.Raw("</AUTOSAR>\n");
+        add(w.Finish());
+        out.close();
+        if (!out)
+            throw std::runtime_error("Cannot write " + folder + "/" + name);
+    };
+    write("common.arxml", seed, [](Writer& w) { CommonPackage(w); });
+    const int clusterFiles = std::max(1, files - 1);
+    const uint64_t share = targetBytes / uint64_t(clusterFiles);
+    int k = 0;
+    for (int f = 0; f < clusterFiles; ++f) {
+        char name[32];
+        std::snprintf(name, sizeof name, "clusters-%03d.arxml", f);
+        write(name, seed + uint64_t(f) + 1, [&](Writer& w) {
+            // Whole clusters until the share is reached; the last may pass it by one cluster.
+            uint64_t start = w.Written();
+            while (w.Written() - start < share)
+                Cluster(w, k++);
+        });
+    }
+    return total;
 }

@@ -39,3 +39,11 @@ std::string GenerateArxml(uint64_t targetBytes, uint64_t seed,
 // The same into a file; throws std::runtime_error when it cannot be written.
 GeneratedDocument WriteGeneratedArxmlFile(const std::string& path, uint64_t targetBytes, uint64_t seed,
                                           GeneratedShape shape = GeneratedShape::Catalogue);
+
+// One generated model split over `files` files in `folder` (which must exist): common.arxml holds
+// /Common, the data types, compu methods and interfaces that every cluster refers to, and each of
+// the other files holds a run of whole cluster packages (/Cluster0, /Cluster1, ...), at least an
+// equal share of `targetBytes` each, so that most of their references stay in their file and every
+// cluster also refers into common.arxml. Returns the facts summed over the files.
+GeneratedDocument WriteGeneratedWorkspace(const std::string& folder, uint64_t targetBytes, int files,
+                                          uint64_t seed);

@@ -5,10 +5,12 @@
 #include "bench/DocumentGenerator.h"
 #include "bench/Measure.h"
 #include "bench/TreeFrame.h"
+#include "bench/WorkspaceBench.h"
 #include "concurrency/Reaper.h"
 #include "document/ArchiveReader.h"
 #include "document/LoadingState.h"
 #include "model/IndexingState.h"
+#include "platform/Platform.h"
 #include "query/ReadyState.h"
 
 #include <nlohmann/json.hpp>
@@ -21,7 +23,6 @@
 #include <iostream>
 #include <mutex>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 constexpr size_t kQueryKeys = 10000;
@@ -33,6 +34,9 @@ struct Options
     uint64_t generateBytes = 0;
     uint64_t seed = 1;
     GeneratedShape shape = GeneratedShape::Catalogue;
+    std::string workspace;          // --workspace DIR
+    uint64_t generateWorkspace = 0; // --generate-workspace MB: bytes in all
+    int workspaceFiles = 100;       // --files N
 };
 
 bool IsZip(const std::string& path)
@@ -54,7 +58,7 @@ double RawParseSeconds(const std::string& path)
         ArchiveMember member = ExtractFirstArxmlMember(path);
         ok = member.data && document.load_buffer(member.data.get(), member.size).status == pugi::status_ok;
     } else {
-        ok = document.load_file(path.c_str()).status == pugi::status_ok;
+        ok = document.load_file(Platform::PathFromUtf8(path).c_str()).status == pugi::status_ok;
     }
     return ok ? SecondsSince(start) : NAN;
 }
@@ -173,13 +177,13 @@ void PollQueryQuietly(State& state, const std::string& text);
 // In a fresh process: peak RSS once ready, then the replacement split into its parts.
 std::vector<double> ChildOpenFigures(const std::string& path, const std::string& missingPath)
 {
-    ResetPeakRss();
+    Platform::ResetPeakMemory();
     UiCallTimer ui;
     std::shared_ptr<State> state = PollUntilSettled(std::make_shared<LoadingState>(path), ui);
     if (state->GetKind() != StateKind::Ready)
         return {};
     BenchReaper().Drain(); // the indexing state shares the index: it must be gone first
-    double peak = double(PeakRssBytes());
+    double peak = double(Platform::PeakMemoryBytes());
     std::shared_ptr<pugi::xml_document> keep = state->document;
     auto start = BenchClock::now();
     state->OpenFile(missingPath);
@@ -275,8 +279,8 @@ int Run(const Options& options)
 
     // Children first, while this process has no threads and a small heap.
     out["raw_parse_s"] =
-        Round(RunInChild([&] { return std::vector<double>{RawParseSeconds(path)}; }, 1)[0], 4);
-    std::vector<double> child = RunInChild([&] { return ChildOpenFigures(path, missingPath); }, 3);
+        Round(Platform::RunIsolated([&] { return std::vector<double>{RawParseSeconds(path)}; }, 1)[0], 4);
+    std::vector<double> child = Platform::RunIsolated([&] { return ChildOpenFigures(path, missingPath); }, 3);
 
     UiCallTimer ui;
     auto start = BenchClock::now();
@@ -421,10 +425,38 @@ bool ParseSeed(const std::string& text, uint64_t& seed)
     return end != text.c_str() && *end == '\0' && text[0] != '-';
 }
 
+int Usage();
+
+// --workspace DIR, or a generated workspace in a temporary folder that is removed afterwards.
+int WorkspaceMain(const Options& options)
+{
+    if (!options.path.empty() || options.generateBytes != 0 ||
+        options.workspace.empty() == (options.generateWorkspace == 0))
+        return Usage();
+    if (!options.workspace.empty())
+        return RunWorkspaceBench(options.workspace);
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("tessaro-bench-workspace-" + std::to_string(getpid()));
+    int code = 1;
+    try {
+        std::filesystem::create_directories(folder);
+        WriteGeneratedWorkspace(folder.string(), options.generateWorkspace, options.workspaceFiles,
+                                options.seed);
+        code = RunWorkspaceBench(folder.string());
+    } catch (const std::exception& e) {
+        std::cerr << e.what() << '\n';
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    return code;
+}
+
 int Usage()
 {
     std::cerr
-        << "usage: tessaro-bench FILE | tessaro-bench --generate MB [--seed N] [--shape catalogue|ecuc]\n";
+        << "usage: tessaro-bench FILE | tessaro-bench --generate MB [--seed N] [--shape catalogue|ecuc]\n"
+           "       tessaro-bench --workspace DIR\n"
+           "       tessaro-bench --generate-workspace MB [--files N] [--seed N]\n";
     return 2;
 }
 } // namespace
@@ -438,6 +470,17 @@ int main(int argc, char** argv)
             options.generateBytes = ParseMegabytes(args[++i]);
             if (options.generateBytes == 0)
                 return Usage();
+        } else if (args[i] == "--workspace" && i + 1 < args.size()) {
+            options.workspace = args[++i];
+        } else if (args[i] == "--generate-workspace" && i + 1 < args.size()) {
+            options.generateWorkspace = ParseMegabytes(args[++i]);
+            if (options.generateWorkspace == 0)
+                return Usage();
+        } else if (args[i] == "--files" && i + 1 < args.size()) {
+            uint64_t files = 0;
+            if (!ParseSeed(args[++i], files) || files < 2 || files > 100000)
+                return Usage();
+            options.workspaceFiles = int(files);
         } else if (args[i] == "--seed" && i + 1 < args.size()) {
             if (!ParseSeed(args[++i], options.seed))
                 return Usage();
@@ -449,13 +492,15 @@ int main(int argc, char** argv)
         else
             return Usage();
     }
+    if (!options.workspace.empty() || options.generateWorkspace != 0)
+        return WorkspaceMain(options);
     if (options.path.empty() == (options.generateBytes == 0))
         return Usage();
 
     bool generated = options.generateBytes != 0;
     if (generated) {
         options.path = (std::filesystem::temp_directory_path() /
-                        ("tessaro-bench-" + std::to_string(getpid()) + ".arxml"))
+                        ("tessaro-bench-" + std::to_string(Platform::ProcessId()) + ".arxml"))
                            .string();
         try {
             WriteGeneratedArxmlFile(options.path, options.generateBytes, options.seed, options.shape);

@@ -5,66 +5,6 @@
 #include <cstring>
 #include <fstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
-
-std::vector<double> RunInChild(const std::function<std::vector<double>()>& work, size_t count)
-{
-    std::vector<double> values(count, NAN);
-    int fds[2];
-    if (pipe(fds) != 0)
-        return values;
-    std::fflush(nullptr);
-    pid_t pid = fork();
-    if (pid < 0) {
-        close(fds[0]);
-        close(fds[1]);
-        return values;
-    }
-    if (pid == 0) {
-        close(fds[0]);
-        try {
-            std::vector<double> got = work();
-            std::copy_n(got.begin(), std::min(got.size(), count), values.begin());
-        } catch (...) {
-        }
-        size_t bytes = count * sizeof(double);
-        ssize_t written = write(fds[1], values.data(), bytes);
-        _exit(written == ssize_t(bytes) ? 0 : 1); // no destructors: the parent owns every shared resource
-    }
-    close(fds[1]);
-    size_t bytes = count * sizeof(double);
-    size_t got = 0;
-    while (got < bytes) {
-        ssize_t n = read(fds[0], reinterpret_cast<char*>(values.data()) + got, bytes - got);
-        if (n <= 0)
-            break;
-        got += size_t(n);
-    }
-    if (got != bytes)
-        std::fill(values.begin(), values.end(), NAN);
-    close(fds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return values;
-}
-
-uint64_t PeakRssBytes()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stoull(line.substr(6)) * 1024;
-    }
-    return 0;
-}
-
-void ResetPeakRss()
-{
-    std::ofstream clear("/proc/self/clear_refs");
-    clear << "5";
-}
 
 void ShuffleKeys(std::vector<std::string>& keys, uint64_t seed)
 {

@@ -15,14 +15,6 @@ inline double SecondsSince(BenchClock::time_point start)
     return std::chrono::duration<double>(BenchClock::now() - start).count();
 }
 
-// Runs `work` in a forked child and returns the `count` figures it returned; NaNs when the child
-// failed. Fork only while the process has no other threads.
-std::vector<double> RunInChild(const std::function<std::vector<double>()>& work, size_t count);
-
-// Peak resident set size of this process in bytes (VmHWM), and resetting it to the current size.
-uint64_t PeakRssBytes();
-void ResetPeakRss();
-
 // Times every call the polling thread makes, keeping the longest.
 class UiCallTimer
 {

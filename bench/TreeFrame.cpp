@@ -1,5 +1,6 @@
 #include "bench/TreeFrame.h"
 
+#include "platform/Platform.h"
 #include "ui/Gui.h"
 
 #include <imgui_internal.h>
@@ -11,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 constexpr int kChildren = 200000;
@@ -155,7 +155,7 @@ void DocumentFigures(const std::string& path, std::vector<std::pair<std::string,
 std::vector<std::pair<std::string, double>> TreeFrameFigures(const std::string& documentPath)
 {
     const std::string path = (std::filesystem::temp_directory_path() /
-                              ("tessaro-bench-list-" + std::to_string(getpid()) + ".arxml"))
+                              ("tessaro-bench-list-" + std::to_string(Platform::ProcessId()) + ".arxml"))
                                  .string();
     WriteLongList(path);
     std::vector<std::pair<std::string, double>> figures;

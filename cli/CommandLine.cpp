@@ -4,12 +4,20 @@
 #include <optional>
 
 const char* const kUsageText =
-    R"(Usage: tessaro-query [--timeout SECONDS] FILE COMMAND [ARGS]
+    R"(Usage: tessaro-query [--timeout SECONDS] FILE... COMMAND [ARGS]
        tessaro-query --help
 
 Loads FILE (an ARXML/XML file, or a .zip archive whose first member with ".arxml" in its
 name is read) as the viewer does, indexes it, answers one COMMAND and prints the answer as
 JSON Lines (one object per line) on standard output.
+
+A folder as FILE, or several FILEs, are read as one workspace: every *.arxml file and .zip
+archive below a folder, in sorted order, each parsed on its own worker. References resolve
+across the files (the first file in order wins where a path occurs twice), relative
+references (BASE="label" or the default base) are resolved, and every answer row carries a
+"file" field. A file that fails is reported on standard error and the others answer; stats
+gives one row per file, with "error" for a file that failed. A FILE named like a command is
+given as ./NAME.
 
 Commands:
   stats                 {"file","nodes","paths","short_names","reference_texts","referring_nodes"}
@@ -116,16 +124,22 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& allArgs)
     if (args.size() < 2)
         return UsageError("missing COMMAND");
 
-    const CommandInfo* info = FindCommand(args[1]);
-    if (!info)
-        return UsageError("unknown command '" + args[1] + "'");
+    // The files run up to the first argument after them that names a command: a file called like
+    // a command is given as ./stats.
+    size_t at = 1;
+    while (at < args.size() && !FindCommand(args[at]))
+        ++at;
+    if (at == args.size())
+        return UsageError(args.size() == 2 ? "unknown command '" + args[1] + "'" : "missing COMMAND");
+    const CommandInfo* info = FindCommand(args[at]);
 
     Invocation& invocation = parsed.invocation;
     invocation.file = args[0];
+    invocation.files.assign(args.begin(), args.begin() + long(at));
     invocation.command = info->command;
 
     std::optional<std::string> argument;
-    for (size_t i = 2; i < args.size(); ++i) {
+    for (size_t i = at + 1; i < args.size(); ++i) {
         if (info->command == Command::Search && args[i] == "--match-case" && !invocation.matchCase)
             invocation.matchCase = true;
         else if (info->argumentName && !argument)

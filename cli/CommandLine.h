@@ -18,7 +18,8 @@ enum class Command
 struct Invocation
 {
     bool help = false;
-    std::string file;
+    std::string file;               // the first FILE
+    std::vector<std::string> files; // every FILE, in the order given
     Command command = Command::Stats;
     std::string argument; // PATH, NAME or TEXT of the commands that take one
     bool matchCase = false;

@@ -1,6 +1,7 @@
 #include "cli/LineMap.h"
 
 #include "document/ArchiveReader.h"
+#include "platform/Platform.h"
 
 #include <algorithm>
 #include <cctype>
@@ -51,7 +52,7 @@ bool ParsedInPlace(const std::string& source)
 
 std::string ReadWholeFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(Platform::PathFromUtf8(path), std::ios::binary);
     if (!in)
         return "";
     std::ostringstream bytes;

@@ -1,4 +1,5 @@
 #include "document/ArchiveReader.h"
+#include "platform/Platform.h"
 
 #include <pugixml.hpp>
 #include <zip.h>
@@ -8,7 +9,6 @@
 
 #include <cstring>
 #include <stdexcept>
-#include <unistd.h>
 
 namespace {
 struct ArchiveCloser
@@ -52,11 +52,10 @@ void DocumentBufferDeleter::operator()(char* p) const
 
 uint64_t ArchiveMemberSizeLimit()
 {
-    long pages = sysconf(_SC_PHYS_PAGES);
-    long pageSize = sysconf(_SC_PAGESIZE);
-    if (pages <= 0 || pageSize <= 0)
+    uint64_t physical = Platform::PhysicalMemoryBytes();
+    if (physical == 0)
         return SIZE_MAX / 2;
-    return std::min<uint64_t>(uint64_t(pages) * uint64_t(pageSize) / 2, SIZE_MAX / 2);
+    return std::min<uint64_t>(physical / 2, SIZE_MAX / 2);
 }
 
 ArchiveMember ExtractFirstArxmlMember(const std::string& archivePath, uint64_t sizeLimit)
@@ -88,7 +87,7 @@ ArchiveMember ExtractFirstArxmlMember(const std::string& archivePath, uint64_t s
         }
         ArchiveMember member{std::unique_ptr<char, DocumentBufferDeleter>(static_cast<char*>(
                                  pugi::get_memory_allocation_function()(size_t(stat.size) + 1))),
-                             size_t(stat.size)};
+                             size_t(stat.size), {}};
         if (!member.data) {
             tooLarge = true;
             continue;

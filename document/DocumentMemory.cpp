@@ -1,4 +1,5 @@
 #include "document/DocumentMemory.h"
+#include "platform/Platform.h"
 
 #include <pugixml.hpp>
 
@@ -7,7 +8,6 @@
 #include <cstdlib>
 #include <mutex>
 #include <new>
-#include <sys/mman.h>
 
 // gcc announces AddressSanitizer with a macro, clang through __has_feature.
 #if defined(__SANITIZE_ADDRESS__)
@@ -42,23 +42,11 @@ static_assert(sizeof(Header) <= kHeader);
 std::mutex chunkMutex; // guards every Chunk and `current`
 Chunk* current = nullptr;
 
-// A mapping of at least `size` bytes starting on a huge-page boundary, advised for huge pages.
+// A mapping of at least `size` bytes starting on a huge-page boundary.
 char* MapAligned(size_t size, size_t& mapped)
 {
     mapped = (size + kHugePage - 1) / kHugePage * kHugePage;
-    size_t request = mapped + kHugePage;
-    void* raw = mmap(nullptr, request, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (raw == MAP_FAILED)
-        return nullptr;
-    uintptr_t start = reinterpret_cast<uintptr_t>(raw);
-    uintptr_t aligned = (start + kHugePage - 1) & ~(uintptr_t(kHugePage) - 1);
-    if (aligned > start)
-        munmap(raw, aligned - start);
-    size_t tail = (start + request) - (aligned + mapped);
-    if (tail > 0)
-        munmap(reinterpret_cast<void*>(aligned + mapped), tail);
-    madvise(reinterpret_cast<void*>(aligned), mapped, MADV_HUGEPAGE);
-    return reinterpret_cast<char*>(aligned);
+    return static_cast<char*>(Platform::MapPages(mapped, kHugePage));
 }
 
 void* AllocateLarge(size_t size)
@@ -83,12 +71,12 @@ void* AllocateSmall(size_t size)
         Chunk* old = current;
         current = new (std::nothrow) Chunk{base, 0, 0};
         if (!current) {
-            munmap(base, mapped);
+            Platform::UnmapPages(base, mapped);
             current = old;
             return nullptr;
         }
         if (old && old->live == 0) {
-            munmap(old->base, kChunkBytes);
+            Platform::UnmapPages(old->base, kChunkBytes);
             delete old;
         }
     }
@@ -111,7 +99,7 @@ void FreeDocumentMemory(void* block)
         return;
     Header* header = reinterpret_cast<Header*>(static_cast<char*>(block) - kHeader);
     if (!header->chunk) {
-        munmap(header, header->mapped);
+        Platform::UnmapPages(header, header->mapped);
         return;
     }
     Chunk* chunk = header->chunk;
@@ -120,7 +108,7 @@ void FreeDocumentMemory(void* block)
         if (chunk == current) {
             chunk->used = 0; // reuse the mapping for the next document
         } else {
-            munmap(chunk->base, kChunkBytes);
+            Platform::UnmapPages(chunk->base, kChunkBytes);
             delete chunk;
         }
     }

@@ -1,54 +1,25 @@
 #include "document/DocumentParser.h"
 
-#include <cerrno>
-#include <cstring>
+#include "platform/Platform.h"
+
 #include <stdexcept>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-namespace {
-std::runtime_error SystemFailure()
-{
-    return std::runtime_error(std::strerror(errno));
-}
-
-struct FileCloser
-{
-    int fd;
-    ~FileCloser() { ::close(fd); }
-};
-} // namespace
 
 ArchiveMember ReadDocumentFile(const std::string& path)
 {
-    // Non-blocking, so a FIFO that slipped past the caller's check cannot hold the open.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        throw SystemFailure();
-    FileCloser closer{fd};
-    struct stat info;
-    if (::fstat(fd, &info) != 0)
-        throw SystemFailure();
-    if (!S_ISREG(info.st_mode))
-        throw std::runtime_error("not a regular file");
-
+    Platform::ReadOnlyFile input(path);
+    if (input.Size() >= SIZE_MAX)
+        throw std::bad_alloc();
     ArchiveMember file;
-    file.size = size_t(info.st_size);
+    file.size = size_t(input.Size());
     file.data.reset(static_cast<char*>(pugi::get_memory_allocation_function()(file.size + 1)));
     if (!file.data)
         throw std::bad_alloc();
     size_t done = 0;
     while (done < file.size) {
-        ssize_t got = ::read(fd, file.data.get() + done, file.size - done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            throw SystemFailure();
+        size_t got = input.Read(file.data.get() + done, file.size - done);
         if (got == 0)
             break; // the file shrank while being read: parse what is there
-        done += size_t(got);
+        done += got;
     }
     file.size = done;
     file.data.get()[done] = '\0';

@@ -3,7 +3,9 @@
 #include "document/ArchiveReader.h"
 #include "document/DocumentMemory.h"
 #include "document/DocumentParser.h"
+#include "document/WorkspaceLoadingState.h"
 #include "model/IndexingState.h"
+#include "platform/Platform.h"
 
 #include <filesystem>
 #include <stdexcept>
@@ -23,12 +25,14 @@ std::runtime_error LoadFailure(const std::string& reason)
     return std::runtime_error(reason);
 }
 
+} // namespace
+
 std::shared_ptr<pugi::xml_document> ReadDocument(const std::string& path)
 {
     // Opening a FIFO waits for a writer forever and a device never ends: only regular files (or
     // links to them) are read, in both branches.
     std::error_code ignored;
-    auto status = std::filesystem::status(path, ignored);
+    auto status = std::filesystem::status(Platform::PathFromUtf8(path), ignored);
     if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
         throw LoadFailure("not a regular file");
     if (Extension(path) == "zip") {
@@ -39,7 +43,6 @@ std::shared_ptr<pugi::xml_document> ReadDocument(const std::string& path)
     }
     return ParseInPlace(ReadDocumentFile(path));
 }
-} // namespace
 
 std::string LoadFailureMessage(const std::string& path, const std::string& reason)
 {
@@ -54,6 +57,9 @@ std::string IndexFailureMessage(const std::string& path, const std::string& reas
 std::shared_ptr<State> LoadingState::Start(std::string path)
 {
     try {
+        std::error_code ignored;
+        if (std::filesystem::is_directory(path, ignored))
+            return std::make_shared<WorkspaceLoadingState>(path);
         return std::make_shared<LoadingState>(path);
     } catch (const std::exception& e) {
         return std::make_shared<ErrorState>(path, LoadFailureMessage(path, e.what()));

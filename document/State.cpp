@@ -72,6 +72,16 @@ Result<TreeFilterMatches> State::FindShortNamesContaining(std::string)
     return NotLoaded<TreeFilterMatches>();
 }
 
+Result<std::vector<BrokenRef>> State::FindBrokenRefs()
+{
+    return NotLoaded<std::vector<BrokenRef>>();
+}
+
+std::string State::ResolvedReference(pugi::xml_node) const
+{
+    return {};
+}
+
 std::shared_ptr<State> InitialState::Update()
 {
     return OpenPendingOrStay(*this, pendingPath);

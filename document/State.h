@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/Result.h"
+#include "model/BrokenRef.h"
 #include "model/Ref.h"
 #include "query/HitContext.h"
 #include "query/TreeFilter.h"
@@ -13,6 +14,7 @@
 #include <vector>
 
 class Reaper;
+class Workspace;
 
 enum class StateKind : int
 {
@@ -51,6 +53,12 @@ public:
     virtual Result<TreeFilterMatches> FilterTree(const TreeFilterQuery& query);
     // Elements whose SHORT-NAME contains `part` (ASCII case ignored), for Find Shortname.
     virtual Result<TreeFilterMatches> FindShortNamesContaining(std::string part);
+    // Every reference text that names no element, most held first.
+    virtual Result<std::vector<BrokenRef>> FindBrokenRefs();
+    // The absolute text that a relative reference held by `node` names; empty when there is none.
+    virtual std::string ResolvedReference(pugi::xml_node node) const;
+    // The files opened together, or null when one file is open.
+    virtual std::shared_ptr<const Workspace> GetWorkspace() const { return nullptr; }
 
     const size_t id;
     const std::string filePath;

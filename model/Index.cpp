@@ -96,3 +96,10 @@ void Index::ForEachReferenceText(
         visit(TextOf(reference), {referringNodes.data() + entry.first, entry.count});
     }
 }
+
+std::string_view Index::ResolvedReference(pugi::xml_node node) const
+{
+    uint32_t found = relativeSlots.Find(NodeHash(node),
+                                        [&](uint32_t entry) { return relativeNodes[entry].first == node; });
+    return found == HashSlots::kNone ? std::string_view() : TextOf(relativeNodes[found].second);
+}

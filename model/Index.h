@@ -5,6 +5,7 @@
 #include <pugixml.hpp>
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <span>
@@ -33,6 +34,12 @@ public:
     // The nodes whose text is exactly `text`, in document order; empty when there are none.
     std::span<const pugi::xml_node> Referrers(std::string_view text) const;
 
+    // The absolute text that the relative reference held by `node` was resolved to, or an empty view
+    // when the node holds none (or its base could not be found).
+    std::string_view ResolvedReference(pugi::xml_node node) const;
+    size_t RelativeReferenceCount() const { return relativeNodes.size(); }
+
+    size_t ElementCount() const { return elements.size(); } // named nodes
     size_t PathCount() const { return pathSlots.Size(); }
     size_t ShortNameCount() const { return shortNameSlots.Size(); }
     size_t ReferenceTextCount() const { return referenceTexts.size(); }
@@ -84,7 +91,15 @@ private:
     std::vector<ReferenceText> referenceTexts;
     HashSlots referenceSlots;                   // reference text -> its entry
     std::vector<pugi::xml_node> referringNodes; // grouped by text, document order within a group
+    std::deque<std::string> resolvedTexts;      // absolute texts of relative references, keys above
+    std::vector<std::pair<pugi::xml_node, uint32_t>> relativeNodes; // node -> its reference text
+    HashSlots relativeSlots;                                        // node -> entry of relativeNodes
 };
+
+inline uint64_t NodeHash(pugi::xml_node node)
+{
+    return uint64_t(reinterpret_cast<uintptr_t>(node.internal_object()));
+}
 
 // The hashes the index keys by: FNV-1a, which can be carried on from a prefix's hash.
 inline constexpr uint64_t kIndexHashSeed = 14695981039346656037ull;

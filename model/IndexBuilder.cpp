@@ -2,8 +2,10 @@
 
 #include "concurrency/ThreadStart.h"
 #include "model/NodeText.h"
+#include "model/ReferenceBases.h"
 
 #include <exception>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <thread>
@@ -123,15 +125,22 @@ private:
 };
 
 // Fills the reference texts and their referring nodes, which need no path, in a pass of its own.
+// With `bases`, a relative reference whose base is known is listed under the absolute text it names.
 class ReferrerTableBuilder
 {
 public:
-    ReferrerTableBuilder(Index& index, const std::atomic<bool>& stop) : index(index), stop(stop) {}
+    ReferrerTableBuilder(Index& index, const std::atomic<bool>& stop, ReferenceBases* bases)
+        : index(index), stop(stop), bases(bases)
+    {}
 
     bool Stopped() const { return stop.load(std::memory_order_relaxed); }
 
-    int Mark() const { return 0; }
-    void Restore(int) {}
+    size_t Mark() const { return bases ? bases->Mark() : 0; }
+    void Restore(size_t mark)
+    {
+        if (bases)
+            bases->Restore(mark);
+    }
 
     bool Visit(pugi::xml_node node)
     {
@@ -140,21 +149,16 @@ public:
         if (node.type() == pugi::node_pcdata)
             return true;
         const char* text = NodeText(node);
-        if (!IsReferenceText(text))
-            return true;
-        uint64_t hash = kIndexHashSeed;
-        const char* end = text;
-        for (; *end; ++end)
-            hash = (hash ^ static_cast<unsigned char>(*end)) * 1099511628211ull;
-        std::string_view key(text, size_t(end - text));
-        uint32_t fresh = uint32_t(index.referenceTexts.size());
-        uint32_t id = index.referenceSlots.FindOrInsert(
-            hash, fresh, [&](uint32_t other) { return index.TextOf(other) == key; });
-        if (id == fresh)
-            index.referenceTexts.push_back({text, CheckedLength(key.size()), 0, 0});
-        ++index.referenceTexts[id].count;
-        textOfNode.push_back(id);
-        nodes.push_back(node);
+        if (bases && node.type() == pugi::node_element) {
+            bases->Enter(node);
+            if (!IsReferenceText(text)) {
+                if (std::optional<std::string> resolved = bases->Resolve(node, text))
+                    AddRelative(node, std::move(*resolved));
+                return true;
+            }
+        }
+        if (IsReferenceText(text))
+            Add(node, text);
         return true;
     }
 
@@ -175,21 +179,57 @@ public:
     }
 
 private:
+    uint32_t Add(pugi::xml_node node, const char* text)
+    {
+        uint64_t hash = kIndexHashSeed;
+        const char* end = text;
+        for (; *end; ++end)
+            hash = (hash ^ static_cast<unsigned char>(*end)) * 1099511628211ull;
+        std::string_view key(text, size_t(end - text));
+        uint32_t fresh = uint32_t(index.referenceTexts.size());
+        uint32_t id = index.referenceSlots.FindOrInsert(
+            hash, fresh, [&](uint32_t other) { return index.TextOf(other) == key; });
+        if (id == fresh)
+            index.referenceTexts.push_back({text, CheckedLength(key.size()), 0, 0});
+        ++index.referenceTexts[id].count;
+        textOfNode.push_back(id);
+        nodes.push_back(node);
+        return id;
+    }
+
+    // The resolved text is kept by the index, since the document holds only the relative one.
+    void AddRelative(pugi::xml_node node, std::string resolved)
+    {
+        uint64_t hash = ContinueIndexHash(kIndexHashSeed, resolved);
+        uint32_t known =
+            index.referenceSlots.Find(hash, [&](uint32_t other) { return index.TextOf(other) == resolved; });
+        const char* text = known != HashSlots::kNone
+                               ? index.referenceTexts[known].text
+                               : index.resolvedTexts.emplace_back(std::move(resolved)).c_str();
+        uint32_t id = Add(node, text);
+        uint32_t entry = uint32_t(index.relativeNodes.size());
+        index.relativeNodes.emplace_back(node, id);
+        index.relativeSlots.FindOrInsert(NodeHash(node), entry, [](uint32_t) { return false; });
+    }
+
     Index& index;
     const std::atomic<bool>& stop;
+    ReferenceBases* bases;
     std::vector<uint32_t> textOfNode; // per referring node, in document order
     std::vector<pugi::xml_node> nodes;
 };
 
 void BuildIndexInto(Index& index, uint64_t& nodeCount, pugi::xml_node node, std::string path,
-                    const std::atomic<bool>& stop)
+                    const std::atomic<bool>& stop, RelativeReferences relative)
 {
     // The two tables share nothing, so the two passes run side by side; each walks the whole tree
     // in document order and therefore inserts exactly what one combined pass would.
     std::exception_ptr failure;
     std::thread referrers = StartThread([&] {
         try {
-            ReferrerTableBuilder builder(index, stop);
+            ReferenceBases bases;
+            ReferrerTableBuilder builder(index, stop,
+                                         relative == RelativeReferences::Resolve ? &bases : nullptr);
             PreOrder(node, builder);
             builder.Finish();
         } catch (...) {

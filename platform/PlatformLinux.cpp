@@ -8,13 +8,20 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <stdexcept>
 #include <thread>
+
+#include <cmath>
+#include <cstdlib>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sched.h>
 #include <spawn.h>
+#include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -203,6 +210,29 @@ Captured RunAndCapture(const std::vector<std::string>& arguments)
     return captured;
 }
 
+volatile std::sig_atomic_t stopRequested = 0;
+
+void OnStopSignal(int)
+{
+    stopRequested = 1;
+}
+
+bool WriteAll(int fd, const char* data, size_t size)
+{
+    size_t written = 0;
+    while (written < size) {
+        ssize_t n = ::write(fd, data + written, size - written);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        written += size_t(n);
+    }
+    return true;
+}
+
 } // namespace
 
 bool SpawnDetached(const std::vector<std::string>& arguments)
@@ -230,14 +260,11 @@ bool SpawnDetached(const std::vector<std::string>& arguments)
     return true;
 }
 
-void ShowOpenFileDialog(const std::function<void(const std::string&)>& onChosen)
+namespace {
+// The first dialog program that starts decides; its answer, trailing newline removed, is the path.
+void RunChooser(const std::vector<std::vector<std::string>>& dialogs,
+                const std::function<void(const std::string&)>& onChosen)
 {
-    const std::vector<std::vector<std::string>> dialogs = {
-        {"zenity", "--file-selection", "--title=Open File",
-         "--file-filter=ARXML files (*.arxml, *.zip) | *.arxml *.zip", "--file-filter=All files | *"},
-        {"kdialog", "--getopenfilename", ".", "ARXML files (*.arxml *.zip)\nAll files (*)", "--title",
-         "Open File"},
-    };
     for (const auto& dialog : dialogs) {
         Captured captured = RunAndCapture(dialog);
         if (!captured.started) {
@@ -252,6 +279,23 @@ void ShowOpenFileDialog(const std::function<void(const std::string&)>& onChosen)
     }
     std::cerr << "No file dialog available: install zenity or kdialog" << std::endl;
     onChosen("");
+}
+} // namespace
+
+void ShowOpenFileDialog(const std::function<void(const std::string&)>& onChosen)
+{
+    RunChooser({{"zenity", "--file-selection", "--title=Open File",
+                 "--file-filter=ARXML files (*.arxml, *.zip) | *.arxml *.zip", "--file-filter=All files | *"},
+                {"kdialog", "--getopenfilename", ".", "ARXML files (*.arxml *.zip)\nAll files (*)", "--title",
+                 "Open File"}},
+               onChosen);
+}
+
+void ShowOpenFolderDialog(const std::function<void(const std::string&)>& onChosen)
+{
+    RunChooser({{"zenity", "--file-selection", "--directory", "--title=Open Folder"},
+                {"kdialog", "--getexistingdirectory", ".", "--title", "Open Folder"}},
+               onChosen);
 }
 
 void LaunchInstance(const std::string& arguments)
@@ -302,6 +346,223 @@ int CountProcessesNamed(const std::string& name)
     }
     ::closedir(proc);
     return count;
+}
+
+std::vector<std::string> Utf8Arguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv, argv + argc);
+}
+
+void CatchStopRequests()
+{
+    struct sigaction action = {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr); // the launching terminal closed
+}
+
+void IgnoreClosedStreams()
+{
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+bool StopRequested()
+{
+    return stopRequested != 0;
+}
+
+std::optional<std::string> ReadEnvironment(const char* name)
+{
+    const char* value = std::getenv(name);
+    if (value == nullptr || *value == '\0') {
+        return std::nullopt;
+    }
+    return std::string(value);
+}
+
+std::filesystem::path PathFromUtf8(const std::string& path)
+{
+    return std::filesystem::path(path);
+}
+
+std::string Utf8FromPath(const std::filesystem::path& path)
+{
+    return path.string();
+}
+
+bool ReplaceFileContents(const std::filesystem::path& file, const std::string& contents, std::string& error)
+{
+    std::filesystem::path temporary = file;
+    temporary += "." + std::to_string(::getpid()) + ".tmp";
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    bool written = WriteAll(fd, contents.data(), contents.size()) && ::fsync(fd) == 0;
+    written = ::close(fd) == 0 && written;
+    if (!written || ::rename(temporary.c_str(), file.c_str()) != 0) {
+        error = std::strerror(errno);
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+void* MapPages(size_t size, size_t alignment)
+{
+    // Mapped with room to spare and trimmed to the aligned part.
+    size_t request = size + alignment;
+    void* raw = ::mmap(nullptr, request, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) {
+        return nullptr;
+    }
+    uintptr_t start = reinterpret_cast<uintptr_t>(raw);
+    uintptr_t aligned = (start + alignment - 1) & ~(uintptr_t(alignment) - 1);
+    if (aligned > start) {
+        ::munmap(raw, aligned - start);
+    }
+    size_t tail = (start + request) - (aligned + size);
+    if (tail > 0) {
+        ::munmap(reinterpret_cast<void*>(aligned + size), tail);
+    }
+    ::madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+    return reinterpret_cast<void*>(aligned);
+}
+
+void UnmapPages(void* base, size_t size)
+{
+    ::munmap(base, size);
+}
+
+uint64_t PhysicalMemoryBytes()
+{
+    long pages = ::sysconf(_SC_PHYS_PAGES);
+    long pageSize = ::sysconf(_SC_PAGESIZE);
+    return pages > 0 && pageSize > 0 ? uint64_t(pages) * uint64_t(pageSize) : 0;
+}
+
+int ProcessId()
+{
+    return int(::getpid());
+}
+
+bool ProcessRunning(int pid)
+{
+    return pid <= 0 || ::kill(pid_t(pid), 0) == 0 || errno != ESRCH;
+}
+
+ExclusiveFileLock::ExclusiveFileLock(const std::filesystem::path& file)
+    : handle(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666))
+{
+    while (handle >= 0 && ::flock(int(handle), LOCK_EX) != 0 && errno == EINTR) {
+    }
+}
+
+ExclusiveFileLock::~ExclusiveFileLock()
+{
+    if (handle >= 0)
+        ::close(int(handle)); // releases the lock
+}
+
+ReadOnlyFile::ReadOnlyFile(const std::string& utf8Path)
+    : handle(::open(utf8Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)), size(0)
+{
+    if (handle < 0)
+        throw std::runtime_error(std::strerror(errno));
+    struct stat info;
+    if (::fstat(int(handle), &info) != 0) {
+        int reason = errno;
+        ::close(int(handle));
+        throw std::runtime_error(std::strerror(reason));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(int(handle));
+        throw std::runtime_error("not a regular file");
+    }
+    size = uint64_t(info.st_size);
+}
+
+ReadOnlyFile::~ReadOnlyFile()
+{
+    ::close(int(handle));
+}
+
+size_t ReadOnlyFile::Read(char* buffer, size_t count)
+{
+    for (;;) {
+        ssize_t got = ::read(int(handle), buffer, count);
+        if (got >= 0)
+            return size_t(got);
+        if (errno != EINTR)
+            throw std::runtime_error(std::strerror(errno));
+    }
+}
+
+uint64_t PeakMemoryBytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::stoull(line.substr(6)) * 1024;
+        }
+    }
+    return 0;
+}
+
+void ResetPeakMemory()
+{
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+}
+
+std::vector<double> RunIsolated(const std::function<std::vector<double>()>& work, size_t count)
+{
+    std::vector<double> values(count, NAN);
+    int fds[2];
+    if (::pipe(fds) != 0) {
+        return values;
+    }
+    std::fflush(nullptr);
+    pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return values;
+    }
+    if (pid == 0) {
+        ::close(fds[0]);
+        try {
+            std::vector<double> got = work();
+            std::copy_n(got.begin(), std::min(got.size(), count), values.begin());
+        } catch (...) {
+        }
+        bool sent = WriteAll(fds[1], reinterpret_cast<const char*>(values.data()), count * sizeof(double));
+        ::_exit(sent ? 0 : 1); // no destructors: the parent owns every shared resource
+    }
+    ::close(fds[1]);
+    size_t bytes = count * sizeof(double);
+    size_t got = 0;
+    while (got < bytes) {
+        ssize_t n = ::read(fds[0], reinterpret_cast<char*>(values.data()) + got, bytes - got);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        got += size_t(n);
+    }
+    if (got != bytes) {
+        std::fill(values.begin(), values.end(), NAN);
+    }
+    ::close(fds[0]);
+    int status = 0;
+    WaitFor(pid, status);
+    return values;
 }
 
 void LowerCurrentThreadPriority()

@@ -66,7 +66,12 @@ HitContext FullTextSearchService::AttributeContext(pugi::xml_attribute attribute
     return at ? ContextAround(text, *at, job.query.size()) : HitContext{};
 }
 
-FullTextSearchService::FullTextSearchService(pugi::xml_node root) : visitCounts(kWorkers, 0), root(root)
+FullTextSearchService::FullTextSearchService(pugi::xml_node root)
+    : FullTextSearchService(std::vector<pugi::xml_node>{root})
+{}
+
+FullTextSearchService::FullTextSearchService(std::vector<pugi::xml_node> roots)
+    : visitCounts(kWorkers, 0), roots(std::move(roots))
 {
     thread = StartThread([this] { Run(); });
 }
@@ -165,13 +170,13 @@ void FullTextSearchService::Run()
         for (int i = 0; i < kWorkers; ++i) {
             visitCounts[i] = 0;
             try {
-                workers.push_back(StartThread([this, i, &job] { SearchNode(i, root, job); }));
+                workers.push_back(StartThread([this, i, &job] { SearchRoots(i, job); }));
             } catch (const std::system_error&) {
                 notStarted.push_back(i); // its share is searched here instead
             }
         }
         for (int i : notStarted)
-            SearchNode(i, root, job);
+            SearchRoots(i, job);
         for (auto& worker : workers)
             worker.join();
 
@@ -204,9 +209,17 @@ bool FullTextSearchService::AppendHit(pugi::xml_node node, const void* key, HitC
     return true;
 }
 
+void FullTextSearchService::SearchRoots(int worker, const Job& job)
+{
+    int visits = 0;
+    for (pugi::xml_node root : roots)
+        visits += SearchNode(worker, root, job);
+    visitCounts[worker] = visits;
+}
+
 // Every worker walks the whole tree in document order and examines every fourth node, so each
 // node is examined by exactly one worker. Explicit stack: any nesting depth is fine.
-void FullTextSearchService::SearchNode(int worker, pugi::xml_node node, const Job& job)
+int FullTextSearchService::SearchNode(int worker, pugi::xml_node node, const Job& job)
 {
     const std::string& query = job.query;
     const bool matchCase = job.matchCase;
@@ -246,5 +259,5 @@ void FullTextSearchService::SearchNode(int worker, pugi::xml_node node, const Jo
         }
     }
     processed += unpublished;
-    visitCounts[worker] = visits;
+    return visits;
 }

@@ -23,6 +23,8 @@ public:
     static constexpr size_t kMaxHits = kFullTextHitsPerPage; // unless a higher limit is asked for
 
     explicit FullTextSearchService(pugi::xml_node root);
+    // Several documents searched as one, in the order given.
+    explicit FullTextSearchService(std::vector<pugi::xml_node> roots);
     ~FullTextSearchService();
     FullTextSearchService(const FullTextSearchService&) = delete;
     FullTextSearchService& operator=(const FullTextSearchService&) = delete;
@@ -54,7 +56,8 @@ private:
     };
 
     void Run();
-    void SearchNode(int worker, pugi::xml_node node, const Job& job);
+    void SearchRoots(int worker, const Job& job);
+    int SearchNode(int worker, pugi::xml_node node, const Job& job); // the nodes it walked
     // `key` names the matching node or attribute, so that searching on never lists it twice.
     bool AppendHit(pugi::xml_node node, const void* key, HitContext context, const Job& job);
     static HitContext NodeContext(pugi::xml_node node, const char* text, const Job& job);
@@ -74,6 +77,6 @@ private:
     std::vector<HitContext> contexts; // index for index with results
     std::vector<const void*> hitKeys; // index for index with results
     std::atomic<size_t> hitCount{0};  // copy of results.size() for the lock-free cap check
-    pugi::xml_node root;
+    std::vector<pugi::xml_node> roots;
     std::thread thread;
 };

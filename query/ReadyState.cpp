@@ -1,6 +1,7 @@
 #include "query/ReadyState.h"
 
 #include "document/LoadingState.h"
+#include "model/Workspace.h"
 #include "query/FullTextSearchService.h"
 #include "query/TreeFilterService.h"
 
@@ -35,6 +36,7 @@ ReadyState::~ReadyState()
         std::unique_lock<std::mutex> lock(shared.mutex);
         shared.condition.wait(lock, [&shared] { return shared.ready; });
     }
+    brokenRefs.Wait();
 }
 
 std::shared_ptr<State> ReadyState::Update()
@@ -112,6 +114,20 @@ HitContext ReadyState::FullTextHitContext(size_t index)
 Result<size_t> ReadyState::CountRefsTo(std::string path)
 {
     return Result<size_t>::Value(index->Referrers(path).size());
+}
+
+Result<std::vector<BrokenRef>> ReadyState::FindBrokenRefs()
+{
+    if (!brokenRefs.Started())
+        brokenRefs.Start(lookupPool.Submit(&ReadyState::CollectBrokenRefs, this));
+    return brokenRefs.Poll();
+}
+
+std::vector<BrokenRef> ReadyState::CollectBrokenRefs()
+{
+    std::vector<WorkspaceFile> only(1);
+    only[0] = {filePath, 0, document, index, nodeCount, ""};
+    return MostHeldFirst(Workspace(std::move(only)).BrokenReferences(lookupPool.StopFlag()));
 }
 
 std::vector<Ref> ReadyState::CollectReferrers(std::string path)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "concurrency/PolledAnswer.h"
 #include "concurrency/ThreadPool.h"
 #include "document/State.h"
 #include "document/StringKeyMap.h"
@@ -33,9 +34,11 @@ public:
     Result<size_t> CountRefsTo(std::string path) override;
     Result<TreeFilterMatches> FilterTree(const TreeFilterQuery& query) override;
     Result<TreeFilterMatches> FindShortNamesContaining(std::string part) override;
+    Result<std::vector<BrokenRef>> FindBrokenRefs() override;
 
     // The task; public so that the pool can bind it.
     std::vector<Ref> CollectReferrers(std::string path);
+    std::vector<BrokenRef> CollectBrokenRefs();
 
     // Read-only views for tools that report on the whole document.
     const Index& GetIndex() const { return *index; }
@@ -47,6 +50,7 @@ private:
     StringKeyMap<Result<Ref>> shortNameCache;
     StringKeyMap<Result<std::vector<Ref>>> refsToCache;
     StringKeyMap<Future<std::vector<Ref>>> pendingRefsTo;
+    PolledAnswer<std::vector<BrokenRef>> brokenRefs;
     std::shared_ptr<Index> index;
     uint64_t nodeCount;
     std::shared_ptr<FullTextSearchService> searchService;

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing Tessaro needs, when it is missing. Idempotent.
+# With --windows also what cross-building the Windows program and testing it under wine need.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,6 +13,10 @@ packages=(
     bash-completion
     clang libclang-rt-14-dev
 )
+if [ "${1:-}" = "--windows" ]; then
+    # dpkg-dev unpacks the libraries' Debian sources (apt-get source).
+    packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 dpkg-dev)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

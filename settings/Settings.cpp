@@ -1,40 +1,22 @@
 #include "settings/Settings.h"
 
+#include "platform/Platform.h"
 #include "settings/SettingsMerge.h"
 
 #include <nlohmann/json.hpp>
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 namespace fs = std::filesystem;
 
 namespace {
 
-// A variable that is set but empty counts as unset: an empty profile would put the settings
-// beside whatever directory the program happens to start in.
-std::optional<std::string> Environment(const char* name)
-{
-    const char* value = std::getenv(name);
-    if (value == nullptr || *value == '\0') {
-        return std::nullopt;
-    }
-    return std::string(value);
-}
-
 fs::path ConfigFilePath()
 {
-    return fs::path(GetConfigDirectory()) / "conf.json";
+    return Platform::PathFromUtf8(GetConfigDirectory()) / "conf.json";
 }
 
 // Every entry must be a string; anything else means the file is not ours.
@@ -80,22 +62,6 @@ std::optional<WindowPlace> ReadWindowPlace(const nlohmann::json& root)
     auto maximized = entry->find("maximized");
     place.maximized = maximized != entry->end() && maximized->is_boolean() && maximized->get<bool>();
     return place;
-}
-
-bool WriteAll(int fd, const std::string& text)
-{
-    size_t written = 0;
-    while (written < text.size()) {
-        ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        written += size_t(n);
-    }
-    return true;
 }
 
 enum class FileRead
@@ -144,47 +110,24 @@ FileRead ReadSettingsFile(const fs::path& file, Settings& out)
     return FileRead::Read;
 }
 
-// Holds an exclusive lock on a lock file beside conf.json while one process re-reads and replaces
-// it. The lock file stays: removing it would let two processes lock two different files. Without
-// a lock file (a read-only directory) the save goes on and fails with its own message.
-class FileLock
-{
-public:
-    explicit FileLock(const std::string& path) : fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666))
-    {
-        while (fd >= 0 && ::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
-        }
-    }
-    ~FileLock()
-    {
-        if (fd >= 0)
-            ::close(fd); // releases the lock
-    }
-    FileLock(const FileLock&) = delete;
-    FileLock& operator=(const FileLock&) = delete;
-
-private:
-    int fd;
-};
-
 // "conf.json.<pid>.tmp" files whose process no longer runs were left by saves that were cut short.
 void RemoveStaleTemporaries(const fs::path& target)
 {
-    const std::string prefix = target.filename().string() + ".";
+    const std::string prefix = Platform::Utf8FromPath(target.filename()) + ".";
     const std::string suffix = ".tmp";
     std::error_code error;
     for (fs::directory_iterator it(target.parent_path().empty() ? "." : target.parent_path(), error), end;
          !error && it != end; it.increment(error)) {
-        const std::string name = it->path().filename().string();
+        const std::string name = Platform::Utf8FromPath(it->path().filename());
         if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
             name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
             continue;
         const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
         if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
             continue;
-        const pid_t pid = pid_t(std::stol(digits));
+        const int pid = int(std::stol(digits));
         std::error_code ignored; // a file that cannot be removed stays; the save goes on
-        if (pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH)
+        if (pid != Platform::ProcessId() && !Platform::ProcessRunning(pid))
             fs::remove(it->path(), ignored);
     }
 }
@@ -193,14 +136,16 @@ void RemoveStaleTemporaries(const fs::path& target)
 
 std::string GetConfigDirectory()
 {
-    std::optional<std::string> profile = Environment("USERPROFILE");
+    // A variable that is set but empty counts as unset: an empty profile would put the settings
+    // beside whatever directory the program happens to start in.
+    std::optional<std::string> profile = Platform::ReadEnvironment("USERPROFILE");
     if (!profile) {
-        profile = Environment("HOME");
+        profile = Platform::ReadEnvironment("HOME");
     }
     if (!profile) {
         return {};
     }
-    fs::path directory = fs::path(*profile) / ".Tessaro";
+    fs::path directory = Platform::PathFromUtf8(*profile) / ".Tessaro";
     std::error_code error;
     if (!fs::is_directory(directory, error)) {
         fs::create_directories(directory, error);
@@ -211,7 +156,7 @@ std::string GetConfigDirectory()
                       << (error ? error.message() : "not a directory") << std::endl;
         }
     }
-    return directory.string();
+    return Platform::Utf8FromPath(directory);
 }
 
 std::string SettingsToJson(const Settings& settings)
@@ -276,7 +221,11 @@ void SaveSettings(const Settings& settings)
             target = resolved;
         }
     }
-    FileLock lock(file.string() + ".lock");
+    // Held while conf.json is re-read and replaced. The lock file stays: removing it would let two
+    // processes lock two different files.
+    fs::path lockFile = file;
+    lockFile += ".lock";
+    Platform::ExclusiveFileLock lock(lockFile);
     RemoveStaleTemporaries(target);
 
     Settings onDisk;
@@ -288,21 +237,9 @@ void SaveSettings(const Settings& settings)
     }
     const std::string text = SettingsToJson(MergeSettings(settings, onDisk));
 
-    // Written beside the target and renamed over it, so that a crash or a full disk leaves the
-    // old file whole instead of a truncated one.
-    fs::path temporary = target;
-    temporary += "." + std::to_string(::getpid()) + ".tmp";
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0) {
-        std::cerr << "Error opening file for writing: " << file << std::endl;
-        return;
-    }
-    bool written = WriteAll(fd, text) && ::fsync(fd) == 0;
-    written = ::close(fd) == 0 && written;
-    if (!written || ::rename(temporary.c_str(), target.c_str()) != 0) {
-        int reason = errno;
-        ::unlink(temporary.c_str());
-        std::cerr << "Error writing file: " << file << ": " << std::strerror(reason) << std::endl;
+    std::string reason;
+    if (!Platform::ReplaceFileContents(target, text, reason)) {
+        std::cerr << "Error opening file for writing: " << file << ": " << reason << std::endl;
     }
 }
 

@@ -98,7 +98,7 @@ bool Gui::DrawFullTextSearchWindow()
             }
             selectionChanged |= DrawHitRows(
                 *result.value, selected, [this](size_t index) { return state->FullTextHitContext(index); },
-                mutedColor, highlightColor);
+                mutedColor, highlightColor, state->GetWorkspace().get());
             // The limit was reached: there may be more.
             if (result.status == ResultStatus::Done && result.value->size() >= hitLimit &&
                 ImGui::Button("Show more"))

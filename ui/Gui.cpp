@@ -27,6 +27,13 @@ void BeginScrollingRegion()
 
 bool frameIsLive = false;
 
+// What the tree's nodes point into: the document, or the workspace of several.
+const void* ShownContent(const State& state)
+{
+    return state.document ? static_cast<const void*>(state.document.get())
+                          : static_cast<const void*>(state.GetWorkspace().get());
+}
+
 } // namespace
 
 void KeepDrawing()
@@ -67,10 +74,10 @@ void Gui::AddRecentFile(std::string path)
 bool Gui::DrawFrame()
 {
     // Only compared, never used: the old document is the reaper's to free.
-    const pugi::xml_document* previousDocument = state->document.get();
+    const void* previousContent = ShownContent(*state);
     AdvanceState(state, reaper);
     // A target or filter answer left by the last frame points into the old document's nodes.
-    if (state->document.get() != previousDocument) {
+    if (ShownContent(*state) != previousContent) {
         navigationTarget.clear();
         reaper.Dispose(std::move(shownFilter)); // may be large; freed off this thread
         shownFilter.reset();
@@ -104,8 +111,9 @@ bool Gui::DrawFrame()
     // A reveal shows the whole tree: the target may lie outside the filter's matches.
     if (!navigationTarget.empty())
         ClearTreeFilter();
+    // A folder's files are listed, not filtered.
     const bool documentShown =
-        state->GetKind() == StateKind::Indexing || state->GetKind() == StateKind::Ready;
+        (state->GetKind() == StateKind::Indexing || state->GetKind() == StateKind::Ready) && state->document;
     const TreeFilterMatches* filterMatches = documentShown ? DrawTreeFilterBar() : nullptr;
 
     if (state->GetKind() != StateKind::Loading)
@@ -127,6 +135,13 @@ bool Gui::DrawFrame()
             break;
         case StateKind::Indexing:
         case StateKind::Ready: {
+            if (std::shared_ptr<const Workspace> workspace = state->GetWorkspace()) {
+                ImGui::PushID((int)state->id);
+                DrawWorkspaceTree(*workspace);
+                navigationTarget.clear();
+                ImGui::PopID();
+                break;
+            }
             if (!state->document)
                 throw std::logic_error("Current state does not contain an XML node");
             ImGui::PushID((int)state->id);
@@ -150,6 +165,8 @@ bool Gui::DrawFrame()
 
     if (showFindText)
         showFindText = DrawFullTextSearchWindow();
+    if (showBrokenRefs)
+        showBrokenRefs = DrawBrokenRefsWindow();
 
     int n = 1;
     for (auto it = refsWindows.begin(); it != refsWindows.end(); ++n) {

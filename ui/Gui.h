@@ -11,6 +11,7 @@
 
 #include <list>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -21,6 +22,11 @@ struct WindowEntry
     std::string path;
     std::string windowId;
 };
+
+class Workspace;
+
+// File name of the workspace file that holds `node`; empty when there is none.
+std::string WorkspaceFileName(const Workspace& workspace, pugi::xml_node node);
 
 // "RRGGBB" or "RRGGBBAA" to a colour with channels 0..1.
 ImVec4 HexToColor(const std::string& hex);
@@ -90,6 +96,7 @@ public:
     bool showFindRef = false;
     bool showFindShortname = false;
     bool showFindText = false;
+    bool showBrokenRefs = false;
     bool showAbout = false;
     bool showTooltips = true;
     bool keepRunning = true;
@@ -126,10 +133,12 @@ public:
     void DrawStatusLine();
     void DrawTree(std::string path, bool isMain, std::vector<TreeItem> trail, pugi::xml_node node,
                   std::vector<TreeItem> navigationTarget, const TreeFilterMatches* filter = nullptr);
+    void DrawWorkspaceTree(const Workspace& workspace);
     void DrawFindRefDialog(bool* open);
     void DrawFindShortnameDialog(bool* open);
     bool DrawRefsWindow(const WindowEntry& entry);
     bool DrawFullTextSearchWindow();
+    bool DrawBrokenRefsWindow();
 };
 
 // Marks the frame being drawn as live: something on it moves by itself, so the next frame must

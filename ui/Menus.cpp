@@ -2,6 +2,7 @@
 #include "ui/Gui.h"
 #include "ui/TreePaths.h"
 
+#include "model/Workspace.h"
 #include "platform/Platform.h"
 
 #include <imgui_internal.h>
@@ -44,6 +45,14 @@ void Gui::MenuFile()
         Platform::LaunchInstance("");
     if (ImGui::MenuItem("Open File...", "Ctrl+O"))
         ChooseFileToOpen();
+    if (ImGui::MenuItem("Open Folder...")) {
+        Platform::ShowOpenFolderDialog([this](const std::string& path) {
+            if (!path.empty()) {
+                AddRecentFile(path);
+                state->OpenFile(path);
+            }
+        });
+    }
     if (ImGui::MenuItem("Open File in New Window...")) {
         Platform::ShowOpenFileDialog([](const std::string& path) {
             if (!path.empty())
@@ -131,6 +140,8 @@ void Gui::MenuNavigate()
             Reveal(std::move(chosen), std::move(chosenPath));
         ImGui::EndMenu();
     }
+    if (ImGui::MenuItem("Broken References...", nullptr, showBrokenRefs))
+        showBrokenRefs = !showBrokenRefs;
     if (ImGui::MenuItem("Back", "Alt+Left", false, history.CanGoBack()))
         GoBack();
     if (ImGui::MenuItem("Forward", "Alt+Right", false, history.CanGoForward()))
@@ -223,11 +234,20 @@ void Gui::DrawStatusLine()
                         : kind == StateKind::Indexing ? "Indexing"
                                                       : "";
     const float labelWidth = *label ? ImGui::CalcTextSize(label).x + 1.5f * fontSize : 0.0f;
+    std::string filesLoaded;
+    if (std::shared_ptr<const Workspace> workspace = state->GetWorkspace())
+        filesLoaded = FilesLoadedText(workspace->LoadedCount(), workspace->Files().size());
+    const float filesWidth =
+        filesLoaded.empty() ? 0.0f : ImGui::CalcTextSize(filesLoaded.c_str()).x + fontSize;
     const std::string shown =
-        TruncateFront(statusText, lineWidth - labelWidth - 10, [](std::string_view text) {
+        TruncateFront(statusText, lineWidth - labelWidth - filesWidth - 10, [](std::string_view text) {
             return ImGui::CalcTextSize(text.data(), text.data() + text.size(), false).x;
         });
     ImGui::TextUnformatted(shown.c_str(), shown.c_str() + shown.size());
+    if (!filesLoaded.empty()) {
+        ImGui::SameLine(lineWidth - filesWidth + fontSize);
+        ImGui::TextUnformatted(filesLoaded.c_str());
+    }
     if (*label) {
         ImGui::SameLine(lineWidth - labelWidth);
         PendingSpinner();

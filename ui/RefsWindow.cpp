@@ -50,7 +50,7 @@ bool Gui::DrawRefsWindow(const WindowEntry& entry)
                 selected = 0;
                 selectionChanged = true;
             }
-            selectionChanged |= DrawResultRows(*result.value, selected);
+            selectionChanged |= DrawResultRows(*result.value, selected, state->GetWorkspace().get());
         }
         ImGui::EndListBox();
     }

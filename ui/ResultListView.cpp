@@ -48,7 +48,7 @@ float ResultWindowHeight(float chromeHeight)
     return 2 * rows + chromeHeight;
 }
 
-bool DrawResultRows(const std::vector<Ref>& refs, int& selected)
+bool DrawResultRows(const std::vector<Ref>& refs, int& selected, const Workspace* workspace)
 {
     bool changed = false;
     ImGuiListClipper clipper;
@@ -56,7 +56,9 @@ bool DrawResultRows(const std::vector<Ref>& refs, int& selected)
     while (clipper.Step()) {
         for (int i = clipper.DisplayStart; i < clipper.DisplayEnd; ++i) {
             const bool isSelected = selected == i;
-            const std::string label = ResultLabel(refs[i], i);
+            std::string label = ResultLabel(refs[i], i);
+            if (workspace)
+                label.insert(label.rfind("##"), "   [" + WorkspaceFileName(*workspace, refs[i]->node) + "]");
             if (ImGui::Selectable(label.c_str(), isSelected) && !isSelected) {
                 selected = i;
                 changed = true;
@@ -71,7 +73,7 @@ bool DrawResultRows(const std::vector<Ref>& refs, int& selected)
 
 bool DrawHitRows(const std::vector<Ref>& refs, int& selected,
                  const std::function<HitContext(size_t)>& contextOf, const ImVec4& muted,
-                 const ImVec4& highlight)
+                 const ImVec4& highlight, const Workspace* workspace)
 {
     bool changed = false;
     ImDrawList* drawList = ImGui::GetWindowDrawList();
@@ -93,7 +95,9 @@ bool DrawHitRows(const std::vector<Ref>& refs, int& selected,
             if (isSelected)
                 ImGui::SetItemDefaultFocus();
             // Drawn verbatim: paths and document text may hold "##" or "%".
-            const std::string label = refs[i]->path + " : " + NodeDisplayName(refs[i]->node);
+            std::string label = refs[i]->path + " : " + NodeDisplayName(refs[i]->node);
+            if (workspace)
+                label += "   [" + WorkspaceFileName(*workspace, refs[i]->node) + "]";
             const HitContext context = contextOf(i);
             ImVec2 at = DrawRun(drawList, start, label + "   ", text);
             at = DrawRun(drawList, at, context.before, mutedText);

@@ -22,13 +22,14 @@ float ResultWindowHeight(float chromeHeight);
 
 // Rows of the open list box, clipped to the visible ones. A click on another row selects it;
 // returns true when it did. A row cut at the right edge shows its whole text in a tooltip.
-bool DrawResultRows(const std::vector<Ref>& refs, int& selected);
+// With a workspace, each row also names the file it is in.
+bool DrawResultRows(const std::vector<Ref>& refs, int& selected, const Workspace* workspace = nullptr);
 
 // The same for search hits: after its label each row shows the text around its hit, the match on
-// a background of `highlight` and the rest in `muted`.
+// a background of `highlight` and the rest in `muted`; with a workspace, the label names the file.
 bool DrawHitRows(const std::vector<Ref>& refs, int& selected,
                  const std::function<HitContext(size_t)>& contextOf, const ImVec4& muted,
-                 const ImVec4& highlight);
+                 const ImVec4& highlight, const Workspace* workspace = nullptr);
 
 // Child region with the selected ref's element as a tree, opened down to the ref when asked.
 // `ref` may be null (nothing selected): the region stays empty.

@@ -105,3 +105,9 @@ std::string RefCountTooltip(size_t count)
         return "1 reference to this element";
     return std::to_string(count) + " refs to this element";
 }
+
+std::string FilesLoadedText(size_t loaded, size_t files)
+{
+    return std::to_string(loaded) + " of " + std::to_string(files) + (files == 1 ? " file" : " files") +
+           " loaded";
+}

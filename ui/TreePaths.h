@@ -68,3 +68,6 @@ TextSlice RowText(std::string_view text, size_t maxBytes = 400);
 
 // Tooltip of the referrer count: "1 reference to this element", "5 refs to this element".
 std::string RefCountTooltip(size_t count);
+
+// "3 of 4 files loaded" for the status line of a workspace.
+std::string FilesLoadedText(size_t loaded, size_t files);

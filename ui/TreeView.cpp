@@ -34,7 +34,7 @@ struct PageMemo
 
 struct TreeMemo
 {
-    std::weak_ptr<pugi::xml_document> document;
+    std::weak_ptr<const void> document; // the document, or the workspace of several
     std::unordered_map<pugi::xml_node_struct*, NodeMemo> nodes;
     std::unordered_map<ImGuiID, PageMemo> pages; // by the row's id, which includes its window's
 };
@@ -45,7 +45,7 @@ TreeMemo& Memo()
     return memo;
 }
 
-void UseMemoFor(const std::shared_ptr<pugi::xml_document>& document)
+void UseMemoFor(const std::shared_ptr<const void>& document)
 {
     TreeMemo& memo = Memo();
     if (memo.document.expired() || memo.document.lock() != document) {
@@ -192,7 +192,8 @@ private:
     void DrawElementDecorations(const Row& row, const NodeMemo& memo, const std::string& path,
                                 int siblingIndex, int siblingCount);
     void HighlightButton(const Row& row, const std::vector<TreeItem>& trail, const std::string& path);
-    void GoToDefinition(const char* reference);
+    // Right after the reference text's row value, which a Ctrl+click also follows.
+    void OpenRefButton(const Row& row, const std::string& target);
     int PageControls(int page, int pages);
 
     Gui& gui;
@@ -451,37 +452,46 @@ void TreeDrawer::DrawElementDecorations(const Row& row, const NodeMemo& memo, co
         ImGui::SameLine(0, 20);
         if (IsReferenceText(t)) {
             RowValue(gui.referenceColor, std::string(Icon::Link) + " ", t, gui.mutedColor);
-            // By rectangle: the row's tree node takes the click as its own, so the text never counts
-            // as clicked itself.
-            const bool ctrlClickedText =
-                ImGui::GetIO().KeyCtrl && ImGui::IsMouseClicked(ImGuiMouseButton_Left) &&
-                ImGui::IsWindowHovered() &&
-                ImGui::IsMouseHoveringRect(ImGui::GetItemRectMin(), ImGui::GetItemRectMax());
-            Result<Ref> target = gui.state->FindRef(t);
-            const std::string openLabel = std::string(Icon::Open) + " Open Ref";
-            if (target.status == ResultStatus::Done) {
-                ImGui::SameLine(0, 20);
-                // Ctrl+click goes to the definition in the main tree instead of opening a window.
-                if (ImGui::Button(openLabel.c_str())) {
-                    if (ImGui::GetIO().KeyCtrl)
-                        gui.Reveal(target.GetValue()->trail, t);
-                    else
-                        gui.OpenElementWindow(t);
-                }
-                if (gui.ActionButton(true, std::string(Icon::GoTo) + " Go to",
-                                     "Go to the definition (Ctrl+click)", 1) ||
-                    ctrlClickedText)
-                    gui.Reveal(target.GetValue()->trail, t);
-            } else if (target.status == ResultStatus::Pending) {
-                gui.ActionButton(row.hovered, openLabel, kIndexingTooltip, 4);
-            } else if (target.status == ResultStatus::Error) {
-                gui.ActionButton(row.hovered, openLabel, target.message, 4);
-            }
+            OpenRefButton(row, t);
+        } else if (std::string resolved = gui.state->ResolvedReference(memo.text.parent());
+                   !resolved.empty()) {
+            // Written relative to a base: shown as written, opened by the path it names.
+            RowValue(gui.referenceColor, std::string(Icon::Link) + " ", t, gui.mutedColor);
+            OpenRefButton(row, resolved);
         } else {
             RowValue(gui.textValueColor, std::string(Icon::Code) + " ", t, gui.mutedColor);
         }
         if (gui.ActionButton(row.hovered, Icon::Copy, "Copy inner text to clipboard", 0))
             CopyToClipboard(t);
+    }
+}
+
+void TreeDrawer::OpenRefButton(const Row& row, const std::string& target)
+{
+    // By rectangle: the row's tree node takes the click as its own, so the text never counts
+    // as clicked itself.
+    const bool ctrlClickedText = ImGui::GetIO().KeyCtrl && ImGui::IsMouseClicked(ImGuiMouseButton_Left) &&
+                                 ImGui::IsWindowHovered() &&
+                                 ImGui::IsMouseHoveringRect(ImGui::GetItemRectMin(), ImGui::GetItemRectMax());
+    Result<Ref> found = gui.state->FindRef(target);
+    const std::string openLabel = std::string(Icon::Open) + " Open Ref";
+    if (found.status == ResultStatus::Done) {
+        ImGui::SameLine(0, 20);
+        // Ctrl+click goes to the definition in the main tree instead of opening a window.
+        if (ImGui::Button(openLabel.c_str())) {
+            if (ImGui::GetIO().KeyCtrl)
+                gui.Reveal(found.GetValue()->trail, target);
+            else
+                gui.OpenElementWindow(target);
+        }
+        if (gui.ActionButton(true, std::string(Icon::GoTo) + " Go to", "Go to the definition (Ctrl+click)",
+                             1) ||
+            ctrlClickedText)
+            gui.Reveal(found.GetValue()->trail, target);
+    } else if (found.status == ResultStatus::Pending) {
+        gui.ActionButton(row.hovered, openLabel, kIndexingTooltip, 4);
+    } else if (found.status == ResultStatus::Error) {
+        gui.ActionButton(row.hovered, openLabel, found.message, 4);
     }
 }
 
@@ -505,7 +515,8 @@ int TreeDrawer::PageControls(int page, int pages)
 void Gui::DrawTree(std::string path, bool isMain, std::vector<TreeItem> trail, pugi::xml_node node,
                    std::vector<TreeItem> navigationTarget, const TreeFilterMatches* filter)
 {
-    UseMemoFor(state->document);
+    UseMemoFor(state->document ? std::shared_ptr<const void>(state->document)
+                               : std::shared_ptr<const void>(state->GetWorkspace()));
     ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, treeFramePadding);
     TreeDrawer drawer(*this, isMain, navigationTarget, filter);
     if (path == "/" && node.type() == pugi::node_document) {

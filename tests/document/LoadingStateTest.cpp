@@ -8,7 +8,6 @@
 
 #include <fstream>
 #include <random>
-#include <sys/stat.h>
 
 namespace {
 const std::string kSystem = "<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>System</SHORT-NAME></AR-PACKAGE>"
@@ -204,19 +203,4 @@ TEST(LoadingState, AnArchiveMemberIsHeldOnlyOnceWhileItIsParsed)
         std::exit(state->GetKind() == StateKind::Indexing && before > 0 && grown < memberKiB * 3 / 2 ? 0 : 1);
     };
     EXPECT_EXIT(measure(), testing::ExitedWithCode(0), "peak grew");
-}
-
-TEST(LoadingState, PathsThatAreNotRegularFilesEndInTheErrorState)
-{
-    TempDir dir;
-    // Opening a FIFO would wait for a writer forever, and the next open with it.
-    const std::string fifo = dir.File("pipe.arxml");
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    const std::string zipFifo = dir.File("pipe.zip");
-    ASSERT_EQ(mkfifo(zipFifo.c_str(), 0600), 0);
-    for (const std::string& path : {fifo, zipFifo, std::string("/dev/zero")}) {
-        std::shared_ptr<State> state = UpdateUntil(std::make_shared<LoadingState>(path), StateKind::Error);
-        ASSERT_EQ(state->GetKind(), StateKind::Error) << path;
-        EXPECT_EQ(state->GetErrorMessage(), "Could not load the file " + path + ": not a regular file");
-    }
 }

@@ -152,20 +152,25 @@ TEST(FullTextSearch, NewQueryReturnsAtOnceAndTheOldWalkStops)
     FullTextSearchService service(*doc);
     const double fullWalk = SecondsOf([&] { SearchUntilDone(service, "nothing matches this", false); });
 
-    service.Search("nothing matches that", false);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5)); // picked up and walking
-    Hits installed;
-    const double install = SecondsOf([&] { installed = service.Search("rare", true); });
-    EXPECT_EQ(installed.status, ResultStatus::Partial);
-    EXPECT_TRUE(installed.GetValue().empty());
-    EXPECT_LT(install, fullWalk / 4) << "installing waited for the old walk";
+    // On a shared machine one call may lose the processor once; a call that waits is slow every
+    // time. So each figure is the best of three tries.
+    double install = 1e9;
+    double newSearch = 1e9;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        service.Search("nothing matches that " + std::to_string(attempt), false);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5)); // picked up and walking
+        Hits installed;
+        install = std::min(install, SecondsOf([&] { installed = service.Search("rare", true); }));
+        EXPECT_EQ(installed.status, ResultStatus::Partial);
+        EXPECT_TRUE(installed.GetValue().empty());
 
-    // The new walk starts only after the old one has stopped; had it run on, this would take longer.
-    auto start = std::chrono::steady_clock::now();
-    Hits rare = SearchUntilDone(service, "rare", true);
-    const double newSearch = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    ASSERT_EQ(rare.status, ResultStatus::Done);
-    EXPECT_EQ(rare.GetValue().size(), 2u) << "the old query's results never mix in";
+        // The new walk starts only after the old one has stopped; had it run on, this would take longer.
+        Hits rare;
+        newSearch = std::min(newSearch, SecondsOf([&] { rare = SearchUntilDone(service, "rare", true); }));
+        ASSERT_EQ(rare.status, ResultStatus::Done);
+        EXPECT_EQ(rare.GetValue().size(), 2u) << "the old query's results never mix in";
+    }
+    EXPECT_LT(install, fullWalk / 4) << "installing waited for the old walk";
     EXPECT_LT(newSearch, fullWalk * 1.5 + 0.05);
 
     // Typing fast: every keystroke returns Partial with an empty list, the last query wins.

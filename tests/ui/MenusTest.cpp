@@ -90,7 +90,7 @@ TEST(Menus, ShowTooltipsTogglesAndExitEndsTheProgramAfterTheFrame)
 
     ImGuiWindow* file = mouse.OpenMenu("File");
     ASSERT_NE(file, nullptr);
-    EXPECT_TRUE(mouse.Click(MenuMouse::Row(file, 5))); // after Reload
+    EXPECT_TRUE(mouse.Click(MenuMouse::Row(file, 6))); // after Reload
     EXPECT_FALSE(headless.gui.keepRunning);
 }
 
@@ -101,7 +101,7 @@ TEST(FileMenu, OpenRecentMovesTheFileToTheFrontAndClearRecentFilesEmptiesTheList
     const std::string a = dir.File("a.arxml"), b = dir.File("b##%s.arxml"), c = dir.File("c.arxml");
     headless.gui.recentOpenFiles = {a, b, c};
     MenuMouse mouse(headless);
-    ImGuiWindow* recent = mouse.OpenSubmenu("File", 3);
+    ImGuiWindow* recent = mouse.OpenSubmenu("File", 4);
     ASSERT_NE(recent, nullptr);
     mouse.Click(MenuMouse::Row(recent, 2));
     EXPECT_EQ(headless.gui.recentOpenFiles, (std::list<std::string>{c, a, b}));
@@ -109,11 +109,11 @@ TEST(FileMenu, OpenRecentMovesTheFileToTheFrontAndClearRecentFilesEmptiesTheList
     ASSERT_TRUE(headless.FramesUntil([&] { return headless.gui.state->GetKind() == StateKind::Error; }));
     EXPECT_NE(headless.gui.state->GetErrorMessage().find(c), std::string::npos);
 
-    recent = mouse.OpenSubmenu("File", 3);
+    recent = mouse.OpenSubmenu("File", 4);
     ASSERT_NE(recent, nullptr);
     mouse.Click(MenuMouse::Row(recent, 3, 1 + ImGui::GetStyle().ItemSpacing.y)); // below the separator
     EXPECT_TRUE(headless.gui.recentOpenFiles.empty());
-    EXPECT_EQ(mouse.OpenSubmenu("File", 3), nullptr) << "Open Recent is disabled when empty";
+    EXPECT_EQ(mouse.OpenSubmenu("File", 4), nullptr) << "Open Recent is disabled when empty";
     EXPECT_EQ(GImGui->OpenPopupStack.Size, 1) << "only the File menu opened";
 }
 

@@ -1,0 +1,214 @@
+#include "model/Workspace.h"
+
+#include "concurrency/ThreadStart.h"
+#include "document/LoadingState.h"
+#include "model/IndexBuilder.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <map>
+#include <numeric>
+#include <stdexcept>
+#include <thread>
+
+Workspace::Workspace(std::vector<WorkspaceFile> loaded) : files(std::move(loaded))
+{
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (files[i].document)
+            fileOfDocument.emplace(files[i].document->internal_object(), i);
+    }
+}
+
+size_t Workspace::LoadedCount() const
+{
+    return size_t(
+        std::count_if(files.begin(), files.end(), [](const WorkspaceFile& f) { return f.index != nullptr; }));
+}
+
+std::optional<Workspace::Located> Workspace::FindPath(std::string_view path) const
+{
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (!files[i].index)
+            continue;
+        if (pugi::xml_node node = files[i].index->FindPath(path))
+            return Located{i, node};
+    }
+    return std::nullopt;
+}
+
+std::optional<std::pair<size_t, Index::Named>> Workspace::FindShortName(std::string_view name) const
+{
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (!files[i].index)
+            continue;
+        if (std::optional<Index::Named> named = files[i].index->FindShortName(name))
+            return std::pair(i, std::move(*named));
+    }
+    return std::nullopt;
+}
+
+size_t Workspace::CountReferrers(std::string_view text) const
+{
+    size_t count = 0;
+    for (const WorkspaceFile& file : files) {
+        if (file.index)
+            count += file.index->Referrers(text).size();
+    }
+    return count;
+}
+
+std::vector<Workspace::Located> Workspace::Referrers(std::string_view text) const
+{
+    std::vector<Located> found;
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (!files[i].index)
+            continue;
+        for (pugi::xml_node node : files[i].index->Referrers(text))
+            found.push_back({i, node});
+    }
+    return found;
+}
+
+std::string_view Workspace::ResolvedReference(pugi::xml_node node) const
+{
+    std::optional<size_t> file = FileOf(node);
+    return file ? files[*file].index->ResolvedReference(node) : std::string_view();
+}
+
+std::optional<size_t> Workspace::FileOf(pugi::xml_node node) const
+{
+    if (!node)
+        return std::nullopt;
+    auto found = fileOfDocument.find(node.root().internal_object());
+    if (found == fileOfDocument.end())
+        return std::nullopt;
+    return found->second;
+}
+
+std::vector<Workspace::BrokenReference> Workspace::BrokenReferences(const std::atomic<bool>& stop) const
+{
+    // A text is tried once, however many files hold it; the first file to hold it names the first referrer.
+    std::map<std::string_view, BrokenReference> broken;
+    std::map<std::string_view, bool> resolves;
+    for (size_t i = 0; i < files.size() && !stop.load(std::memory_order_relaxed); ++i) {
+        if (!files[i].index)
+            continue;
+        files[i].index->ForEachReferenceText(
+            [&](std::string_view text, std::span<const pugi::xml_node> nodes) {
+                auto [known, fresh] = resolves.try_emplace(text, false);
+                if (fresh)
+                    known->second = FindPath(text).has_value();
+                if (known->second)
+                    return;
+                auto [entry, first] = broken.try_emplace(text, BrokenReference{text, 0, {i, nodes.front()}});
+                entry->second.count += nodes.size();
+            });
+    }
+    std::vector<BrokenReference> list;
+    list.reserve(broken.size());
+    for (auto& [text, entry] : broken)
+        list.push_back(entry);
+    return list;
+}
+
+std::vector<BrokenRef> MostHeldFirst(const std::vector<Workspace::BrokenReference>& broken)
+{
+    std::vector<BrokenRef> list;
+    list.reserve(broken.size());
+    ShortNameMemo names;
+    for (const Workspace::BrokenReference& entry : broken)
+        list.push_back({std::string(entry.text), entry.count, Ref(entry.firstReferrer.node, names)});
+    std::stable_sort(list.begin(), list.end(),
+                     [](const BrokenRef& a, const BrokenRef& b) { return a.count > b.count; });
+    return list;
+}
+
+std::vector<std::string> ListWorkspaceFiles(const std::string& folder)
+{
+    namespace fs = std::filesystem;
+    std::vector<std::string> paths;
+    std::error_code error;
+    fs::recursive_directory_iterator walk(folder, fs::directory_options::skip_permission_denied, error);
+    for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
+        const fs::path& path = walk->path();
+        std::string extension = path.extension().string();
+        std::transform(extension.begin(), extension.end(), extension.begin(),
+                       [](unsigned char c) { return char(std::tolower(c)); });
+        // The loader reads an archive only when its extension is exactly "zip".
+        if (extension == ".arxml" || path.extension() == ".zip") {
+            std::error_code ignored;
+            if (!walk->is_directory(ignored))
+                paths.push_back(path.string());
+        }
+    }
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+namespace {
+void LoadOne(WorkspaceFile& file, const std::atomic<bool>& stop)
+{
+    try {
+        file.document = ReadDocument(file.path);
+    } catch (const std::bad_alloc&) {
+        file.error = LoadFailureMessage(file.path, "not enough memory");
+        return;
+    } catch (const std::exception& e) {
+        file.error = LoadFailureMessage(file.path, e.what());
+        return;
+    }
+    try {
+        auto index = std::make_shared<Index>();
+        BuildIndexInto(*index, file.nodeCount, *file.document, "", stop, RelativeReferences::Resolve);
+        file.index = std::move(index);
+    } catch (const std::bad_alloc&) {
+        file.error = IndexFailureMessage(file.path, "not enough memory");
+    } catch (const std::exception& e) {
+        file.error = IndexFailureMessage(file.path, e.what());
+    }
+    if (file.index == nullptr)
+        file.document.reset();
+}
+} // namespace
+
+std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& paths, size_t workers,
+                                              const std::atomic<bool>& stop)
+{
+    std::vector<WorkspaceFile> files(paths.size());
+    for (size_t i = 0; i < paths.size(); ++i) {
+        files[i].path = paths[i];
+        std::error_code ignored;
+        uintmax_t size = std::filesystem::file_size(paths[i], ignored);
+        files[i].size = size == uintmax_t(-1) ? 0 : size;
+    }
+    // The largest files first, so that no worker is left with a big one at the end.
+    std::vector<size_t> order(files.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return files[a].size > files[b].size; });
+
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        for (size_t taken; (taken = next.fetch_add(1)) < order.size();) {
+            WorkspaceFile& file = files[order[taken]];
+            if (stop.load(std::memory_order_relaxed))
+                file.error = LoadFailureMessage(file.path, "stopped");
+            else
+                LoadOne(file, stop);
+        }
+    };
+    std::vector<std::thread> threads;
+    try {
+        for (size_t i = 1; i < std::max<size_t>(workers, 1); ++i)
+            threads.push_back(StartThread(work));
+    } catch (const std::exception&) {
+        // Fewer threads than asked for still load every file.
+    }
+    work();
+    for (std::thread& thread : threads)
+        thread.join();
+    if (stop.load(std::memory_order_relaxed))
+        throw std::runtime_error("stopped");
+    return files;
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "model/BrokenRef.h"
+#include "model/Index.h"
+
+#include <pugixml.hpp>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+// One file of a workspace: its own document and index, or why it could not be had.
+struct WorkspaceFile
+{
+    std::string path;
+    uint64_t size = 0;                            // bytes on disk
+    std::shared_ptr<pugi::xml_document> document; // null when the file failed
+    std::shared_ptr<Index> index;                 // null when the file failed
+    uint64_t nodeCount = 0;
+    std::string error; // "Could not load the file PATH: REASON", empty when loaded
+};
+
+// Several documents answered as one model. A path found in several files is the first file's, in
+// workspace order, as the first node in document order wins inside one file; a reference text
+// counts the referrers of every file. Read-only once made, so any thread may ask.
+class Workspace
+{
+public:
+    explicit Workspace(std::vector<WorkspaceFile> files);
+
+    struct Located
+    {
+        size_t file;
+        pugi::xml_node node;
+    };
+    struct BrokenReference
+    {
+        std::string_view text; // points into a document or index of the workspace
+        size_t count;          // nodes holding it, in every file
+        Located firstReferrer; // in workspace order
+    };
+
+    const std::vector<WorkspaceFile>& Files() const { return files; }
+    size_t LoadedCount() const;
+
+    std::optional<Located> FindPath(std::string_view path) const;
+    // The first file's first element whose short name is exactly `name`, with its element path.
+    std::optional<std::pair<size_t, Index::Named>> FindShortName(std::string_view name) const;
+    size_t CountReferrers(std::string_view text) const;
+    // File by file in workspace order, document order within a file.
+    std::vector<Located> Referrers(std::string_view text) const;
+    // The absolute text of the relative reference that `node` holds; empty when none.
+    std::string_view ResolvedReference(pugi::xml_node node) const;
+    // The file whose document holds `node`.
+    std::optional<size_t> FileOf(pugi::xml_node node) const;
+    // Every reference text that names no element of any file, in byte order of the texts.
+    std::vector<BrokenReference> BrokenReferences(const std::atomic<bool>& stop) const;
+
+private:
+    std::vector<WorkspaceFile> files;
+    std::unordered_map<const void*, size_t> fileOfDocument;
+};
+
+// The list as the viewer shows it: most held first, then in byte order of the texts.
+std::vector<BrokenRef> MostHeldFirst(const std::vector<Workspace::BrokenReference>& broken);
+
+// Every "*.arxml" file (any case of the extension) and ".zip" archive below `folder`, sorted by
+// path; folders that cannot be read are passed over. Symbolic links to folders are not followed.
+std::vector<std::string> ListWorkspaceFiles(const std::string& folder);
+
+// Reads, parses and indexes each file on one of `workers` threads, the largest files first, each
+// into its own document; relative references are resolved. A file that fails keeps its error and
+// does not stop the others. Once `stop` reads true no further file is started.
+std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& paths, size_t workers,
+                                              const std::atomic<bool>& stop);

@@ -1,0 +1,122 @@
+#include "query/WorkspaceState.h"
+
+#include "document/LoadingState.h"
+#include "model/Workspace.h"
+#include "query/FullTextSearchService.h"
+
+#include <stdexcept>
+
+namespace {
+std::vector<pugi::xml_node> DocumentRoots(const Workspace& workspace)
+{
+    std::vector<pugi::xml_node> roots;
+    for (const WorkspaceFile& file : workspace.Files()) {
+        if (file.document)
+            roots.push_back(*file.document);
+    }
+    return roots;
+}
+} // namespace
+
+WorkspaceState::WorkspaceState(std::string folder, std::shared_ptr<const Workspace> workspace)
+    : State(std::move(folder), nullptr), lookupPool(2), workspace(std::move(workspace)),
+      searchService(std::make_unique<FullTextSearchService>(DocumentRoots(*this->workspace)))
+{
+    uint64_t nodes = 0;
+    for (const WorkspaceFile& file : this->workspace->Files())
+        nodes += file.nodeCount;
+    searchService->total = static_cast<int>(static_cast<uint32_t>(nodes));
+}
+
+// The tasks read the workspace, which dies before the pool is joined: stop them and let them end.
+WorkspaceState::~WorkspaceState()
+{
+    lookupPool.RequestStop();
+    for (auto& [path, answer] : refsTo)
+        answer.Wait();
+    brokenRefs.Wait();
+}
+
+std::shared_ptr<State> WorkspaceState::Update()
+{
+    if (!pendingPath.empty())
+        return LoadingState::Start(pendingPath);
+    return shared_from_this();
+}
+
+Result<Ref> WorkspaceState::FindRef(std::string path)
+{
+    if (auto cached = refCache.find(path); cached != refCache.end())
+        return cached->second;
+    std::optional<Workspace::Located> found = workspace->FindPath(path);
+    Result<Ref> answer =
+        found ? Result<Ref>::Value(Ref(found->node, path)) : Result<Ref>::Error("Invalid Reference");
+    return refCache.emplace(std::move(path), std::move(answer)).first->second;
+}
+
+Result<Ref> WorkspaceState::FindShortName(std::string shortName)
+{
+    if (auto cached = shortNameCache.find(shortName); cached != shortNameCache.end())
+        return cached->second;
+    auto named = workspace->FindShortName(shortName);
+    Result<Ref> answer = named ? Result<Ref>::Value(Ref(named->second.node, std::move(named->second.path)))
+                               : Result<Ref>::Error("Could not find such an element.");
+    return shortNameCache.emplace(std::move(shortName), std::move(answer)).first->second;
+}
+
+Result<std::vector<Ref>> WorkspaceState::FindRefsTo(std::string path)
+{
+    auto [slot, fresh] = refsTo.try_emplace(path);
+    if (fresh)
+        slot->second.Start(lookupPool.Submit(&WorkspaceState::CollectReferrers, this, path));
+    return slot->second.Poll();
+}
+
+Result<std::vector<Ref>> WorkspaceState::FullTextSearch(std::string query, bool matchCase, size_t limit)
+{
+    return searchService->Search(std::move(query), matchCase, limit);
+}
+
+HitContext WorkspaceState::FullTextHitContext(size_t index)
+{
+    return searchService->ContextOf(index);
+}
+
+Result<size_t> WorkspaceState::CountRefsTo(std::string path)
+{
+    return Result<size_t>::Value(workspace->CountReferrers(path));
+}
+
+Result<std::vector<BrokenRef>> WorkspaceState::FindBrokenRefs()
+{
+    if (!brokenRefs.Started())
+        brokenRefs.Start(lookupPool.Submit(&WorkspaceState::CollectBrokenRefs, this));
+    return brokenRefs.Poll();
+}
+
+std::string WorkspaceState::ResolvedReference(pugi::xml_node node) const
+{
+    return std::string(workspace->ResolvedReference(node));
+}
+
+std::vector<Ref> WorkspaceState::CollectReferrers(std::string path)
+{
+    std::vector<Workspace::Located> nodes = workspace->Referrers(path);
+    if (nodes.empty())
+        throw std::runtime_error("No nodes reference this element.");
+    std::vector<Ref> refs;
+    refs.reserve(nodes.size());
+    ShortNameMemo names;
+    const std::atomic<bool>& stop = lookupPool.StopFlag();
+    for (const Workspace::Located& at : nodes) {
+        if (stop.load(std::memory_order_relaxed))
+            throw std::runtime_error("The document was closed.");
+        refs.emplace_back(at.node, names);
+    }
+    return refs;
+}
+
+std::vector<BrokenRef> WorkspaceState::CollectBrokenRefs()
+{
+    return MostHeldFirst(workspace->BrokenReferences(lookupPool.StopFlag()));
+}

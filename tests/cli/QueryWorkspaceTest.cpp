@@ -1,0 +1,76 @@
+#include "cli/QueryRunner.h"
+#include "support/SampleWorkspace.h"
+#include "support/TestDocuments.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using nlohmann::json;
+
+namespace {
+struct SampleFolder
+{
+    TempDir dir;
+    std::string a = dir.Write("a.arxml", kWorkspaceFileA);
+    std::string b = dir.Write("b.arxml", kWorkspaceFileB);
+    std::string c = dir.Write("c.arxml", kWorkspaceFileC);
+};
+} // namespace
+
+TEST(QueryWorkspace, AFolderAnswersAcrossItsFilesAndEveryRowNamesItsFile)
+{
+    SampleFolder sample;
+    QueryRun broken = RunQuery({sample.dir.Path().string(), "broken-refs"});
+    ASSERT_EQ(broken.exitCode, 0) << broken.err;
+    EXPECT_EQ(broken.out, R"({"ref":"/Missing/Thing","count":1,"first_referrer":"/Body/Door","file":")" +
+                              sample.a + "\"}\n");
+
+    QueryRun refs = RunQuery({sample.dir.Path().string(), "refs-to", "/Types/UInt8"});
+    ASSERT_EQ(refs.exitCode, 0) << refs.err;
+    EXPECT_EQ(refs.Lines(),
+              (std::vector<json>{
+                  {{"path", "/Body/Speed"}, {"node", "TYPE-TREF"}, {"line", 21}, {"file", sample.a}},
+                  {{"path", "/Body/Can/F1"}, {"node", "TYPE-TREF"}, {"line", 16}, {"file", sample.b}},
+              }));
+
+    QueryRun found = RunQuery({sample.dir.Path().string(), "find-ref", "/Body/Can/F1"});
+    EXPECT_EQ(found.Lines(),
+              (std::vector<json>{
+                  {{"path", "/Body/Can/F1"}, {"tag", "CAN-FRAME"}, {"line", 13}, {"file", sample.b}}}));
+}
+
+TEST(QueryWorkspace, SeveralFilesBeforeTheCommandAreOneWorkspace)
+{
+    SampleFolder sample;
+    QueryRun twoFiles = RunQuery({sample.a, sample.c, "find-ref", "/Types/UInt8"});
+    ASSERT_EQ(twoFiles.exitCode, 0) << twoFiles.err;
+    EXPECT_EQ(twoFiles.Lines().at(0)["file"], sample.c);
+    // Without b, the base /Body/Can and Door's reference relative to it name nothing.
+    QueryRun broken = RunQuery({sample.a, sample.c, "broken-refs"});
+    ASSERT_EQ(broken.Lines().size(), 3u);
+    EXPECT_EQ(broken.Lines()[0]["ref"], "/Body/Can");
+    EXPECT_EQ(broken.Lines()[1]["ref"], "/Body/Can/F1");
+
+    QueryRun unknown = RunQuery({sample.a, sample.c, "no-such-command"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.err.find("missing COMMAND"), std::string::npos) << unknown.err;
+}
+
+TEST(QueryWorkspace, ABadFileIsReportedAndTheOthersAnswer)
+{
+    SampleFolder sample;
+    std::string bad = sample.dir.Write("d.arxml", "<AUTOSAR>");
+    QueryRun stats = RunQuery({sample.dir.Path().string(), "stats"});
+    ASSERT_EQ(stats.exitCode, 0) << stats.err;
+    std::vector<json> rows = stats.Lines();
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0]["relative_references"], 2);
+    EXPECT_EQ(rows[3]["file"], bad);
+    EXPECT_EQ(rows[3]["error"].get<std::string>().rfind("Could not load the file " + bad + ": ", 0), 0u);
+    EXPECT_NE(stats.err.find("Could not load the file " + bad), std::string::npos);
+
+    TempDir empty;
+    QueryRun nothing = RunQuery({empty.Path().string(), "stats"});
+    EXPECT_EQ(nothing.exitCode, 1);
+}

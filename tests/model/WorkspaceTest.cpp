@@ -1,0 +1,190 @@
+#include "model/Workspace.h"
+#include "model/IndexBuilder.h"
+#include "model/Ref.h"
+#include "support/SampleWorkspace.h"
+#include "support/TestDocuments.h"
+#include "support/ZipWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+// a.arxml, b.arxml and types/c.arxml, so that the listing also looks into folders.
+struct SampleWorkspace
+{
+    TempDir dir;
+    std::unique_ptr<Workspace> workspace;
+
+    SampleWorkspace()
+    {
+        dir.Write("a.arxml", kWorkspaceFileA);
+        dir.Write("b.arxml", kWorkspaceFileB);
+        std::filesystem::create_directory(dir.Path() / "types");
+        dir.Write("types/c.arxml", kWorkspaceFileC);
+        dir.Write("notes.txt", "not part of the model");
+        std::atomic<bool> stop{false};
+        workspace =
+            std::make_unique<Workspace>(LoadWorkspaceFiles(ListWorkspaceFiles(dir.Path().string()), 2, stop));
+    }
+
+    std::string NameOf(size_t file) const
+    {
+        return std::filesystem::path(workspace->Files()[file].path).filename().string();
+    }
+};
+
+pugi::xml_node Child(pugi::xml_node element, const char* tag)
+{
+    return element.child(tag);
+}
+} // namespace
+
+TEST(Workspace, ListsArxmlFilesAndArchivesBelowTheFolderInSortedOrder)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir.Path() / "sub" / "deeper");
+    for (const char* name :
+         {"z.arxml", "a.ARXML", "sub/m.arxml", "sub/deeper/b.zip", "skip.txt", "skip.ZIP", "skip.arxml.bak"})
+        dir.Write(name, "<AUTOSAR/>");
+    std::filesystem::create_directory(dir.Path() / "folder.arxml");
+    std::vector<std::string> expected;
+    for (const char* name : {"a.ARXML", "sub/deeper/b.zip", "sub/m.arxml", "z.arxml"})
+        expected.push_back(dir.File(name));
+    EXPECT_EQ(ListWorkspaceFiles(dir.Path().string()), expected);
+}
+
+TEST(Workspace, PathsResolveAcrossFilesAndTheFirstFileWins)
+{
+    SampleWorkspace sample;
+    const Workspace& ws = *sample.workspace;
+    ASSERT_EQ(ws.Files().size(), 3u);
+    EXPECT_EQ(ws.LoadedCount(), 3u);
+    EXPECT_EQ(sample.NameOf(0), "a.arxml");
+    EXPECT_EQ(sample.NameOf(2), "c.arxml");
+
+    auto speed = ws.FindPath("/Body/Speed");
+    ASSERT_TRUE(speed);
+    EXPECT_EQ(speed->file, 0u);
+    EXPECT_STREQ(speed->node.attribute("UUID").value(), "a-speed");
+    auto frame = ws.FindPath("/Body/Can/F1"); // the package is split over a and b
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->file, 1u);
+    auto type = ws.FindPath("/Types/UInt8");
+    ASSERT_TRUE(type);
+    EXPECT_EQ(type->file, 2u);
+    EXPECT_EQ(ws.FileOf(type->node), 2u);
+    EXPECT_FALSE(ws.FindPath("/Missing/Thing"));
+
+    auto named = ws.FindShortName("F1");
+    ASSERT_TRUE(named);
+    EXPECT_EQ(named->first, 1u);
+    EXPECT_EQ(named->second.path, "/Body/Can/F1");
+}
+
+TEST(Workspace, ReferrersOfEveryFileCountRelativeReferencesUnderTheirTarget)
+{
+    SampleWorkspace sample;
+    const Workspace& ws = *sample.workspace;
+
+    // a's TYPE-TREF (BASE="Types") and b's absolute TYPE-TREF, in workspace order.
+    std::vector<Workspace::Located> types = ws.Referrers("/Types/UInt8");
+    ASSERT_EQ(types.size(), 2u);
+    EXPECT_EQ(types[0].file, 0u);
+    EXPECT_EQ(Ref(types[0].node)->path, "/Body/Speed");
+    EXPECT_EQ(ws.ResolvedReference(types[0].node), "/Types/UInt8");
+    EXPECT_EQ(types[1].file, 1u);
+    EXPECT_EQ(ws.CountReferrers("/Types/UInt8"), 2u);
+
+    // Door's FRAME-REF "F1" has no BASE: the default base /Body/Can applies.
+    std::vector<Workspace::Located> frames = ws.Referrers("/Body/Can/F1");
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_STREQ(frames[0].node.name(), "FRAME-REF");
+    EXPECT_EQ(Ref(frames[0].node)->path, "/Body/Door");
+
+    // The unknown base "Nowhere" leaves the text plain; a description is no reference at all.
+    pugi::xml_node door = ws.FindPath("/Body/Door")->node;
+    EXPECT_EQ(ws.ResolvedReference(Child(door, "OTHER-REF")), "");
+    EXPECT_EQ(ws.ResolvedReference(Child(door, "DESC")), "");
+    EXPECT_EQ(ws.CountReferrers("/Body/Can/Speed"), 0u);
+    EXPECT_EQ(ws.CountReferrers("/Types/Speed"), 0u);
+    EXPECT_EQ(ws.CountReferrers("/Body/Speed"), 1u);
+}
+
+TEST(Workspace, BrokenReferencesAreThoseNoFileResolves)
+{
+    SampleWorkspace sample;
+    std::atomic<bool> stop{false};
+    std::vector<Workspace::BrokenReference> broken = sample.workspace->BrokenReferences(stop);
+    ASSERT_EQ(broken.size(), 1u);
+    EXPECT_EQ(broken[0].text, "/Missing/Thing");
+    EXPECT_EQ(broken[0].count, 1u);
+    EXPECT_EQ(broken[0].firstReferrer.file, 0u);
+    EXPECT_EQ(Ref(broken[0].firstReferrer.node)->path, "/Body/Door");
+}
+
+TEST(Workspace, ASingleDocumentKeepsRelativeReferencesAsPlainText)
+{
+    auto doc = ParseDocument(kWorkspaceFileA);
+    Index index;
+    uint64_t nodes = 0;
+    std::atomic<bool> stop{false};
+    BuildIndexInto(index, nodes, *doc, "", stop);
+    EXPECT_EQ(index.RelativeReferenceCount(), 0u);
+    EXPECT_EQ(index.ReferenceTextCount(), 3u); // /Types and /Body/Can of the bases, /Missing/Thing
+    EXPECT_TRUE(index.Referrers("/Types/UInt8").empty());
+}
+
+TEST(Workspace, EachBadFileKeepsItsOwnErrorAndTheRestLoads)
+{
+    TempDir dir;
+    dir.Write("a.arxml", kWorkspaceFileA);
+    dir.Write("b-not-xml.arxml", "this is no XML at all");
+    dir.Write("c-damaged.zip", "PK\x03\x04 truncated");
+    std::filesystem::create_symlink(dir.File("nowhere"), dir.Path() / "d-unreadable.arxml");
+    WriteZip(dir.File("e-good.zip"), {{"model/types.arxml", kWorkspaceFileC}});
+    std::atomic<bool> stop{false};
+    Workspace ws(LoadWorkspaceFiles(ListWorkspaceFiles(dir.Path().string()), 2, stop));
+    ASSERT_EQ(ws.Files().size(), 5u);
+    EXPECT_EQ(ws.LoadedCount(), 2u);
+    const auto& files = ws.Files();
+    EXPECT_TRUE(files[0].error.empty());
+    EXPECT_EQ(files[1].error.rfind("Could not load the file " + files[1].path + ": ", 0), 0u)
+        << files[1].error;
+    EXPECT_NE(files[1].error.find("line 1"), std::string::npos) << files[1].error;
+    EXPECT_EQ(files[2].error.rfind("Could not load the file " + files[2].path + ": ", 0), 0u)
+        << files[2].error;
+    EXPECT_EQ(files[3].error, "Could not load the file " + files[3].path + ": No such file or directory");
+    EXPECT_TRUE(files[4].error.empty());
+    EXPECT_EQ(files[1].document, nullptr);
+    EXPECT_EQ(ws.FindPath("/Types/UInt8")->file, 4u);
+    EXPECT_EQ(ws.Referrers("/Types/UInt8").size(), 1u);
+}
+
+TEST(Workspace, TheNearestPackageDeclaringALabelGivesTheBase)
+{
+    auto base = [](const char* label, const char* target, bool isDefault) {
+        return std::string("<REFERENCE-BASE><SHORT-LABEL>") + label + "</SHORT-LABEL><IS-DEFAULT>" +
+               (isDefault ? "true" : "false") + "</IS-DEFAULT><PACKAGE-REF DEST=\"AR-PACKAGE\">" + target +
+               "</PACKAGE-REF></REFERENCE-BASE>";
+    };
+    auto doc =
+        ParseDocument("<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>Outer</SHORT-NAME><REFERENCE-BASES>" +
+                      base("T", "/Far", false) + base("D", "/FarDefault", true) +
+                      "</REFERENCE-BASES><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>Inner</SHORT-NAME>"
+                      "<REFERENCE-BASES>" +
+                      base("T", "/Near", false) +
+                      "</REFERENCE-BASES><ELEMENTS><E><SHORT-NAME>E</SHORT-NAME>"
+                      "<A-REF BASE=\"T\">X</A-REF><B-REF>Y</B-REF><DESC>Z</DESC></E></ELEMENTS>"
+                      "</AR-PACKAGE></AR-PACKAGES></AR-PACKAGE></AR-PACKAGES>"
+                      "<OUTSIDE-REF BASE=\"T\">W</OUTSIDE-REF></AUTOSAR>");
+    Index index;
+    uint64_t nodes = 0;
+    std::atomic<bool> stop{false};
+    BuildIndexInto(index, nodes, *doc, "", stop, RelativeReferences::Resolve);
+    EXPECT_EQ(index.Referrers("/Near/X").size(), 1u);       // the inner package's T
+    EXPECT_EQ(index.Referrers("/FarDefault/Y").size(), 1u); // the default, inherited from the outer package
+    EXPECT_EQ(index.Referrers("/FarDefault/Z").size(), 0u); // a description is no reference
+    EXPECT_EQ(index.Referrers("/Far/W").size() + index.Referrers("/Near/W").size(), 0u); // out of scope
+    EXPECT_EQ(index.RelativeReferenceCount(), 2u);
+}

@@ -1,0 +1,86 @@
+#include "model/Workspace.h"
+#include "support/SampleDocuments.h"
+#include "support/SampleWorkspace.h"
+#include "support/TestDocuments.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+struct SampleFolder
+{
+    TempDir dir;
+    std::string a = dir.Write("a.arxml", kWorkspaceFileA);
+    std::string b = dir.Write("b.arxml", kWorkspaceFileB);
+    std::string c = dir.Write("c.arxml", kWorkspaceFileC);
+};
+
+size_t FileOf(const State& state, const Ref& ref)
+{
+    return state.GetWorkspace()->FileOf(ref->node).value_or(99);
+}
+} // namespace
+
+TEST(WorkspaceState, AFolderOpensAsOneModelAndEveryQuerySpansItsFiles)
+{
+    SampleFolder sample;
+    std::shared_ptr<State> state = OpenAndSettle(sample.dir.Path().string());
+    ASSERT_EQ(state->GetKind(), StateKind::Ready) << state->GetErrorMessage();
+    ASSERT_TRUE(state->GetWorkspace());
+    EXPECT_EQ(state->GetWorkspace()->Files().size(), 3u);
+    EXPECT_EQ(state->document, nullptr);
+
+    Result<Ref> type = state->FindRef("/Types/UInt8");
+    ASSERT_EQ(type.status, ResultStatus::Done);
+    EXPECT_EQ(FileOf(*state, type.GetValue()), 2u);
+    EXPECT_EQ(state->FindRef("/Body/Speed/").status, ResultStatus::Error);
+    EXPECT_EQ(FileOf(*state, state->FindShortName("F1").GetValue()), 1u);
+
+    auto referrers = PollUntilFinal([&] { return state->FindRefsTo("/Types/UInt8"); });
+    ASSERT_EQ(referrers.status, ResultStatus::Done);
+    ASSERT_EQ(referrers.GetValue().size(), 2u);
+    const Ref& relative = referrers.GetValue()[0];
+    EXPECT_EQ(relative->path, "/Body/Speed");
+    EXPECT_EQ(state->ResolvedReference(relative->node), "/Types/UInt8");
+    EXPECT_EQ(state->CountRefsTo("/Types/UInt8").GetValue(), 2u);
+    EXPECT_EQ(PollUntilFinal([&] { return state->FindRefsTo("/Body/Door"); }).GetError(),
+              "No nodes reference this element.");
+
+    auto broken = PollUntilFinal([&] { return state->FindBrokenRefs(); });
+    ASSERT_EQ(broken.status, ResultStatus::Done);
+    ASSERT_EQ(broken.GetValue().size(), 1u);
+    EXPECT_EQ(broken.GetValue()[0].text, "/Missing/Thing");
+    EXPECT_EQ(broken.GetValue()[0].firstReferrer->path, "/Body/Door");
+
+    auto hits = PollUntilFinal([&] { return state->FullTextSearch("UInt8", true); });
+    ASSERT_EQ(hits.status, ResultStatus::Done);
+    std::set<size_t> files;
+    for (const Ref& hit : hits.GetValue())
+        files.insert(FileOf(*state, hit));
+    EXPECT_EQ(files, (std::set<size_t>{0, 1, 2})); // a's relative text, b's reference, c's element
+}
+
+TEST(WorkspaceState, AFolderWithoutModelFilesIsAnError)
+{
+    TempDir dir;
+    dir.Write("readme.txt", "nothing here");
+    std::shared_ptr<State> state = OpenAndSettle(dir.Path().string());
+    ASSERT_EQ(state->GetKind(), StateKind::Error);
+    EXPECT_EQ(state->GetErrorMessage(),
+              "Could not load the file " + dir.Path().string() + ": no .arxml file or .zip archive in it");
+}
+
+TEST(WorkspaceState, OneFileStillAnswersBrokenReferencesMostHeldFirst)
+{
+    TempDir dir;
+    std::shared_ptr<State> state = OpenAndSettle(dir.Write("system.arxml", kSampleSystem));
+    ASSERT_EQ(state->GetKind(), StateKind::Ready);
+    EXPECT_EQ(state->GetWorkspace(), nullptr);
+    auto broken = PollUntilFinal([&] { return state->FindBrokenRefs(); });
+    ASSERT_EQ(broken.status, ResultStatus::Done);
+    ASSERT_EQ(broken.GetValue().size(), 2u);
+    EXPECT_EQ(broken.GetValue()[0].text, "/Body/Speed/");
+    EXPECT_EQ(broken.GetValue()[1].text, "/Missing/Thing");
+    EXPECT_EQ(broken.GetValue()[1].firstReferrer->path, "/Body/Door");
+}
