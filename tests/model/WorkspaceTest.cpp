@@ -50,7 +50,7 @@ TEST(Workspace, ListsArxmlFilesAndArchivesBelowTheFolderInSortedOrder)
     std::filesystem::create_directory(dir.Path() / "folder.arxml");
     std::vector<std::string> expected;
     for (const char* name : {"a.ARXML", "sub/deeper/b.zip", "sub/m.arxml", "z.arxml"})
-        expected.push_back(dir.File(name));
+        expected.push_back(std::filesystem::path(dir.File(name)).make_preferred().string());
     EXPECT_EQ(ListWorkspaceFiles(dir.Path().string()), expected);
 }
 
@@ -141,11 +141,15 @@ TEST(Workspace, EachBadFileKeepsItsOwnErrorAndTheRestLoads)
     dir.Write("a.arxml", kWorkspaceFileA);
     dir.Write("b-not-xml.arxml", "this is no XML at all");
     dir.Write("c-damaged.zip", "PK\x03\x04 truncated");
-    std::filesystem::create_symlink(dir.File("nowhere"), dir.Path() / "d-unreadable.arxml");
+    // A dangling link cannot be read, even by root; where links cannot be made (wine), that case is left out.
+    std::error_code noLinks;
+    std::filesystem::create_symlink(dir.File("nowhere"), dir.Path() / "d-unreadable.arxml", noLinks);
+    const bool linked = !noLinks;
     WriteZip(dir.File("e-good.zip"), {{"model/types.arxml", kWorkspaceFileC}});
     std::atomic<bool> stop{false};
     Workspace ws(LoadWorkspaceFiles(ListWorkspaceFiles(dir.Path().string()), 2, stop));
-    ASSERT_EQ(ws.Files().size(), 5u);
+    const size_t good = linked ? 4 : 3;
+    ASSERT_EQ(ws.Files().size(), good + 1);
     EXPECT_EQ(ws.LoadedCount(), 2u);
     const auto& files = ws.Files();
     EXPECT_TRUE(files[0].error.empty());
@@ -154,10 +158,11 @@ TEST(Workspace, EachBadFileKeepsItsOwnErrorAndTheRestLoads)
     EXPECT_NE(files[1].error.find("line 1"), std::string::npos) << files[1].error;
     EXPECT_EQ(files[2].error.rfind("Could not load the file " + files[2].path + ": ", 0), 0u)
         << files[2].error;
-    EXPECT_EQ(files[3].error, "Could not load the file " + files[3].path + ": No such file or directory");
-    EXPECT_TRUE(files[4].error.empty());
+    if (linked)
+        EXPECT_EQ(files[3].error, "Could not load the file " + files[3].path + ": No such file or directory");
+    EXPECT_TRUE(files[good].error.empty());
     EXPECT_EQ(files[1].document, nullptr);
-    EXPECT_EQ(ws.FindPath("/Types/UInt8")->file, 4u);
+    EXPECT_EQ(ws.FindPath("/Types/UInt8")->file, good);
     EXPECT_EQ(ws.Referrers("/Types/UInt8").size(), 1u);
 }
 
