@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 
 #include "cli/LineMap.h"
+#include "cli/NodeLabel.h"
 #include "query/FullTextSearchService.h"
 #include "query/ReadyState.h"
 
@@ -11,18 +12,6 @@
 using Json = nlohmann::ordered_json;
 
 namespace {
-const char* NodeLabel(pugi::xml_node node)
-{
-    switch (node.type()) {
-        case pugi::node_pcdata:
-            return "PC_DATA";
-        case pugi::node_cdata:
-            return "CDATA";
-        default:
-            return node.name();
-    }
-}
-
 void AddLine(Json& object, const LineMap& lines, pugi::xml_node node)
 {
     if (std::optional<size_t> line = lines.LineOf(node))

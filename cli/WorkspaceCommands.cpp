@@ -1,6 +1,7 @@
 #include "cli/WorkspaceCommands.h"
 
 #include "cli/LineMap.h"
+#include "cli/NodeLabel.h"
 #include "model/Workspace.h"
 #include "query/FullTextSearchService.h"
 
@@ -12,18 +13,6 @@
 using Json = nlohmann::ordered_json;
 
 namespace {
-const char* NodeLabel(pugi::xml_node node)
-{
-    switch (node.type()) {
-        case pugi::node_pcdata:
-            return "PC_DATA";
-        case pugi::node_cdata:
-            return "CDATA";
-        default:
-            return node.name();
-    }
-}
-
 // Each file is read again for its line numbers only when a row of it is written.
 class Lines
 {

@@ -103,27 +103,17 @@ TEST(SiblingNumbers, HaveAsManyDigitsAsTheChildCount)
 // `tooltip` is under it, then clicks there. False when no such button shows on that row.
 bool ClickRowAction(HeadlessGui& headless, const std::string& rowText, const std::string& tooltip)
 {
-    const std::vector<DrawnGlyph> glyphs = DrawnGlyphs(headless);
-    float rowY = -1;
-    for (size_t start = 0; start + rowText.size() <= glyphs.size() && rowY < 0; ++start) {
-        size_t matched = 0;
-        while (matched < rowText.size() && glyphs[start + matched].character == rowText[matched])
-            ++matched;
-        if (matched == rowText.size())
-            rowY = glyphs[start].position.y + 2;
-    }
-    if (rowY < 0)
+    std::optional<DrawnGlyph> row = FindDrawnText(headless, rowText);
+    if (!row)
         return false;
+    const float rowY = row->position.y + 2;
     ImGuiIO& io = ImGui::GetIO();
     ImGuiWindow* window = OuterWindow(headless);
     for (float x = window->Pos.x; x < window->Pos.x + window->Size.x; x += 4) {
         io.MousePos = ImVec2(x, rowY);
         if (!Drew(headless, tooltip))
             continue;
-        io.MouseDown[0] = true;
-        headless.Frame();
-        io.MouseDown[0] = false;
-        headless.Frame();
+        PressAndRelease(headless);
         io.MousePos = ImVec2(-FLT_MAX, -FLT_MAX);
         return true;
     }

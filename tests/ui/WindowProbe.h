@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -142,10 +143,9 @@ inline std::string FrameText(HeadlessGui& headless)
     return text;
 }
 
-// Clicks the first place where one frame drew `text` (compared without blanks), as a user
-// would: the mouse moves onto its first character, presses and releases. False when the text
-// is not drawn.
-inline bool ClickDrawnText(HeadlessGui& headless, const std::string& text)
+// Where one frame first drew `text` (compared without blanks, on one line): its first glyph, or
+// nothing when the text is not drawn.
+inline std::optional<DrawnGlyph> FindDrawnText(HeadlessGui& headless, const std::string& text)
 {
     const std::string wanted = Squash(text);
     const std::vector<DrawnGlyph> glyphs = DrawnGlyphs(headless);
@@ -154,19 +154,37 @@ inline bool ClickDrawnText(HeadlessGui& headless, const std::string& text)
         while (matched < wanted.size() && glyphs[start + matched].character == wanted[matched] &&
                (matched == 0 || !glyphs[start + matched].newLine))
             ++matched;
-        if (matched < wanted.size())
-            continue;
-        ImGuiIO& io = ImGui::GetIO();
-        io.MousePos = ImVec2(glyphs[start].position.x + 2, glyphs[start].position.y + 2);
-        headless.Frame();
-        io.MouseDown[0] = true;
-        headless.Frame();
-        io.MouseDown[0] = false;
-        headless.Frame();
-        io.MousePos = ImVec2(-FLT_MAX, -FLT_MAX);
-        return true;
+        if (matched == wanted.size())
+            return glyphs[start];
     }
-    return false;
+    return std::nullopt;
+}
+
+// Presses and releases the left button where the mouse is, one frame each.
+inline void PressAndRelease(HeadlessGui& headless)
+{
+    ImGuiIO& io = ImGui::GetIO();
+    io.MouseDown[0] = true;
+    headless.Frame();
+    io.MouseDown[0] = false;
+    headless.Frame();
+}
+
+// Clicks the first place where one frame drew `text` (compared without blanks), as a user
+// would: the mouse moves onto its first character, presses and releases. False when the text
+// is not drawn.
+inline bool ClickDrawnText(HeadlessGui& headless, const std::string& text)
+{
+    std::optional<DrawnGlyph> first = FindDrawnText(headless, text);
+    if (!first)
+        return false;
+    ImGuiIO& io = ImGui::GetIO();
+    io.MousePos = ImVec2(first->position.x + 2, first->position.y + 2);
+    headless.Frame();
+    PressAndRelease(headless);
+    headless.Frame();
+    io.MousePos = ImVec2(-FLT_MAX, -FLT_MAX);
+    return true;
 }
 
 inline bool Drew(HeadlessGui& headless, const std::string& text)
@@ -193,12 +211,8 @@ inline bool ClickButton(HeadlessGui& headless, const char* windowName, const cha
         headless.Frame();
         found = GImGui->HoveredId == id && !GImGui->HoveredIdDisabled;
     }
-    if (found) {
-        io.MouseDown[0] = true;
-        headless.Frame();
-        io.MouseDown[0] = false;
-        headless.Frame();
-    }
+    if (found)
+        PressAndRelease(headless);
     io.MousePos = ImVec2(-FLT_MAX, -FLT_MAX);
     return found;
 }
