@@ -150,13 +150,14 @@ std::vector<Ref> ReadyState::CollectReferrers(std::string path)
 Result<TreeFilterMatches> ReadyState::FilterTree(const TreeFilterQuery& query)
 {
     if (!treeFilter)
-        treeFilter = std::make_unique<TreeFilterService>(*document, nodeCount);
+        treeFilter = std::make_unique<TreeFilterService>(std::vector<pugi::xml_node>{*document}, nodeCount);
     return treeFilter->Filter(query);
 }
 
 Result<TreeFilterMatches> ReadyState::FindShortNamesContaining(std::string part)
 {
     if (!shortNameParts)
-        shortNameParts = std::make_unique<TreeFilterService>(*document, nodeCount);
+        shortNameParts =
+            std::make_unique<TreeFilterService>(std::vector<pugi::xml_node>{*document}, nodeCount);
     return shortNameParts->Filter(TreeFilterQuery{std::move(part), false, false});
 }

@@ -62,7 +62,7 @@ pugi::xml_node NextElement(pugi::xml_node node)
 }
 } // namespace
 
-TreeFilterMatches FilterTree(pugi::xml_node root, const TreeFilterMatcher& matcher,
+TreeFilterMatches FilterTree(const std::vector<pugi::xml_node>& roots, const TreeFilterMatcher& matcher,
                              const std::atomic<bool>& cancel, std::atomic<uint64_t>& visited,
                              std::atomic<size_t>& matched)
 {
@@ -70,41 +70,51 @@ TreeFilterMatches FilterTree(pugi::xml_node root, const TreeFilterMatcher& match
     std::string path;
     // An explicit stack: a deeply nested document must not exhaust the thread's stack.
     std::vector<Frame> stack;
-    stack.push_back(Frame{root, NextElement(root.first_child()), 0, false, {}});
     uint64_t walked = 0;
-    while (!stack.empty()) {
-        Frame& top = stack.back();
-        if (pugi::xml_node child = top.next) {
-            top.next = NextElement(child.next_sibling());
-            if ((++walked & 4095) == 0) {
-                visited.store(walked, std::memory_order_relaxed);
-                if (cancel.load(std::memory_order_relaxed))
-                    break;
+    bool cancelled = false;
+    for (pugi::xml_node root : roots) {
+        const size_t matchesBefore = result.matches.size();
+        path.clear();
+        stack.push_back(Frame{root, NextElement(root.first_child()), 0, false, {}});
+        while (!stack.empty()) {
+            Frame& top = stack.back();
+            if (pugi::xml_node child = top.next) {
+                top.next = NextElement(child.next_sibling());
+                if ((++walked & 4095) == 0) {
+                    visited.store(walked, std::memory_order_relaxed);
+                    if (cancel.load(std::memory_order_relaxed)) {
+                        cancelled = true;
+                        break;
+                    }
+                }
+                const size_t pathLength = path.size();
+                bool isMatch = false;
+                if (pugi::xml_node shortName = ShortNameChild(child)) {
+                    const char* name = shortName.text().get();
+                    path.append("/").append(name);
+                    isMatch = matcher.Matches(name, path);
+                }
+                if (isMatch) {
+                    result.matches.insert(child.internal_object());
+                    matched.store(result.matches.size(), std::memory_order_relaxed);
+                    if (result.listed.size() < TreeFilterMatches::kListed)
+                        result.listed.emplace_back(path, child);
+                }
+                stack.push_back(Frame{child, NextElement(child.first_child()), pathLength, isMatch, {}});
+                continue;
             }
-            const size_t pathLength = path.size();
-            bool isMatch = false;
-            if (pugi::xml_node shortName = ShortNameChild(child)) {
-                const char* name = shortName.text().get();
-                path.append("/").append(name);
-                isMatch = matcher.Matches(name, path);
-            }
-            if (isMatch) {
-                result.matches.insert(child.internal_object());
-                matched.store(result.matches.size(), std::memory_order_relaxed);
-                if (result.listed.size() < TreeFilterMatches::kListed)
-                    result.listed.emplace_back(path, child);
-            }
-            stack.push_back(Frame{child, NextElement(child.first_child()), pathLength, isMatch, {}});
-            continue;
+            Frame done = std::move(top);
+            stack.pop_back();
+            path.resize(done.pathLength);
+            const bool shown = done.matched || !done.shown.empty();
+            if (!done.shown.empty())
+                result.shownChildren.emplace(done.node.internal_object(), std::move(done.shown));
+            if (shown && !stack.empty())
+                stack.back().shown.push_back(done.node);
         }
-        Frame done = std::move(top);
-        stack.pop_back();
-        path.resize(done.pathLength);
-        const bool shown = done.matched || !done.shown.empty();
-        if (!done.shown.empty())
-            result.shownChildren.emplace(done.node.internal_object(), std::move(done.shown));
-        if (shown && !stack.empty())
-            stack.back().shown.push_back(done.node);
+        result.matchesPerRoot.push_back(result.matches.size() - matchesBefore);
+        if (cancelled)
+            break;
     }
     visited.store(walked, std::memory_order_relaxed);
     result.matchCount = result.matches.size();

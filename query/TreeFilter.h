@@ -38,6 +38,8 @@ struct TreeFilterMatches
     // document order. A match with no entry shows all of its children.
     std::unordered_map<const pugi::xml_node_struct*, std::vector<pugi::xml_node>> shownChildren;
     std::unordered_set<const pugi::xml_node_struct*> matches;
+    // The matches below each root walked, in the order of the roots.
+    std::vector<size_t> matchesPerRoot;
     // The first kListed matches in document order with their element paths.
     std::vector<std::pair<std::string, pugi::xml_node>> listed;
 };
@@ -66,8 +68,9 @@ private:
 // `loweredPart` is already in lower case.
 bool ContainsIgnoringAsciiCase(std::string_view text, std::string_view loweredPart);
 
-// Walks every element below `root` once. `visited` counts the elements walked so far and
-// `matched` the matches; a set `cancel` ends the walk early with what was found until then.
-TreeFilterMatches FilterTree(pugi::xml_node root, const TreeFilterMatcher& matcher,
+// Walks every element below each of `roots` once (the documents of a folder are several roots),
+// each with element paths of its own. `visited` counts the elements walked so far and `matched`
+// the matches; a set `cancel` ends the walk early with what was found until then.
+TreeFilterMatches FilterTree(const std::vector<pugi::xml_node>& roots, const TreeFilterMatcher& matcher,
                              const std::atomic<bool>& cancel, std::atomic<uint64_t>& visited,
                              std::atomic<size_t>& matched);

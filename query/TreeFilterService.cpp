@@ -14,8 +14,8 @@ struct TreeFilterService::Job
     Result<TreeFilterMatches> answer; // guarded by mutex
 };
 
-TreeFilterService::TreeFilterService(pugi::xml_node root, uint64_t nodeCount)
-    : root(root), nodeCount(nodeCount), thread(&TreeFilterService::Run, this)
+TreeFilterService::TreeFilterService(std::vector<pugi::xml_node> roots, uint64_t nodeCount)
+    : roots(std::move(roots)), nodeCount(nodeCount), thread(&TreeFilterService::Run, this)
 {}
 
 TreeFilterService::~TreeFilterService()
@@ -81,7 +81,7 @@ void TreeFilterService::Run()
             answer = Result<TreeFilterMatches>::Error(matcher.Error());
         } else {
             answer.value = std::make_shared<TreeFilterMatches>(
-                FilterTree(root, matcher, job->cancel, job->visited, job->matched));
+                FilterTree(roots, matcher, job->cancel, job->visited, job->matched));
             answer.status = ResultStatus::Done;
         }
         if (job->cancel)

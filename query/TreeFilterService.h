@@ -14,7 +14,8 @@
 class TreeFilterService
 {
 public:
-    TreeFilterService(pugi::xml_node root, uint64_t nodeCount);
+    // `roots`: the document, or the documents of a folder; `nodeCount`: their nodes together.
+    TreeFilterService(std::vector<pugi::xml_node> roots, uint64_t nodeCount);
     ~TreeFilterService();
     TreeFilterService(const TreeFilterService&) = delete;
     TreeFilterService& operator=(const TreeFilterService&) = delete;
@@ -28,8 +29,8 @@ private:
     struct Job;
     void Run();
 
-    pugi::xml_node root;
-    uint64_t nodeCount;
+    const std::vector<pugi::xml_node> roots;
+    const uint64_t nodeCount;
     std::shared_ptr<Job> current; // user-interface thread only
     std::mutex mutex;
     std::condition_variable wake;

@@ -111,9 +111,9 @@ bool Gui::DrawFrame()
     // A reveal shows the whole tree: the target may lie outside the filter's matches.
     if (!navigationTarget.empty())
         ClearTreeFilter();
-    // A folder's files are listed, not filtered.
     const bool documentShown =
-        (state->GetKind() == StateKind::Indexing || state->GetKind() == StateKind::Ready) && state->document;
+        (state->GetKind() == StateKind::Indexing || state->GetKind() == StateKind::Ready) &&
+        (state->document || state->GetWorkspace());
     const TreeFilterMatches* filterMatches = documentShown ? DrawTreeFilterBar() : nullptr;
 
     if (state->GetKind() != StateKind::Loading)
@@ -135,14 +135,8 @@ bool Gui::DrawFrame()
             break;
         case StateKind::Indexing:
         case StateKind::Ready: {
-            if (std::shared_ptr<const Workspace> workspace = state->GetWorkspace()) {
-                ImGui::PushID((int)state->id);
-                DrawWorkspaceTree(*workspace);
-                navigationTarget.clear();
-                ImGui::PopID();
-                break;
-            }
-            if (!state->document)
+            const std::shared_ptr<const Workspace> workspace = state->GetWorkspace();
+            if (!workspace && !state->document)
                 throw std::logic_error("Current state does not contain an XML node");
             ImGui::PushID((int)state->id);
             // Rows opened while filtering keep their own state: clearing restores the open rows.
@@ -151,7 +145,10 @@ bool Gui::DrawFrame()
             // A reveal asked for by a row of this tree (go to definition) waits for the next frame.
             std::vector<TreeItem> target = std::move(navigationTarget);
             navigationTarget.clear();
-            DrawTree("/", true, {}, *state->document, std::move(target), filterMatches);
+            if (workspace)
+                DrawWorkspaceTree(*workspace, target, filterMatches);
+            else
+                DrawTree("/", true, {}, *state->document, std::move(target), filterMatches);
             if (filterMatches)
                 ImGui::PopID();
             ImGui::PopID();

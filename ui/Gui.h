@@ -28,6 +28,9 @@ class Workspace;
 // File name of the workspace file that holds `node`; empty when there is none.
 std::string WorkspaceFileName(const Workspace& workspace, pugi::xml_node node);
 
+// "1 match", "12 matches".
+std::string MatchCount(size_t count);
+
 // "RRGGBB" or "RRGGBBAA" to a colour with channels 0..1.
 ImVec4 HexToColor(const std::string& hex);
 
@@ -133,7 +136,9 @@ public:
     void DrawStatusLine();
     void DrawTree(std::string path, bool isMain, std::vector<TreeItem> trail, pugi::xml_node node,
                   std::vector<TreeItem> navigationTarget, const TreeFilterMatches* filter = nullptr);
-    void DrawWorkspaceTree(const Workspace& workspace);
+    // One row per file of a folder, each holding that file's tree; `target` and `filter` as for DrawTree.
+    void DrawWorkspaceTree(const Workspace& workspace, const std::vector<TreeItem>& target,
+                           const TreeFilterMatches* filter);
     void DrawFindRefDialog(bool* open);
     void DrawFindShortnameDialog(bool* open);
     bool DrawRefsWindow(const WindowEntry& entry);

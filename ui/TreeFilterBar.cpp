@@ -5,13 +5,12 @@
 namespace {
 // Kept for the whole process, like the find dialogs' fields.
 char filterInput[1024] = "";
+} // namespace
 
-// "1 match", "12 matches".
 std::string MatchCount(size_t count)
 {
     return std::to_string(count) + (count == 1 ? " match" : " matches");
 }
-} // namespace
 
 const TreeFilterMatches* Gui::DrawTreeFilterBar()
 {

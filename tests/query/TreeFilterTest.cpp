@@ -30,7 +30,7 @@ protected:
         std::atomic<bool> cancel{false};
         std::atomic<uint64_t> visited{0};
         std::atomic<size_t> matched{0};
-        return FilterTree(document, matcher, cancel, visited, matched);
+        return FilterTree({document}, matcher, cancel, visited, matched);
     }
 
     std::vector<std::string> ListedPaths(const TreeFilterMatches& matches)
@@ -84,7 +84,7 @@ TEST_F(TreeFilterTest, WholePathAndRegularExpressionModes)
 
 TEST_F(TreeFilterTest, ServiceAnswersTheLatestQueryAndReportsBadExpressions)
 {
-    TreeFilterService service(document, 40);
+    TreeFilterService service({document}, 40);
     const Result<TreeFilterMatches> first = service.Filter({"door", false, false});
     EXPECT_TRUE(first.status == ResultStatus::Pending || first.status == ResultStatus::Partial ||
                 first.status == ResultStatus::Done);
@@ -112,7 +112,29 @@ TEST(TreeFilterCancel, ACancelledWalkStopsEarly)
     std::atomic<bool> cancel{true};
     std::atomic<uint64_t> visited{0};
     std::atomic<size_t> matched{0};
-    const TreeFilterMatches matches = FilterTree(document, matcher, cancel, visited, matched);
+    const TreeFilterMatches matches = FilterTree({document}, matcher, cancel, visited, matched);
     EXPECT_LT(visited.load(), 20000u);
     EXPECT_LT(matches.matchCount, 20000u);
+}
+
+TEST(TreeFilterRoots, EachRootHasPathsOfItsOwnAndCountsItsMatches)
+{
+    pugi::xml_document first, empty, second;
+    ASSERT_TRUE(
+        first.load_string("<R><E><SHORT-NAME>A</SHORT-NAME><E><SHORT-NAME>Ab</SHORT-NAME></E></E></R>"));
+    ASSERT_TRUE(
+        second.load_string("<R><E><SHORT-NAME>B</SHORT-NAME><E><SHORT-NAME>Ab</SHORT-NAME></E></E></R>"));
+    TreeFilterMatcher matcher({"^/[AB]/Ab$", true, true});
+    std::atomic<bool> cancel{false};
+    std::atomic<uint64_t> visited{0};
+    std::atomic<size_t> matched{0};
+    const TreeFilterMatches matches =
+        FilterTree({first, pugi::xml_node(), second}, matcher, cancel, visited, matched);
+    std::vector<std::string> paths;
+    for (const auto& [path, node] : matches.listed)
+        paths.push_back(path);
+    EXPECT_EQ(paths, (std::vector<std::string>{"/A/Ab", "/B/Ab"}));
+    EXPECT_EQ(matches.matchesPerRoot, (std::vector<size_t>{1, 0, 1})) << "a root that is missing counts none";
+    EXPECT_EQ(matches.shownChildren.count(second.internal_object()), 1u) << "the way down in the second root";
+    EXPECT_EQ(visited.load(), 10u) << "the count of walked elements goes on across roots";
 }

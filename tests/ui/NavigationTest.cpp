@@ -144,6 +144,36 @@ TEST_F(Navigation, GoToAndCtrlClickRevealTheTargetAtTheLeftEdgeWithoutAWindow)
     EXPECT_EQ(region->Scroll.x, 0.0f);
 }
 
+TEST_F(Navigation, InAFolderGoToAndBackOpenTheTargetsFileRowAndTheElement)
+{
+    // The signals in one file, the element that refers to the 45th in another.
+    const std::string all = Signals();
+    const size_t secondPackage = all.find("<AR-PACKAGE><SHORT-NAME>Q");
+    TempDir folder;
+    folder.Write("a.arxml", all.substr(0, secondPackage) + "</AR-PACKAGES></AUTOSAR>");
+    folder.Write("b.arxml", "<AUTOSAR><AR-PACKAGES>" + all.substr(secondPackage));
+    headless.gui.state->OpenFile(folder.Path().string());
+    ASSERT_TRUE(headless.FramesUntil([&] { return headless.gui.state->GetWorkspace() != nullptr; }, 60));
+    EXPECT_EQ(MainWindowText(headless).find("S01"), std::string::npos) << "file rows start closed";
+
+    Reveal("/Q/User");
+    ASSERT_TRUE(ClickText(headless, "Go to"));
+    headless.Frame();
+    EXPECT_EQ(headless.gui.history.Size(), 2u) << "going to the definition is recorded";
+    std::string text = MainWindowText(headless);
+    EXPECT_NE(text.find("3 / 3"), std::string::npos) << "the other file's row opens at S45's page";
+    EXPECT_NE(text.find("S45"), std::string::npos);
+
+    Reveal("/P/S05");
+    EXPECT_NE(MainWindowText(headless).find("1 / 3"), std::string::npos);
+    headless.gui.GoBack();
+    headless.Frame();
+    EXPECT_NE(MainWindowText(headless).find("3 / 3"), std::string::npos) << "Back reveals S45 again";
+    headless.gui.GoForward();
+    headless.Frame();
+    EXPECT_NE(MainWindowText(headless).find("1 / 3"), std::string::npos) << "Forward reveals S05 again";
+}
+
 TEST_F(Navigation, ShortcutsOpenTheFindWindowsAndEscapeClosesMenusThenTheFocusedWindow)
 {
     Gui& gui = headless.gui;

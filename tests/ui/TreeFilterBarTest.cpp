@@ -86,3 +86,42 @@ TEST_F(TreeFilterBar, WholePathAndRegularExpressionTogglesAndABadExpression)
     headless.Frame();
     EXPECT_NE(MainWindowText(headless).find("Sig40"), std::string::npos);
 }
+
+namespace {
+// A folder of three files: "Speed" in the first two, "UInt8" in the third, and one that fails.
+class FolderTreeFilterBar : public TreeFilterBar
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(OpenSampleWorkspace(headless, files)); }
+};
+} // namespace
+
+TEST_F(FolderTreeFilterBar, MatchesOfEveryFileShowUnderTheirFilesRowAndClearingRestoresTheList)
+{
+    const std::string before = MainWindowText(headless);
+    ASSERT_NE(before.find("c.arxml"), std::string::npos);
+
+    ASSERT_TRUE(Filter("speed", "2 matches"));
+    std::string text = MainWindowText(headless);
+    EXPECT_NE(text.find("a.arxml"), std::string::npos);
+    EXPECT_NE(text.find("b.arxml"), std::string::npos);
+    EXPECT_EQ(text.find("c.arxml"), std::string::npos) << "a file without a match is not listed";
+    EXPECT_EQ(text.find("d.arxml"), std::string::npos);
+    EXPECT_EQ(Occurrences(text, "1 match"), 2) << "each file row counts its own matches";
+    EXPECT_EQ(Occurrences(text, "Speed"), 2) << "both files' rows open down to their match";
+    EXPECT_EQ(text.find("Door"), std::string::npos);
+
+    // Paths are each file's own: the third file's type is found by its path.
+    headless.gui.filter.wholePath = true;
+    ASSERT_TRUE(Filter("/types/u", "1 match"));
+    text = MainWindowText(headless);
+    EXPECT_NE(text.find("UInt8"), std::string::npos);
+    EXPECT_EQ(text.find("a.arxml"), std::string::npos);
+
+    ASSERT_TRUE(Filter("nothing-like-this", "0 matches"));
+    EXPECT_TRUE(Drew(headless, "No element matches the filter."));
+
+    TypeText(headless, "");
+    headless.Frame();
+    EXPECT_EQ(MainWindowText(headless), before) << "every file row is back, closed as before";
+}

@@ -4,6 +4,8 @@
 // reading back the texts a frame drew.
 
 #include "HeadlessGui.h"
+#include "support/SampleWorkspace.h"
+#include "support/TestDocuments.h"
 
 #include <imgui_internal.h>
 
@@ -19,6 +21,17 @@ inline bool OpenDocument(HeadlessGui& headless, const std::string& path, double 
     headless.gui.state->OpenFile(path);
     return headless.FramesUntil([&] { return headless.gui.state->GetKind() == StateKind::Ready; },
                                 timeoutSeconds);
+}
+
+// Writes the sample folder into `folder` (its three files and d.arxml, which does not parse) and
+// opens it as one model, until it is ready.
+inline bool OpenSampleWorkspace(HeadlessGui& headless, const TempDir& folder)
+{
+    folder.Write("a.arxml", kWorkspaceFileA);
+    folder.Write("b.arxml", kWorkspaceFileB);
+    folder.Write("c.arxml", kWorkspaceFileC);
+    folder.Write("d.arxml", "<AUTOSAR>");
+    return OpenDocument(headless, folder.Path().string());
 }
 
 // The fallback window that holds the state storage of windows drawn outside any other window.
