@@ -28,13 +28,17 @@ class TreeFilterBar : public ::testing::Test
 protected:
     void SetUp() override { ASSERT_TRUE(OpenDocument(headless, files.Write("signals.arxml", Signals()))); }
 
-    // Types into the filter field and waits until the count beside it shows `count`.
+    // Types into the filter field and waits until the count beside it shows `count` and the tree
+    // shows the answer to this very query (or none, for a query that fails).
     bool Filter(const std::string& text, const std::string& count)
     {
-        headless.gui.focusFilter = true;
+        Gui& gui = headless.gui;
+        gui.focusFilter = true;
         headless.Frame();
         TypeText(headless, text);
-        return headless.FramesUntil([&] { return Drew(headless, count); }, 30);
+        return headless.FramesUntil(
+            [&] { return Drew(headless, count) && (!gui.shownFilter || gui.shownFilterQuery == gui.filter); },
+            30);
     }
 
     TempDir files;
