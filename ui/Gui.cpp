@@ -75,6 +75,7 @@ bool Gui::DrawFrame()
 {
     // Only compared, never used: the old document is the reaper's to free.
     const void* previousContent = ShownContent(*state);
+    OpenChosenPaths();
     AdvanceState(state, reaper);
     // A target or filter answer left by the last frame points into the old document's nodes.
     if (ShownContent(*state) != previousContent) {

@@ -4,6 +4,7 @@
 #include "document/State.h"
 #include "model/TreeItem.h"
 #include "settings/Settings.h"
+#include "ui/DialogChoices.h"
 #include "ui/ElementXmlPanes.h"
 #include "ui/NavigationHistory.h"
 
@@ -69,6 +70,10 @@ public:
     // Keyboard shortcuts and the mouse's back and forward buttons; run at the start of a frame.
     void HandleShortcuts();
     void ChooseFileToOpen();
+    void ChooseFolderToOpen();
+    void ChooseFileToOpenInNewWindow();
+    // Acts on what the open dialogs chose since the last frame.
+    void OpenChosenPaths();
     void Reload();
 
     // Small button beside a tree row. Flags: 1 tight spacing, 2 highlighted, 4 disabled.
@@ -80,6 +85,8 @@ public:
     std::set<std::string>& bookmarks = settings.bookmarks;
     std::list<std::string>& recentOpenFiles = settings.recentOpenFiles;
     std::list<WindowEntry> elementWindows;
+    // Shared with the dialogs' threads, which may answer after this object is gone.
+    std::shared_ptr<DialogChoices> dialogChoices = std::make_shared<DialogChoices>();
     ElementXmlPanes xmlPanes; // "View XML" of the element windows
     std::vector<TreeItem> navigationTarget;
     NavigationHistory history;

@@ -45,20 +45,10 @@ void Gui::MenuFile()
         Platform::LaunchInstance("");
     if (ImGui::MenuItem("Open File...", "Ctrl+O"))
         ChooseFileToOpen();
-    if (ImGui::MenuItem("Open Folder...")) {
-        Platform::ShowOpenFolderDialog([this](const std::string& path) {
-            if (!path.empty()) {
-                AddRecentFile(path);
-                state->OpenFile(path);
-            }
-        });
-    }
-    if (ImGui::MenuItem("Open File in New Window...")) {
-        Platform::ShowOpenFileDialog([](const std::string& path) {
-            if (!path.empty())
-                Platform::LaunchInstance(path);
-        });
-    }
+    if (ImGui::MenuItem("Open Folder..."))
+        ChooseFolderToOpen();
+    if (ImGui::MenuItem("Open File in New Window..."))
+        ChooseFileToOpenInNewWindow();
     if (ImGui::BeginMenu("Open Recent", !recentOpenFiles.empty())) {
         // The list is reordered only after the loop that walks it.
         std::string chosen;

@@ -22,12 +22,33 @@ const char* FocusedWindowName()
 
 void Gui::ChooseFileToOpen()
 {
-    Platform::ShowOpenFileDialog([this](const std::string& path) {
-        if (!path.empty()) {
-            AddRecentFile(path);
-            state->OpenFile(path);
-        }
+    Platform::ShowOpenFileDialog(
+        [choices = dialogChoices](const std::string& path) { choices->Post({path}); });
+}
+
+void Gui::ChooseFolderToOpen()
+{
+    Platform::ShowOpenFolderDialog(
+        [choices = dialogChoices](const std::string& path) { choices->Post({path}); });
+}
+
+void Gui::ChooseFileToOpenInNewWindow()
+{
+    Platform::ShowOpenFileDialog([choices = dialogChoices](const std::string& path) {
+        choices->Post({path, true});
     });
+}
+
+void Gui::OpenChosenPaths()
+{
+    for (DialogChoices::Choice& choice : dialogChoices->Take()) {
+        if (choice.inNewWindow) {
+            Platform::LaunchInstance(choice.path);
+        } else {
+            AddRecentFile(choice.path);
+            state->OpenFile(choice.path);
+        }
+    }
 }
 
 void Gui::Reload()
