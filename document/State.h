@@ -15,6 +15,7 @@
 
 class Reaper;
 class Workspace;
+struct WorkspaceProgress;
 
 enum class StateKind : int
 {
@@ -59,6 +60,8 @@ public:
     virtual std::string ResolvedReference(pugi::xml_node node) const;
     // The files opened together, or null when one file is open.
     virtual std::shared_ptr<const Workspace> GetWorkspace() const { return nullptr; }
+    // How far the files of a folder being opened have loaded; null unless a folder is loading.
+    virtual const WorkspaceProgress* GetWorkspaceProgress() const { return nullptr; }
 
     const size_t id;
     const std::string filePath;

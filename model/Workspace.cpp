@@ -147,15 +147,18 @@ std::vector<std::string> ListWorkspaceFiles(const std::string& folder)
 }
 
 namespace {
-void LoadOne(WorkspaceFile& file, const std::atomic<bool>& stop)
+void LoadOne(WorkspaceFile& file, const std::atomic<bool>& stop, std::atomic<size_t>& read)
 {
     try {
         file.document = ReadDocument(file.path);
+        read.fetch_add(1, std::memory_order_relaxed);
     } catch (const std::bad_alloc&) {
         file.error = LoadFailureMessage(file.path, "not enough memory");
+        read.fetch_add(1, std::memory_order_relaxed);
         return;
     } catch (const std::exception& e) {
         file.error = LoadFailureMessage(file.path, e.what());
+        read.fetch_add(1, std::memory_order_relaxed);
         return;
     }
     try {
@@ -173,8 +176,11 @@ void LoadOne(WorkspaceFile& file, const std::atomic<bool>& stop)
 } // namespace
 
 std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& paths, size_t workers,
-                                              const std::atomic<bool>& stop)
+                                              const std::atomic<bool>& stop, WorkspaceProgress* progress)
 {
+    WorkspaceProgress unwatched;
+    WorkspaceProgress& counts = progress ? *progress : unwatched;
+    counts.files = paths.size();
     std::vector<WorkspaceFile> files(paths.size());
     for (size_t i = 0; i < paths.size(); ++i) {
         files[i].path = paths[i];
@@ -195,7 +201,8 @@ std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& pa
             if (stop.load(std::memory_order_relaxed))
                 file.error = LoadFailureMessage(file.path, "stopped");
             else
-                LoadOne(file, stop);
+                LoadOne(file, stop, counts.read);
+            counts.indexed.fetch_add(1, std::memory_order_relaxed);
         }
     };
     std::vector<std::thread> threads;

@@ -9,7 +9,11 @@
 namespace {
 std::string FileName(const std::string& filePath)
 {
-    const std::string name = std::filesystem::path(filePath).filename().string();
+    // A folder chosen as "/data/project/" is named by its last part too.
+    std::filesystem::path path(filePath);
+    if (!path.has_filename() && path.has_parent_path())
+        path = path.parent_path();
+    const std::string name = path.filename().string();
     return name.empty() ? filePath : name;
 }
 } // namespace
@@ -43,6 +47,17 @@ std::string FileNameAndSize(const std::string& filePath)
     if (error)
         return FileName(filePath);
     return FileName(filePath) + " (" + ReadableSize(size) + ")";
+}
+
+std::string FolderLoadingLines(const std::string& folder, const WorkspaceProgress& progress)
+{
+    const size_t files = progress.files.load(std::memory_order_relaxed);
+    if (files == 0)
+        return FileName(folder) + "\nLooking for files";
+    const size_t read = progress.read.load(std::memory_order_relaxed);
+    const size_t done = progress.indexed.load(std::memory_order_relaxed);
+    return FileName(folder) + "\n" + std::to_string(done) + " of " + std::to_string(files) +
+           " files loaded\n" + (read < files ? "Reading files" : "Indexing");
 }
 
 std::string OpenDocumentPath(const State& state)

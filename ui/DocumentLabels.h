@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/State.h"
+#include "model/Workspace.h"
 
 #include <cstdint>
 #include <string>
@@ -15,6 +16,10 @@ std::string ReadableSize(uintmax_t bytes);
 
 // "system.arxml (12.3 MB)"; the size is left out when the file cannot be read.
 std::string FileNameAndSize(const std::string& filePath);
+
+// The loading screen's lines for a folder: its name, "3 of 12 files loaded" and the phase
+// ("Reading files" until every file is read, then "Indexing").
+std::string FolderLoadingLines(const std::string& folder, const WorkspaceProgress& progress);
 
 // The file being loaded or shown; empty with no document (start and error screens).
 std::string OpenDocumentPath(const State& state);

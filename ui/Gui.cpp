@@ -125,6 +125,10 @@ bool Gui::DrawFrame()
             DrawStartScreen();
             break;
         case StateKind::Loading:
+            if (const WorkspaceProgress* progress = state->GetWorkspaceProgress()) {
+                DrawLoadingScreen(FolderLoadingLines(state->filePath, *progress)); // changes as files load
+                break;
+            }
             if (loadingLabelState != state->id || loadingLabel.empty()) {
                 loadingLabelState = state->id;
                 loadingLabel = FileNameAndSize(state->filePath);

@@ -160,7 +160,7 @@ void KeepDrawing();
 // Loading and status screens.
 void PendingSpinner();
 void LoadingSpinner(const ImVec4& colour);
-// `what` (the file being read, say) is shown under "Loading..." when not empty.
+// `what` (the file being read, say; one or more lines) is shown under "Loading..." when not empty.
 void DrawLoadingScreen(const std::string& what = {});
 void DrawErrorScreen(std::string message);
 

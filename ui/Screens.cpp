@@ -83,9 +83,14 @@ void DrawLoadingScreen(const std::string& what)
     LoadingSpinner(ImVec4(1, 1, 1, 1));
     ImGui::SetCursorPos(ImVec2(0.5f * windowSize.x, 0.5f * windowSize.y + 80));
     ImGui::TextUnformatted("Loading...");
-    if (!what.empty()) {
+    // One line after another, each starting under the spinner.
+    for (size_t start = 0; start < what.size();) {
+        size_t end = what.find('\n', start);
+        if (end == std::string::npos)
+            end = what.size();
         ImGui::SetCursorPosX(0.5f * windowSize.x);
-        ImGui::TextUnformatted(what.c_str(), what.c_str() + what.size());
+        ImGui::TextUnformatted(what.c_str() + start, what.c_str() + end);
+        start = end + 1;
     }
 }
 

@@ -273,6 +273,16 @@ TEST(DocumentLabels, TitleNamesTheOpenFileAndTheLoadingLineItsSize)
     EXPECT_EQ(FileNameAndSize(file), "small.arxml (2.5 KB)");
     EXPECT_EQ(FileNameAndSize(dir.File("gone.arxml")), "gone.arxml");
 
+    // A folder: its name, the files loaded so far, and the phase.
+    WorkspaceProgress progress;
+    EXPECT_EQ(FolderLoadingLines("/data/project/", progress), "project\nLooking for files");
+    progress.files = 12;
+    progress.read = 5;
+    progress.indexed = 3;
+    EXPECT_EQ(FolderLoadingLines("/data/project", progress), "project\n3 of 12 files loaded\nReading files");
+    progress.read = 12;
+    EXPECT_EQ(FolderLoadingLines("/data/project", progress), "project\n3 of 12 files loaded\nIndexing");
+
     HeadlessGui headless;
     headless.gui.recentOpenFiles = {file};
     EXPECT_TRUE(Drew(headless, "Open a file (Ctrl+O) or drop one here"));
