@@ -25,7 +25,6 @@
 #include <thread>
 
 namespace {
-constexpr size_t kQueryKeys = 10000;
 constexpr const char* kHitQuery = "SHORT-NAME";
 
 struct Options
@@ -127,37 +126,6 @@ Result<std::vector<Ref>> TimedSearch(State& state, UiCallTimer& ui, const std::s
     }
     seconds = SecondsSince(start);
     return result;
-}
-
-// Mean microseconds of the first call per key. Keys beyond what one state has are asked of fresh
-// ready states of the same document, so that no call is answered from a cache.
-template <class Query>
-double MeanFirstCallMicros(std::shared_ptr<State>& ready, const std::vector<std::string>& keys,
-                           UiCallTimer& ui, const char* what, Query&& query)
-{
-    if (keys.empty())
-        return NAN;
-    double total = 0.0;
-    size_t calls = 0;
-    std::shared_ptr<State> fresh = ready;
-    while (calls < kQueryKeys) {
-        if (calls > 0) {
-            UiCallTimer scaffolding;
-            fresh = PollUntilSettled(std::make_shared<IndexingState>(ready->filePath, ready->document),
-                                     scaffolding);
-        }
-        for (const std::string& key : keys) {
-            auto start = BenchClock::now();
-            auto result = query(*fresh, key);
-            double seconds = SecondsSince(start);
-            ui.Record(what, seconds);
-            total += seconds;
-            ++calls;
-            if (result.status != ResultStatus::Done && result.status != ResultStatus::Error)
-                return NAN;
-        }
-    }
-    return total / double(calls) * 1e6;
 }
 
 template <class Query>
@@ -338,10 +306,15 @@ int Run(const Options& options)
     auto findRef = [](State& s, const std::string& key) { return s.FindRef(key); };
     auto findShortName = [](State& s, const std::string& key) { return s.FindShortName(key); };
     auto countRefsTo = [](State& s, const std::string& key) { return s.CountRefsTo(key); };
-    out["find_ref_us"] = Round(MeanFirstCallMicros(state, pathKeys, ui, "FindRef", findRef), 3);
+    auto freshState = [&] {
+        UiCallTimer scaffolding;
+        return PollUntilSettled(std::make_shared<IndexingState>(path, state->document), scaffolding);
+    };
+    out["find_ref_us"] = Round(MeanFirstCallMicros(state, pathKeys, ui, "FindRef", findRef, freshState), 3);
     out["find_short_name_us"] =
-        Round(MeanFirstCallMicros(state, nameKeys, ui, "FindShortName", findShortName), 3);
-    out["count_refs_to_us"] = Round(MeanFirstCallMicros(state, referKeys, ui, "CountRefsTo", countRefsTo), 3);
+        Round(MeanFirstCallMicros(state, nameKeys, ui, "FindShortName", findShortName, freshState), 3);
+    out["count_refs_to_us"] =
+        Round(MeanFirstCallMicros(state, referKeys, ui, "CountRefsTo", countRefsTo, freshState), 3);
     // A second state's maps are as cold as the first's were: the floor under every key lookup.
     UiCallTimer floorTimer;
     auto twin = PollUntilSettled(std::make_shared<IndexingState>(path, state->document), floorTimer);
@@ -434,7 +407,7 @@ int WorkspaceMain(const Options& options)
         options.workspace.empty() == (options.generateWorkspace == 0))
         return Usage();
     if (!options.workspace.empty())
-        return RunWorkspaceBench(options.workspace);
+        return RunWorkspaceBench(options.workspace, options.shape);
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("tessaro-bench-workspace-" + std::to_string(getpid()));
     int code = 1;
@@ -442,7 +415,7 @@ int WorkspaceMain(const Options& options)
         std::filesystem::create_directories(folder);
         WriteGeneratedWorkspace(folder.string(), options.generateWorkspace, options.workspaceFiles,
                                 options.seed);
-        code = RunWorkspaceBench(folder.string());
+        code = RunWorkspaceBench(folder.string(), options.shape);
     } catch (const std::exception& e) {
         std::cerr << e.what() << '\n';
     }
@@ -455,8 +428,8 @@ int Usage()
 {
     std::cerr
         << "usage: tessaro-bench FILE | tessaro-bench --generate MB [--seed N] [--shape catalogue|ecuc]\n"
-           "       tessaro-bench --workspace DIR\n"
-           "       tessaro-bench --generate-workspace MB [--files N] [--seed N]\n";
+           "       tessaro-bench --workspace DIR [--shape catalogue|ecuc]\n"
+           "       tessaro-bench --generate-workspace MB [--files N] [--seed N] [--shape catalogue|ecuc]\n";
     return 2;
 }
 } // namespace

@@ -1,14 +1,21 @@
 #pragma once
 
+#include "document/State.h"
+
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 using BenchClock = std::chrono::steady_clock;
+
+// How many keys each lookup figure asks, at most; the calls are timed one by one.
+inline constexpr size_t kQueryKeys = 10000;
 
 inline double SecondsSince(BenchClock::time_point start)
 {
@@ -47,3 +54,32 @@ void ShuffleKeys(std::vector<std::string>& keys, uint64_t seed);
 
 // Number of segments of an element path ("/A/B" has 2); used to find the deepest element.
 size_t PathDepth(std::string_view path);
+
+// Mean microseconds of the first call per key, at least kQueryKeys calls. Keys beyond what one
+// state has are asked of states from `fresh` (equal to `ready` but with empty caches), so that
+// no call is answered from a cache.
+template <class Query, class Fresh>
+double MeanFirstCallMicros(std::shared_ptr<State>& ready, const std::vector<std::string>& keys,
+                           UiCallTimer& ui, const char* what, Query&& query, Fresh&& fresh)
+{
+    if (keys.empty())
+        return NAN;
+    double total = 0.0;
+    size_t calls = 0;
+    std::shared_ptr<State> asked = ready;
+    while (calls < kQueryKeys) {
+        if (calls > 0)
+            asked = fresh();
+        for (const std::string& key : keys) {
+            auto start = BenchClock::now();
+            auto result = query(*asked, key);
+            double seconds = SecondsSince(start);
+            ui.Record(what, seconds);
+            total += seconds;
+            ++calls;
+            if (result.status != ResultStatus::Done && result.status != ResultStatus::Error)
+                return NAN;
+        }
+    }
+    return total / double(calls) * 1e6;
+}

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "bench/DocumentGenerator.h"
+
 #include <string>
 
 // Figures of a workspace: opening the folder to ready against opening its files one after another
-// (each to ready, as `tessaro-bench FILE` does), and the peak resident set against the total bytes.
-// Prints one JSON line; returns the exit status.
-int RunWorkspaceBench(const std::string& folder);
+// (each to ready, as `tessaro-bench FILE` does), the peak resident set against the total bytes, and
+// the user-interface thread's key lookups against those of one generated file of the same total size
+// and `shape`. Prints one JSON line; returns the exit status.
+int RunWorkspaceBench(const std::string& folder, GeneratedShape shape);

@@ -72,11 +72,12 @@ std::shared_ptr<Workspace> LoadWorkspace(const std::vector<std::string>& paths, 
 {
     std::atomic<bool> stop{false};
     std::atomic<bool> done{false};
-    std::vector<WorkspaceFile> files;
+    std::shared_ptr<Workspace> workspace;
     std::thread loader = StartThread([&] {
         try {
-            files = LoadWorkspaceFiles(paths, std::max(1u, std::thread::hardware_concurrency()), stop);
+            workspace = ::LoadWorkspace(paths, std::max(1u, std::thread::hardware_concurrency()), stop);
         } catch (const std::exception&) {
+            workspace = std::make_shared<Workspace>(std::vector<WorkspaceFile>()); // no file loaded
         }
         done = true;
     });
@@ -86,7 +87,7 @@ std::shared_ptr<Workspace> LoadWorkspace(const std::vector<std::string>& paths, 
     loader.join();
     if (stop)
         return nullptr;
-    return std::make_shared<Workspace>(std::move(files));
+    return workspace;
 }
 
 int TimedOut(const Invocation& invocation)

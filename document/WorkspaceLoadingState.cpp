@@ -32,8 +32,7 @@ std::shared_ptr<const Workspace> WorkspaceLoadingState::Load()
     if (paths.empty())
         throw std::runtime_error("no .arxml file or .zip archive in it");
     const size_t workers = std::max(1u, std::thread::hardware_concurrency());
-    return std::make_shared<const Workspace>(
-        LoadWorkspaceFiles(paths, workers, pool.StopFlag(), progress.get()));
+    return LoadWorkspace(paths, workers, pool.StopFlag(), progress.get());
 }
 
 std::shared_ptr<State> WorkspaceLoadingState::Update()

@@ -97,6 +97,28 @@ void Index::ForEachReferenceText(
     }
 }
 
+void Index::ForEachElement(const std::function<void(pugi::xml_node, std::string_view, uint64_t)>& visit) const
+{
+    // A parent comes before its children, so each path's hash carries on from its parent's.
+    const uint64_t rootHash = ContinueIndexHash(kIndexHashSeed, rootPath);
+    std::vector<uint64_t> pathHashes(elements.size());
+    for (uint32_t i = 0; i < elements.size(); ++i) {
+        uint32_t parent = elements[i].parent;
+        uint64_t hash = ContinueIndexHash(parent == kNoParent ? rootHash : pathHashes[parent], "/");
+        pathHashes[i] = ContinueIndexHash(hash, NameOf(i));
+        visit(elements[i].node, NameOf(i), pathHashes[i]);
+    }
+}
+
+void Index::ForEachReferenceTextAsMet(
+    const std::function<void(std::string_view, std::span<const pugi::xml_node>)>& visit) const
+{
+    for (uint32_t reference = 0; reference < referenceTexts.size(); ++reference) {
+        const ReferenceText& entry = referenceTexts[reference];
+        visit(TextOf(reference), {referringNodes.data() + entry.first, entry.count});
+    }
+}
+
 std::string_view Index::ResolvedReference(pugi::xml_node node) const
 {
     uint32_t found = relativeSlots.Find(NodeHash(node),

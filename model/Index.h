@@ -51,6 +51,15 @@ public:
     void ForEachReferenceText(
         const std::function<void(std::string_view, std::span<const pugi::xml_node>)>& visit) const;
 
+    // Unsorted and without spelling any path out, for tables built over many indexes:
+    // every named node in document order, with its short name and the hash of its element path
+    // (ContinueIndexHash(kIndexHashSeed, path)).
+    void ForEachElement(
+        const std::function<void(pugi::xml_node, std::string_view name, uint64_t pathHash)>& visit) const;
+    // Every reference text with its nodes, in the order the texts were first met.
+    void ForEachReferenceTextAsMet(
+        const std::function<void(std::string_view, std::span<const pugi::xml_node>)>& visit) const;
+
 private:
     friend class PathTableBuilder;
     friend class ReferrerTableBuilder;

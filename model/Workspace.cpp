@@ -8,11 +8,29 @@
 #include <cctype>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <numeric>
 #include <stdexcept>
 #include <thread>
 
-Workspace::Workspace(std::vector<WorkspaceFile> loaded) : files(std::move(loaded))
+namespace {
+std::vector<const Index*> IndexesOf(const std::vector<WorkspaceFile>& files)
+{
+    std::vector<const Index*> indexes;
+    indexes.reserve(files.size());
+    for (const WorkspaceFile& file : files)
+        indexes.push_back(file.index.get());
+    return indexes;
+}
+} // namespace
+
+Workspace::Workspace(std::vector<WorkspaceFile> loaded) : Workspace(std::move(loaded), WorkspaceLookup())
+{
+    lookup = WorkspaceLookup(IndexesOf(files));
+}
+
+Workspace::Workspace(std::vector<WorkspaceFile> loaded, WorkspaceLookup filled)
+    : files(std::move(loaded)), lookup(std::move(filled))
 {
     for (size_t i = 0; i < files.size(); ++i) {
         if (files[i].document)
@@ -28,7 +46,13 @@ size_t Workspace::LoadedCount() const
 
 std::optional<Workspace::Located> Workspace::FindPath(std::string_view path) const
 {
-    for (size_t i = 0; i < files.size(); ++i) {
+    uint32_t first = lookup.FirstWithPath(path);
+    return first == WorkspaceLookup::kNone ? std::nullopt : FindPathFrom(first, path);
+}
+
+std::optional<Workspace::Located> Workspace::FindPathFrom(size_t first, std::string_view path) const
+{
+    for (size_t i = first; i < files.size(); ++i) {
         if (!files[i].index)
             continue;
         if (pugi::xml_node node = files[i].index->FindPath(path))
@@ -39,7 +63,8 @@ std::optional<Workspace::Located> Workspace::FindPath(std::string_view path) con
 
 std::optional<std::pair<size_t, Index::Named>> Workspace::FindShortName(std::string_view name) const
 {
-    for (size_t i = 0; i < files.size(); ++i) {
+    uint32_t first = lookup.FirstWithShortName(name);
+    for (size_t i = first; first != WorkspaceLookup::kNone && i < files.size(); ++i) {
         if (!files[i].index)
             continue;
         if (std::optional<Index::Named> named = files[i].index->FindShortName(name))
@@ -50,6 +75,8 @@ std::optional<std::pair<size_t, Index::Named>> Workspace::FindShortName(std::str
 
 size_t Workspace::CountReferrers(std::string_view text) const
 {
+    if (std::optional<size_t> count = lookup.ReferrerCount(text))
+        return *count;
     size_t count = 0;
     for (const WorkspaceFile& file : files) {
         if (file.index)
@@ -176,7 +203,8 @@ void LoadOne(WorkspaceFile& file, const std::atomic<bool>& stop, std::atomic<siz
 } // namespace
 
 std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& paths, size_t workers,
-                                              const std::atomic<bool>& stop, WorkspaceProgress* progress)
+                                              const std::atomic<bool>& stop,
+                                              const WorkspaceFileLoaded& loaded, WorkspaceProgress* progress)
 {
     WorkspaceProgress unwatched;
     WorkspaceProgress& counts = progress ? *progress : unwatched;
@@ -198,10 +226,13 @@ std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& pa
     auto work = [&] {
         for (size_t taken; (taken = next.fetch_add(1)) < order.size();) {
             WorkspaceFile& file = files[order[taken]];
-            if (stop.load(std::memory_order_relaxed))
+            if (stop.load(std::memory_order_relaxed)) {
                 file.error = LoadFailureMessage(file.path, "stopped");
-            else
+            } else {
                 LoadOne(file, stop, counts.read);
+                if (loaded)
+                    loaded(order[taken], file);
+            }
             counts.indexed.fetch_add(1, std::memory_order_relaxed);
         }
     };
@@ -218,4 +249,21 @@ std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& pa
     if (stop.load(std::memory_order_relaxed))
         throw std::runtime_error("stopped");
     return files;
+}
+
+std::shared_ptr<Workspace> LoadWorkspace(const std::vector<std::string>& paths, size_t workers,
+                                         const std::atomic<bool>& stop, WorkspaceProgress* progress)
+{
+    WorkspaceLookup lookup;
+    std::mutex lookupMutex;
+    std::vector<WorkspaceFile> files = LoadWorkspaceFiles(
+        paths, workers, stop,
+        [&](size_t number, const WorkspaceFile& file) {
+            if (!file.index)
+                return;
+            std::lock_guard<std::mutex> lock(lookupMutex);
+            lookup.Add(uint32_t(number), *file.index);
+        },
+        progress);
+    return std::make_shared<Workspace>(std::move(files), std::move(lookup));
 }

@@ -2,11 +2,13 @@
 
 #include "model/BrokenRef.h"
 #include "model/Index.h"
+#include "model/WorkspaceLookup.h"
 
 #include <pugixml.hpp>
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,11 +29,15 @@ struct WorkspaceFile
 
 // Several documents answered as one model. A path found in several files is the first file's, in
 // workspace order, as the first node in document order wins inside one file; a reference text
-// counts the referrers of every file. Read-only once made, so any thread may ask.
+// counts the referrers of every file. Read-only once made, so any thread may ask. Making it builds
+// a lookup over all files (so make it off the user-interface thread): a path, a short name or a
+// count then costs about one lookup, however many files there are.
 class Workspace
 {
 public:
     explicit Workspace(std::vector<WorkspaceFile> files);
+    // With the lookup already filled from exactly these files (see LoadWorkspace).
+    Workspace(std::vector<WorkspaceFile> files, WorkspaceLookup lookup);
 
     struct Located
     {
@@ -62,8 +68,13 @@ public:
     std::vector<BrokenReference> BrokenReferences(const std::atomic<bool>& stop) const;
 
 private:
+    // Asks the files from `first` on, in workspace order: for the rare keys whose hash the lookup
+    // shares with another key.
+    std::optional<Located> FindPathFrom(size_t first, std::string_view path) const;
+
     std::vector<WorkspaceFile> files;
     std::unordered_map<const void*, size_t> fileOfDocument;
+    WorkspaceLookup lookup;
 };
 
 // The list as the viewer shows it: most held first, then in byte order of the texts.
@@ -81,10 +92,21 @@ struct WorkspaceProgress
     std::atomic<size_t> indexed{0}; // indexed as well, or failed: done
 };
 
+// Called by the worker that has just loaded the file numbered `file` (in `paths` order); several
+// workers may call at once.
+using WorkspaceFileLoaded = std::function<void(size_t file, const WorkspaceFile& loaded)>;
+
 // Reads, parses and indexes each file on one of `workers` threads, the largest files first, each
 // into its own document; relative references are resolved. A file that fails keeps its error and
 // does not stop the others. Once `stop` reads true no further file is started. `progress`, when
 // given, counts the files as they are read and indexed.
 std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& paths, size_t workers,
                                               const std::atomic<bool>& stop,
+                                              const WorkspaceFileLoaded& loaded = {},
                                               WorkspaceProgress* progress = nullptr);
+
+// LoadWorkspaceFiles, with the lookup over all files filled as each file comes in, while the
+// others are still loading, so that little is left to do once the last one is in.
+std::shared_ptr<Workspace> LoadWorkspace(const std::vector<std::string>& paths, size_t workers,
+                                         const std::atomic<bool>& stop,
+                                         WorkspaceProgress* progress = nullptr);

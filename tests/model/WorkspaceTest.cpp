@@ -148,7 +148,7 @@ TEST(Workspace, EachBadFileKeepsItsOwnErrorAndTheRestLoads)
     WriteZip(dir.File("e-good.zip"), {{"model/types.arxml", kWorkspaceFileC}});
     std::atomic<bool> stop{false};
     WorkspaceProgress progress;
-    Workspace ws(LoadWorkspaceFiles(ListWorkspaceFiles(dir.Path().string()), 2, stop, &progress));
+    Workspace ws(LoadWorkspaceFiles(ListWorkspaceFiles(dir.Path().string()), 2, stop, {}, &progress));
     const size_t good = linked ? 4 : 3;
     ASSERT_EQ(ws.Files().size(), good + 1);
     // A file that failed counts as read and done, so the loading screen reaches "N of N".

@@ -1,6 +1,10 @@
 #include "app/Shell.h"
 #include "HeadlessGui.h"
+#include "WindowProbe.h"
 
+#include "model/Workspace.h"
+#include "support/SampleDocuments.h"
+#include "support/SampleWorkspace.h"
 #include "support/TestDocuments.h"
 
 #include <gtest/gtest.h>
@@ -40,6 +44,37 @@ TEST(DroppedFiles, OnlyTheLastIsOpenedAndLeadsTheRecentFiles)
 
     OpenDroppedFiles(headless.gui, 0, nullptr);
     EXPECT_EQ(headless.gui.recentOpenFiles.size(), 2u);
+}
+
+TEST(DroppedFiles, AFolderReplacesTheOpenFileWithAWorkspaceOfEveryFileBelowIt)
+{
+    TempDir dir;
+    const std::string single = dir.Write("single.xml", kSampleSystem);
+    TempDir folder;
+    folder.Write("a.arxml", kWorkspaceFileA);
+    folder.Write("b.arxml", kWorkspaceFileB);
+    folder.Write("c.arxml", kWorkspaceFileC);
+    HeadlessGui headless;
+    ASSERT_TRUE(OpenDocument(headless, single));
+
+    const std::string dropped = folder.Path().string();
+    const char* paths[] = {single.c_str(), dropped.c_str()};
+    OpenDroppedFiles(headless.gui, 2, paths);
+    EXPECT_EQ(headless.gui.recentOpenFiles.front(), dropped);
+    ASSERT_TRUE(headless.FramesUntil([&] {
+        return headless.gui.state->GetKind() == StateKind::Ready && headless.gui.state->GetWorkspace();
+    })) << "the dropped folder never became ready";
+    EXPECT_EQ(headless.gui.state->GetFilePath(), dropped);
+    EXPECT_EQ(headless.gui.state->GetWorkspace()->Files().size(), 3u);
+
+    const std::string drawn = FrameText(headless);
+    for (const char* name : {"a.arxml", "b.arxml", "c.arxml"})
+        EXPECT_NE(drawn.find(name), std::string::npos) << name;
+    EXPECT_NE(drawn.find(Squash("3 of 3 files loaded")), std::string::npos);
+    // A reference of the first file leads into the third.
+    Result<Ref> type = headless.gui.state->FindRef("/Types/UInt8");
+    ASSERT_EQ(type.status, ResultStatus::Done);
+    EXPECT_EQ(headless.gui.state->GetWorkspace()->FileOf(type.GetValue()->node), 2u);
 }
 
 TEST(StartUp, RequestsTheFileBeforeAnyWindowAndSkipsAnEmptyPath)

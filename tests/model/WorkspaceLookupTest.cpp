@@ -1,0 +1,144 @@
+#include "model/WorkspaceLookup.h"
+#include "model/IndexBuilder.h"
+#include "model/Workspace.h"
+#include "support/TestDocuments.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+
+namespace {
+// Files drawing their packages, element names and references from small pools, so that most
+// paths, names and texts occur in several files and several times in one file.
+std::string RandomModel(std::mt19937& random)
+{
+    auto pick = [&](int n) { return int(random() % unsigned(n)); };
+    std::string xml = "<AUTOSAR><AR-PACKAGES>";
+    for (int p = 0, packages = 1 + pick(3); p < packages; ++p) {
+        xml += "<AR-PACKAGE><SHORT-NAME>P" + std::to_string(pick(4)) + "</SHORT-NAME><ELEMENTS>";
+        for (int e = 0, elements = pick(6); e < elements; ++e) {
+            xml += "<E><SHORT-NAME>E" + std::to_string(pick(8)) + "</SHORT-NAME>";
+            xml += "<R-REF>/P" + std::to_string(pick(4)) + "/E" + std::to_string(pick(8)) + "</R-REF></E>";
+        }
+        xml += "</ELEMENTS></AR-PACKAGE>";
+    }
+    return xml + "</AR-PACKAGES></AUTOSAR>";
+}
+
+WorkspaceFile IndexedFile(const std::string& xml)
+{
+    WorkspaceFile file;
+    file.document = ParseDocument(xml);
+    file.index = std::make_shared<Index>();
+    std::atomic<bool> stop{false};
+    BuildIndexInto(*file.index, file.nodeCount, *file.document, "", stop, RelativeReferences::Resolve);
+    return file;
+}
+
+// Asks every loaded file in workspace order: the first holding a path or a short name wins,
+// referrer counts add up.
+void ExpectAnswersOfEveryFileInTurn(const Workspace& ws, const std::set<std::string>& keys)
+{
+    for (const std::string& key : keys) {
+        std::optional<size_t> pathFile, nameFile;
+        pugi::xml_node pathNode, nameNode;
+        size_t count = 0;
+        for (size_t i = 0; i < ws.Files().size(); ++i) {
+            const Index* index = ws.Files()[i].index.get();
+            if (!index)
+                continue;
+            if (!pathFile && index->FindPath(key)) {
+                pathFile = i;
+                pathNode = index->FindPath(key);
+            }
+            if (!nameFile && index->FindShortName(key)) {
+                nameFile = i;
+                nameNode = index->FindShortName(key)->node;
+            }
+            count += index->Referrers(key).size();
+        }
+        auto path = ws.FindPath(key);
+        ASSERT_EQ(path.has_value(), pathFile.has_value()) << key;
+        if (path) {
+            EXPECT_EQ(path->file, *pathFile) << key;
+            EXPECT_EQ(path->node, pathNode) << key;
+        }
+        auto name = ws.FindShortName(key);
+        ASSERT_EQ(name.has_value(), nameFile.has_value()) << key;
+        if (name) {
+            EXPECT_EQ(name->first, *nameFile) << key;
+            EXPECT_EQ(name->second.node, nameNode) << key;
+        }
+        EXPECT_EQ(ws.CountReferrers(key), count) << key;
+    }
+}
+} // namespace
+
+// The workspace's answers from its lookup over all files are those of asking the files in turn,
+// whatever order the files came into the lookup (as they finish loading).
+TEST(WorkspaceLookup, AnswersAsAskingEveryFileInWorkspaceOrder)
+{
+    std::set<std::string> keys{"/P0/E1/", "P0/E1"};
+    for (int p = 0; p < 5; ++p) {
+        keys.insert("P" + std::to_string(p));
+        for (int e = 0; e < 9; ++e) {
+            keys.insert("/P" + std::to_string(p) + "/E" + std::to_string(e));
+            keys.insert("E" + std::to_string(e));
+        }
+    }
+    std::mt19937 random(13);
+    for (int round = 0; round < 20; ++round) {
+        std::vector<WorkspaceFile> files;
+        for (int f = 0, count = 2 + int(random() % 5); f < count; ++f)
+            files.push_back(IndexedFile(RandomModel(random)));
+        files[1] =
+            WorkspaceFile{"failed.arxml", 0, nullptr, nullptr, 0, "Could not load the file failed.arxml"};
+        WorkspaceLookup lastFirst;
+        for (size_t i = files.size(); i-- > 0;) {
+            if (files[i].index)
+                lastFirst.Add(uint32_t(i), *files[i].index);
+        }
+        ExpectAnswersOfEveryFileInTurn(Workspace(files), keys);
+        ExpectAnswersOfEveryFileInTurn(Workspace(files, std::move(lastFirst)), keys);
+    }
+}
+
+// The lookup keeps only part of each key's hash, so another key can land on the same slot and be
+// taken for a key of an earlier file: the files after it must still be asked.
+TEST(WorkspaceLookup, AKeySharingASlotWithAnEarlierFilesKeyIsStillFoundInItsOwnFile)
+{
+    std::string xml = "<AUTOSAR>";
+    for (int i = 0; i < 100000; ++i)
+        xml += "<E><SHORT-NAME>K" + std::to_string(i) + "</SHORT-NAME></E>";
+    WorkspaceFile many = IndexedFile(xml + "</AUTOSAR>");
+    const WorkspaceLookup alone({many.index.get()});
+
+    // Keys absent from the file that its lookup nevertheless places there.
+    auto sharer = [&](auto&& first, const char* prefix) {
+        for (int i = 0; i < 5000000; ++i) {
+            std::string key = prefix + std::to_string(i);
+            if (first(key) != WorkspaceLookup::kNone)
+                return key;
+        }
+        return std::string();
+    };
+    const std::string path = sharer([&](const std::string& k) { return alone.FirstWithPath(k); }, "/Q");
+    const std::string name = sharer([&](const std::string& k) { return alone.FirstWithShortName(k); }, "Q");
+    ASSERT_FALSE(path.empty());
+    ASSERT_FALSE(name.empty());
+    ASSERT_FALSE(many.index->FindPath(path));
+
+    std::vector<WorkspaceFile> files;
+    files.push_back(std::move(many));
+    files.push_back(IndexedFile("<AUTOSAR><E><SHORT-NAME>" + path.substr(1) +
+                                "</SHORT-NAME></E><E><SHORT-NAME>" + name + "</SHORT-NAME></E></AUTOSAR>"));
+    Workspace ws(std::move(files));
+    auto found = ws.FindPath(path);
+    ASSERT_TRUE(found) << path;
+    EXPECT_EQ(found->file, 1u);
+    auto named = ws.FindShortName(name);
+    ASSERT_TRUE(named) << name;
+    EXPECT_EQ(named->first, 1u);
+    EXPECT_EQ(named->second.path, "/" + name);
+}
