@@ -1,7 +1,10 @@
 #pragma once
 
+#include "app/Shell.h"
+
 #include <functional>
 #include <string>
+#include <vector>
 
 // The main window and its renderer, with the GUI library's back ends for both: one source per
 // platform, chosen at build time (GLFW + OpenGL 3 on Linux, Win32 + Direct3D 11 on Windows). The
@@ -20,8 +23,31 @@ bool Open(const char* title, std::string& error);
 float Scale();
 int RefreshRate();
 
+// Every monitor's work area, in the units Place takes.
+std::vector<WorkArea> MonitorWorkAreas();
+
+// Moves and sizes the hidden window (between Open and Show).
+void Place(const WindowGeometry& geometry);
+
 void OnDrop(DropHandler handler);
 void Show();
+
+// Maximizes the shown window.
+void Maximize();
+
+// Where the window is now, to be opened there again next time.
+struct WindowNow
+{
+    WindowPlace place; // its position and size when neither minimized nor maximized
+    bool minimized = false;
+    bool maximized = false;
+};
+WindowNow CurrentPlace();
+
+void SetTitle(const std::string& title);
+
+// The number under which the GUI library's back end reports the F5 key.
+int ReloadKey();
 
 // The GUI library's platform and renderer back ends, on the current GUI context.
 bool StartGui(std::string& error);

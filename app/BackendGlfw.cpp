@@ -175,6 +175,25 @@ int RefreshRate()
     return refreshRate;
 }
 
+std::vector<WorkArea> MonitorWorkAreas()
+{
+    int count = 0;
+    GLFWmonitor** monitors = glfwGetMonitors(&count);
+    std::vector<WorkArea> areas;
+    for (int i = 0; i < count; ++i) {
+        WorkArea area;
+        glfwGetMonitorWorkarea(monitors[i], &area.x, &area.y, &area.width, &area.height);
+        areas.push_back(area);
+    }
+    return areas;
+}
+
+void Place(const WindowGeometry& geometry)
+{
+    glfwSetWindowSize(window, geometry.width, geometry.height);
+    glfwSetWindowPos(window, geometry.x, geometry.y);
+}
+
 void OnDrop(DropHandler handler)
 {
     dropHandler = std::move(handler);
@@ -183,6 +202,31 @@ void OnDrop(DropHandler handler)
 void Show()
 {
     glfwShowWindow(window);
+}
+
+void Maximize()
+{
+    glfwMaximizeWindow(window);
+}
+
+WindowNow CurrentPlace()
+{
+    WindowNow now;
+    now.minimized = glfwGetWindowAttrib(window, GLFW_ICONIFIED);
+    now.maximized = glfwGetWindowAttrib(window, GLFW_MAXIMIZED);
+    glfwGetWindowPos(window, &now.place.x, &now.place.y);
+    glfwGetWindowSize(window, &now.place.width, &now.place.height);
+    return now;
+}
+
+void SetTitle(const std::string& title)
+{
+    glfwSetWindowTitle(window, title.c_str());
+}
+
+int ReloadKey()
+{
+    return GLFW_KEY_F5;
 }
 
 bool StartGui(std::string& error)

@@ -263,6 +263,33 @@ int RefreshRate()
     return refreshRate;
 }
 
+std::vector<WorkArea> MonitorWorkAreas()
+{
+    std::vector<WorkArea> areas;
+    EnumDisplayMonitors(
+        nullptr, nullptr,
+        [](HMONITOR monitor, HDC, LPRECT, LPARAM list) -> BOOL {
+            MONITORINFO info = {};
+            info.cbSize = sizeof info;
+            if (GetMonitorInfoW(monitor, &info)) {
+                const RECT& work = info.rcWork;
+                reinterpret_cast<std::vector<WorkArea>*>(list)->push_back({int(work.left), int(work.top),
+                                                                           int(work.right - work.left),
+                                                                           int(work.bottom - work.top)});
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&areas));
+    return areas;
+}
+
+// The frame's outer rectangle, in the same screen pixels as the work areas.
+void Place(const WindowGeometry& geometry)
+{
+    SetWindowPos(window, nullptr, geometry.x, geometry.y, geometry.width, geometry.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void OnDrop(DropHandler handler)
 {
     dropHandler = std::move(handler);
@@ -272,6 +299,33 @@ void Show()
 {
     ShowWindow(window, SW_SHOWDEFAULT);
     UpdateWindow(window);
+}
+
+void Maximize()
+{
+    ShowWindow(window, SW_MAXIMIZE);
+}
+
+WindowNow CurrentPlace()
+{
+    WindowNow now;
+    now.minimized = IsIconic(window);
+    now.maximized = IsZoomed(window);
+    RECT frame = {};
+    if (GetWindowRect(window, &frame))
+        now.place = {int(frame.left), int(frame.top), int(frame.right - frame.left),
+                     int(frame.bottom - frame.top)};
+    return now;
+}
+
+void SetTitle(const std::string& title)
+{
+    SetWindowTextW(window, Platform::PathFromUtf8(title).wstring().c_str());
+}
+
+int ReloadKey()
+{
+    return VK_F5;
 }
 
 bool StartGui(std::string& error)

@@ -5,6 +5,7 @@
 
 #include <imgui_freetype.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -63,6 +64,26 @@ WindowGeometry ComputeWindowGeometry(int areaLeft, int areaTop, int areaWidth, i
 WindowGeometry GlfwWindowGeometry(int areaLeft, int areaTop, int areaWidth, int areaHeight, float)
 {
     return ComputeWindowGeometry(areaLeft, areaTop, areaWidth, areaHeight, 1.0f);
+}
+
+std::optional<WindowGeometry> SavedGeometryOnMonitors(const WindowPlace& saved,
+                                                      const std::vector<WorkArea>& areas)
+{
+    const int grip = std::min(64, saved.width);
+    for (const WorkArea& area : areas) {
+        const int left = std::max(saved.x, area.x);
+        const int right = std::min(saved.x + saved.width, area.x + area.width);
+        const bool topInside = saved.y >= area.y && saved.y < area.y + area.height;
+        if (!topInside || right - left < grip || area.width <= 0 || area.height <= 0)
+            continue;
+        WindowGeometry geometry;
+        geometry.x = saved.x;
+        geometry.y = saved.y;
+        geometry.width = std::min(saved.width, area.width);
+        geometry.height = std::min(saved.height, area.height);
+        return geometry;
+    }
+    return std::nullopt;
 }
 
 ImVec4 InstanceColor(int runningProcesses)

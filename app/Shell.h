@@ -1,8 +1,12 @@
 #pragma once
 
+#include "settings/Settings.h"
+
 #include <imgui.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 class Gui;
 
@@ -36,6 +40,22 @@ WindowGeometry ComputeWindowGeometry(int areaLeft, int areaTop, int areaWidth, i
 // widgets only, never the window again.
 WindowGeometry GlfwWindowGeometry(int areaLeft, int areaTop, int areaWidth, int areaHeight,
                                   float contentScale);
+
+// A monitor's work area in the window system's pixels.
+struct WorkArea
+{
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// The place the main window had when the program last ended, if a monitor still shows enough of
+// its top edge to take hold of the window (at least 64 pixels of it, or its whole width when
+// narrower), its size limited to that monitor's work area; nothing when no monitor does, as after
+// the monitor it was on was unplugged.
+std::optional<WindowGeometry> SavedGeometryOnMonitors(const WindowPlace& saved,
+                                                      const std::vector<WorkArea>& areas);
 
 // Title and menu bar colour of this copy of the program, from the number of running processes with
 // this executable's name (itself included), so that side-by-side copies are told apart.

@@ -7,11 +7,13 @@
 #include "concurrency/WakeHook.h"
 #include "platform/Platform.h"
 #include "settings/Settings.h"
+#include "ui/DocumentLabels.h"
 #include "ui/Gui.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,6 +41,22 @@ void WakeFrameLoop()
     Backend::Wake();
 }
 
+// The window's place for the next run. A minimized window keeps the place it had before; a
+// maximized one keeps it too and is maximized again.
+void RememberWindowPlace(Settings& settings)
+{
+    const Backend::WindowNow now = Backend::CurrentPlace();
+    if (now.minimized)
+        return;
+    if (now.maximized) {
+        if (settings.window)
+            settings.window->maximized = true;
+        return;
+    }
+    if (now.place.width > 0 && now.place.height > 0)
+        settings.window = now.place;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -53,6 +71,7 @@ int main(int argc, char** argv)
     const std::string path = StartUpPath(argc, argv);
 
     Gui gui;
+    gui.keys.reload = Backend::ReloadKey();
     if (int code = InitApplication(gui, path))
         return code;
     // Caught before the window shows: a request to stop that arrives from then on ends the
@@ -66,8 +85,16 @@ int main(int argc, char** argv)
         return 1;
     }
     const float scale = Backend::Scale();
+    // Where the window was last time, when a monitor still shows it.
+    const std::optional<WindowGeometry> saved =
+        gui.settings.window ? SavedGeometryOnMonitors(*gui.settings.window, Backend::MonitorWorkAreas())
+                            : std::nullopt;
+    if (saved)
+        Backend::Place(*saved);
     Backend::OnDrop([&gui](int count, const char* const* paths) { OpenDroppedFiles(gui, count, paths); });
     Backend::Show();
+    if (saved && gui.settings.window->maximized)
+        Backend::Maximize();
 
     IMGUI_CHECKVERSION();
     ImGui::CreateContext();
@@ -99,6 +126,7 @@ int main(int argc, char** argv)
     SetWakeHook(WakeFrameLoop);
     FramePacer pacer;
     bool quit = false;
+    std::string shownTitle = kTitle;
     while (!quit && !Platform::StopRequested()) {
         if (pacer.MaySleep()) {
             Backend::WaitEvents(FramePacer::kSleepTimeoutSeconds);
@@ -112,6 +140,10 @@ int main(int argc, char** argv)
         Backend::NewFrame();
         ImGui::NewFrame();
         quit = gui.DrawFrame();
+        if (const std::string title = WindowTitle(OpenDocumentPath(*gui.state)); title != shownTitle) {
+            Backend::SetTitle(title);
+            shownTitle = title;
+        }
         ImGui::Render();
         Backend::Present();
         pacer.FrameDrawn(gui.IsLive());
@@ -125,6 +157,7 @@ int main(int argc, char** argv)
     }
     SetWakeHook(nullptr); // workers may outlive the window
 
+    RememberWindowPlace(gui.settings);
     Backend::StopGui();
     ImGui::DestroyContext();
     Backend::Close();

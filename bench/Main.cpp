@@ -376,7 +376,7 @@ int Run(const Options& options)
     auto [replaceLoading, replaceLoadingLongest] = ReplaceLoadingSeconds(path, missingPath);
     out["replace_loading_stall_s"] = Round(replaceLoading, 5);
     out["replace_loading_stall_max_s"] = Round(replaceLoadingLongest, 5);
-    for (const auto& [key, value] : TreeFrameFigures())
+    for (const auto& [key, value] : TreeFrameFigures(path))
         out[key] = Round(value, 4);
     std::cout << out.dump() << std::endl;
     return 0;

@@ -50,13 +50,26 @@ Result<std::vector<Ref>> State::FindRefsTo(std::string)
 {
     return NotLoaded<std::vector<Ref>>();
 }
-Result<std::vector<Ref>> State::FullTextSearch(std::string, bool)
+Result<std::vector<Ref>> State::FullTextSearch(std::string, bool, size_t)
 {
     return NotLoaded<std::vector<Ref>>();
+}
+
+HitContext State::FullTextHitContext(size_t)
+{
+    return {};
 }
 Result<size_t> State::CountRefsTo(std::string)
 {
     return NotLoaded<size_t>();
+}
+Result<TreeFilterMatches> State::FilterTree(const TreeFilterQuery&)
+{
+    return NotLoaded<TreeFilterMatches>();
+}
+Result<TreeFilterMatches> State::FindShortNamesContaining(std::string)
+{
+    return NotLoaded<TreeFilterMatches>();
 }
 
 Result<std::vector<BrokenRef>> State::FindBrokenRefs()

@@ -3,6 +3,8 @@
 #include "document/Result.h"
 #include "model/BrokenRef.h"
 #include "model/Ref.h"
+#include "query/HitContext.h"
+#include "query/TreeFilter.h"
 
 #include <pugixml.hpp>
 
@@ -13,6 +15,7 @@
 
 class Reaper;
 class Workspace;
+struct WorkspaceProgress;
 
 enum class StateKind : int
 {
@@ -41,14 +44,24 @@ public:
     virtual Result<Ref> FindRef(std::string refPath);
     virtual Result<Ref> FindShortName(std::string shortName);
     virtual Result<std::vector<Ref>> FindRefsTo(std::string path);
-    virtual Result<std::vector<Ref>> FullTextSearch(std::string query, bool matchCase);
+    // At most `limit` hits; a higher limit for the same query keeps the hits found and adds more.
+    virtual Result<std::vector<Ref>> FullTextSearch(std::string query, bool matchCase,
+                                                    size_t limit = kFullTextHitsPerPage);
+    // The text around hit `index` of the last full-text search; empty when there is none.
+    virtual HitContext FullTextHitContext(size_t index);
     virtual Result<size_t> CountRefsTo(std::string path);
+    // The elements kept by the filter above the main tree.
+    virtual Result<TreeFilterMatches> FilterTree(const TreeFilterQuery& query);
+    // Elements whose SHORT-NAME contains `part` (ASCII case ignored), for Find Shortname.
+    virtual Result<TreeFilterMatches> FindShortNamesContaining(std::string part);
     // Every reference text that names no element, most held first.
     virtual Result<std::vector<BrokenRef>> FindBrokenRefs();
     // The absolute text that a relative reference held by `node` names; empty when there is none.
     virtual std::string ResolvedReference(pugi::xml_node node) const;
     // The files opened together, or null when one file is open.
     virtual std::shared_ptr<const Workspace> GetWorkspace() const { return nullptr; }
+    // How far the files of a folder being opened have loaded; null unless a folder is loading.
+    virtual const WorkspaceProgress* GetWorkspaceProgress() const { return nullptr; }
 
     const size_t id;
     const std::string filePath;

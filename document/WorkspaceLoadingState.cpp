@@ -8,7 +8,8 @@
 #include <stdexcept>
 #include <thread>
 
-WorkspaceLoadingState::WorkspaceLoadingState(std::string folder) : State(std::move(folder), nullptr), pool(1)
+WorkspaceLoadingState::WorkspaceLoadingState(std::string folder)
+    : State(std::move(folder), nullptr), progress(std::make_unique<WorkspaceProgress>()), pool(1)
 {
     future = pool.Submit(&WorkspaceLoadingState::Load, this);
 }
@@ -31,7 +32,7 @@ std::shared_ptr<const Workspace> WorkspaceLoadingState::Load()
     if (paths.empty())
         throw std::runtime_error("no .arxml file or .zip archive in it");
     const size_t workers = std::max(1u, std::thread::hardware_concurrency());
-    return LoadWorkspace(paths, workers, pool.StopFlag());
+    return LoadWorkspace(paths, workers, pool.StopFlag(), progress.get());
 }
 
 std::shared_ptr<State> WorkspaceLoadingState::Update()

@@ -18,11 +18,13 @@ public:
     StateKind GetKind() const override { return StateKind::Loading; }
     std::shared_ptr<State> Update() override;
     void OpenFile(std::string path) override;
+    const WorkspaceProgress* GetWorkspaceProgress() const override { return progress.get(); }
 
     // The task; public so that the pool can bind it.
     std::shared_ptr<const Workspace> Load();
 
 private:
+    std::unique_ptr<WorkspaceProgress> progress; // outlives the pool, whose task writes it
     ThreadPool pool;
     Future<std::shared_ptr<const Workspace>> future;
 };

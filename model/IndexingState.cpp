@@ -102,9 +102,14 @@ Result<Ref> IndexingState::FindRef(std::string refPath)
     return PendingRef();
 }
 
-Result<std::vector<Ref>> IndexingState::FullTextSearch(std::string query, bool matchCase)
+Result<std::vector<Ref>> IndexingState::FullTextSearch(std::string query, bool matchCase, size_t limit)
 {
-    return searchService->Search(std::move(query), matchCase);
+    return searchService->Search(std::move(query), matchCase, limit);
+}
+
+HitContext IndexingState::FullTextHitContext(size_t index)
+{
+    return searchService->ContextOf(index);
 }
 
 Ref IndexingState::ResolveRef(std::string refPath)

@@ -23,7 +23,9 @@ public:
     StateKind GetKind() const override { return StateKind::Indexing; }
     std::shared_ptr<State> Update() override;
     Result<Ref> FindRef(std::string refPath) override;
-    Result<std::vector<Ref>> FullTextSearch(std::string query, bool matchCase) override;
+    Result<std::vector<Ref>> FullTextSearch(std::string query, bool matchCase,
+                                            size_t limit = kFullTextHitsPerPage) override;
+    HitContext FullTextHitContext(size_t index) override;
 
     // Tasks; public so that the pools can bind them.
     void BuildIndex(pugi::xml_node node, std::string path);

@@ -174,15 +174,18 @@ std::vector<std::string> ListWorkspaceFiles(const std::string& folder)
 }
 
 namespace {
-void LoadOne(WorkspaceFile& file, const std::atomic<bool>& stop)
+void LoadOne(WorkspaceFile& file, const std::atomic<bool>& stop, std::atomic<size_t>& read)
 {
     try {
         file.document = ReadDocument(file.path);
+        read.fetch_add(1, std::memory_order_relaxed);
     } catch (const std::bad_alloc&) {
         file.error = LoadFailureMessage(file.path, "not enough memory");
+        read.fetch_add(1, std::memory_order_relaxed);
         return;
     } catch (const std::exception& e) {
         file.error = LoadFailureMessage(file.path, e.what());
+        read.fetch_add(1, std::memory_order_relaxed);
         return;
     }
     try {
@@ -201,8 +204,11 @@ void LoadOne(WorkspaceFile& file, const std::atomic<bool>& stop)
 
 std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& paths, size_t workers,
                                               const std::atomic<bool>& stop,
-                                              const WorkspaceFileLoaded& loaded)
+                                              const WorkspaceFileLoaded& loaded, WorkspaceProgress* progress)
 {
+    WorkspaceProgress unwatched;
+    WorkspaceProgress& counts = progress ? *progress : unwatched;
+    counts.files = paths.size();
     std::vector<WorkspaceFile> files(paths.size());
     for (size_t i = 0; i < paths.size(); ++i) {
         files[i].path = paths[i];
@@ -223,10 +229,11 @@ std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& pa
             if (stop.load(std::memory_order_relaxed)) {
                 file.error = LoadFailureMessage(file.path, "stopped");
             } else {
-                LoadOne(file, stop);
+                LoadOne(file, stop, counts.read);
                 if (loaded)
                     loaded(order[taken], file);
             }
+            counts.indexed.fetch_add(1, std::memory_order_relaxed);
         }
     };
     std::vector<std::thread> threads;
@@ -245,16 +252,18 @@ std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& pa
 }
 
 std::shared_ptr<Workspace> LoadWorkspace(const std::vector<std::string>& paths, size_t workers,
-                                         const std::atomic<bool>& stop)
+                                         const std::atomic<bool>& stop, WorkspaceProgress* progress)
 {
     WorkspaceLookup lookup;
     std::mutex lookupMutex;
-    std::vector<WorkspaceFile> files =
-        LoadWorkspaceFiles(paths, workers, stop, [&](size_t number, const WorkspaceFile& file) {
+    std::vector<WorkspaceFile> files = LoadWorkspaceFiles(
+        paths, workers, stop,
+        [&](size_t number, const WorkspaceFile& file) {
             if (!file.index)
                 return;
             std::lock_guard<std::mutex> lock(lookupMutex);
             lookup.Add(uint32_t(number), *file.index);
-        });
+        },
+        progress);
     return std::make_shared<Workspace>(std::move(files), std::move(lookup));
 }

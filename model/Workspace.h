@@ -84,18 +84,29 @@ std::vector<BrokenRef> MostHeldFirst(const std::vector<Workspace::BrokenReferenc
 // path; folders that cannot be read are passed over. Symbolic links to folders are not followed.
 std::vector<std::string> ListWorkspaceFiles(const std::string& folder);
 
+// How far loading a folder has come; written by the loading threads, read by any thread.
+struct WorkspaceProgress
+{
+    std::atomic<size_t> files{0};   // to load; 0 while the folder is still being listed
+    std::atomic<size_t> read{0};    // read and parsed, or failed
+    std::atomic<size_t> indexed{0}; // indexed as well, or failed: done
+};
+
 // Called by the worker that has just loaded the file numbered `file` (in `paths` order); several
 // workers may call at once.
 using WorkspaceFileLoaded = std::function<void(size_t file, const WorkspaceFile& loaded)>;
 
 // Reads, parses and indexes each file on one of `workers` threads, the largest files first, each
 // into its own document; relative references are resolved. A file that fails keeps its error and
-// does not stop the others. Once `stop` reads true no further file is started.
+// does not stop the others. Once `stop` reads true no further file is started. `progress`, when
+// given, counts the files as they are read and indexed.
 std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& paths, size_t workers,
                                               const std::atomic<bool>& stop,
-                                              const WorkspaceFileLoaded& loaded = {});
+                                              const WorkspaceFileLoaded& loaded = {},
+                                              WorkspaceProgress* progress = nullptr);
 
 // LoadWorkspaceFiles, with the lookup over all files filled as each file comes in, while the
 // others are still loading, so that little is left to do once the last one is in.
 std::shared_ptr<Workspace> LoadWorkspace(const std::vector<std::string>& paths, size_t workers,
-                                         const std::atomic<bool>& stop);
+                                         const std::atomic<bool>& stop,
+                                         WorkspaceProgress* progress = nullptr);

@@ -11,12 +11,15 @@
 // Operating-system services the program needs, one source file per platform.
 namespace Platform {
 
-// Shows the desktop's open-file dialog; calls onChosen with the chosen path, or with an empty
-// string when the dialog was cancelled or no dialog program exists.
-void ShowOpenFileDialog(const std::function<void(const std::string&)>& onChosen);
+// Shows the desktop's open-file dialog; calls onChosen once with the chosen path, or with an
+// empty string when the dialog was cancelled or no dialog program exists. Where the dialog is a
+// program of its own (Linux) the call returns at once and onChosen runs later on another thread,
+// so the window keeps drawing; a request while such a dialog is open does nothing. Elsewhere the
+// dialog is modal and onChosen runs before the call returns.
+void ShowOpenFileDialog(std::function<void(const std::string&)> onChosen);
 
 // Shows the desktop's folder chooser; calls onChosen like ShowOpenFileDialog.
-void ShowOpenFolderDialog(const std::function<void(const std::string&)>& onChosen);
+void ShowOpenFolderDialog(std::function<void(const std::string&)> onChosen);
 
 // Starts another copy of this program, detached. `arguments` becomes its whole command line
 // (one argument, or none when empty).

@@ -1,6 +1,7 @@
 #include "platform/Platform.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <csignal>
@@ -280,20 +281,45 @@ void RunChooser(const std::vector<std::vector<std::string>>& dialogs,
     std::cerr << "No file dialog available: install zenity or kdialog" << std::endl;
     onChosen("");
 }
+
+std::atomic<bool> chooserOpen{false};
+
+// The dialog program runs as long as the user looks at it: waited for on a thread of its own.
+void RunChooserAside(std::vector<std::vector<std::string>> dialogs,
+                     std::function<void(const std::string&)> onChosen)
+{
+    if (chooserOpen.exchange(true)) {
+        return;
+    }
+    auto run = [dialogs = std::move(dialogs), onChosen = std::move(onChosen)] {
+        RunChooser(dialogs, [&](const std::string& path) {
+            chooserOpen = false;
+            onChosen(path);
+        });
+    };
+    try {
+        std::thread(run).detach();
+    } catch (const std::system_error&) {
+        run(); // without a thread the window waits, as it must for a modal dialog
+    }
+}
 } // namespace
 
-void ShowOpenFileDialog(const std::function<void(const std::string&)>& onChosen)
+void ShowOpenFileDialog(std::function<void(const std::string&)> onChosen)
 {
-    RunChooser({{"zenity", "--file-selection", "--title=Open File"},
-                {"kdialog", "--getopenfilename", ".", "--title", "Open File"}},
-               onChosen);
+    RunChooserAside(
+        {{"zenity", "--file-selection", "--title=Open File",
+          "--file-filter=ARXML files (*.arxml, *.zip) | *.arxml *.zip", "--file-filter=All files | *"},
+         {"kdialog", "--getopenfilename", ".", "ARXML files (*.arxml *.zip)\nAll files (*)", "--title",
+          "Open File"}},
+        std::move(onChosen));
 }
 
-void ShowOpenFolderDialog(const std::function<void(const std::string&)>& onChosen)
+void ShowOpenFolderDialog(std::function<void(const std::string&)> onChosen)
 {
-    RunChooser({{"zenity", "--file-selection", "--directory", "--title=Open Folder"},
-                {"kdialog", "--getexistingdirectory", ".", "--title", "Open Folder"}},
-               onChosen);
+    RunChooserAside({{"zenity", "--file-selection", "--directory", "--title=Open Folder"},
+                     {"kdialog", "--getexistingdirectory", ".", "--title", "Open Folder"}},
+                    std::move(onChosen));
 }
 
 void LaunchInstance(const std::string& arguments)

@@ -108,12 +108,12 @@ bool SpawnDetached(const std::vector<std::string>& arguments)
     return Start({}, commandLine);
 }
 
-void ShowOpenFileDialog(const std::function<void(const std::string&)>& onChosen)
+void ShowOpenFileDialog(std::function<void(const std::string&)> onChosen)
 {
     std::wstring chosen(32768, L'\0');
     OPENFILENAMEW dialog = {};
     dialog.lStructSize = sizeof dialog;
-    dialog.lpstrFilter = L"ARXML (*.arxml;*.zip)\0*.arxml;*.zip\0All Files\0*.*\0";
+    dialog.lpstrFilter = L"ARXML files (*.arxml, *.zip)\0*.arxml;*.zip\0All files\0*.*\0";
     dialog.lpstrFile = chosen.data();
     dialog.nMaxFile = DWORD(chosen.size());
     dialog.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER | OFN_NOCHANGEDIR;
@@ -125,7 +125,7 @@ void ShowOpenFileDialog(const std::function<void(const std::string&)>& onChosen)
     onChosen(Utf8(chosen));
 }
 
-void ShowOpenFolderDialog(const std::function<void(const std::string&)>& onChosen)
+void ShowOpenFolderDialog(std::function<void(const std::string&)> onChosen)
 {
     BROWSEINFOW dialog = {};
     dialog.lpszTitle = L"Open Folder";

@@ -38,6 +38,34 @@ bool ContainsFolded(const unsigned char* text, size_t textLength, const unsigned
 }
 } // namespace
 
+// A match in the text shows the text around it; one in the tag name shows the tag.
+HitContext FullTextSearchService::NodeContext(pugi::xml_node node, const char* text, const Job& job)
+{
+    if (std::optional<size_t> at = FindQuery(text, job.query, job.matchCase))
+        return ContextAround(text, *at, job.query.size());
+    const std::string tag = std::string("<") + node.name() + ">";
+    const std::optional<size_t> at = FindQuery(tag, job.query, job.matchCase);
+    return at ? ContextAround(tag, *at, job.query.size()) : HitContext{};
+}
+
+// name="value", with the match in either part.
+HitContext FullTextSearchService::AttributeContext(pugi::xml_attribute attribute, const Job& job)
+{
+    const std::string name = attribute.name();
+    const char* value = attribute.value();
+    if (std::optional<size_t> at = FindQuery(value, job.query, job.matchCase)) {
+        HitContext context = ContextAround(value, *at, job.query.size());
+        if (context.before.size() == *at)
+            context.before = name + "=\"" + context.before;
+        return context;
+    }
+    // Only as much of the value as the context can show: it may be huge.
+    const std::string text =
+        name + "=\"" + std::string(std::string_view(value).substr(0, HitContext::kSide)) + "\"";
+    const std::optional<size_t> at = FindQuery(name, job.query, job.matchCase);
+    return at ? ContextAround(text, *at, job.query.size()) : HitContext{};
+}
+
 FullTextSearchService::FullTextSearchService(pugi::xml_node root)
     : FullTextSearchService(std::vector<pugi::xml_node>{root})
 {}
@@ -71,34 +99,51 @@ bool FullTextSearchService::Contains(const char* text, const std::string& query,
                           reinterpret_cast<const unsigned char*>(query.data()), query.size());
 }
 
-Result<std::vector<Ref>> FullTextSearchService::Search(std::string newQuery, bool newMatchCase)
+Result<std::vector<Ref>> FullTextSearchService::Search(std::string newQuery, bool newMatchCase,
+                                                       size_t newLimit)
 {
-    // Only this thread writes `query` and `matchCase`, so reading them here needs no lock.
-    if (newQuery == query && newMatchCase == matchCase) {
+    newLimit = std::max<size_t>(newLimit, 1);
+    // Only this thread writes `query`, `matchCase` and `limit`, so reading them here needs no lock.
+    const bool sameQuery = newQuery == query && newMatchCase == matchCase;
+    if (sameQuery && newLimit == limit) {
         std::lock_guard<std::mutex> lock(mutex);
         double progress = 0.0;
         if (total != 0 && !pending) {
             progress = double(processed.load()) / double(total);
-            progress = std::max(progress, double(results.size()) * 0.01);
+            progress = std::max(progress, double(results.size()) * (1.0 / double(limit)));
         }
         if (!idle && !query.empty())
             return Result<std::vector<Ref>>::Partial(results, progress);
         return Result<std::vector<Ref>>::Value(results);
     }
 
+    std::vector<Ref> kept;
     {
         std::lock_guard<std::mutex> lock(mutex);
         ++generation; // the running walk, if any, stops at its next node
+        // A higher limit for the same query searches on; anything else starts afresh.
+        if (!sameQuery || newLimit < limit) {
+            results.clear();
+            contexts.clear();
+            hitKeys.clear();
+        }
         query = std::move(newQuery);
         matchCase = newMatchCase;
-        results.clear();
-        hitCount = 0;
+        limit = newLimit;
+        hitCount = results.size();
+        kept = results;
         processed = 0;
         idle = false;
         pending = true;
     }
     condition.notify_all();
-    return Result<std::vector<Ref>>::Partial({}, 0.0);
+    return Result<std::vector<Ref>>::Partial(std::move(kept), 0.0);
+}
+
+HitContext FullTextSearchService::ContextOf(size_t index)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return index < contexts.size() ? contexts[index] : HitContext{};
 }
 
 void FullTextSearchService::Run()
@@ -112,7 +157,7 @@ void FullTextSearchService::Run()
         // Nodes counted by an older walk while it unwound do not belong to this one; that walk has
         // been joined, so nothing adds to the count until the new workers start.
         processed = 0;
-        Job job{query, matchCase, generation.load()};
+        Job job{query, matchCase, limit, generation.load(), {hitKeys.begin(), hitKeys.end()}};
         if (job.query.empty()) {
             idle = true;
             continue;
@@ -144,15 +189,20 @@ void FullTextSearchService::Run()
     }
 }
 
-bool FullTextSearchService::AppendHit(pugi::xml_node node, uint64_t jobGeneration)
+bool FullTextSearchService::AppendHit(pugi::xml_node node, const void* key, HitContext context,
+                                      const Job& job)
 {
+    if (job.found.count(key))
+        return true; // listed before the limit was raised
     Ref hit(node);
     {
         std::lock_guard<std::mutex> lock(mutex);
         // A newer query emptied the list under this lock; hits of the old one must not reach it.
-        if (results.size() >= kMaxHits || jobGeneration != generation.load())
+        if (results.size() >= job.limit || job.generation != generation.load())
             return false;
         results.push_back(std::move(hit));
+        contexts.push_back(std::move(context));
+        hitKeys.push_back(key);
         hitCount = results.size();
     }
     WakeUserInterface();
@@ -179,7 +229,7 @@ int FullTextSearchService::SearchNode(int worker, pugi::xml_node node, const Job
     pugi::xml_node current = node;
     bool stopped = false;
     while (current && !stopped) {
-        if (hitCount.load() >= kMaxHits || Stale(job.generation))
+        if (hitCount.load() >= job.limit || Stale(job.generation))
             break;
         ++visits;
         if (visits % kWorkers == worker) {
@@ -187,11 +237,13 @@ int FullTextSearchService::SearchNode(int worker, pugi::xml_node node, const Job
                 processed += unpublished;
                 unpublished = 0;
             }
-            if (Contains(NodeText(current), query, matchCase) || Contains(current.name(), query, matchCase))
-                stopped = !AppendHit(current, job.generation);
+            const char* text = NodeText(current);
+            if (Contains(text, query, matchCase) || Contains(current.name(), query, matchCase))
+                stopped =
+                    !AppendHit(current, current.internal_object(), NodeContext(current, text, job), job);
             for (pugi::xml_attribute a = current.first_attribute(); a && !stopped; a = a.next_attribute()) {
                 if (Contains(a.name(), query, matchCase) || Contains(a.value(), query, matchCase))
-                    stopped = !AppendHit(current, job.generation);
+                    stopped = !AppendHit(current, a.internal_object(), AttributeContext(a, job), job);
             }
         }
         // Next in pre-order: first child, else the next sibling of the nearest open level.

@@ -3,6 +3,7 @@
 #include "document/LoadingState.h"
 #include "model/Workspace.h"
 #include "query/FullTextSearchService.h"
+#include "query/TreeFilterService.h"
 
 #include <exception>
 #include <mutex>
@@ -100,9 +101,14 @@ Result<std::vector<Ref>> ReadyState::FindRefsTo(std::string path)
     return PendingRefsTo();
 }
 
-Result<std::vector<Ref>> ReadyState::FullTextSearch(std::string query, bool matchCase)
+Result<std::vector<Ref>> ReadyState::FullTextSearch(std::string query, bool matchCase, size_t limit)
 {
-    return searchService->Search(std::move(query), matchCase);
+    return searchService->Search(std::move(query), matchCase, limit);
+}
+
+HitContext ReadyState::FullTextHitContext(size_t index)
+{
+    return searchService->ContextOf(index);
 }
 
 Result<size_t> ReadyState::CountRefsTo(std::string path)
@@ -139,4 +145,19 @@ std::vector<Ref> ReadyState::CollectReferrers(std::string path)
         refs.emplace_back(node, names);
     }
     return refs;
+}
+
+Result<TreeFilterMatches> ReadyState::FilterTree(const TreeFilterQuery& query)
+{
+    if (!treeFilter)
+        treeFilter = std::make_unique<TreeFilterService>(std::vector<pugi::xml_node>{*document}, nodeCount);
+    return treeFilter->Filter(query);
+}
+
+Result<TreeFilterMatches> ReadyState::FindShortNamesContaining(std::string part)
+{
+    if (!shortNameParts)
+        shortNameParts =
+            std::make_unique<TreeFilterService>(std::vector<pugi::xml_node>{*document}, nodeCount);
+    return shortNameParts->Filter(TreeFilterQuery{std::move(part), false, false});
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 class FullTextSearchService;
+class TreeFilterService;
 
 // A fully indexed document: every query is answered, final answers are cached for its lifetime.
 class ReadyState : public State
@@ -27,8 +28,12 @@ public:
     Result<Ref> FindRef(std::string path) override;
     Result<Ref> FindShortName(std::string shortName) override;
     Result<std::vector<Ref>> FindRefsTo(std::string path) override;
-    Result<std::vector<Ref>> FullTextSearch(std::string query, bool matchCase) override;
+    Result<std::vector<Ref>> FullTextSearch(std::string query, bool matchCase,
+                                            size_t limit = kFullTextHitsPerPage) override;
+    HitContext FullTextHitContext(size_t index) override;
     Result<size_t> CountRefsTo(std::string path) override;
+    Result<TreeFilterMatches> FilterTree(const TreeFilterQuery& query) override;
+    Result<TreeFilterMatches> FindShortNamesContaining(std::string part) override;
     Result<std::vector<BrokenRef>> FindBrokenRefs() override;
 
     // The task; public so that the pool can bind it.
@@ -49,4 +54,7 @@ private:
     std::shared_ptr<Index> index;
     uint64_t nodeCount;
     std::shared_ptr<FullTextSearchService> searchService;
+    // Started on first use; each walks the document on a thread of its own.
+    std::unique_ptr<TreeFilterService> treeFilter;
+    std::unique_ptr<TreeFilterService> shortNameParts;
 };

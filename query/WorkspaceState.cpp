@@ -3,6 +3,7 @@
 #include "document/LoadingState.h"
 #include "model/Workspace.h"
 #include "query/FullTextSearchService.h"
+#include "query/TreeFilterService.h"
 
 #include <stdexcept>
 
@@ -22,10 +23,9 @@ WorkspaceState::WorkspaceState(std::string folder, std::shared_ptr<const Workspa
     : State(std::move(folder), nullptr), lookupPool(2), workspace(std::move(workspace)),
       searchService(std::make_unique<FullTextSearchService>(DocumentRoots(*this->workspace)))
 {
-    uint64_t nodes = 0;
     for (const WorkspaceFile& file : this->workspace->Files())
-        nodes += file.nodeCount;
-    searchService->total = static_cast<int>(static_cast<uint32_t>(nodes));
+        nodeCount += file.nodeCount;
+    searchService->total = static_cast<int>(static_cast<uint32_t>(nodeCount));
 }
 
 // The tasks read the workspace, which dies before the pool is joined: stop them and let them end.
@@ -72,9 +72,14 @@ Result<std::vector<Ref>> WorkspaceState::FindRefsTo(std::string path)
     return slot->second.Poll();
 }
 
-Result<std::vector<Ref>> WorkspaceState::FullTextSearch(std::string query, bool matchCase)
+Result<std::vector<Ref>> WorkspaceState::FullTextSearch(std::string query, bool matchCase, size_t limit)
 {
-    return searchService->Search(std::move(query), matchCase);
+    return searchService->Search(std::move(query), matchCase, limit);
+}
+
+HitContext WorkspaceState::FullTextHitContext(size_t index)
+{
+    return searchService->ContextOf(index);
 }
 
 Result<size_t> WorkspaceState::CountRefsTo(std::string path)
@@ -87,6 +92,19 @@ Result<std::vector<BrokenRef>> WorkspaceState::FindBrokenRefs()
     if (!brokenRefs.Started())
         brokenRefs.Start(lookupPool.Submit(&WorkspaceState::CollectBrokenRefs, this));
     return brokenRefs.Poll();
+}
+
+Result<TreeFilterMatches> WorkspaceState::FilterTree(const TreeFilterQuery& query)
+{
+    // Every file's document, failed files included as empty roots, so that the counts per root
+    // line up with the file rows.
+    if (!treeFilter) {
+        std::vector<pugi::xml_node> roots;
+        for (const WorkspaceFile& file : workspace->Files())
+            roots.push_back(file.document ? pugi::xml_node(*file.document) : pugi::xml_node());
+        treeFilter = std::make_unique<TreeFilterService>(std::move(roots), nodeCount);
+    }
+    return treeFilter->Filter(query);
 }
 
 std::string WorkspaceState::ResolvedReference(pugi::xml_node node) const

@@ -10,6 +10,7 @@
 #include <vector>
 
 class FullTextSearchService;
+class TreeFilterService;
 class Workspace;
 
 // Several files, each parsed and indexed, answered as one model: every query spans the files.
@@ -24,9 +25,12 @@ public:
     Result<Ref> FindRef(std::string path) override;
     Result<Ref> FindShortName(std::string shortName) override;
     Result<std::vector<Ref>> FindRefsTo(std::string path) override;
-    Result<std::vector<Ref>> FullTextSearch(std::string query, bool matchCase) override;
+    Result<std::vector<Ref>> FullTextSearch(std::string query, bool matchCase,
+                                            size_t limit = kFullTextHitsPerPage) override;
+    HitContext FullTextHitContext(size_t index) override;
     Result<size_t> CountRefsTo(std::string path) override;
     Result<std::vector<BrokenRef>> FindBrokenRefs() override;
+    Result<TreeFilterMatches> FilterTree(const TreeFilterQuery& query) override;
     std::string ResolvedReference(pugi::xml_node node) const override;
     std::shared_ptr<const Workspace> GetWorkspace() const override { return workspace; }
 
@@ -42,4 +46,6 @@ private:
     PolledAnswer<std::vector<BrokenRef>> brokenRefs;
     std::shared_ptr<const Workspace> workspace;
     std::unique_ptr<FullTextSearchService> searchService;
+    uint64_t nodeCount = 0;                        // of every file
+    std::unique_ptr<TreeFilterService> treeFilter; // made when first asked; walks the files in order
 };

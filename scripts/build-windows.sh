@@ -22,7 +22,7 @@ cmake --build "$build" -j "$jobs" --target tessaro tessaro-query tessaro-bench t
 executables=("$build/app/tessaro.exe" "$build/cli/tessaro-query.exe" "$build/bench/tessaro-bench.exe")
 # Only DLLs that every Windows has may be imported.
 for exe in "${executables[@]}"; do
-    if x86_64-w64-mingw32-objdump -p "$exe" | grep -i "DLL Name:" | grep -iE "libstdc|libgcc|libwinpthread|zlib|libzip|freetype|pugixml"; then
+    if x86_64-w64-mingw32-objdump -p "$exe" | grep -i "DLL Name:" | grep -iE "libstdc|libgcc|libwinpthread|zlib|libzip|freetype|pugixml|re2"; then
         echo "build-windows: $exe needs a MinGW or library DLL" >&2
         exit 1
     fi

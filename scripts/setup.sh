@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
     g++ cmake make pkg-config git
-    libpugixml-dev libzip-dev nlohmann-json3-dev googletest libgtest-dev
+    libpugixml-dev libzip-dev libre2-dev nlohmann-json3-dev googletest libgtest-dev
     libimgui-dev libglfw3-dev libstb-dev libfreetype-dev libgl-dev
     xvfb xauth xdotool x11-utils imagemagick xclip
     dpkg-dev lintian man-db desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl
@@ -14,8 +14,9 @@ packages=(
     clang libclang-rt-14-dev
 )
 if [ "${1:-}" = "--windows" ]; then
-    # dpkg-dev unpacks the libraries' Debian sources (apt-get source).
-    packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 dpkg-dev)
+    # dpkg-dev unpacks the libraries' Debian sources (apt-get source); RE2's character tables are
+    # generated from unicode-data with python3-six.
+    packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 dpkg-dev unicode-data python3-six)
 fi
 
 missing=()

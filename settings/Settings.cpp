@@ -35,6 +35,35 @@ template <class Container> bool ReadStrings(const nlohmann::json& root, const ch
     return true;
 }
 
+bool KnownKey(const std::string& key)
+{
+    return key == "bookmarks" || key == "recent_open_files" || key == "version" || key == "window";
+}
+
+// A "window" entry of another shape is ignored: the window then opens at its first-run place.
+std::optional<WindowPlace> ReadWindowPlace(const nlohmann::json& root)
+{
+    auto entry = root.find("window");
+    if (entry == root.end() || !entry->is_object())
+        return std::nullopt;
+    WindowPlace place;
+    for (auto [key, field] : {std::pair{"x", &place.x}, std::pair{"y", &place.y},
+                              std::pair{"width", &place.width}, std::pair{"height", &place.height}}) {
+        auto value = entry->find(key);
+        if (value == entry->end() || !value->is_number_integer())
+            return std::nullopt;
+        const long long number = value->get<long long>();
+        if (number < -1000000 || number > 1000000)
+            return std::nullopt;
+        *field = int(number);
+    }
+    if (place.width <= 0 || place.height <= 0)
+        return std::nullopt;
+    auto maximized = entry->find("maximized");
+    place.maximized = maximized != entry->end() && maximized->is_boolean() && maximized->get<bool>();
+    return place;
+}
+
 enum class FileRead
 {
     Read,
@@ -72,6 +101,12 @@ FileRead ReadSettingsFile(const fs::path& file, Settings& out)
     recent.remove_if([&seen](const std::string& path) { return !seen.insert(path).second; });
     out.bookmarks = std::move(bookmarks);
     out.recentOpenFiles = std::move(recent);
+    out.window = ReadWindowPlace(root);
+    for (const auto& [key, value] : root.items()) {
+        // A "window" entry this version cannot read is kept as it is, like an unknown one.
+        if (!KnownKey(key) || (key == "window" && !out.window))
+            out.otherEntries[key] = value.dump();
+    }
     return FileRead::Read;
 }
 
@@ -126,10 +161,25 @@ std::string GetConfigDirectory()
 
 std::string SettingsToJson(const Settings& settings)
 {
-    nlohmann::json root;
+    nlohmann::json root = nlohmann::json::object();
+    for (const auto& [key, text] : settings.otherEntries) {
+        try {
+            root[key] = nlohmann::json::parse(text);
+        } catch (const std::exception&) {
+            // Only texts read from the file land here, and they parsed then.
+        }
+    }
     root["bookmarks"] = settings.bookmarks;
     root["recent_open_files"] = settings.recentOpenFiles;
     root["version"] = 1;
+    if (settings.window) {
+        const WindowPlace& place = *settings.window;
+        root["window"] = {{"x", place.x},
+                          {"y", place.y},
+                          {"width", place.width},
+                          {"height", place.height},
+                          {"maximized", place.maximized}};
+    }
     // Paths are bytes on Linux; one that is not UTF-8 is kept with U+FFFD in place of the bad
     // bytes instead of making the whole save fail.
     return root.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
@@ -154,6 +204,7 @@ void LoadSettings(Settings& settings)
     }
     settings.bookmarks = read.bookmarks;
     settings.recentOpenFiles = read.recentOpenFiles;
+    settings.window = read.window;
     settings.loadedBookmarks = std::move(read.bookmarks);
     settings.loadedRecentFiles = std::move(read.recentOpenFiles);
 }

@@ -1,14 +1,33 @@
 #pragma once
 
 #include <list>
+#include <map>
+#include <optional>
 #include <set>
 #include <string>
+
+// The main window's place on the desktop when the program last ended, in the window system's
+// pixels; `maximized` windows are shown maximized again over the place they had before.
+struct WindowPlace
+{
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    bool maximized = false;
+
+    bool operator==(const WindowPlace&) const = default;
+};
 
 // What the program remembers between runs.
 struct Settings
 {
     std::set<std::string> bookmarks;        // element paths, byte-wise order
     std::list<std::string> recentOpenFiles; // most recent first
+    std::optional<WindowPlace> window{};    // none before the first run that had a window
+    // Entries of conf.json this program does not know (written by another version), as JSON
+    // texts by key: saved back unchanged.
+    std::map<std::string, std::string> otherEntries{};
 
     // What conf.json held when this run read it, and the files this run opened. Several windows
     // share the file, so saving applies only this run's additions and removals to it.

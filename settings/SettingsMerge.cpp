@@ -37,5 +37,9 @@ Settings MergeSettings(const Settings& mine, const Settings& onDisk)
     }
     if (merged.recentOpenFiles.size() > 10)
         merged.recentOpenFiles.resize(10);
+
+    // The window closed last gives its place; what only another version knows stays as it is now.
+    merged.window = mine.window ? mine.window : onDisk.window;
+    merged.otherEntries = onDisk.otherEntries;
     return merged;
 }

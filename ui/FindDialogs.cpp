@@ -1,6 +1,9 @@
 #include "ui/Gui.h"
 #include "ui/ResultListView.h"
 #include "ui/SearchWindowsText.h"
+#include "ui/WindowPlacement.h"
+
+#include <string>
 
 #include <imgui_internal.h>
 
@@ -15,10 +18,13 @@ int IgnoreEdit(ImGuiInputTextCallbackData*)
 }
 
 // Window, prompt and input field. False when the window draws nothing this frame (already ended).
-bool BeginFindDialog(const char* title, const char* prompt, bool* open, char* buffer, size_t capacity)
+bool BeginFindDialog(const char* title, const char* prompt, bool* open, char* buffer, size_t capacity,
+                     float extraHeight = 0)
 {
     const float font = ImGui::GetFontSize();
-    ImGui::SetNextWindowSize(ImVec2(42 * font, 12.5f * font), ImGuiCond_Always);
+    const ImVec2 size(42 * font, 12.5f * font + extraHeight);
+    PlaceNextWindowBesideMiddle(size, ImGuiCond_Appearing, 0);
+    ImGui::SetNextWindowSize(size, ImGuiCond_Always);
     if (!ImGui::Begin(title, open, ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoSavedSettings)) {
         ImGui::End();
         return false;
@@ -55,6 +61,13 @@ ResultButtonPresses DrawFindButtons(const Result<Ref>& result, const char* revea
     const float rightEdge = ImGui::GetWindowWidth() - ImGui::GetStyle().WindowPadding.x;
     return DrawResultButtons(result.status == ResultStatus::Done, mutedColor, revealLabel, rightEdge);
 }
+// Enter in the dialog acts as the button that shows the answer in the main window.
+bool EnterPressed(const Result<Ref>& result)
+{
+    return result.status == ResultStatus::Done &&
+           ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) &&
+           ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter), false);
+}
 } // namespace
 
 void Gui::DrawFindRefDialog(bool* open)
@@ -68,22 +81,105 @@ void Gui::DrawFindRefDialog(bool* open)
     const ResultButtonPresses presses = DrawFindButtons(result, "Jump to Ref", mutedColor);
     if (presses.openWindow)
         OpenElementWindow(path);
-    if (presses.showInMain)
-        navigationTarget = result.GetValue()->trail;
+    if (presses.showInMain || EnterPressed(result))
+        Reveal(result.GetValue()->trail, path);
     ImGui::End();
 }
 
+namespace {
+// Elements whose short name contains the text, listed under the dialog when no name equals it.
+struct PartMatches
+{
+    std::string text;  // what the list was made for
+    int selected = -1; // row chosen by the user; nothing is chosen for them
+    bool shown = false;
+};
+PartMatches partMatches;
+
+constexpr int kPartRowsShown = 8;
+
+float PartListHeight()
+{
+    return kPartRowsShown * ImGui::GetTextLineHeightWithSpacing() + 2 * ImGui::GetStyle().FramePadding.y;
+}
+
+// The listed element the user selected, as a found answer; empty when none is.
+Result<Ref> SelectedPart(const Result<TreeFilterMatches>& parts)
+{
+    if (parts.status != ResultStatus::Done || partMatches.selected < 0 ||
+        size_t(partMatches.selected) >= parts.value->listed.size())
+        return {};
+    const auto& [path, node] = parts.value->listed[partMatches.selected];
+    return Result<Ref>::Value(Ref(node, path));
+}
+
+// Below the buttons: how many elements have the text in their short name, and the first of them.
+void DrawPartMatches(const Result<TreeFilterMatches>& parts)
+{
+    ImGui::AlignTextToFramePadding();
+    if (parts.status != ResultStatus::Done) {
+        PendingSpinner();
+        return;
+    }
+    const TreeFilterMatches& found = *parts.value;
+    std::string count = GroupThousands(found.matchCount) +
+                        (found.matchCount == 1 ? " element has" : " elements have") +
+                        " the text in its short name";
+    if (found.matchCount > found.listed.size())
+        count += "; the first " + std::to_string(found.listed.size()) + " are listed";
+    ImGui::TextUnformatted(count.c_str());
+    if (!ImGui::BeginListBox("##Parts", ImVec2(-1, PartListHeight())))
+        return;
+    ImGuiListClipper clipper;
+    clipper.Begin(static_cast<int>(found.listed.size()), ImGui::GetTextLineHeightWithSpacing());
+    while (clipper.Step()) {
+        for (int i = clipper.DisplayStart; i < clipper.DisplayEnd; ++i) {
+            ImGui::PushID(i);
+            // Paths are drawn verbatim: "##" or "%" in a short name must not change the label.
+            const std::string& path = found.listed[i].first;
+            const ImVec2 at = ImGui::GetCursorScreenPos();
+            if (ImGui::Selectable("##part", partMatches.selected == i))
+                partMatches.selected = i;
+            ImGui::GetWindowDrawList()->AddText(at, ImGui::GetColorU32(ImGuiCol_Text), path.c_str(),
+                                                path.c_str() + path.size());
+            ImGui::PopID();
+        }
+    }
+    ImGui::EndListBox();
+}
+} // namespace
+
 void Gui::DrawFindShortnameDialog(bool* open)
 {
+    // Sized by what the last frame showed: the list appears one frame after the answer.
+    const float extra = partMatches.shown ? PartListHeight() + ImGui::GetFrameHeightWithSpacing() +
+                                                ImGui::GetStyle().ItemSpacing.y
+                                          : 0.0f;
     if (!BeginFindDialog("Find Shortname", "Please enter a shortname:", open, shortnameInput,
-                         sizeof shortnameInput))
+                         sizeof shortnameInput, extra))
         return;
-    const Result<Ref> result = state->FindShortName(shortnameInput);
-    DrawFindStatus(result, result.message, errorColor);
+    const Result<Ref> exact = state->FindShortName(shortnameInput);
+    if (partMatches.text != shortnameInput) {
+        partMatches.text = shortnameInput;
+        partMatches.selected = -1;
+    }
+    // Without an element of exactly that name, those whose name contains it.
+    const bool lookForParts = exact.status == ResultStatus::Error && shortnameInput[0] != '\0' &&
+                              state->GetKind() == StateKind::Ready;
+    DrawFindStatus(exact, exact.message, errorColor);
+    Result<Ref> result = exact;
+    Result<TreeFilterMatches> parts;
+    if (lookForParts) {
+        parts = state->FindShortNamesContaining(shortnameInput);
+        result = SelectedPart(parts);
+    }
     const ResultButtonPresses presses = DrawFindButtons(result, "Show in main window", mutedColor);
     if (presses.openWindow)
         OpenElementWindow(result.GetValue()->path);
-    if (presses.showInMain)
-        navigationTarget = result.GetValue()->trail;
+    if (presses.showInMain || EnterPressed(result))
+        Reveal(result.GetValue()->trail, result.GetValue()->path);
+    partMatches.shown = lookForParts && (parts.status != ResultStatus::Done || !parts.value->listed.empty());
+    if (partMatches.shown)
+        DrawPartMatches(parts);
     ImGui::End();
 }

@@ -1,6 +1,7 @@
 #include "ui/Gui.h"
 #include "ui/ResultListView.h"
 #include "ui/SearchWindowsText.h"
+#include "ui/WindowPlacement.h"
 
 #include <cfloat>
 #include <cstdio>
@@ -9,6 +10,7 @@ namespace {
 // Kept for the whole process: closing and reopening the window shows the last query.
 char searchText[4096] = "";
 bool matchCase = false;
+size_t hitLimit = kFullTextHitsPerPage; // raised by "Show more"; back to one page for a new query
 
 const char* const kMagnifierIcon = "\xef\x80\x82"; // U+F002
 
@@ -16,6 +18,7 @@ const char* const kMagnifierIcon = "\xef\x80\x82"; // U+F002
 int ResetSelectionOnEdit(ImGuiInputTextCallbackData* data)
 {
     *static_cast<int*>(data->UserData) = -1;
+    hitLimit = kFullTextHitsPerPage;
     return 0;
 }
 
@@ -42,8 +45,11 @@ bool Gui::DrawFullTextSearchWindow()
     int selected = storage->GetInt(selectionKey, -1);
 
     const float font = ImGui::GetFontSize();
+    PlaceNextWindowBesideMiddle(ImVec2(42 * font, 35 * font), ImGuiCond_FirstUseEver, 0);
     ImGui::SetNextWindowSize(ImVec2(42 * font, 35 * font), ImGuiCond_FirstUseEver);
     ImGui::SetNextWindowSizeConstraints(ImVec2(42 * font, 35 * font), ImVec2(FLT_MAX, FLT_MAX));
+    if (focusFindText)
+        ImGui::SetNextWindowFocus();
     bool open = true;
     const bool visible = ImGui::Begin("Full-Text Search", &open, ImGuiWindowFlags_NoScrollbar);
     // A close on a collapsed window counts too; otherwise the click would be lost.
@@ -59,13 +65,15 @@ bool Gui::DrawFullTextSearchWindow()
     ImGui::SameLine();
     ImGui::PushItemWidth(ImGui::GetContentRegionAvail().x -
                          (ImGui::CalcTextSize("Cc").x + 2 * style.FramePadding.x));
-    if (ImGui::IsWindowAppearing())
+    if (ImGui::IsWindowAppearing() || focusFindText)
         ImGui::SetKeyboardFocusHere();
+    focusFindText = false;
     ImGui::InputText("##SearchText", searchText, sizeof searchText, ImGuiInputTextFlags_CallbackEdit,
                      ResetSelectionOnEdit, &selected);
     ImGui::PopItemWidth();
     if (ActionButton(true, "Cc", "Match case", matchCase ? 3 : 1)) {
         matchCase = !matchCase;
+        hitLimit = kFullTextHitsPerPage;
         selectionChanged = true;
     }
 
@@ -75,7 +83,8 @@ bool Gui::DrawFullTextSearchWindow()
     const float listHeight = height * 0.33333334f;
 
     const bool textEmpty = searchText[0] == '\0';
-    const Result<std::vector<Ref>> result = state->FullTextSearch(std::string(searchText), matchCase);
+    const Result<std::vector<Ref>> result =
+        state->FullTextSearch(std::string(searchText), matchCase, hitLimit);
     const bool hasList =
         (result.status == ResultStatus::Partial || result.status == ResultStatus::Done) && result.value;
 
@@ -87,7 +96,13 @@ bool Gui::DrawFullTextSearchWindow()
                 std::fflush(stdout);
                 selectionChanged = true;
             }
-            selectionChanged |= DrawResultRows(*result.value, selected, state->GetWorkspace().get());
+            selectionChanged |= DrawHitRows(
+                *result.value, selected, [this](size_t index) { return state->FullTextHitContext(index); },
+                mutedColor, highlightColor, state->GetWorkspace().get());
+            // The limit was reached: there may be more.
+            if (result.status == ResultStatus::Done && result.value->size() >= hitLimit &&
+                ImGui::Button("Show more"))
+                hitLimit = result.value->size() + kFullTextHitsPerPage;
         }
         ImGui::EndListBox();
     }
@@ -100,14 +115,19 @@ bool Gui::DrawFullTextSearchWindow()
 
     ImGui::AlignTextToFramePadding();
     const SearchStatusLine status =
-        SearchStatus(textEmpty, result.status, hasList ? result.value->size() : 0);
+        SearchStatus(textEmpty, result.status, hasList ? result.value->size() : 0, hitLimit);
     if (status.spinner) {
         PendingSpinner();
         ImGui::SameLine();
     }
     ImGui::TextUnformatted(status.text.c_str());
 
-    ApplyResultButtons(*this, DrawResultButtons(result.status == ResultStatus::Done, mutedColor), chosen);
+    // With no hit there is nothing to open or show; Enter shows the selected hit in the main window.
+    ResultButtonPresses presses = DrawResultButtons(
+        result.status == ResultStatus::Done && hasList && !result.value->empty(), mutedColor);
+    presses.showInMain |= chosen && ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) &&
+                          ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter), false);
+    ApplyResultButtons(*this, presses, chosen);
     ImGui::End();
     return true;
 }

@@ -1,5 +1,8 @@
 #include "ui/Gui.h"
 
+#include "ui/DocumentLabels.h"
+#include "ui/WindowPlacement.h"
+
 #include <cctype>
 #include <stdexcept>
 
@@ -72,10 +75,16 @@ bool Gui::DrawFrame()
 {
     // Only compared, never used: the old document is the reaper's to free.
     const void* previousContent = ShownContent(*state);
+    OpenChosenPaths();
     AdvanceState(state, reaper);
-    // A target left by the last frame points into the old document's nodes.
-    if (ShownContent(*state) != previousContent)
+    // A target or filter answer left by the last frame points into the old document's nodes.
+    if (ShownContent(*state) != previousContent) {
         navigationTarget.clear();
+        reaper.Dispose(std::move(shownFilter)); // may be large; freed off this thread
+        shownFilter.reset();
+    }
+    HandleShortcuts();
+    hoveredElementPath.clear();
     statusText.clear();
     frameIsLive = state->GetKind() == StateKind::Loading || state->GetKind() == StateKind::Indexing;
 
@@ -96,33 +105,57 @@ bool Gui::DrawFrame()
         MenuNavigate();
         MenuOptions();
         MenuHelp();
+        HistoryButtons();
         ImGui::EndMenuBar();
     }
 
+    // A reveal shows the whole tree: the target may lie outside the filter's matches.
+    if (!navigationTarget.empty())
+        ClearTreeFilter();
+    const bool documentShown =
+        (state->GetKind() == StateKind::Indexing || state->GetKind() == StateKind::Ready) &&
+        (state->document || state->GetWorkspace());
+    const TreeFilterMatches* filterMatches = documentShown ? DrawTreeFilterBar() : nullptr;
+
+    if (state->GetKind() != StateKind::Loading)
+        loadingLabel.clear(); // read again next time: the file may have changed
     BeginScrollingRegion();
     switch (state->GetKind()) {
         case StateKind::Initial:
+            DrawStartScreen();
             break;
         case StateKind::Loading:
-            DrawLoadingScreen();
+            if (const WorkspaceProgress* progress = state->GetWorkspaceProgress()) {
+                DrawLoadingScreen(FolderLoadingLines(state->filePath, *progress)); // changes as files load
+                break;
+            }
+            if (loadingLabelState != state->id || loadingLabel.empty()) {
+                loadingLabelState = state->id;
+                loadingLabel = FileNameAndSize(state->filePath);
+            }
+            DrawLoadingScreen(loadingLabel);
             break;
         case StateKind::Error:
             DrawErrorScreen(state->GetErrorMessage());
             break;
         case StateKind::Indexing:
         case StateKind::Ready: {
-            if (std::shared_ptr<const Workspace> workspace = state->GetWorkspace()) {
-                ImGui::PushID((int)state->id);
-                DrawWorkspaceTree(*workspace);
-                navigationTarget.clear();
-                ImGui::PopID();
-                break;
-            }
-            if (!state->document)
+            const std::shared_ptr<const Workspace> workspace = state->GetWorkspace();
+            if (!workspace && !state->document)
                 throw std::logic_error("Current state does not contain an XML node");
             ImGui::PushID((int)state->id);
-            DrawTree("/", true, {}, *state->document, navigationTarget);
+            // Rows opened while filtering keep their own state: clearing restores the open rows.
+            if (filterMatches)
+                ImGui::PushID(filterMatches);
+            // A reveal asked for by a row of this tree (go to definition) waits for the next frame.
+            std::vector<TreeItem> target = std::move(navigationTarget);
             navigationTarget.clear();
+            if (workspace)
+                DrawWorkspaceTree(*workspace, target, filterMatches);
+            else
+                DrawTree("/", true, {}, *state->document, std::move(target), filterMatches);
+            if (filterMatches)
+                ImGui::PopID();
             ImGui::PopID();
             break;
         }
@@ -148,15 +181,23 @@ bool Gui::DrawFrame()
     const float fontSize = ImGui::GetFontSize();
     for (auto it = elementWindows.begin(); it != elementWindows.end();) {
         Result<Ref> result = state->FindRef(it->path);
+        PlaceNextWindowBesideMiddle(ImVec2(35 * fontSize, 25 * fontSize), ImGuiCond_Appearing,
+                                    std::stoi(it->windowId));
         ImGui::SetNextWindowSize(ImVec2(35 * fontSize, 25 * fontSize), ImGuiCond_Appearing);
         statusText.clear();
         bool open = true;
         std::string title = it->path + "##" + it->windowId;
         if (ImGui::Begin(title.c_str(), &open,
                          ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoSavedSettings)) {
+            const bool showXml = result.status == ResultStatus::Done &&
+                                 xmlPanes.DrawBar(*this, it->windowId, result.GetValue());
             BeginScrollingRegion();
             switch (result.status) {
                 case ResultStatus::Done: {
+                    if (showXml) {
+                        xmlPanes.DrawText(it->windowId);
+                        break;
+                    }
                     const Ref& ref = result.GetValue();
                     std::vector<TreeItem> trail = ref->trail;
                     if (!trail.empty())
@@ -183,6 +224,8 @@ bool Gui::DrawFrame()
         ImGui::End();
         it = open ? std::next(it) : elementWindows.erase(it);
     }
+    if (xmlPanes.Count() > elementWindows.size())
+        xmlPanes.KeepOnly(elementWindows);
 
     live = frameIsLive || ImGui::GetIO().WantTextInput; // an active text field blinks its cursor
     return !keepRunning;

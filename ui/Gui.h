@@ -4,6 +4,9 @@
 #include "document/State.h"
 #include "model/TreeItem.h"
 #include "settings/Settings.h"
+#include "ui/DialogChoices.h"
+#include "ui/ElementXmlPanes.h"
+#include "ui/NavigationHistory.h"
 
 #include <imgui.h>
 
@@ -26,8 +29,22 @@ class Workspace;
 // File name of the workspace file that holds `node`; empty when there is none.
 std::string WorkspaceFileName(const Workspace& workspace, pugi::xml_node node);
 
+// "1 match", "12 matches".
+std::string MatchCount(size_t count);
+
 // "RRGGBB" or "RRGGBBAA" to a colour with channels 0..1.
 ImVec4 HexToColor(const std::string& hex);
+
+// Backend key numbers of the shortcut letters and of F5. Letters are their upper-case ASCII codes
+// in the usual backends; function keys have no common number, so the shell fills that one in.
+struct ShortcutKeys
+{
+    int open = 'O';
+    int find = 'F';
+    int go = 'G';
+    int bookmark = 'B';
+    int reload = -1;
+};
 
 // Everything the interface remembers between frames. One instance per process; main thread only.
 class Gui
@@ -45,6 +62,20 @@ public:
     void SetStatusTextIfHovered(std::string path);
     void AddRecentFile(std::string path);
 
+    // Opens the main tree down to `trail` (an element at `path` or a node inside it) and records
+    // the reveal so that Back and Forward return to it.
+    void Reveal(std::vector<TreeItem> trail, std::string path);
+    void GoBack();
+    void GoForward();
+    // Keyboard shortcuts and the mouse's back and forward buttons; run at the start of a frame.
+    void HandleShortcuts();
+    void ChooseFileToOpen();
+    void ChooseFolderToOpen();
+    void ChooseFileToOpenInNewWindow();
+    // Acts on what the open dialogs chose since the last frame.
+    void OpenChosenPaths();
+    void Reload();
+
     // Small button beside a tree row. Flags: 1 tight spacing, 2 highlighted, 4 disabled.
     bool ActionButton(bool visible, std::string label, std::string tooltip, int flags);
 
@@ -54,8 +85,23 @@ public:
     std::set<std::string>& bookmarks = settings.bookmarks;
     std::list<std::string>& recentOpenFiles = settings.recentOpenFiles;
     std::list<WindowEntry> elementWindows;
+    // Shared with the dialogs' threads, which may answer after this object is gone.
+    std::shared_ptr<DialogChoices> dialogChoices = std::make_shared<DialogChoices>();
+    ElementXmlPanes xmlPanes; // "View XML" of the element windows
     std::vector<TreeItem> navigationTarget;
+    NavigationHistory history;
+    ShortcutKeys keys;
+    std::string hoveredElementPath; // named element row under the mouse or the keyboard focus
+    bool focusFindText = false;     // bring the full-text search window forward with its field focused
+    bool focusFilter = false;       // put the keyboard focus into the tree filter
+    bool filterCleared = false;     // the filter was emptied outside its field this frame
+    TreeFilterQuery filter;         // what the filter field and its toggles ask for
+    std::shared_ptr<TreeFilterMatches> shownFilter; // the last complete answer, drawn until the next
+    TreeFilterQuery shownFilterQuery;
     std::list<WindowEntry> refsWindows;
+    // Name and size of the file being loaded, read once per loading state.
+    size_t loadingLabelState = 0;
+    std::string loadingLabel;
     std::string statusText;
     bool showFindRef = false;
     bool showFindShortname = false;
@@ -88,10 +134,18 @@ public:
     void MenuNavigate();
     void MenuOptions();
     void MenuHelp();
+    void HistoryButtons();
+    // The filter field above the main tree with its toggles and count; the matches the tree is to
+    // show, or null for the whole tree.
+    const TreeFilterMatches* DrawTreeFilterBar();
+    void ClearTreeFilter();
+    void DrawStartScreen();
     void DrawStatusLine();
     void DrawTree(std::string path, bool isMain, std::vector<TreeItem> trail, pugi::xml_node node,
-                  std::vector<TreeItem> navigationTarget);
-    void DrawWorkspaceTree(const Workspace& workspace);
+                  std::vector<TreeItem> navigationTarget, const TreeFilterMatches* filter = nullptr);
+    // One row per file of a folder, each holding that file's tree; `target` and `filter` as for DrawTree.
+    void DrawWorkspaceTree(const Workspace& workspace, const std::vector<TreeItem>& target,
+                           const TreeFilterMatches* filter);
     void DrawFindRefDialog(bool* open);
     void DrawFindShortnameDialog(bool* open);
     bool DrawRefsWindow(const WindowEntry& entry);
@@ -106,7 +160,8 @@ void KeepDrawing();
 // Loading and status screens.
 void PendingSpinner();
 void LoadingSpinner(const ImVec4& colour);
-void DrawLoadingScreen();
+// `what` (the file being read, say; one or more lines) is shown under "Loading..." when not empty.
+void DrawLoadingScreen(const std::string& what = {});
 void DrawErrorScreen(std::string message);
 
 // Places text on the system clipboard; false when that failed.

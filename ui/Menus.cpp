@@ -43,28 +43,12 @@ void Gui::MenuFile()
         return;
     if (ImGui::MenuItem("New Window"))
         Platform::LaunchInstance("");
-    if (ImGui::MenuItem("Open File...")) {
-        Platform::ShowOpenFileDialog([this](const std::string& path) {
-            if (!path.empty()) {
-                AddRecentFile(path);
-                state->OpenFile(path);
-            }
-        });
-    }
-    if (ImGui::MenuItem("Open Folder...")) {
-        Platform::ShowOpenFolderDialog([this](const std::string& path) {
-            if (!path.empty()) {
-                AddRecentFile(path);
-                state->OpenFile(path);
-            }
-        });
-    }
-    if (ImGui::MenuItem("Open File in New Window...")) {
-        Platform::ShowOpenFileDialog([](const std::string& path) {
-            if (!path.empty())
-                Platform::LaunchInstance(path);
-        });
-    }
+    if (ImGui::MenuItem("Open File...", "Ctrl+O"))
+        ChooseFileToOpen();
+    if (ImGui::MenuItem("Open Folder..."))
+        ChooseFolderToOpen();
+    if (ImGui::MenuItem("Open File in New Window..."))
+        ChooseFileToOpenInNewWindow();
     if (ImGui::BeginMenu("Open Recent", !recentOpenFiles.empty())) {
         // The list is reordered only after the loop that walks it.
         std::string chosen;
@@ -86,6 +70,8 @@ void Gui::MenuFile()
         }
         ImGui::EndMenu();
     }
+    if (ImGui::MenuItem("Reload", "F5", false, !state->GetFilePath().empty()))
+        Reload();
     if (ImGui::MenuItem("Exit"))
         keepRunning = false;
     ImGui::EndMenu();
@@ -100,15 +86,17 @@ void Gui::MenuNavigate()
 
     if (!ImGui::BeginMenu("Navigate"))
         return;
-    if (ImGui::MenuItem("Find Text...", nullptr, showFindText))
+    if (ImGui::MenuItem("Find Text...", "Ctrl+F", showFindText))
         showFindText = !showFindText;
-    if (ImGui::MenuItem("Find Ref...", nullptr, showFindRef))
+    if (ImGui::MenuItem("Find Ref...", "Ctrl+G", showFindRef))
         showFindRef = !showFindRef;
-    if (ImGui::MenuItem("Find Shortname...", nullptr, showFindShortname))
+    if (ImGui::MenuItem("Find Shortname...", "Ctrl+Shift+G", showFindShortname))
         showFindShortname = !showFindShortname;
+
     if (ImGui::BeginMenu("Bookmarks", !bookmarks.empty())) {
         const float fontSize = ImGui::GetFontSize();
         std::vector<TreeItem> chosen;
+        std::string chosenPath;
         int n = 0;
         for (const std::string& path : bookmarks) {
             Result<Ref> target = state->FindRef(path);
@@ -127,8 +115,10 @@ void Gui::MenuNavigate()
                 case ResultStatus::Done:
                     TextInColour(successColor, Icon::Check);
                     ImGui::SameLine(3 * fontSize);
-                    if (VerbatimMenuItem(path, true))
+                    if (VerbatimMenuItem(path, true)) {
                         chosen = target.GetValue()->trail;
+                        chosenPath = path;
+                    }
                     break;
                 case ResultStatus::Empty:
                 case ResultStatus::Partial:
@@ -137,12 +127,45 @@ void Gui::MenuNavigate()
             ImGui::PopID();
         }
         if (!chosen.empty())
-            navigationTarget = std::move(chosen);
+            Reveal(std::move(chosen), std::move(chosenPath));
         ImGui::EndMenu();
     }
     if (ImGui::MenuItem("Broken References...", nullptr, showBrokenRefs))
         showBrokenRefs = !showBrokenRefs;
+    if (ImGui::MenuItem("Back", "Alt+Left", false, history.CanGoBack()))
+        GoBack();
+    if (ImGui::MenuItem("Forward", "Alt+Right", false, history.CanGoForward()))
+        GoForward();
     ImGui::EndMenu();
+}
+
+void Gui::HistoryButtons()
+{
+    const bool canGoBack = history.CanGoBack();
+    const bool canGoForward = history.CanGoForward();
+    const struct
+    {
+        const char* label;
+        const char* tooltip;
+        bool enabled;
+        void (Gui::*go)();
+    } buttons[] = {{Icon::Back, "Back (Alt+Left)", canGoBack, &Gui::GoBack},
+                   {Icon::Forward, "Forward (Alt+Right)", canGoForward, &Gui::GoForward}};
+    for (const auto& button : buttons) {
+        if (!button.enabled) {
+            ImGui::PushItemFlag(ImGuiItemFlags_Disabled, true);
+            ImGui::PushStyleVar(ImGuiStyleVar_Alpha, ImGui::GetStyle().Alpha * 0.5f);
+        }
+        const bool pressed = ImGui::MenuItem(button.label);
+        if (!button.enabled) {
+            ImGui::PopStyleVar();
+            ImGui::PopItemFlag();
+        }
+        if (showTooltips && ImGui::IsItemHovered(ImGuiHoveredFlags_AllowWhenDisabled))
+            ImGui::SetTooltip("%s", button.tooltip);
+        if (pressed && button.enabled)
+            (this->*button.go)();
+    }
 }
 
 void Gui::MenuOptions()

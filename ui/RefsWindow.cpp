@@ -1,7 +1,9 @@
 #include "ui/Gui.h"
 #include "ui/ResultListView.h"
 #include "ui/SearchWindowsText.h"
+#include "ui/WindowPlacement.h"
 
+#include <algorithm>
 #include <cfloat>
 
 bool Gui::DrawRefsWindow(const WindowEntry& entry)
@@ -14,8 +16,16 @@ bool Gui::DrawRefsWindow(const WindowEntry& entry)
     const Result<std::vector<Ref>> result = state->FindRefsTo(entry.path);
 
     const float font = ImGui::GetFontSize();
+    const ImGuiStyle& style = ImGui::GetStyle();
+    // Beside the list and the preview: title bar, paddings and the line of buttons.
+    const float chrome =
+        2 * (font + 2 * style.FramePadding.y) + 3 * style.WindowPadding.y + style.ItemSpacing.y;
+    const float mainHeight = ImGui::GetMainViewport()->Size.y;
+    const float openHeight = std::max(35 * font, std::min(ResultWindowHeight(chrome), mainHeight));
     ImGui::SetNextWindowSizeConstraints(ImVec2(42 * font, 35 * font), ImVec2(FLT_MAX, FLT_MAX));
-    ImGui::SetNextWindowSize(ImVec2(42 * font, 35 * font), ImGuiCond_Appearing);
+    PlaceNextWindowBesideMiddle(ImVec2(42 * font, openHeight), ImGuiCond_Appearing,
+                                std::stoi(entry.windowId));
+    ImGui::SetNextWindowSize(ImVec2(42 * font, openHeight), ImGuiCond_Appearing);
     const std::string title = "Refs to " + entry.path + "##" + entry.windowId;
     bool open = true;
     const bool visible =
@@ -27,11 +37,10 @@ bool Gui::DrawRefsWindow(const WindowEntry& entry)
     }
 
     ImGui::AlignTextToFramePadding();
-    const ImGuiStyle& style = ImGui::GetStyle();
     const ImVec2 avail = ImGui::GetContentRegionAvail();
     const float height =
         avail.y - (font + style.WindowPadding.y + 2 * style.FramePadding.y) - style.ItemSpacing.y;
-    const float listHeight = height * 0.33333334f;
+    const float listHeight = ResultListHeight(height);
 
     const bool done = result.status == ResultStatus::Done && result.value;
     bool selectionChanged = false;
@@ -50,7 +59,13 @@ bool Gui::DrawRefsWindow(const WindowEntry& entry)
     const Ref* chosen = done ? RefAt(result, selected) : nullptr;
     DrawResultPreview(*this, chosen, selected, selectionChanged, ImVec2(avail.x, height - listHeight));
 
-    ImGui::NewLine();
+    ImGui::AlignTextToFramePadding();
+    if (done)
+        ImGui::TextUnformatted(ReferrerCount(result.value->size()).c_str());
+    else if (result.status == ResultStatus::Pending)
+        PendingSpinner();
+    else
+        ImGui::NewLine();
     ApplyResultButtons(*this, DrawResultButtons(done, mutedColor), chosen);
     ImGui::End();
     return true;

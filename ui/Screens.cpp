@@ -76,13 +76,22 @@ void PendingSpinner()
     }
 }
 
-void DrawLoadingScreen()
+void DrawLoadingScreen(const std::string& what)
 {
     const ImVec2 windowSize = ImGui::GetWindowSize();
     ImGui::SetCursorPos(ImVec2(0.5f * windowSize.x, 0.5f * windowSize.y));
     LoadingSpinner(ImVec4(1, 1, 1, 1));
     ImGui::SetCursorPos(ImVec2(0.5f * windowSize.x, 0.5f * windowSize.y + 80));
     ImGui::TextUnformatted("Loading...");
+    // One line after another, each starting under the spinner.
+    for (size_t start = 0; start < what.size();) {
+        size_t end = what.find('\n', start);
+        if (end == std::string::npos)
+            end = what.size();
+        ImGui::SetCursorPosX(0.5f * windowSize.x);
+        ImGui::TextUnformatted(what.c_str() + start, what.c_str() + end);
+        start = end + 1;
+    }
 }
 
 void DrawErrorScreen(std::string message)

@@ -1,7 +1,5 @@
 #include "ui/SearchWindowsText.h"
 
-#include "query/FullTextSearchService.h"
-
 std::string NormaliseRefInput(const std::string& text)
 {
     if (!text.empty() && text.front() == '/')
@@ -43,7 +41,7 @@ const Ref* RefAt(const Result<std::vector<Ref>>& result, int index)
     return &(*result.value)[index];
 }
 
-SearchStatusLine SearchStatus(bool textEmpty, ResultStatus status, size_t hitCount)
+SearchStatusLine SearchStatus(bool textEmpty, ResultStatus status, size_t hitCount, size_t hitLimit)
 {
     if (textEmpty)
         return {};
@@ -52,7 +50,7 @@ SearchStatusLine SearchStatus(bool textEmpty, ResultStatus status, size_t hitCou
     if (status != ResultStatus::Done)
         return {};
     const std::string count = std::to_string(hitCount);
-    if (hitCount >= FullTextSearchService::kMaxHits)
+    if (hitCount >= hitLimit)
         return {false, "Showing the first " + count + " results."};
     return {false, "Found " + count + " results."};
 }
@@ -60,4 +58,17 @@ SearchStatusLine SearchStatus(bool textEmpty, ResultStatus status, size_t hitCou
 bool SearchProgressVisible(bool textEmpty, ResultStatus status)
 {
     return !textEmpty && status == ResultStatus::Partial;
+}
+
+std::string GroupThousands(size_t count)
+{
+    std::string digits = std::to_string(count);
+    for (size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, ",");
+    return digits;
+}
+
+std::string ReferrerCount(size_t count)
+{
+    return GroupThousands(count) + (count == 1 ? " referrer" : " referrers");
 }

@@ -3,6 +3,7 @@
 #include "document/Result.h"
 #include "model/Ref.h"
 #include "model/TreeItem.h"
+#include "query/HitContext.h"
 
 #include <cstddef>
 #include <string>
@@ -32,7 +33,14 @@ struct SearchStatusLine
     bool spinner = false;
     std::string text;
 };
-SearchStatusLine SearchStatus(bool textEmpty, ResultStatus status, size_t hitCount);
+SearchStatusLine SearchStatus(bool textEmpty, ResultStatus status, size_t hitCount,
+                              size_t hitLimit = kFullTextHitsPerPage);
+
+// "1 referrer", "11,354 referrers": how many elements a refs-to window lists.
+std::string ReferrerCount(size_t count);
+
+// `count` in decimal with a comma between groups of three digits: 11354 gives "11,354".
+std::string GroupThousands(size_t count);
 
 // The progress bar shows only while a non-empty query is still being searched.
 bool SearchProgressVisible(bool textEmpty, ResultStatus status);

@@ -99,6 +99,13 @@ TextSlice RowText(std::string_view text, size_t maxBytes)
     return {text.substr(0, end), end < text.size()};
 }
 
+std::string RefCountTooltip(size_t count)
+{
+    if (count == 1)
+        return "1 reference to this element";
+    return std::to_string(count) + " refs to this element";
+}
+
 std::string FilesLoadedText(size_t loaded, size_t files)
 {
     return std::to_string(loaded) + " of " + std::to_string(files) + (files == 1 ? " file" : " files") +

@@ -16,6 +16,9 @@ inline constexpr const char* Code = "\xef\x84\xa1";        // U+F121
 inline constexpr const char* Highlighter = "\xef\x96\x91"; // U+F591
 inline constexpr const char* Check = "\xef\x80\x8c";       // U+F00C
 inline constexpr const char* Cross = "\xef\x80\x8d";       // U+F00D
+inline constexpr const char* Back = "\xef\x81\xa0";        // U+F060 arrow-left
+inline constexpr const char* Forward = "\xef\x81\xa1";     // U+F061 arrow-right
+inline constexpr const char* GoTo = "\xef\x81\xa4";        // U+F064 share (go to target)
 } // namespace Icon
 
 // Element path of the parent: /A/B/C gives /A/B, /A gives /, / gives /.
@@ -62,6 +65,9 @@ struct TextSlice
     bool cut = false;
 };
 TextSlice RowText(std::string_view text, size_t maxBytes = 400);
+
+// Tooltip of the referrer count: "1 reference to this element", "5 refs to this element".
+std::string RefCountTooltip(size_t count);
 
 // "3 of 4 files loaded" for the status line of a workspace.
 std::string FilesLoadedText(size_t loaded, size_t files);

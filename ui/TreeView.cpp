@@ -147,9 +147,20 @@ constexpr const char* kIndexingTooltip = "Indexing in progress. Please wait.";
 class TreeDrawer
 {
 public:
-    TreeDrawer(Gui& gui, bool isMain, const std::vector<TreeItem>& navigationTarget)
-        : gui(gui), isMain(isMain), navigationTarget(navigationTarget), fontSize(ImGui::GetFontSize())
+    TreeDrawer(Gui& gui, bool isMain, const std::vector<TreeItem>& navigationTarget,
+               const TreeFilterMatches* filter)
+        : gui(gui), isMain(isMain), navigationTarget(navigationTarget), filter(filter),
+          fontSize(ImGui::GetFontSize())
     {}
+
+    // The children a filter keeps below `node`, or null when all of them are shown.
+    const std::vector<pugi::xml_node>* FilteredChildren(pugi::xml_node node) const
+    {
+        if (!filter)
+            return nullptr;
+        auto it = filter->shownChildren.find(node.internal_object());
+        return it == filter->shownChildren.end() ? nullptr : &it->second;
+    }
 
     // Draws one row and, when open, its subtree; returns the row's rectangle, starting at the label.
     ImRect DrawNode(std::vector<TreeItem>& trail, const TreeItem& item, int idIndex, int siblingIndex,
@@ -180,13 +191,15 @@ private:
                         const std::string& parentPath, int siblingCount, size_t navDepth, int level);
     void DrawElementDecorations(const Row& row, const NodeMemo& memo, const std::string& path,
                                 int siblingIndex, int siblingCount);
-    void HighlightButton(const Row& row, const std::vector<TreeItem>& trail);
+    void HighlightButton(const Row& row, const std::vector<TreeItem>& trail, const std::string& path);
+    // Right after the reference text's row value, which a Ctrl+click also follows.
     void OpenRefButton(const Row& row, const std::string& target);
     int PageControls(int page, int pages);
 
     Gui& gui;
     const bool isMain;
     const std::vector<TreeItem>& navigationTarget;
+    const TreeFilterMatches* filter;
     const float fontSize;
     pugi::xml_node topNode;
     std::string topPath;
@@ -219,7 +232,7 @@ ImRect TreeDrawer::DrawNode(std::vector<TreeItem>& trail, const TreeItem& item, 
         const float now = NowSeconds();
         if (row.navTarget) {
             storage->SetFloat(timerId, now + gui.highlightDuration);
-            ImGui::SetScrollFromPosX(row.labelX - window->Pos.x - fontSize, 0.0f);
+            ImGui::SetScrollX(0.0f); // the target's tag from its start, not cut at the left edge
             ImGui::SetScrollFromPosY(row.rect.GetCenter().y - window->Pos.y, 0.5f);
         }
         const bool highlighted = now < storage->GetFloat(timerId, 0.0f);
@@ -265,15 +278,15 @@ void TreeDrawer::DrawLeafRow(const Row& row, const char* label, const char* valu
         if (gui.ActionButton(row.hovered, Icon::Copy, "Copy content to clipboard", 0))
             CopyToClipboard(value);
         if (!isMain)
-            HighlightButton(row, trail);
+            HighlightButton(row, trail, parentPath);
     }
     ImGui::TreePop();
 }
 
-void TreeDrawer::HighlightButton(const Row& row, const std::vector<TreeItem>& trail)
+void TreeDrawer::HighlightButton(const Row& row, const std::vector<TreeItem>& trail, const std::string& path)
 {
     if (gui.ActionButton(row.hovered, Icon::Highlighter, "Highlight in main window", 1))
-        gui.navigationTarget = trail;
+        gui.Reveal(trail, path);
 }
 
 void TreeDrawer::DrawElementRow(Row& row, std::vector<TreeItem>& trail, pugi::xml_node node, int siblingIndex,
@@ -282,14 +295,21 @@ void TreeDrawer::DrawElementRow(Row& row, std::vector<TreeItem>& trail, pugi::xm
     ImGuiStorage* storage = ImGui::GetStateStorage();
     const ImGuiID rowScope = ImGui::GetCurrentWindow()->IDStack.back(); // "##page" lives here
     NodeMemo& memo = MemoOf(node, gui.pageSize);
-    const int childCount = memo.childCount;
-    const bool paged = memo.paged;
+    const std::vector<pugi::xml_node>* filtered = FilteredChildren(node);
+    const int childCount = filtered ? int(filtered->size()) : memo.childCount;
+    const bool paged = filtered ? IsPagedElement(node.name(), childCount, gui.pageSize) : memo.paged;
 
     if (row.onNavPath)
         ImGui::SetNextItemOpen(true);
+    else if (filtered) // the way down to a match opens by itself
+        ImGui::SetNextItemOpen(true, ImGuiCond_Once);
     else if (OpensOnce(childCount, level))
         ImGui::SetNextItemOpen(true, ImGuiCond_Once);
 
+    // A row reached with the keyboard shows its buttons as a hovered one does.
+    if (row.visible && !GImGui->NavDisableHighlight && GImGui->NavWindow == ImGui::GetCurrentWindow() &&
+        GImGui->NavId == ImGui::GetID(node.name()))
+        row.hovered = true;
     if (row.onNavPath) {
         ImGui::PushStyleColor(ImGuiCol_Text, gui.highlightColor);
         ImGui::PushItemFlag(ImGuiItemFlags_Disabled, true);
@@ -310,15 +330,18 @@ void TreeDrawer::DrawElementRow(Row& row, std::vector<TreeItem>& trail, pugi::xm
     const std::string path = node == topNode ? topPath
                              : shortName     ? ChildPath(parentPath, shortName.text().get())
                                              : parentPath;
-    if (row.hovered)
+    if (row.hovered) {
         gui.statusText = path;
+        if (shortName)
+            gui.hoveredElementPath = path;
+    }
 
     if (row.visible)
         DrawElementDecorations(row, memo, path, siblingIndex, siblingCount);
 
     if (!open) {
         if (!isMain)
-            HighlightButton(row, trail);
+            HighlightButton(row, trail, path);
         return;
     }
 
@@ -340,7 +363,7 @@ void TreeDrawer::DrawElementRow(Row& row, std::vector<TreeItem>& trail, pugi::xm
     }
 
     if (!isMain && row.visible)
-        HighlightButton(row, trail);
+        HighlightButton(row, trail, path);
 
     // Children: attributes first, then the nodes of the current page.
     const int childSiblingCount = paged ? childCount : 0;
@@ -357,7 +380,7 @@ void TreeDrawer::DrawElementRow(Row& row, std::vector<TreeItem>& trail, pugi::xm
     };
 
     int attributeIndex = 0;
-    for (pugi::xml_attribute attribute = node.first_attribute(); attribute;
+    for (pugi::xml_attribute attribute = filtered ? pugi::xml_attribute() : node.first_attribute(); attribute;
          attribute = attribute.next_attribute()) {
         --attributeIndex; // negative ids keep attributes apart from child nodes
         drawGuide(
@@ -365,9 +388,15 @@ void TreeDrawer::DrawElementRow(Row& row, std::vector<TreeItem>& trail, pugi::xm
     }
     const int first = paged ? (page - 1) * gui.pageSize : 0;
     const int last = paged ? std::min(childCount, page * gui.pageSize) : childCount;
-    pugi::xml_node child = paged ? PageStart(rowScope, node, page, gui.pageSize) : node.first_child();
-    for (int index = first; index < last && child; ++index, child = child.next_sibling())
-        drawGuide(DrawNode(trail, child, index, index, path, childSiblingCount, navDepth + 1, level + 1));
+    if (filtered) {
+        for (int index = first; index < last; ++index)
+            drawGuide(DrawNode(trail, (*filtered)[index], index, index, path, childSiblingCount, navDepth + 1,
+                               level + 1));
+    } else {
+        pugi::xml_node child = paged ? PageStart(rowScope, node, page, gui.pageSize) : node.first_child();
+        for (int index = first; index < last && child; ++index, child = child.next_sibling())
+            drawGuide(DrawNode(trail, child, index, index, path, childSiblingCount, navDepth + 1, level + 1));
+    }
     if (lastMiddle >= 0)
         drawList->AddLine(ImVec2(guideX, row.rect.Max.y), ImVec2(guideX, lastMiddle), guideColour, 1.0f);
 
@@ -397,7 +426,7 @@ void TreeDrawer::DrawElementDecorations(const Row& row, const NodeMemo& memo, co
         } else {
             const std::string n = std::to_string(count.GetValue());
             const std::string label = std::string(Icon::Count) + " " + n;
-            const std::string tooltip = n + " refs to this element";
+            const std::string tooltip = RefCountTooltip(count.GetValue());
             if (count.GetValue() > 0) {
                 if (gui.ActionButton(true, label, tooltip, 0))
                     gui.OpenRefsWindow(path);
@@ -439,12 +468,26 @@ void TreeDrawer::DrawElementDecorations(const Row& row, const NodeMemo& memo, co
 
 void TreeDrawer::OpenRefButton(const Row& row, const std::string& target)
 {
+    // By rectangle: the row's tree node takes the click as its own, so the text never counts
+    // as clicked itself.
+    const bool ctrlClickedText = ImGui::GetIO().KeyCtrl && ImGui::IsMouseClicked(ImGuiMouseButton_Left) &&
+                                 ImGui::IsWindowHovered() &&
+                                 ImGui::IsMouseHoveringRect(ImGui::GetItemRectMin(), ImGui::GetItemRectMax());
     Result<Ref> found = gui.state->FindRef(target);
     const std::string openLabel = std::string(Icon::Open) + " Open Ref";
     if (found.status == ResultStatus::Done) {
         ImGui::SameLine(0, 20);
-        if (ImGui::Button(openLabel.c_str()))
-            gui.OpenElementWindow(target);
+        // Ctrl+click goes to the definition in the main tree instead of opening a window.
+        if (ImGui::Button(openLabel.c_str())) {
+            if (ImGui::GetIO().KeyCtrl)
+                gui.Reveal(found.GetValue()->trail, target);
+            else
+                gui.OpenElementWindow(target);
+        }
+        if (gui.ActionButton(true, std::string(Icon::GoTo) + " Go to", "Go to the definition (Ctrl+click)",
+                             1) ||
+            ctrlClickedText)
+            gui.Reveal(found.GetValue()->trail, target);
     } else if (found.status == ResultStatus::Pending) {
         gui.ActionButton(row.hovered, openLabel, kIndexingTooltip, 4);
     } else if (found.status == ResultStatus::Error) {
@@ -470,17 +513,26 @@ int TreeDrawer::PageControls(int page, int pages)
 } // namespace
 
 void Gui::DrawTree(std::string path, bool isMain, std::vector<TreeItem> trail, pugi::xml_node node,
-                   std::vector<TreeItem> navigationTarget)
+                   std::vector<TreeItem> navigationTarget, const TreeFilterMatches* filter)
 {
     UseMemoFor(state->document ? std::shared_ptr<const void>(state->document)
                                : std::shared_ptr<const void>(state->GetWorkspace()));
     ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, treeFramePadding);
-    TreeDrawer drawer(*this, isMain, navigationTarget);
+    TreeDrawer drawer(*this, isMain, navigationTarget, filter);
     if (path == "/" && node.type() == pugi::node_document) {
         trail.push_back(node);
-        int i = 0;
-        for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling(), ++i)
-            drawer.DrawNode(trail, child, i, i, "/", 0, 1, 0);
+        if (const std::vector<pugi::xml_node>* filtered = drawer.FilteredChildren(node)) {
+            for (int i = 0; i < int(filtered->size()); ++i)
+                drawer.DrawNode(trail, (*filtered)[i], i, i, "/", 0, 1, 0);
+        } else if (filter) {
+            ImGui::PushStyleColor(ImGuiCol_Text, mutedColor);
+            ImGui::TextUnformatted("No element matches the filter.");
+            ImGui::PopStyleColor();
+        } else {
+            int i = 0;
+            for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling(), ++i)
+                drawer.DrawNode(trail, child, i, i, "/", 0, 1, 0);
+        }
     } else {
         const size_t navDepth = trail.size();
         drawer.SetTop(node, path);
@@ -506,14 +558,15 @@ bool Gui::ActionButton(bool visible, std::string label, std::string tooltip, int
     ImGui::PushID(tooltip.c_str());
     const bool pressed = ImGui::Button(label.c_str());
     ImGui::PopID();
+    // The dimming of a disabled button must not reach its tooltip, which covers the next row.
+    if (flags & 4)
+        ImGui::PopStyleVar();
+    ImGui::PopStyleColor(colours);
     if (showTooltips && ImGui::IsItemHovered()) {
         ImGui::BeginTooltip();
         ImGui::TextUnformatted(tooltip.c_str());
         ImGui::EndTooltip();
     }
-    if (flags & 4)
-        ImGui::PopStyleVar();
-    ImGui::PopStyleColor(colours);
     return (flags & 4) ? false : pressed;
 }
 

@@ -36,17 +36,26 @@ std::string WorkspaceFileName(const Workspace& workspace, pugi::xml_node node)
     return std::filesystem::path(workspace.Files()[*file].path).filename().string();
 }
 
-// One row per file, each holding that file's tree; the row of the navigation target's file opens.
-void Gui::DrawWorkspaceTree(const Workspace& workspace)
+// Only the files with a match are listed while filtering, each opening by itself; the row of the
+// navigation target's file opens.
+void Gui::DrawWorkspaceTree(const Workspace& workspace, const std::vector<TreeItem>& target,
+                            const TreeFilterMatches* filter)
 {
     const std::vector<WorkspaceFile>& files = workspace.Files();
+    bool anyShown = false;
     for (size_t i = 0; i < files.size(); ++i) {
         const WorkspaceFile& file = files[i];
+        const size_t matches = filter && i < filter->matchesPerRoot.size() ? filter->matchesPerRoot[i] : 0;
+        if (filter && matches == 0)
+            continue;
+        anyShown = true;
         ImGui::PushID(static_cast<int>(i));
-        const bool holdsTarget = file.document && !navigationTarget.empty() &&
-                                 navigationTarget.front() == TreeItem(pugi::xml_node(*file.document));
+        const bool holdsTarget =
+            file.document && !target.empty() && target.front() == TreeItem(pugi::xml_node(*file.document));
         if (holdsTarget)
             ImGui::SetNextItemOpen(true);
+        else if (filter)
+            ImGui::SetNextItemOpen(true, ImGuiCond_Once);
         ImGuiTreeNodeFlags flags = ImGuiTreeNodeFlags_OpenOnArrow | ImGuiTreeNodeFlags_OpenOnDoubleClick |
                                    ImGuiTreeNodeFlags_SpanAvailWidth;
         if (!file.document)
@@ -57,7 +66,7 @@ void Gui::DrawWorkspaceTree(const Workspace& workspace)
             statusText = file.path;
         ImGui::SameLine(0, 20);
         ImGui::PushStyleColor(ImGuiCol_Text, mutedColor);
-        ImGui::TextUnformatted(FileDetails(file).c_str());
+        ImGui::TextUnformatted(filter ? MatchCount(matches).c_str() : FileDetails(file).c_str());
         ImGui::PopStyleColor();
         if (!file.error.empty()) {
             ImGui::SameLine(0, 20);
@@ -67,10 +76,15 @@ void Gui::DrawWorkspaceTree(const Workspace& workspace)
         }
         if (open) {
             if (file.document)
-                DrawTree("/", true, {}, *file.document,
-                         holdsTarget ? navigationTarget : std::vector<TreeItem>());
+                DrawTree("/", true, {}, *file.document, holdsTarget ? target : std::vector<TreeItem>(),
+                         filter);
             ImGui::TreePop();
         }
         ImGui::PopID();
+    }
+    if (filter && !anyShown) {
+        ImGui::PushStyleColor(ImGuiCol_Text, mutedColor);
+        ImGui::TextUnformatted("No element matches the filter.");
+        ImGui::PopStyleColor();
     }
 }

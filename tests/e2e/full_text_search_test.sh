@@ -23,10 +23,9 @@ e2e_start_xvfb
 e2e_start_tessaro "$(realpath "$file")"
 e2e_wait_window 20 || e2e_fail "no window"
 
-IFS='x+' read -r _ _ win_x win_y <<<"$(e2e_window_geometry)"
-# Where the search window first appears: the GUI library's default spot (60, 60), 42 x 35 font
-# sizes of 16 pixels.
-search_area="672x560+$((win_x + 60))+$((win_y + 60))"
+# Where the search window first appears: beside the middle of the main window, 42 x 35 font sizes
+# of 16 pixels.
+search_area="$(e2e_search_window_area)"
 
 # The document is drawn once the first tree rows show under the menu bar.
 e2e_wait_for 60 e2e_tree_drawn || {

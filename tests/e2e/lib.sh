@@ -148,9 +148,9 @@ e2e_stop_tessaro() {
     E2E_TESSARO_PID=""
 }
 
-# The viewer's top-level window id, once it is mapped.
+# The viewer's top-level window id, once it is mapped. The title names the open file first.
 e2e_window_id() {
-    xdotool search --onlyvisible --name '^Tessaro 2\.7$' 2>/dev/null | head -1
+    xdotool search --onlyvisible --name '(^| - )Tessaro 2\.7$' 2>/dev/null | head -1
 }
 
 e2e_wait_window() {
@@ -230,4 +230,24 @@ e2e_keep_screenshot() {
 # CPU time (user + system, in clock ticks) used so far by PID.
 e2e_cpu_ticks() {
     awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat"
+}
+
+# Screen area of the Full-Text Search window (672x560 at scale 1) on its first opening: beside the
+# middle of the main window, as result windows are placed (right of the middle when it fits there,
+# else below or above the middle row, else against the right edge), as WIDTHxHEIGHT+X+Y.
+e2e_search_window_area() {
+    local win_w win_h win_x win_y w=672 h=560 band=32 x y
+    IFS='x+' read -r win_w win_h win_x win_y <<<"$(e2e_window_geometry)"
+    if [ $((win_w - win_w / 2)) -ge $w ]; then
+        x=$((win_w / 2)); y=$((win_h / 2 - h / 2))
+    elif [ $((win_h - win_h / 2 - band)) -ge $h ]; then
+        x=$((win_w - w)); y=$((win_h / 2 + band))
+    elif [ $((win_h / 2 - band)) -ge $h ]; then
+        x=$((win_w - w)); y=$((win_h / 2 - band - h))
+    else
+        x=$((win_w - w)); y=$((win_h / 2 - h / 2))
+    fi
+    [ $x -lt 0 ] && x=0
+    [ $y -lt 0 ] && y=0
+    echo "${w}x${h}+$((win_x + x))+$((win_y + y))"
 }

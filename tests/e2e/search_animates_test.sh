@@ -10,8 +10,7 @@ e2e_start_tessaro "$big"
 e2e_wait_window 20 || e2e_fail "no window"
 e2e_wait_for 120 e2e_tree_drawn || e2e_fail "the document tree did not appear"
 
-IFS='x+' read -r _ _ win_x win_y <<<"$(e2e_window_geometry)"
-search_area="672x560+$((win_x + 60))+$((win_y + 60))"
+search_area="$(e2e_search_window_area)"
 
 # Navigate is the second menu of the bar; "Find Text..." is its first item.
 e2e_click 110 16

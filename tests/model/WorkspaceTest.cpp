@@ -147,9 +147,14 @@ TEST(Workspace, EachBadFileKeepsItsOwnErrorAndTheRestLoads)
     const bool linked = !noLinks;
     WriteZip(dir.File("e-good.zip"), {{"model/types.arxml", kWorkspaceFileC}});
     std::atomic<bool> stop{false};
-    Workspace ws(LoadWorkspaceFiles(ListWorkspaceFiles(dir.Path().string()), 2, stop));
+    WorkspaceProgress progress;
+    Workspace ws(LoadWorkspaceFiles(ListWorkspaceFiles(dir.Path().string()), 2, stop, {}, &progress));
     const size_t good = linked ? 4 : 3;
     ASSERT_EQ(ws.Files().size(), good + 1);
+    // A file that failed counts as read and done, so the loading screen reaches "N of N".
+    EXPECT_EQ(progress.files.load(), good + 1);
+    EXPECT_EQ(progress.read.load(), good + 1);
+    EXPECT_EQ(progress.indexed.load(), good + 1);
     EXPECT_EQ(ws.LoadedCount(), 2u);
     const auto& files = ws.Files();
     EXPECT_TRUE(files[0].error.empty());
@@ -158,8 +163,9 @@ TEST(Workspace, EachBadFileKeepsItsOwnErrorAndTheRestLoads)
     EXPECT_NE(files[1].error.find("line 1"), std::string::npos) << files[1].error;
     EXPECT_EQ(files[2].error.rfind("Could not load the file " + files[2].path + ": ", 0), 0u)
         << files[2].error;
-    if (linked)
+    if (linked) {
         EXPECT_EQ(files[3].error, "Could not load the file " + files[3].path + ": No such file or directory");
+    }
     EXPECT_TRUE(files[good].error.empty());
     EXPECT_EQ(files[1].document, nullptr);
     EXPECT_EQ(ws.FindPath("/Types/UInt8")->file, good);

@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 
 #include <spawn.h>
@@ -115,4 +116,50 @@ TEST(Platform, SpawnPassesArgumentsVerbatimAndLeavesNoZombie)
     EXPECT_TRUE(Eventually([&] { return ChildProcesses() == std::vector<pid_t>{own}; }))
         << ChildProcesses().size() << " children left";
     EXPECT_EQ(waitpid(own, nullptr, 0), own);
+}
+
+// The dialog program found first on PATH is asked for ARXML files first, any file second. It runs
+// while the caller goes on, and a second request while it is open does nothing.
+TEST(Platform, OpenFileDialogOffersArxmlFilesThenAllFilesAndAnswersLater)
+{
+    TempDir bin;
+    const fs::path argumentsFile = bin.Path() / "arguments";
+    const fs::path release = bin.Path() / "release";
+    // Answers once the test lets it, or after 10 s at the latest.
+    const std::string fake = bin.Write(
+        "zenity", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + argumentsFile.string() + "'\n" +
+                      "i=0; while [ ! -e '" + release.string() + "' ] && [ $i -lt 200 ]; do sleep 0.05; " +
+                      "i=$((i+1)); done\necho /data/chosen.arxml\n");
+    fs::permissions(fake, fs::perms::owner_all);
+    const char* oldPath = std::getenv("PATH");
+    const std::string saved = oldPath ? oldPath : "";
+    setenv("PATH", (bin.Path().string() + ":" + saved).c_str(), 1);
+    std::mutex mutex;
+    std::vector<std::string> chosen;
+    Platform::ShowOpenFileDialog([&](const std::string& path) {
+        std::lock_guard<std::mutex> lock(mutex);
+        chosen.push_back(path);
+    });
+    auto answers = [&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return chosen;
+    };
+    EXPECT_TRUE(answers().empty()) << "the call returned while the dialog is open";
+    ASSERT_TRUE(Eventually([&] { return fs::exists(argumentsFile); }));
+    Platform::ShowOpenFolderDialog([&](const std::string& path) {
+        std::lock_guard<std::mutex> lock(mutex);
+        chosen.push_back("second " + path);
+    });
+    std::ofstream(release).put('x');
+    const bool answered = Eventually([&] { return !answers().empty(); });
+    setenv("PATH", saved.c_str(), 1);
+    ASSERT_TRUE(answered);
+    EXPECT_EQ(answers(), std::vector<std::string>{"/data/chosen.arxml"});
+
+    const std::string arguments = ReadFile(argumentsFile);
+    const size_t arxml = arguments.find("--file-filter=ARXML files (*.arxml, *.zip) | *.arxml *.zip\n");
+    const size_t all = arguments.find("--file-filter=All files | *\n");
+    ASSERT_NE(arxml, std::string::npos) << arguments;
+    ASSERT_NE(all, std::string::npos) << arguments;
+    EXPECT_LT(arxml, all);
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <set>
 #include <system_error>
 #include <thread>
 
@@ -224,4 +225,48 @@ TEST(FullTextSearch, ThreadsThatCannotStartFailTheServiceOrLeaveTheSearchToIt)
         ASSERT_EQ(done.status, ResultStatus::Done) << starts;
         EXPECT_EQ(done.GetValue().size(), 60u) << starts; // every V through its text, and its text node
     }
+}
+
+TEST(FullTextSearch, AHigherLimitKeepsTheHitsAndAddsOthersWithTheirContext)
+{
+    auto doc = ParseDocument(ManyMatches(250));
+    FullTextSearchService service(*doc);
+    auto limited = [&](size_t limit) {
+        return PollUntilFinal([&] { return service.Search("NEEDLE", false, limit); });
+    };
+    Hits first = limited(100);
+    ASSERT_EQ(first.status, ResultStatus::Done);
+    ASSERT_EQ(first.GetValue().size(), 100u);
+    Hits more = limited(200);
+    ASSERT_EQ(more.GetValue().size(), 200u);
+    for (size_t i = 0; i < 100; ++i)
+        EXPECT_EQ(more.GetValue()[i]->node, first.GetValue()[i]->node) << "hit " << i << " kept in place";
+    // 250 elements, each with its text node: 500 hits in all, none listed twice.
+    Hits all = limited(1000);
+    ASSERT_EQ(all.GetValue().size(), 500u);
+    std::set<std::pair<const void*, bool>> distinct;
+    for (const Ref& ref : all.GetValue())
+        distinct.emplace(ref->node.internal_object(), ref->node.type() == pugi::node_pcdata);
+    EXPECT_EQ(distinct.size(), 500u);
+
+    HitContext context = service.ContextOf(0);
+    EXPECT_EQ(context.match, "needle");
+    EXPECT_EQ(context.after.rfind(" ", 0), 0u);
+    EXPECT_EQ(service.ContextOf(500).match, "") << "no such hit";
+    // A lower limit starts afresh.
+    EXPECT_EQ(limited(100).GetValue().size(), 100u);
+}
+
+TEST(FullTextSearch, AnAttributeHitShowsItsNameAndATagHitItsTag)
+{
+    auto doc = ParseDocument(R"(<R><E A="one cua"/><CUA-TAG/></R>)");
+    FullTextSearchService service(*doc);
+    Hits hits = SearchUntilDone(service, "cua", false);
+    ASSERT_EQ(hits.GetValue().size(), 2u);
+    std::set<std::string> shown;
+    for (size_t i = 0; i < 2; ++i) {
+        HitContext context = service.ContextOf(i);
+        shown.insert(context.before + "[" + context.match + "]" + context.after);
+    }
+    EXPECT_EQ(shown, (std::set<std::string>{"A=\"one [cua]", "<[CUA]-TAG>"}));
 }

@@ -215,3 +215,29 @@ TEST_F(SettingsTest, ASaveThatFailsHalfWayLeavesTheOldFileWhole)
 }
 
 } // namespace
+
+TEST_F(SettingsTest, TheWindowPlaceIsKeptAndEntriesOfOtherVersionsSurviveASave)
+{
+    WriteConf(R"({"bookmarks":["/A"],"future":{"a":[1,2]},"recent_open_files":["a"],"version":1,)"
+              R"("window":{"height":700,"maximized":true,"width":600,"x":-20,"y":40},"zoom":1.5})");
+    Settings settings;
+    EXPECT_EQ(LoadOver(settings), "");
+    ASSERT_TRUE(settings.window.has_value());
+    EXPECT_EQ(*settings.window, (WindowPlace{-20, 40, 600, 700, true}));
+
+    settings.window = WindowPlace{100, 50, 800, 900, false};
+    SaveSettings(settings);
+    EXPECT_EQ(ReadFile(conf), R"({"bookmarks":["/A"],"future":{"a":[1,2]},"recent_open_files":["a"],)"
+                              R"("version":1,"window":{"height":900,"maximized":false,"width":800,)"
+                              R"("x":100,"y":50},"zoom":1.5})");
+
+    // A window entry of another shape does not stop the rest from loading, and is not lost.
+    const std::string odd = R"({"bookmarks":[],"recent_open_files":["b"],"version":1,"window":"left"})";
+    WriteConf(odd);
+    Settings other;
+    EXPECT_EQ(LoadOver(other), "");
+    EXPECT_EQ(other.recentOpenFiles, List{"b"});
+    EXPECT_FALSE(other.window.has_value());
+    SaveSettings(other);
+    EXPECT_EQ(ReadFile(conf), odd);
+}

@@ -111,3 +111,32 @@ TEST(FindDialogsWithoutDocument, ShowTheirErrorLineAndStayDisabled)
     EXPECT_FALSE(ClickRowButton(headless, "Find Ref", "Jump to Ref", "Jump to Ref"));
     EXPECT_TRUE(headless.gui.elementWindows.empty());
 }
+
+TEST_F(FindDialogs, FindShortnameListsNamesContainingTheTextWhenNoneIsEqual)
+{
+    const char* open = "Open in new window";
+    const char* show = "Show in main window";
+    ShowAndType(headless.gui.showFindShortname, "ther");
+    ASSERT_TRUE(
+        headless.FramesUntil([&] { return Drew(headless, "1 element has the text in its short name"); }));
+    EXPECT_TRUE(Drew(headless, "Could not find such an element."));
+    // Nothing is chosen for the user: the buttons wait for a row.
+    EXPECT_FALSE(ClickRowButton(headless, "Find Shortname", show, show));
+
+    ASSERT_TRUE(ClickDrawnText(headless, "/Pkg/Other"));
+    EXPECT_FALSE(Drew(headless, "TARGET-REF")) << "not shown before the reveal";
+    ASSERT_TRUE(ClickRowButton(headless, "Find Shortname", show, show));
+    EXPECT_EQ(headless.gui.history.Size(), 1u);
+    EXPECT_TRUE(Drew(headless, "TARGET-REF"));
+    ASSERT_TRUE(ClickRowButton(headless, "Find Shortname", open, show));
+    ASSERT_EQ(headless.gui.elementWindows.size(), 1u);
+    EXPECT_EQ(headless.gui.elementWindows.back().path, "/Pkg/Other");
+
+    // ASCII case is ignored; every element containing the text is counted.
+    ASSERT_TRUE(ClickButton(headless, "Find Shortname", "##RefInput",
+                            headless.FindWindow("Find Shortname")->Rect().GetCenter().x));
+    TypeText(headless, "LE");
+    ASSERT_TRUE(
+        headless.FramesUntil([&] { return Drew(headless, "3 elements have the text in its short name"); }));
+    EXPECT_TRUE(Drew(headless, "/Second/elem"));
+}

@@ -77,7 +77,7 @@ TEST_F(FullTextSearchWindow, StatusLineSelectionAndCaseSwitch)
     const std::string printed = testing::internal::GetCapturedStdout();
     EXPECT_NE(drawn.find(Squash("Showing the first 100 results.")), std::string::npos);
     EXPECT_EQ(printed, "trigger\n") << "written once, when the first hit was selected";
-    // The first hit is selected and previewed: only the preview shows the matching attribute.
+    // The first hit is selected and previewed.
     EXPECT_EQ(Selected(), 0);
     EXPECT_NE(drawn.find(Squash("a needle")), std::string::npos);
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace {
 
 // Drives the menus with the mouse, as a user would: positions come from the GUI library's own
@@ -90,7 +92,7 @@ TEST(Menus, ShowTooltipsTogglesAndExitEndsTheProgramAfterTheFrame)
 
     ImGuiWindow* file = mouse.OpenMenu("File");
     ASSERT_NE(file, nullptr);
-    EXPECT_TRUE(mouse.Click(MenuMouse::Row(file, 5)));
+    EXPECT_TRUE(mouse.Click(MenuMouse::Row(file, 6))); // after Reload
     EXPECT_FALSE(headless.gui.keepRunning);
 }
 
@@ -115,6 +117,25 @@ TEST(FileMenu, OpenRecentMovesTheFileToTheFrontAndClearRecentFilesEmptiesTheList
     EXPECT_TRUE(headless.gui.recentOpenFiles.empty());
     EXPECT_EQ(mouse.OpenSubmenu("File", 4), nullptr) << "Open Recent is disabled when empty";
     EXPECT_EQ(GImGui->OpenPopupStack.Size, 1) << "only the File menu opened";
+}
+
+// A dialog answers on a thread of its own; the next frame opens what it chose.
+TEST(FileMenu, APathChosenInADialogOnAnotherThreadOpensOnTheNextFrame)
+{
+    TempDir dir;
+    HeadlessGui headless;
+    const std::string file = dir.Write("chosen.arxml", "<AUTOSAR/>");
+    std::thread dialog([choices = headless.gui.dialogChoices] {
+        choices->Post({""}); // cancelled
+        choices->Post({"/first/one.arxml"});
+    });
+    dialog.join();
+    std::thread([&, choices = headless.gui.dialogChoices] { choices->Post({file}); }).join();
+    EXPECT_EQ(headless.gui.state->GetKind(), StateKind::Initial) << "nothing opens outside a frame";
+    headless.Frame();
+    EXPECT_EQ(headless.gui.recentOpenFiles, (std::list<std::string>{file, "/first/one.arxml"}));
+    EXPECT_EQ(headless.gui.state->GetFilePath(), file) << "the last choice wins";
+    EXPECT_TRUE(headless.gui.dialogChoices->Take().empty());
 }
 
 TEST(NavigateMenu, ResolvedBookmarkNavigatesUnresolvedOneIsInert)

@@ -86,4 +86,9 @@ TEST(LoadingScreen, SpinnerAndTextSitRightOfAndBelowTheCentre)
     EXPECT_LE(white.max.y, 380 + ImGui::GetFontSize() + 1);
     EXPECT_GE(white.max.y, 380);
     EXPECT_NE(DrawInWindow(ImVec2(10, 10), [] { DrawLoadingScreen(); }), nullptr) << "tiny window";
+
+    // The file being read is named on the line under "Loading...".
+    window = DrawInWindow(ImVec2(800, 600), [] { DrawLoadingScreen("big.arxml (12.3 MB)"); });
+    Box named = VerticesInColour(window->DrawList, IM_COL32_WHITE);
+    EXPECT_GE(named.max.y, 380 + 2 * ImGui::GetFontSize());
 }

@@ -168,3 +168,27 @@ TEST(Fonts, EmbeddedTextFontWithMergedIconsAtScaledSizes)
     EXPECT_FLOAT_EQ(atlas.Fonts[0]->FontSize, 24);
     EXPECT_EQ(atlas.ConfigData[1].SizePixels, 18);
 }
+
+TEST(WindowGeometry, TheSavedPlaceIsUsedWhileAMonitorStillShowsItsTopEdge)
+{
+    const std::vector<WorkArea> twoMonitors = {{0, 0, 1920, 1050}, {1920, 0, 1280, 1024}};
+    const WindowPlace onSecond{2000, 100, 800, 900, false};
+    std::optional<WindowGeometry> kept = SavedGeometryOnMonitors(onSecond, twoMonitors);
+    ASSERT_TRUE(kept.has_value());
+    EXPECT_EQ(kept->x, 2000);
+    EXPECT_EQ(kept->y, 100);
+    EXPECT_EQ(kept->width, 800);
+    EXPECT_EQ(kept->height, 900);
+
+    // The second monitor is gone: the window opens at its first-run place instead.
+    EXPECT_FALSE(SavedGeometryOnMonitors(onSecond, {twoMonitors[0]}).has_value());
+    // Only a sliver of the top edge left on screen is not enough to take hold of the window.
+    EXPECT_FALSE(SavedGeometryOnMonitors(WindowPlace{1900, 100, 800, 600, false}, {twoMonitors[0]}));
+    EXPECT_FALSE(SavedGeometryOnMonitors(WindowPlace{100, -300, 800, 600, false}, {twoMonitors[0]}));
+    // A place larger than the monitor now is cut to its work area.
+    std::optional<WindowGeometry> cut =
+        SavedGeometryOnMonitors(WindowPlace{0, 0, 2500, 1500, false}, twoMonitors);
+    ASSERT_TRUE(cut.has_value());
+    EXPECT_EQ(cut->width, 1920);
+    EXPECT_EQ(cut->height, 1050);
+}

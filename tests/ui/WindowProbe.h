@@ -4,6 +4,8 @@
 // reading back the texts a frame drew.
 
 #include "HeadlessGui.h"
+#include "support/SampleWorkspace.h"
+#include "support/TestDocuments.h"
 
 #include <imgui_internal.h>
 
@@ -19,6 +21,17 @@ inline bool OpenDocument(HeadlessGui& headless, const std::string& path, double 
     headless.gui.state->OpenFile(path);
     return headless.FramesUntil([&] { return headless.gui.state->GetKind() == StateKind::Ready; },
                                 timeoutSeconds);
+}
+
+// Writes the sample folder into `folder` (its three files and d.arxml, which does not parse) and
+// opens it as one model, until it is ready.
+inline bool OpenSampleWorkspace(HeadlessGui& headless, const TempDir& folder)
+{
+    folder.Write("a.arxml", kWorkspaceFileA);
+    folder.Write("b.arxml", kWorkspaceFileB);
+    folder.Write("c.arxml", kWorkspaceFileC);
+    folder.Write("d.arxml", "<AUTOSAR>");
+    return OpenDocument(headless, folder.Path().string());
 }
 
 // The fallback window that holds the state storage of windows drawn outside any other window.
@@ -231,4 +244,78 @@ inline bool ClickRowButton(HeadlessGui& headless, const std::string& windowName,
     if (std::strcmp(label, rightLabel) != 0)
         x -= width(rightLabel) + style.ItemSpacing.x;
     return ClickButton(headless, windowName.c_str(), label, x);
+}
+
+// Centre of the last glyph of `text` (compared without blanks) as one frame drew it in any window;
+// negative coordinates when it was not drawn.
+inline ImVec2 TextPosition(HeadlessGui& headless, const std::string& text)
+{
+    headless.Frame();
+    const std::string wanted = Squash(text);
+    const ImFont* font = ImGui::GetFont();
+    const ImDrawData* data = ImGui::GetDrawData();
+    for (int list = 0; list < data->CmdListsCount; ++list) {
+        const ImVector<ImDrawVert>& vertices = data->CmdLists[list]->VtxBuffer;
+        std::string drawn;
+        std::vector<ImVec2> centres;
+        for (int i = 0; i + 3 < vertices.Size; ++i) {
+            const ImDrawVert& a = vertices[i];
+            const ImDrawVert& c = vertices[i + 2];
+            for (const ImFontGlyph& glyph : font->Glyphs) {
+                if (!glyph.Visible || glyph.Codepoint > 0x7f || a.uv.x != glyph.U0 || a.uv.y != glyph.V0 ||
+                    c.uv.x != glyph.U1 || c.uv.y != glyph.V1)
+                    continue;
+                drawn += static_cast<char>(glyph.Codepoint);
+                centres.push_back(ImVec2((a.pos.x + c.pos.x) / 2, (a.pos.y + c.pos.y) / 2));
+                i += 3;
+                break;
+            }
+        }
+        if (size_t at = drawn.find(wanted); at != std::string::npos)
+            return centres[at + wanted.size() - 1];
+    }
+    return ImVec2(-1, -1);
+}
+
+// Moves the mouse onto `text` and clicks it there, with Ctrl held when asked. False when the text
+// was not drawn.
+inline bool ClickText(HeadlessGui& headless, const std::string& text, bool ctrl = false)
+{
+    const ImVec2 at = TextPosition(headless, text);
+    if (at.x < 0)
+        return false;
+    ImGuiIO& io = ImGui::GetIO();
+    io.MousePos = at;
+    headless.Frame();
+    io.KeyCtrl = ctrl;
+    io.MouseDown[0] = true;
+    headless.Frame();
+    io.MouseDown[0] = false;
+    headless.Frame();
+    io.KeyCtrl = false;
+    return true;
+}
+
+// Presses and releases one key (a backend key number) with the given modifiers, one frame each.
+inline void PressKey(HeadlessGui& headless, int key, bool ctrl = false, bool shift = false, bool alt = false)
+{
+    ImGuiIO& io = ImGui::GetIO();
+    io.KeyCtrl = ctrl;
+    io.KeyShift = shift;
+    io.KeyAlt = alt;
+    io.KeysDown[key] = true;
+    headless.Frame();
+    io.KeysDown[key] = false;
+    io.KeyCtrl = io.KeyShift = io.KeyAlt = false;
+    headless.Frame();
+}
+
+// Backend numbers for the named keys the tests press (those of the usual desktop backend).
+inline void MapNamedKeys()
+{
+    ImGuiIO& io = ImGui::GetIO();
+    io.KeyMap[ImGuiKey_LeftArrow] = 263;
+    io.KeyMap[ImGuiKey_RightArrow] = 262;
+    io.KeyMap[ImGuiKey_Enter] = 257;
+    io.KeyMap[ImGuiKey_Escape] = 256;
 }

@@ -1,7 +1,6 @@
 #include "HeadlessGui.h"
 #include "WindowProbe.h"
 
-#include "support/SampleWorkspace.h"
 #include "support/TestDocuments.h"
 
 #include <gtest/gtest.h>
@@ -10,14 +9,7 @@ namespace {
 class WorkspaceWindows : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        files.Write("a.arxml", kWorkspaceFileA);
-        files.Write("b.arxml", kWorkspaceFileB);
-        files.Write("c.arxml", kWorkspaceFileC);
-        files.Write("d.arxml", "<AUTOSAR>");
-        ASSERT_TRUE(OpenDocument(headless, files.Path().string()));
-    }
+    void SetUp() override { ASSERT_TRUE(OpenSampleWorkspace(headless, files)); }
 
     TempDir files;
     HeadlessGui headless;

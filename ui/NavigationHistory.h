@@ -1,0 +1,39 @@
+#pragma once
+
+#include "model/TreeItem.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// One reveal in the main tree: the element path, and the trail as it was in the document with
+// state id `stateId` (a trail is only valid for that document; the path outlives it).
+struct RevealEntry
+{
+    std::string path;
+    std::vector<TreeItem> trail;
+    size_t stateId = 0;
+};
+
+// Every reveal, in order, with a current position that Back and Forward move, like a browser's:
+// a new reveal after going back drops the entries ahead.
+class NavigationHistory
+{
+public:
+    static constexpr size_t kMaxEntries = 200;
+
+    // Records a reveal; the same place twice in a row is kept once.
+    void Record(RevealEntry entry);
+
+    // The entry to reveal, or null when there is none in that direction.
+    const RevealEntry* Back();
+    const RevealEntry* Forward();
+
+    bool CanGoBack() const { return current > 0; }
+    bool CanGoForward() const { return current + 1 < entries.size(); }
+    size_t Size() const { return entries.size(); }
+
+private:
+    std::vector<RevealEntry> entries;
+    size_t current = 0; // index of the entry shown last; meaningless while entries is empty
+};

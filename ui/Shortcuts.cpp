@@ -1,0 +1,146 @@
+#include "ui/Gui.h"
+
+#include "platform/Platform.h"
+
+#include <imgui_internal.h>
+
+namespace {
+
+bool Pressed(int key)
+{
+    return key >= 0 && ImGui::IsKeyPressed(key, false);
+}
+
+// The title of the window that has the keyboard focus (its top-level window), or null.
+const char* FocusedWindowName()
+{
+    const ImGuiWindow* window = GImGui->NavWindow;
+    return window ? window->RootWindow->Name : nullptr;
+}
+
+} // namespace
+
+void Gui::ChooseFileToOpen()
+{
+    Platform::ShowOpenFileDialog(
+        [choices = dialogChoices](const std::string& path) { choices->Post({path}); });
+}
+
+void Gui::ChooseFolderToOpen()
+{
+    Platform::ShowOpenFolderDialog(
+        [choices = dialogChoices](const std::string& path) { choices->Post({path}); });
+}
+
+void Gui::ChooseFileToOpenInNewWindow()
+{
+    Platform::ShowOpenFileDialog([choices = dialogChoices](const std::string& path) {
+        choices->Post({path, true});
+    });
+}
+
+void Gui::OpenChosenPaths()
+{
+    for (DialogChoices::Choice& choice : dialogChoices->Take()) {
+        if (choice.inNewWindow) {
+            Platform::LaunchInstance(choice.path);
+        } else {
+            AddRecentFile(choice.path);
+            state->OpenFile(choice.path);
+        }
+    }
+}
+
+void Gui::Reload()
+{
+    const std::string path = state->GetFilePath();
+    if (!path.empty() && state->GetKind() != StateKind::Loading)
+        state->OpenFile(path);
+}
+
+void Gui::Reveal(std::vector<TreeItem> trail, std::string path)
+{
+    history.Record(RevealEntry{std::move(path), trail, state->id});
+    navigationTarget = std::move(trail);
+}
+
+namespace {
+// The trail of a recorded reveal in the current document: kept as is while the document is the
+// same, looked up by its path after another file (or the same one again) was opened.
+void RevealAgain(Gui& gui, const RevealEntry* entry)
+{
+    if (!entry)
+        return;
+    if (entry->stateId == gui.state->id) {
+        gui.navigationTarget = entry->trail;
+        return;
+    }
+    Result<Ref> found = gui.state->FindRef(entry->path);
+    if (found.status == ResultStatus::Done)
+        gui.navigationTarget = found.GetValue()->trail;
+}
+} // namespace
+
+void Gui::GoBack()
+{
+    RevealAgain(*this, history.Back());
+}
+
+void Gui::GoForward()
+{
+    RevealAgain(*this, history.Forward());
+}
+
+void Gui::HandleShortcuts()
+{
+    const ImGuiIO& io = ImGui::GetIO();
+    const bool ctrl = io.KeyCtrl && !io.KeyAlt;
+    if (ctrl && Pressed(keys.open))
+        ChooseFileToOpen();
+    if (ctrl && !io.KeyShift && Pressed(keys.find)) {
+        showFindText = true;
+        focusFindText = true;
+    }
+    if (ctrl && Pressed(keys.go)) {
+        bool& shown = io.KeyShift ? showFindShortname : showFindRef;
+        shown = true;
+        ImGui::SetWindowFocus(io.KeyShift ? "Find Shortname" : "Find Ref");
+    }
+    if (ctrl && Pressed(keys.bookmark) && !hoveredElementPath.empty()) {
+        if (!bookmarks.erase(hoveredElementPath))
+            bookmarks.insert(hoveredElementPath);
+    }
+    if (!io.KeyCtrl && !io.KeyAlt && Pressed(keys.reload))
+        Reload();
+
+    const bool alt = io.KeyAlt && !io.KeyCtrl;
+    if ((alt && Pressed(ImGui::GetKeyIndex(ImGuiKey_LeftArrow))) || ImGui::IsMouseClicked(3))
+        GoBack();
+    if ((alt && Pressed(ImGui::GetKeyIndex(ImGuiKey_RightArrow))) || ImGui::IsMouseClicked(4))
+        GoForward();
+
+    if (!Pressed(ImGui::GetKeyIndex(ImGuiKey_Escape)))
+        return;
+    // Escape first closes open menus, and only then the focused window.
+    if (GImGui->OpenPopupStack.Size > 0) {
+        ImGui::ClosePopupToLevel(0, true);
+        return;
+    }
+    const char* focused = FocusedWindowName();
+    if (!focused)
+        return;
+    const std::string name = focused;
+    if (name == "Full-Text Search")
+        showFindText = false;
+    else if (name == "Find Ref")
+        showFindRef = false;
+    else if (name == "Find Shortname")
+        showFindShortname = false;
+    else if (name == "About")
+        showAbout = false;
+    std::erase_if(refsWindows, [&](const WindowEntry& entry) {
+        return name == "Refs to " + entry.path + "##" + entry.windowId;
+    });
+    std::erase_if(elementWindows,
+                  [&](const WindowEntry& entry) { return name == entry.path + "##" + entry.windowId; });
+}

@@ -1,0 +1,79 @@
+#include "ui/Gui.h"
+
+#include <imgui_internal.h>
+
+namespace {
+// Kept for the whole process, like the find dialogs' fields.
+char filterInput[1024] = "";
+} // namespace
+
+std::string MatchCount(size_t count)
+{
+    return std::to_string(count) + (count == 1 ? " match" : " matches");
+}
+
+const TreeFilterMatches* Gui::DrawTreeFilterBar()
+{
+    const float font = ImGui::GetFontSize();
+    const std::string_view text = filterInput;
+    ImGui::AlignTextToFramePadding();
+    ImGui::SetNextItemWidth(std::max(10 * font, ImGui::GetContentRegionAvail().x * 0.4f));
+    if (focusFilter) {
+        ImGui::SetKeyboardFocusHere();
+        focusFilter = false;
+    }
+    // A field being edited would write its own copy of the cleared text back.
+    if (filterCleared && ImGui::GetActiveID() == ImGui::GetID("##TreeFilter"))
+        ImGui::ClearActiveID();
+    filterCleared = false;
+    ImGui::InputTextWithHint("##TreeFilter", "Filter by SHORT-NAME", filterInput, sizeof filterInput);
+    if (ActionButton(true, "/", "Match the whole element path", filter.wholePath ? 3 : 1))
+        filter.wholePath = !filter.wholePath;
+    if (ActionButton(true, ".*", "Regular expression", filter.regex ? 3 : 1))
+        filter.regex = !filter.regex;
+    filter.text = filterInput;
+    if (text.empty()) {
+        reaper.Dispose(std::move(shownFilter)); // may be large; freed off this thread
+        shownFilter.reset();
+        return nullptr;
+    }
+
+    const Result<TreeFilterMatches> result = state->FilterTree(filter);
+    ImGui::SameLine(0, 20);
+    switch (result.status) {
+        case ResultStatus::Done:
+            if (shownFilter != result.value)
+                reaper.Dispose(std::move(shownFilter));
+            shownFilter = result.value;
+            shownFilterQuery = filter;
+            ImGui::TextUnformatted(MatchCount(result.value->matchCount).c_str());
+            break;
+        case ResultStatus::Partial:
+            PendingSpinner();
+            ImGui::SameLine();
+            ImGui::TextUnformatted(MatchCount(result.value->matchCount).c_str());
+            break;
+        case ResultStatus::Pending:
+            PendingSpinner();
+            break;
+        case ResultStatus::Error:
+            ImGui::PushStyleColor(ImGuiCol_Text, errorColor);
+            ImGui::TextUnformatted(result.message.c_str());
+            ImGui::PopStyleColor();
+            reaper.Dispose(std::move(shownFilter));
+            shownFilter.reset();
+            break;
+        case ResultStatus::Empty:
+            break;
+    }
+    // While the next answer is being worked out the tree keeps showing the last one.
+    return shownFilter.get();
+}
+
+void Gui::ClearTreeFilter()
+{
+    filterCleared = true;
+    filterInput[0] = '\0';
+    reaper.Dispose(std::move(shownFilter));
+    shownFilter.reset();
+}
