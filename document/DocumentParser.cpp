@@ -31,7 +31,9 @@ std::shared_ptr<pugi::xml_document> ParseInPlace(ArchiveMember text)
     auto document = std::make_shared<pugi::xml_document>();
     char* buffer = text.data.get();
     const size_t size = text.size;
-    pugi::xml_parse_result parsed = document->load_buffer_inplace_own(text.data.release(), size);
+    // The NUL after the text goes in too, as pugixml's own file loading passes it: the parser
+    // treats the last byte specially, and without it a file pugixml reads could be refused.
+    pugi::xml_parse_result parsed = document->load_buffer_inplace_own(text.data.release(), size + 1);
     if (parsed.status == pugi::status_ok)
         return document;
 

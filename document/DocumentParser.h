@@ -12,5 +12,6 @@
 ArchiveMember ReadDocumentFile(const std::string& path);
 
 // Parses `text` in place: the document takes the block over, so the text is held only once.
+// The block holds a NUL after its `size` bytes, as both readers leave it.
 // Throws std::runtime_error with the parser's description and, for UTF-8 text, the line and column.
 std::shared_ptr<pugi::xml_document> ParseInPlace(ArchiveMember text);

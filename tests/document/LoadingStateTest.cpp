@@ -81,6 +81,23 @@ TEST(LoadingState, BadPlainFilesEndInTheErrorState)
     ExpectLoadFailure(dir.Write("100%d %s.arxml", "<<"), "Could not determine tag type at line 1, column 2");
 }
 
+// A NUL ends the text for pugixml, and what follows it must not decide: a file that pugixml's
+// own loading reads is read, from a folder and from an archive alike.
+TEST(LoadingState, TextAfterANulDoesNotRefuseTheFile)
+{
+    TempDir dir;
+    const std::string cut = kSystem + std::string(1, '\0') + "<";
+    auto plain = Settle(dir.Write("cut.arxml", cut));
+    ASSERT_EQ(plain->GetKind(), StateKind::Indexing) << plain->GetErrorMessage();
+    EXPECT_EQ(FirstPackage(*plain), "System");
+
+    std::string archive = dir.File("cut.zip");
+    WriteZip(archive, {{"cut.arxml", cut}});
+    auto zipped = Settle(archive);
+    ASSERT_EQ(zipped->GetKind(), StateKind::Indexing) << zipped->GetErrorMessage();
+    EXPECT_EQ(FirstPackage(*zipped), "System");
+}
+
 TEST(LoadingState, ArchiveLoadsFirstArxmlMemberInDirectoryOrder)
 {
     TempDir dir;
