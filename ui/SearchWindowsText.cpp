@@ -62,10 +62,15 @@ bool SearchProgressVisible(bool textEmpty, ResultStatus status)
 
 std::string GroupThousands(size_t count)
 {
-    std::string digits = std::to_string(count);
-    for (size_t at = digits.size(); at > 3; at -= 3)
-        digits.insert(at - 3, ",");
-    return digits;
+    const std::string digits = std::to_string(count);
+    std::string grouped;
+    grouped.reserve(digits.size() + digits.size() / 3);
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            grouped += ',';
+        grouped += digits[i];
+    }
+    return grouped;
 }
 
 std::string ReferrerCount(size_t count)
