@@ -114,6 +114,17 @@ struct DrawnGlyph
     bool newLine; // the baseline differs from that of the glyph before
 };
 
+// The ASCII glyph whose quad starts at vertex `a` and has `c` as its opposite corner, if any.
+inline const ImFontGlyph* QuadGlyph(const ImFont* font, const ImDrawVert& a, const ImDrawVert& c)
+{
+    for (const ImFontGlyph& glyph : font->Glyphs) {
+        if (glyph.Visible && glyph.Codepoint <= 0x7f && a.uv.x == glyph.U0 && a.uv.y == glyph.V0 &&
+            c.uv.x == glyph.U1 && c.uv.y == glyph.V1)
+            return &glyph;
+    }
+    return nullptr;
+}
+
 // The ASCII glyphs one frame drew in any window, read back from the glyph quads of its draw data
 // (the GUI library keeps no text once a frame is rendered). Blanks draw no quad and are missing.
 inline std::vector<DrawnGlyph> DrawnGlyphs(HeadlessGui& headless)
@@ -128,15 +139,11 @@ inline std::vector<DrawnGlyph> DrawnGlyphs(HeadlessGui& headless)
         for (int i = 0; i + 3 < vertices.Size; ++i) {
             const ImDrawVert& a = vertices[i];
             const ImDrawVert& c = vertices[i + 2];
-            for (const ImFontGlyph& glyph : font->Glyphs) {
-                if (!glyph.Visible || glyph.Codepoint > 0x7f || a.uv.x != glyph.U0 || a.uv.y != glyph.V0 ||
-                    c.uv.x != glyph.U1 || c.uv.y != glyph.V1)
-                    continue;
-                const bool newLine = a.pos.y - glyph.Y0 != lineY;
-                lineY = a.pos.y - glyph.Y0;
-                glyphs.push_back({static_cast<char>(glyph.Codepoint), a.pos, newLine});
+            if (const ImFontGlyph* glyph = QuadGlyph(font, a, c)) {
+                const bool newLine = a.pos.y - glyph->Y0 != lineY;
+                lineY = a.pos.y - glyph->Y0;
+                glyphs.push_back({static_cast<char>(glyph->Codepoint), a.pos, newLine});
                 i += 3;
-                break;
             }
         }
     }
@@ -261,14 +268,10 @@ inline ImVec2 TextPosition(HeadlessGui& headless, const std::string& text)
         for (int i = 0; i + 3 < vertices.Size; ++i) {
             const ImDrawVert& a = vertices[i];
             const ImDrawVert& c = vertices[i + 2];
-            for (const ImFontGlyph& glyph : font->Glyphs) {
-                if (!glyph.Visible || glyph.Codepoint > 0x7f || a.uv.x != glyph.U0 || a.uv.y != glyph.V0 ||
-                    c.uv.x != glyph.U1 || c.uv.y != glyph.V1)
-                    continue;
-                drawn += static_cast<char>(glyph.Codepoint);
+            if (const ImFontGlyph* glyph = QuadGlyph(font, a, c)) {
+                drawn += static_cast<char>(glyph->Codepoint);
                 centres.push_back(ImVec2((a.pos.x + c.pos.x) / 2, (a.pos.y + c.pos.y) / 2));
                 i += 3;
-                break;
             }
         }
         if (size_t at = drawn.find(wanted); at != std::string::npos)
