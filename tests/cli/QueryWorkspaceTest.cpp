@@ -8,16 +8,6 @@
 
 using nlohmann::json;
 
-namespace {
-struct SampleFolder
-{
-    TempDir dir;
-    std::string a = dir.Write("a.arxml", kWorkspaceFileA);
-    std::string b = dir.Write("b.arxml", kWorkspaceFileB);
-    std::string c = dir.Write("c.arxml", kWorkspaceFileC);
-};
-} // namespace
-
 TEST(QueryWorkspace, AFolderAnswersAcrossItsFilesAndEveryRowNamesItsFile)
 {
     SampleFolder sample;

@@ -8,14 +8,6 @@
 #include <filesystem>
 
 namespace {
-struct SampleFolder
-{
-    TempDir dir;
-    std::string a = dir.Write("a.arxml", kWorkspaceFileA);
-    std::string b = dir.Write("b.arxml", kWorkspaceFileB);
-    std::string c = dir.Write("c.arxml", kWorkspaceFileC);
-};
-
 size_t FileOf(const State& state, const Ref& ref)
 {
     return state.GetWorkspace()->FileOf(ref->node).value_or(99);

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "support/TestDocuments.h"
+
+#include <string>
+
 // A model split over three files, used by the workspace tests:
 // a.arxml: /Body with Speed and Door. Speed's TYPE-TREF is written relative to the base "Types"
 //   (/Types), Door's FRAME-REF relative to the default base (/Body/Can), Door also holds the
@@ -79,3 +83,20 @@ inline const char* kWorkspaceFileC = R"(<?xml version="1.0" encoding="UTF-8"?>
   </AR-PACKAGES>
 </AUTOSAR>
 )";
+
+// Writes the three files into `folder`.
+inline void WriteSampleWorkspace(const TempDir& folder)
+{
+    folder.Write("a.arxml", kWorkspaceFileA);
+    folder.Write("b.arxml", kWorkspaceFileB);
+    folder.Write("c.arxml", kWorkspaceFileC);
+}
+
+// The three files in a folder of their own, with their paths.
+struct SampleFolder
+{
+    TempDir dir;
+    std::string a = dir.Write("a.arxml", kWorkspaceFileA);
+    std::string b = dir.Write("b.arxml", kWorkspaceFileB);
+    std::string c = dir.Write("c.arxml", kWorkspaceFileC);
+};

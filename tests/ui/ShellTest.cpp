@@ -51,9 +51,7 @@ TEST(DroppedFiles, AFolderReplacesTheOpenFileWithAWorkspaceOfEveryFileBelowIt)
     TempDir dir;
     const std::string single = dir.Write("single.xml", kSampleSystem);
     TempDir folder;
-    folder.Write("a.arxml", kWorkspaceFileA);
-    folder.Write("b.arxml", kWorkspaceFileB);
-    folder.Write("c.arxml", kWorkspaceFileC);
+    WriteSampleWorkspace(folder);
     HeadlessGui headless;
     ASSERT_TRUE(OpenDocument(headless, single));
 

@@ -27,9 +27,7 @@ inline bool OpenDocument(HeadlessGui& headless, const std::string& path, double 
 // opens it as one model, until it is ready.
 inline bool OpenSampleWorkspace(HeadlessGui& headless, const TempDir& folder)
 {
-    folder.Write("a.arxml", kWorkspaceFileA);
-    folder.Write("b.arxml", kWorkspaceFileB);
-    folder.Write("c.arxml", kWorkspaceFileC);
+    WriteSampleWorkspace(folder);
     folder.Write("d.arxml", "<AUTOSAR>");
     return OpenDocument(headless, folder.Path().string());
 }
