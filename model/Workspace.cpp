@@ -35,13 +35,9 @@ Workspace::Workspace(std::vector<WorkspaceFile> loaded, WorkspaceLookup filled)
     for (size_t i = 0; i < files.size(); ++i) {
         if (files[i].document)
             fileOfDocument.emplace(files[i].document->internal_object(), i);
+        if (files[i].index)
+            ++loadedCount;
     }
-}
-
-size_t Workspace::LoadedCount() const
-{
-    return size_t(
-        std::count_if(files.begin(), files.end(), [](const WorkspaceFile& f) { return f.index != nullptr; }));
 }
 
 std::optional<Workspace::Located> Workspace::FindPath(std::string_view path) const

@@ -52,7 +52,7 @@ public:
     };
 
     const std::vector<WorkspaceFile>& Files() const { return files; }
-    size_t LoadedCount() const;
+    size_t LoadedCount() const { return loadedCount; }
 
     std::optional<Located> FindPath(std::string_view path) const;
     // The first file's first element whose short name is exactly `name`, with its element path.
@@ -73,6 +73,7 @@ private:
     std::optional<Located> FindPathFrom(size_t first, std::string_view path) const;
 
     std::vector<WorkspaceFile> files;
+    size_t loadedCount = 0; // files with an index; the menu shows it every frame
     std::unordered_map<const void*, size_t> fileOfDocument;
     WorkspaceLookup lookup;
 };
