@@ -5,10 +5,12 @@
 
 #include <chrono>
 #include <fstream>
-#include <functional>
 #include <sstream>
+#include <vector>
 
+#include <fcntl.h>
 #include <poll.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -47,40 +49,72 @@ int Reap(pid_t pid)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Another copy of the program: a process that loads the settings at its start, changes them, and
-// saves them when told to close.
+// Starts the settings helper with `arguments`; with pipes for its standard input and output
+// when `input` and `output` are given.
+pid_t StartCopy(const std::vector<std::string>& arguments, int* input = nullptr, int* output = nullptr)
+{
+    std::vector<std::string> all{TESSARO_SETTINGS_COPY};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& argument : all)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    int toChild[2] = {-1, -1};
+    int fromChild[2] = {-1, -1};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (input && output) {
+        if (::pipe2(toChild, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0)
+            throw std::runtime_error("pipe");
+        posix_spawn_file_actions_adddup2(&actions, toChild[0], STDIN_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDOUT_FILENO);
+    }
+    pid_t pid = -1;
+    if (::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    if (input && output) {
+        ::close(toChild[0]);
+        ::close(fromChild[1]);
+        *input = toChild[1];
+        *output = fromChild[0];
+    }
+    return pid;
+}
+
+// Another copy of the program: a process that loads the settings at its start, makes `changes`
+// (see the helper), and saves them when told to close.
 class Window
 {
 public:
-    explicit Window(const std::function<void(Settings&)>& change)
+    explicit Window(const std::vector<std::string>& changes)
     {
-        if (::pipe(loaded) != 0 || ::pipe(closing) != 0)
-            throw std::runtime_error("pipe");
-        pid = ::fork();
-        if (pid == 0) {
-            Settings settings;
-            LoadSettings(settings);
-            change(settings);
-            bool told = ::write(loaded[1], "l", 1) == 1 && ReadByte(closing[0]);
-            if (told)
-                SaveSettings(settings);
-            ::_exit(told ? 0 : 1);
-        }
-        started = ReadByte(loaded[0]);
+        std::vector<std::string> arguments{"window"};
+        arguments.insert(arguments.end(), changes.begin(), changes.end());
+        pid = StartCopy(arguments, &closing, &loaded);
+        started = pid > 0 && ReadByte(loaded);
     }
     ~Window()
     {
-        for (int fd : {loaded[0], loaded[1], closing[0], closing[1]})
-            ::close(fd);
+        for (int fd : {loaded, closing})
+            if (fd >= 0)
+                ::close(fd);
+        if (pid > 0 && !reaped)
+            Reap(pid);
     }
-    bool Started() const { return pid > 0 && started; }
-    int Close() { return ::write(closing[1], "c", 1) == 1 ? Reap(pid) : -1; }
+    bool Started() const { return started; }
+    int Close()
+    {
+        reaped = true;
+        return ::write(closing, "c", 1) == 1 ? Reap(pid) : -1;
+    }
 
 private:
-    int loaded[2] = {-1, -1};
-    int closing[2] = {-1, -1};
+    int loaded = -1;
+    int closing = -1;
     pid_t pid = -1;
     bool started = false;
+    bool reaped = false;
 };
 
 class SettingsSharingTest : public testing::Test
@@ -117,15 +151,8 @@ TEST_F(SettingsSharingTest, TwoWindowsKeepEachOthersChangesWhicheverClosesLast)
 {
     for (bool firstClosesFirst : {true, false}) {
         WriteConf(R"({"bookmarks":["/Gone","/Old"],"recent_open_files":["old.arxml"],"version":1})");
-        Window first([](Settings& s) {
-            s.bookmarks.insert("/One");
-            s.bookmarks.erase("/Gone");
-            AddRecentFile(s.recentOpenFiles, "one.arxml");
-        });
-        Window second([](Settings& s) {
-            s.bookmarks.insert("/Two");
-            AddRecentFile(s.recentOpenFiles, "two.arxml");
-        });
+        Window first({"+/One", "-/Gone", "recent:one.arxml"});
+        Window second({"+/Two", "recent:two.arxml"});
         ASSERT_TRUE(first.Started() && second.Started());
         Window& early = firstClosesFirst ? first : second;
         Window& late = firstClosesFirst ? second : first;
@@ -143,22 +170,9 @@ TEST_F(SettingsSharingTest, TwoWindowsKeepEachOthersChangesWhicheverClosesLast)
 
 TEST_F(SettingsSharingTest, SavesAtTheSameMomentLoseNothing)
 {
-    auto saver = [](const std::string& prefix) {
-        pid_t pid = ::fork();
-        if (pid == 0) {
-            for (int i = 0; i < 40; ++i) {
-                Settings settings;
-                LoadSettings(settings);
-                settings.bookmarks.insert(prefix + std::to_string(i));
-                SaveSettings(settings);
-            }
-            ::_exit(0);
-        }
-        return pid;
-    };
     testing::internal::CaptureStderr(); // the first loads find no file yet
-    pid_t a = saver("/A");
-    pid_t b = saver("/B");
+    pid_t a = StartCopy({"save-many", "/A", "40"});
+    pid_t b = StartCopy({"save-many", "/B", "40"});
     ASSERT_EQ(Reap(a), 0);
     ASSERT_EQ(Reap(b), 0);
     testing::internal::GetCapturedStderr();
@@ -207,9 +221,7 @@ TEST_F(SettingsSharingTest, AnUnreadableFileIsNeverReplaced)
 
 TEST_F(SettingsSharingTest, TemporariesOfEndedSavesAreRemoved)
 {
-    pid_t ended = ::fork();
-    if (ended == 0)
-        ::_exit(0);
+    pid_t ended = StartCopy({"save-many", "/A", "0"}); // ends at once
     ASSERT_EQ(Reap(ended), 0);
     const fs::path stale = directory / ("conf.json." + std::to_string(ended) + ".tmp");
     const fs::path running = directory / ("conf.json." + std::to_string(::getppid()) + ".tmp");

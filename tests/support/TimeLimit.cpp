@@ -23,10 +23,13 @@ struct Watch
     std::string running; // the test now running, empty between tests
     std::chrono::steady_clock::time_point deadline;
     bool watching = false;
+    bool waiting = false; // the thread has started and waits
 
     void Run()
     {
         std::unique_lock<std::mutex> lock(mutex);
+        waiting = true;
+        changed.notify_all();
         for (;;) {
             if (running.empty()) {
                 changed.wait(lock);
@@ -53,15 +56,24 @@ public:
             watch.limit = std::chrono::seconds(std::atoi(configured));
     }
 
+    // The thread starts before the first test and is waiting once this returns. Tests fork (death
+    // tests do), and a copy forked while the thread was still starting could inherit a lock of
+    // the memory allocator held by it, and wait on it forever. A waiting thread holds none.
+    void OnTestProgramStart(const testing::UnitTest&) override
+    {
+        std::unique_lock<std::mutex> lock(watch.mutex);
+        if (watch.watching)
+            return;
+        std::thread([watch = &watch] { watch->Run(); }).detach();
+        watch.watching = true;
+        watch.changed.wait(lock, [this] { return watch.waiting; });
+    }
+
     void OnTestStart(const testing::TestInfo& info) override
     {
         std::lock_guard<std::mutex> lock(watch.mutex);
         watch.running = std::string(info.test_suite_name()) + "." + info.name();
         watch.deadline = std::chrono::steady_clock::now() + watch.limit;
-        if (!watch.watching) {
-            std::thread([watch = &watch] { watch->Run(); }).detach();
-            watch.watching = true;
-        }
         watch.changed.notify_all();
     }
 
