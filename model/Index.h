@@ -62,7 +62,7 @@ public:
         const std::function<void(std::string_view, std::span<const pugi::xml_node>)>& visit) const;
 
 private:
-    friend struct IndexPiece;
+    friend struct IndexFindings;
     friend class IndexAssembler;
 
     static constexpr uint32_t kNoParent = UINT32_MAX;
@@ -95,12 +95,12 @@ private:
     bool PathEquals(uint32_t element, std::string_view path) const;
 
     std::string rootPath;          // the path that the indexed subtree's paths extend
-    std::vector<Element> elements; // every named node, in document order
+    TableVector<Element> elements; // every named node, in document order
     HashSlots pathSlots;           // distinct path -> first element with it
     HashSlots shortNameSlots;      // distinct short name -> first element with it
-    std::vector<ReferenceText> referenceTexts;
+    TableVector<ReferenceText> referenceTexts;
     HashSlots referenceSlots;                           // reference text -> its entry
-    std::vector<pugi::xml_node> referringNodes;         // grouped by text, document order within a group
+    TableVector<pugi::xml_node> referringNodes;         // grouped by text, document order within a group
     std::vector<std::deque<std::string>> resolvedTexts; // absolute texts of relative references, keys above
     std::vector<std::pair<pugi::xml_node, uint32_t>> relativeNodes; // node -> its reference text
     HashSlots relativeSlots;                                        // node -> entry of relativeNodes

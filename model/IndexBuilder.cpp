@@ -2,6 +2,7 @@
 
 #include "concurrency/ThreadStart.h"
 #include "model/IndexPieces.h"
+#include "model/NodeReaders.h"
 #include "model/NodeText.h"
 #include "model/ReferenceBases.h"
 
@@ -16,12 +17,12 @@ namespace {
 // Pre-order over the subtree of `root` with an explicit stack (any nesting depth). `Visit` does
 // the work for one node and says whether to descend; `Mark`/`Restore` let a visitor undo what a
 // node added to its running state once the node's subtree is done.
-template <class Visitor> void PreOrder(pugi::xml_node root, Visitor& visitor)
+template <class Reader, class Visitor> void PreOrder(NodeHandle root, Visitor& visitor)
 {
     using Mark = decltype(visitor.Mark());
     struct Frame
     {
-        pugi::xml_node nextChild;
+        NodeHandle nextChild;
         Mark mark;
     };
     std::vector<Frame> stack;
@@ -29,7 +30,7 @@ template <class Visitor> void PreOrder(pugi::xml_node root, Visitor& visitor)
     Mark rootMark = visitor.Mark();
     if (!visitor.Visit(root))
         return;
-    stack.push_back({root.first_child(), rootMark});
+    stack.push_back({Reader::FirstChild(root), rootMark});
     while (!stack.empty()) {
         // A stopped visitor refuses every node, but a list of many siblings would still be walked.
         if (visitor.Stopped())
@@ -40,12 +41,12 @@ template <class Visitor> void PreOrder(pugi::xml_node root, Visitor& visitor)
             stack.pop_back();
             continue;
         }
-        pugi::xml_node child = top.nextChild;
-        top.nextChild = child.next_sibling();
+        NodeHandle child = top.nextChild;
+        top.nextChild = Reader::NextSibling(child);
         Mark before = visitor.Mark();
         // Most nodes are leaves (texts above all): they are done without a frame of their own.
-        pugi::xml_node grandchild;
-        if (visitor.Visit(child) && (grandchild = child.first_child()))
+        NodeHandle grandchild = nullptr;
+        if (visitor.Visit(child) && (grandchild = Reader::FirstChild(child)))
             stack.push_back({grandchild, before});
         else
             visitor.Restore(before);
@@ -67,34 +68,47 @@ template <class Vector> void Release(Vector& vector)
 // One look at a node's children gives both its short name and its text.
 struct NodeFacts
 {
-    pugi::xml_node shortName;
+    NodeHandle shortName = nullptr;
     const char* text = "";
 };
 
-NodeFacts FactsOf(pugi::xml_node node)
+bool IsText(pugi::xml_node_type type)
+{
+    return type == pugi::node_pcdata || type == pugi::node_cdata;
+}
+
+// What pugixml's text accessor answers for an element: a value of its own (kept only under parse
+// options the loader does not use), else its first character-data or CDATA child's.
+template <class Reader> const char* ElementText(NodeHandle element, NodeHandle textChild)
+{
+    const char* own = Reader::Value(element);
+    return *own || !textChild ? own : Reader::Value(textChild);
+}
+
+template <class Reader> NodeFacts FactsOf(NodeHandle node)
 {
     NodeFacts facts;
-    pugi::xml_node_type type = node.type();
+    pugi::xml_node_type type = Reader::Type(node);
     if (type == pugi::node_pcdata)
         return facts; // neither named nor a holder of a reference of its own
     if (type == pugi::node_cdata) {
-        facts.text = node.value();
+        facts.text = Reader::Value(node);
         return facts;
     }
-    if (type != pugi::node_element) {
-        facts.shortName = ShortNameChild(node); // the document node may carry one
+    if (type != pugi::node_element) { // the document node may carry a short name
+        facts.shortName = ShortNameChild(pugi::xml_node(node)).internal_object();
         return facts;
     }
-    pugi::xml_node textChild;
-    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-        pugi::xml_node_type childType = child.type();
+    NodeHandle textChild = nullptr;
+    for (NodeHandle child = Reader::FirstChild(node); child; child = Reader::NextSibling(child)) {
+        pugi::xml_node_type childType = Reader::Type(child);
         if (childType == pugi::node_element) {
-            if (!facts.shortName && IsShortNameTag(child.name())) {
+            if (!facts.shortName && IsShortNameTag(Reader::Name(child))) {
                 facts.shortName = child;
                 if (textChild)
                     break;
             }
-        } else if (childType == pugi::node_pcdata || childType == pugi::node_cdata) {
+        } else if (IsText(childType)) {
             if (!textChild) {
                 textChild = child;
                 if (facts.shortName)
@@ -102,16 +116,22 @@ NodeFacts FactsOf(pugi::xml_node node)
             }
         }
     }
-    // An element keeps a value of its own only under parse options the loader does not use; the
-    // text accessor then answers with it, and so does this.
-    facts.text = *node.value() ? node.text().get() : textChild.value();
+    facts.text = ElementText<Reader>(node, textChild);
     return facts;
+}
+
+template <class Reader> const char* ShortNameText(NodeHandle shortName)
+{
+    NodeHandle child = Reader::FirstChild(shortName);
+    while (child && !IsText(Reader::Type(child)))
+        child = Reader::NextSibling(child);
+    return ElementText<Reader>(shortName, child);
 }
 } // namespace
 
 // Walks one piece of the document and lists what it finds, in document order, without touching
 // the shared tables: named nodes with their hashes, and nodes holding reference texts.
-class PieceWalker
+template <class Reader> class PieceWalker
 {
 public:
     struct Mark
@@ -121,9 +141,9 @@ public:
         size_t bases;
     };
 
-    PieceWalker(IndexPiece& out, const IndexPieceStart& start, const std::atomic<bool>& stop,
-                const ReferenceBases* bases)
-        : out(out), stop(stop), current{start.pathHash, IndexPiece::kOuterParent, 0}
+    PieceWalker(IndexFindings& out, IndexPiece& piece, const IndexPieceStart& start,
+                const std::atomic<bool>& stop, const ReferenceBases* bases)
+        : out(out), piece(piece), stop(stop), current{start.pathHash, IndexFindings::kOuterParent, 0}
     {
         if (bases) {
             ownBases = *bases;
@@ -141,26 +161,26 @@ public:
             bases->Restore(mark.bases);
     }
 
-    bool Visit(pugi::xml_node node)
+    bool Visit(NodeHandle node)
     {
-        ++out.nodes;
+        ++piece.nodes;
         if (stop.load(std::memory_order_relaxed))
             return false;
-        NodeFacts facts = FactsOf(node);
+        NodeFacts facts = FactsOf<Reader>(node);
         if (facts.shortName)
-            AddNamed(node, facts.shortName.text().get());
+            AddNamed(pugi::xml_node(node), ShortNameText<Reader>(facts.shortName));
         const char* text = facts.text;
-        if (bases && node.type() == pugi::node_element) {
-            bases->Enter(node);
+        if (bases && Reader::Type(node) == pugi::node_element) {
+            bases->Enter(pugi::xml_node(node));
             current.bases = bases->Mark();
             if (!IsReferenceText(text)) {
-                if (std::optional<std::string> resolved = bases->Resolve(node, text))
-                    AddRelative(node, std::move(*resolved));
+                if (std::optional<std::string> resolved = bases->Resolve(pugi::xml_node(node), text))
+                    AddRelative(pugi::xml_node(node), std::move(*resolved));
                 return true;
             }
         }
         if (IsReferenceText(text))
-            AddReferrer(node, text, false);
+            AddReferrer(pugi::xml_node(node), text, false);
         return true;
     }
 
@@ -175,6 +195,8 @@ private:
             nameHash = (nameHash ^ static_cast<unsigned char>(*end)) * 1099511628211ull;
             pathHash = (pathHash ^ static_cast<unsigned char>(*end)) * 1099511628211ull;
         }
+        if (out.elements.size() >= IndexFindings::kOuterParent)
+            throw std::length_error("Too many names to index.");
         uint32_t id = uint32_t(out.elements.size());
         out.elements.push_back({node, name, CheckedLength(size_t(end - name)), current.parent});
         out.pathHashes.push_back(pathHash);
@@ -185,6 +207,8 @@ private:
 
     void AddReferrer(pugi::xml_node node, const char* text, bool relative)
     {
+        if (out.referrers.size() >= UINT32_MAX)
+            throw std::length_error("Too many references to index.");
         std::string_view key(text);
         out.referrers.push_back({node, text, CheckedLength(key.size()), relative, ReferenceTextHash(key)});
     }
@@ -192,10 +216,11 @@ private:
     // The resolved text is kept with the piece, since the document holds only the relative one.
     void AddRelative(pugi::xml_node node, std::string resolved)
     {
-        AddReferrer(node, out.resolvedTexts.emplace_back(std::move(resolved)).c_str(), true);
+        AddReferrer(node, piece.resolvedTexts.emplace_back(std::move(resolved)).c_str(), true);
     }
 
-    IndexPiece& out;
+    IndexFindings& out;
+    IndexPiece& piece;
     const std::atomic<bool>& stop;
     std::optional<ReferenceBases> ownBases;
     ReferenceBases* bases = nullptr;
@@ -208,8 +233,8 @@ class IndexAssembler
 {
 public:
     IndexAssembler(Index& index, std::string rootPath, std::vector<IndexPiece>& pieces,
-                   const std::vector<IndexPieceStart>& starts)
-        : index(index), pieces(pieces), starts(starts)
+                   std::vector<IndexFindings>& findings, const std::vector<IndexPieceStart>& starts)
+        : index(index), pieces(pieces), findings(findings), starts(starts)
     {
         index.rootPath = std::move(rootPath);
     }
@@ -221,49 +246,36 @@ public:
         size_t total = 0;
         for (size_t p = 0; p < pieces.size(); ++p) {
             offsets[p] = uint32_t(total);
-            total += pieces[p].elements.size();
+            total += pieces[p].elementsEnd - pieces[p].elementsBegin;
             if (total >= UINT32_MAX)
                 throw std::length_error("Too many names to index.");
         }
         index.elements.reserve(total);
         for (size_t p = 0; p < pieces.size(); ++p) {
+            const IndexPiece& piece = pieces[p];
             uint32_t outer = starts[p].parentPiece == IndexPieceStart::kNoPiece
                                  ? Index::kNoParent
                                  : offsets[starts[p].parentPiece]; // a lone named node is its piece's first
-            for (Index::Element element : pieces[p].elements) {
+            const TableVector<Index::Element>& elements = findings[piece.thread].elements;
+            uint32_t shift = offsets[p] - piece.elementsBegin; // wraps as it should when negative
+            for (uint32_t i = piece.elementsBegin; i < piece.elementsEnd; ++i) {
+                Index::Element element = elements[i];
                 element.parent =
-                    element.parent == IndexPiece::kOuterParent ? outer : element.parent + offsets[p];
+                    element.parent == IndexFindings::kOuterParent ? outer : element.parent + shift;
                 index.elements.push_back(element);
             }
-            Release(pieces[p].elements);
         }
+        for (IndexFindings& found : findings)
+            Release(found.elements);
         index.pathSlots.Reserve(total);
         std::string path;
-        uint32_t id = 0;
-        for (IndexPiece& piece : pieces) {
-            const std::vector<uint64_t>& hashes = piece.pathHashes;
-            for (size_t i = 0; i < hashes.size(); ++i, ++id) {
-                if (i + kAhead < hashes.size())
-                    index.pathSlots.Prefetch(hashes[i + kAhead]);
-                index.pathSlots.FindOrInsert(hashes[i], id, [&](uint32_t other) {
-                    path = index.PathOf(id);
-                    return index.PathEquals(other, path);
-                });
-            }
-            Release(piece.pathHashes);
-        }
+        InsertInOrder(&IndexFindings::pathHashes, index.pathSlots, [&](uint32_t id, uint32_t other) {
+            path = index.PathOf(id);
+            return index.PathEquals(other, path);
+        });
         index.shortNameSlots.Reserve(total); // only now: the path hashes are gone
-        id = 0;
-        for (IndexPiece& piece : pieces) {
-            const std::vector<uint64_t>& hashes = piece.nameHashes;
-            for (size_t i = 0; i < hashes.size(); ++i, ++id) {
-                if (i + kAhead < hashes.size())
-                    index.shortNameSlots.Prefetch(hashes[i + kAhead]);
-                index.shortNameSlots.FindOrInsert(
-                    hashes[i], id, [&](uint32_t other) { return index.NameOf(other) == index.NameOf(id); });
-            }
-            Release(piece.nameHashes);
-        }
+        InsertInOrder(&IndexFindings::nameHashes, index.shortNameSlots,
+                      [&](uint32_t id, uint32_t other) { return index.NameOf(other) == index.NameOf(id); });
     }
 
     // The reference texts, their referring nodes grouped by text, and the relative references.
@@ -271,17 +283,17 @@ public:
     {
         size_t total = 0;
         for (const IndexPiece& piece : pieces)
-            total += piece.referrers.size();
+            total += piece.referrersEnd - piece.referrersBegin;
         if (total >= UINT32_MAX)
             throw std::length_error("Too many references to index.");
-        std::vector<uint32_t> textOfNode;
+        TableVector<uint32_t> textOfNode;
         textOfNode.reserve(total);
         for (IndexPiece& piece : pieces) {
-            const std::vector<IndexPiece::Referrer>& referrers = piece.referrers;
-            for (size_t i = 0; i < referrers.size(); ++i) {
-                if (i + kAhead < referrers.size())
+            const TableVector<IndexFindings::Referrer>& referrers = findings[piece.thread].referrers;
+            for (uint32_t i = piece.referrersBegin; i < piece.referrersEnd; ++i) {
+                if (i + kAhead < piece.referrersEnd)
                     index.referenceSlots.Prefetch(referrers[i + kAhead].hash);
-                const IndexPiece::Referrer& referrer = referrers[i];
+                const IndexFindings::Referrer& referrer = referrers[i];
                 std::string_view key(referrer.text, referrer.length);
                 uint32_t fresh = uint32_t(index.referenceTexts.size());
                 uint32_t id = index.referenceSlots.FindOrInsert(
@@ -311,20 +323,40 @@ public:
         }
         index.referringNodes.resize(total);
         size_t n = 0;
-        for (IndexPiece& piece : pieces) {
-            for (const IndexPiece::Referrer& referrer : piece.referrers) {
+        for (const IndexPiece& piece : pieces) {
+            const TableVector<IndexFindings::Referrer>& referrers = findings[piece.thread].referrers;
+            for (uint32_t i = piece.referrersBegin; i < piece.referrersEnd; ++i) {
                 Index::ReferenceText& entry = index.referenceTexts[textOfNode[n++]];
-                index.referringNodes[entry.first + entry.count++] = referrer.node;
+                index.referringNodes[entry.first + entry.count++] = referrers[i].node;
             }
-            Release(piece.referrers);
         }
+        for (IndexFindings& found : findings)
+            Release(found.referrers);
     }
 
 private:
     static constexpr size_t kAhead = 8; // slots asked for ahead of their use, to overlap the misses
 
+    // Inserts every element's hash from `list`, ids in document order; `equal(id, other)` confirms a key.
+    template <class Equal>
+    void InsertInOrder(TableVector<uint64_t> IndexFindings::*list, HashSlots& slots, Equal&& equal)
+    {
+        uint32_t id = 0;
+        for (const IndexPiece& piece : pieces) {
+            const TableVector<uint64_t>& hashes = findings[piece.thread].*list;
+            for (uint32_t i = piece.elementsBegin; i < piece.elementsEnd; ++i, ++id) {
+                if (i + kAhead < piece.elementsEnd)
+                    slots.Prefetch(hashes[i + kAhead]);
+                slots.FindOrInsert(hashes[i], id, [&](uint32_t other) { return equal(id, other); });
+            }
+        }
+        for (IndexFindings& found : findings)
+            Release(found.*list);
+    }
+
     Index& index;
     std::vector<IndexPiece>& pieces;
+    std::vector<IndexFindings>& findings;
     const std::vector<IndexPieceStart>& starts;
 };
 
@@ -358,28 +390,39 @@ void BuildIndexInto(Index& index, uint64_t& nodeCount, pugi::xml_node node, std:
     const bool resolve = relative == RelativeReferences::Resolve;
     IndexPieceList list = SplitIntoPieces(node, ContinueIndexHash(kIndexHashSeed, path), resolve, stop);
 
-    // Both cores take the pieces in turn; each piece's findings stay apart until the assembly.
+    // Both cores take the pieces in turn, each appending its findings to lists of its own.
     std::vector<IndexPiece> pieces(list.starts.size());
+    std::vector<IndexFindings> findings(2);
     std::atomic<size_t> next{0};
-    auto walk = [&] {
+    auto walk = [&]<class Reader>(Reader, uint32_t thread) {
+        IndexFindings& out = findings[thread];
         for (size_t p = next++; p < pieces.size(); p = next++) {
             const IndexPieceStart& start = list.starts[p];
-            PieceWalker walker(pieces[p], start, stop, resolve ? &list.bases[start.bases] : nullptr);
+            IndexPiece& piece = pieces[p];
+            piece.thread = thread;
+            piece.elementsBegin = uint32_t(out.elements.size());
+            piece.referrersBegin = uint32_t(out.referrers.size());
+            PieceWalker<Reader> walker(out, piece, start, stop, resolve ? &list.bases[start.bases] : nullptr);
             if (start.alone) {
-                walker.Visit(start.first); // its children are pieces of their own
-                continue;
+                walker.Visit(start.first.internal_object()); // its children are pieces of their own
+            } else {
+                for (pugi::xml_node cur = start.first; cur != start.end; cur = cur.next_sibling())
+                    PreOrder<Reader>(cur.internal_object(), walker);
             }
-            for (pugi::xml_node cur = start.first; cur != start.end; cur = cur.next_sibling())
-                PreOrder(cur, walker);
+            piece.elementsEnd = uint32_t(out.elements.size());
+            piece.referrersEnd = uint32_t(out.referrers.size());
         }
     };
-    RunSideBySide(walk, walk);
+    if (DirectNodeReaderFits())
+        RunSideBySide([&] { walk(DirectNodeReader(), 0); }, [&] { walk(DirectNodeReader(), 1); });
+    else
+        RunSideBySide([&] { walk(LibraryNodeReader(), 0); }, [&] { walk(LibraryNodeReader(), 1); });
     for (const IndexPiece& piece : pieces)
         nodeCount += piece.nodes;
     // A stopped walk left holes that the pieces' parent links cannot bridge; nobody reads its index.
     if (stop.load())
         return;
 
-    IndexAssembler assembler(index, std::move(path), pieces, list.starts);
+    IndexAssembler assembler(index, std::move(path), pieces, findings, list.starts);
     RunSideBySide([&] { assembler.AssembleNamed(); }, [&] { assembler.AssembleReferrers(); });
 }

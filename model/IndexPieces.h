@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/DocumentMemory.h"
 #include "model/Index.h"
 #include "model/ReferenceBases.h"
 
@@ -32,8 +33,10 @@ struct IndexPieceList
     std::vector<ReferenceBases> bases;
 };
 
-// What the walk of one piece found, in document order, before it joins the index.
-struct IndexPiece
+// What the walks found, one set of lists per walking thread: each thread appends the pieces it
+// takes one after another, so a few large lists grow instead of one small list per piece, and
+// they are freed at once instead of piece by piece.
+struct IndexFindings
 {
     static constexpr uint32_t kOuterParent = UINT32_MAX - 1; // the piece's `parentPiece`
 
@@ -46,11 +49,21 @@ struct IndexPiece
         uint64_t hash;
     };
 
+    TableVector<Index::Element> elements; // parents are indexes into this list, or kOuterParent
+    TableVector<uint64_t> pathHashes;     // per element
+    TableVector<uint64_t> nameHashes;     // per element
+    TableVector<Referrer> referrers;
+};
+
+// Where the findings of one piece lie, in document order, and what else its walk gave.
+struct IndexPiece
+{
     uint64_t nodes = 0;
-    std::vector<Index::Element> elements; // parents are indexes into this list, or kOuterParent
-    std::vector<uint64_t> pathHashes;     // per element
-    std::vector<uint64_t> nameHashes;     // per element
-    std::vector<Referrer> referrers;
+    uint32_t thread = 0; // whose IndexFindings
+    uint32_t elementsBegin = 0;
+    uint32_t elementsEnd = 0;
+    uint32_t referrersBegin = 0;
+    uint32_t referrersEnd = 0;
     std::deque<std::string> resolvedTexts; // a deque keeps the texts in place as it grows
 };
 
