@@ -60,11 +60,6 @@ uint32_t CheckedLength(size_t length)
     return uint32_t(length);
 }
 
-template <class Vector> void Release(Vector& vector)
-{
-    Vector().swap(vector);
-}
-
 // One look at a node's children gives both its short name and its text.
 struct NodeFacts
 {
@@ -256,7 +251,7 @@ public:
             uint32_t outer = starts[p].parentPiece == IndexPieceStart::kNoPiece
                                  ? Index::kNoParent
                                  : offsets[starts[p].parentPiece]; // a lone named node is its piece's first
-            const TableVector<Index::Element>& elements = findings[piece.thread].elements;
+            const ChunkedList<Index::Element>& elements = findings[piece.thread].elements;
             uint32_t shift = offsets[p] - piece.elementsBegin; // wraps as it should when negative
             for (uint32_t i = piece.elementsBegin; i < piece.elementsEnd; ++i) {
                 Index::Element element = elements[i];
@@ -266,7 +261,7 @@ public:
             }
         }
         for (IndexFindings& found : findings)
-            Release(found.elements);
+            found.elements.Release();
         index.pathSlots.Reserve(total);
         std::string path;
         InsertInOrder(&IndexFindings::pathHashes, index.pathSlots, [&](uint32_t id, uint32_t other) {
@@ -288,8 +283,11 @@ public:
             throw std::length_error("Too many references to index.");
         TableVector<uint32_t> textOfNode;
         textOfNode.reserve(total);
+        // Room for the most texts there can be: pages that stay unused are never touched, and the
+        // list is never copied as it grows.
+        index.referenceTexts.reserve(total);
         for (IndexPiece& piece : pieces) {
-            const TableVector<IndexFindings::Referrer>& referrers = findings[piece.thread].referrers;
+            const ChunkedList<IndexFindings::Referrer>& referrers = findings[piece.thread].referrers;
             for (uint32_t i = piece.referrersBegin; i < piece.referrersEnd; ++i) {
                 if (i + kAhead < piece.referrersEnd)
                     index.referenceSlots.Prefetch(referrers[i + kAhead].hash);
@@ -324,14 +322,14 @@ public:
         index.referringNodes.resize(total);
         size_t n = 0;
         for (const IndexPiece& piece : pieces) {
-            const TableVector<IndexFindings::Referrer>& referrers = findings[piece.thread].referrers;
+            const ChunkedList<IndexFindings::Referrer>& referrers = findings[piece.thread].referrers;
             for (uint32_t i = piece.referrersBegin; i < piece.referrersEnd; ++i) {
                 Index::ReferenceText& entry = index.referenceTexts[textOfNode[n++]];
                 index.referringNodes[entry.first + entry.count++] = referrers[i].node;
             }
         }
         for (IndexFindings& found : findings)
-            Release(found.referrers);
+            found.referrers.Release();
     }
 
 private:
@@ -339,11 +337,11 @@ private:
 
     // Inserts every element's hash from `list`, ids in document order; `equal(id, other)` confirms a key.
     template <class Equal>
-    void InsertInOrder(TableVector<uint64_t> IndexFindings::*list, HashSlots& slots, Equal&& equal)
+    void InsertInOrder(ChunkedList<uint64_t> IndexFindings::*list, HashSlots& slots, Equal&& equal)
     {
         uint32_t id = 0;
         for (const IndexPiece& piece : pieces) {
-            const TableVector<uint64_t>& hashes = findings[piece.thread].*list;
+            const ChunkedList<uint64_t>& hashes = findings[piece.thread].*list;
             for (uint32_t i = piece.elementsBegin; i < piece.elementsEnd; ++i, ++id) {
                 if (i + kAhead < piece.elementsEnd)
                     slots.Prefetch(hashes[i + kAhead]);
@@ -351,7 +349,7 @@ private:
             }
         }
         for (IndexFindings& found : findings)
-            Release(found.*list);
+            (found.*list).Release();
     }
 
     Index& index;

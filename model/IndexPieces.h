@@ -1,6 +1,6 @@
 #pragma once
 
-#include "document/DocumentMemory.h"
+#include "model/ChunkedList.h"
 #include "model/Index.h"
 #include "model/ReferenceBases.h"
 
@@ -49,10 +49,10 @@ struct IndexFindings
         uint64_t hash;
     };
 
-    TableVector<Index::Element> elements; // parents are indexes into this list, or kOuterParent
-    TableVector<uint64_t> pathHashes;     // per element
-    TableVector<uint64_t> nameHashes;     // per element
-    TableVector<Referrer> referrers;
+    ChunkedList<Index::Element> elements; // parents are indexes into this list, or kOuterParent
+    ChunkedList<uint64_t> pathHashes;     // per element
+    ChunkedList<uint64_t> nameHashes;     // per element
+    ChunkedList<Referrer> referrers;
 };
 
 // Where the findings of one piece lie, in document order, and what else its walk gave.
