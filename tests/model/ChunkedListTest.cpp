@@ -4,7 +4,8 @@
 
 #include <cstdint>
 
-// Entries on both sides of each chunk boundary keep their place and value.
+// Entries on both sides of each chunk boundary keep their place and value, in the growing blocks
+// and in the full-sized ones after them.
 TEST(ChunkedList, EntriesKeepTheirPlaceAcrossChunks)
 {
     struct Entry
@@ -13,7 +14,7 @@ TEST(ChunkedList, EntriesKeepTheirPlaceAcrossChunks)
         uint32_t check;
     };
     ChunkedList<Entry> list;
-    const size_t count = 2 * ChunkedList<Entry>::kPerChunk + 3;
+    const size_t count = ChunkedList<Entry>::kInGrowingChunks + 2 * ChunkedList<Entry>::kLastChunk + 3;
     for (size_t i = 0; i < count; ++i)
         list.push_back({i * 7, uint32_t(i)});
     ASSERT_EQ(list.size(), count);
