@@ -48,6 +48,16 @@ public:
         }
     }
 
+    // Stores `newId` in place of `oldId`, which must be stored under `hash`.
+    void Replace(uint64_t hash, uint32_t oldId, uint32_t newId)
+    {
+        const uint64_t old = (uint64_t(Tag(hash)) << 32) | (uint64_t(oldId) + 1);
+        size_t i = Home(Tag(hash));
+        while (slots[i] != old)
+            i = (i + 1) & Mask();
+        slots[i] = (old & ~uint64_t(UINT32_MAX)) | (uint64_t(newId) + 1);
+    }
+
     size_t Size() const { return count; }
 
     // Room for `expected` ids without growing, for a caller that knows how many will come.

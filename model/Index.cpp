@@ -97,7 +97,7 @@ void Index::ForEachReferenceText(
     }
 }
 
-void Index::ForEachElement(const std::function<void(pugi::xml_node, std::string_view, uint64_t)>& visit) const
+void Index::ForEachElement(const std::function<void(uint32_t, std::string_view, uint64_t)>& visit) const
 {
     // A parent comes before its children, so each path's hash carries on from its parent's.
     const uint64_t rootHash = ContinueIndexHash(kIndexHashSeed, rootPath);
@@ -106,7 +106,7 @@ void Index::ForEachElement(const std::function<void(pugi::xml_node, std::string_
         uint32_t parent = elements[i].parent;
         uint64_t hash = ContinueIndexHash(parent == kNoParent ? rootHash : pathHashes[parent], "/");
         pathHashes[i] = ContinueIndexHash(hash, NameOf(i));
-        visit(elements[i].node, NameOf(i), pathHashes[i]);
+        visit(i, NameOf(i), pathHashes[i]);
     }
 }
 

@@ -53,10 +53,20 @@ public:
         const std::function<void(std::string_view, std::span<const pugi::xml_node>)>& visit) const;
 
     // Unsorted and without spelling any path out, for tables built over many indexes:
-    // every named node in document order, with its short name and the hash of its element path
-    // (ContinueIndexHash(kIndexHashSeed, path)).
+    // every named node in document order, by its number (0, 1, ... as below), with its short name
+    // and the hash of its element path (ContinueIndexHash(kIndexHashSeed, path)).
     void ForEachElement(
-        const std::function<void(pugi::xml_node, std::string_view name, uint64_t pathHash)>& visit) const;
+        const std::function<void(uint32_t element, std::string_view name, uint64_t pathHash)>& visit) const;
+
+    // Named nodes by number, for tables that keep the number instead of the node: such a table
+    // answers from one probe of its own, confirmed here without a second search.
+    pugi::xml_node NodeOf(uint32_t element) const { return elements[element].node; }
+    std::string_view NameOf(uint32_t element) const
+    {
+        return {elements[element].name, elements[element].nameLength};
+    }
+    std::string PathOf(uint32_t element) const;
+    bool PathEquals(uint32_t element, std::string_view path) const;
     // Every reference text with its nodes, in the order the texts were first met.
     void ForEachReferenceTextAsMet(
         const std::function<void(std::string_view, std::span<const pugi::xml_node>)>& visit) const;
@@ -83,16 +93,10 @@ private:
         uint32_t count;
     };
 
-    std::string_view NameOf(uint32_t element) const
-    {
-        return {elements[element].name, elements[element].nameLength};
-    }
     std::string_view TextOf(uint32_t reference) const
     {
         return {referenceTexts[reference].text, referenceTexts[reference].length};
     }
-    std::string PathOf(uint32_t element) const;
-    bool PathEquals(uint32_t element, std::string_view path) const;
 
     std::string rootPath;          // the path that the indexed subtree's paths extend
     TableVector<Element> elements; // every named node, in document order

@@ -42,8 +42,13 @@ Workspace::Workspace(std::vector<WorkspaceFile> loaded, WorkspaceLookup filled)
 
 std::optional<Workspace::Located> Workspace::FindPath(std::string_view path) const
 {
-    uint32_t first = lookup.FirstWithPath(path);
-    return first == WorkspaceLookup::kNone ? std::nullopt : FindPathFrom(first, path);
+    WorkspaceLookup::Candidate first = lookup.FirstWithPath(path);
+    if (!first)
+        return std::nullopt;
+    const Index& index = *files[first.file].index;
+    if (index.PathEquals(first.element, path))
+        return Located{first.file, index.NodeOf(first.element)};
+    return FindPathFrom(first.file, path);
 }
 
 std::optional<Workspace::Located> Workspace::FindPathFrom(size_t first, std::string_view path) const
@@ -59,8 +64,14 @@ std::optional<Workspace::Located> Workspace::FindPathFrom(size_t first, std::str
 
 std::optional<std::pair<size_t, Index::Named>> Workspace::FindShortName(std::string_view name) const
 {
-    uint32_t first = lookup.FirstWithShortName(name);
-    for (size_t i = first; first != WorkspaceLookup::kNone && i < files.size(); ++i) {
+    WorkspaceLookup::Candidate first = lookup.FirstWithShortName(name);
+    if (!first)
+        return std::nullopt;
+    const Index& index = *files[first.file].index;
+    if (index.NameOf(first.element) == name)
+        return std::pair(size_t(first.file),
+                         Index::Named{index.NodeOf(first.element), index.PathOf(first.element)});
+    for (size_t i = first.file; i < files.size(); ++i) {
         if (!files[i].index)
             continue;
         if (std::optional<Index::Named> named = files[i].index->FindShortName(name))

@@ -1,42 +1,12 @@
 #include "model/WorkspaceLookup.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace {
-// Any key whose slot agrees is taken for the same key: the index named confirms it.
+// Any key whose slot agrees is taken for the same key: the node named confirms it.
 constexpr auto kSameSlot = [](uint32_t) { return true; };
 } // namespace
-
-void WorkspaceLookup::FirstFileSlots::Add(uint64_t hash, uint32_t file)
-{
-    const uint32_t next = uint32_t(firstFile.size());
-    uint32_t entry = slots.FindOrInsert(hash, next, kSameSlot);
-    if (entry == next)
-        firstFile.push_back(file);
-    else
-        firstFile[entry] = std::min(firstFile[entry], file);
-}
-
-uint32_t WorkspaceLookup::FirstFileSlots::Find(uint64_t hash) const
-{
-    uint32_t entry = slots.Find(hash, kSameSlot);
-    return entry == HashSlots::kNone ? kNone : firstFile[entry];
-}
-
-uint32_t WorkspaceLookup::HashTable::Insert(uint64_t hash, bool& fresh)
-{
-    const uint32_t next = uint32_t(hashes.size());
-    uint32_t id = slots.FindOrInsert(hash, next, [&](uint32_t entry) { return hashes[entry] == hash; });
-    fresh = id == next;
-    if (fresh)
-        hashes.push_back(hash);
-    return id;
-}
-
-uint32_t WorkspaceLookup::HashTable::Find(uint64_t hash) const
-{
-    return slots.Find(hash, [&](uint32_t entry) { return hashes[entry] == hash; });
-}
 
 WorkspaceLookup::WorkspaceLookup(const std::vector<const Index*>& indexes)
 {
@@ -48,15 +18,22 @@ WorkspaceLookup::WorkspaceLookup(const std::vector<const Index*>& indexes)
 
 void WorkspaceLookup::Add(uint32_t file, const Index& index)
 {
-    index.ForEachElement([&](pugi::xml_node, std::string_view name, uint64_t pathHash) {
-        paths.Add(pathHash, file);
-        shortNames.Add(ContinueIndexHash(kIndexHashSeed, name), file);
+    const uint32_t firstId = nextId;
+    if (index.ElementCount() >= size_t(kNone - firstId))
+        throw std::length_error("Too many names to index.");
+    nextId += uint32_t(index.ElementCount());
+    runs.push_back({firstId, file});
+    index.ForEachElement([&](uint32_t element, std::string_view name, uint64_t pathHash) {
+        KeepFirst(paths, pathHash, firstId + element, firstId, file);
+        KeepFirst(shortNames, ContinueIndexHash(kIndexHashSeed, name), firstId + element, firstId, file);
     });
     index.ForEachReferenceTextAsMet([&](std::string_view text, std::span<const pugi::xml_node> nodes) {
-        bool fresh = false;
-        uint32_t entry = references.Insert(ContinueIndexHash(kIndexHashSeed, text), fresh);
-        if (fresh)
-            referenceEntries.push_back({text});
+        const uint64_t hash = ReferenceTextHash(text);
+        const uint32_t next = uint32_t(referenceEntries.size());
+        uint32_t entry = references.FindOrInsert(
+            hash, next, [&](uint32_t other) { return referenceEntries[other].hash == hash; });
+        if (entry == next)
+            referenceEntries.push_back({hash, text});
         ReferenceEntry& reference = referenceEntries[entry];
         if (reference.text == text)
             reference.count += nodes.size();
@@ -65,19 +42,40 @@ void WorkspaceLookup::Add(uint32_t file, const Index& index)
     });
 }
 
-uint32_t WorkspaceLookup::FirstWithPath(std::string_view path) const
+void WorkspaceLookup::KeepFirst(HashSlots& slots, uint64_t hash, uint32_t id, uint32_t ownFirstId,
+                                uint32_t file)
 {
-    return paths.Find(ContinueIndexHash(kIndexHashSeed, path));
+    uint32_t kept = slots.FindOrInsert(hash, id, kSameSlot);
+    // Ids below the file's own run belong to files added before it, in any workspace order.
+    if (kept != id && kept < ownFirstId && CandidateOf(kept).file > file)
+        slots.Replace(hash, kept, id);
 }
 
-uint32_t WorkspaceLookup::FirstWithShortName(std::string_view name) const
+WorkspaceLookup::Candidate WorkspaceLookup::CandidateOf(uint32_t id) const
 {
-    return shortNames.Find(ContinueIndexHash(kIndexHashSeed, name));
+    if (id == HashSlots::kNone)
+        return {};
+    auto after = std::upper_bound(runs.begin(), runs.end(), id,
+                                  [](uint32_t wanted, const Run& run) { return wanted < run.firstId; });
+    const Run& run = *std::prev(after);
+    return {run.file, id - run.firstId};
+}
+
+WorkspaceLookup::Candidate WorkspaceLookup::FirstWithPath(std::string_view path) const
+{
+    return CandidateOf(paths.Find(ContinueIndexHash(kIndexHashSeed, path), kSameSlot));
+}
+
+WorkspaceLookup::Candidate WorkspaceLookup::FirstWithShortName(std::string_view name) const
+{
+    return CandidateOf(shortNames.Find(ContinueIndexHash(kIndexHashSeed, name), kSameSlot));
 }
 
 std::optional<size_t> WorkspaceLookup::ReferrerCount(std::string_view text) const
 {
-    uint32_t entry = references.Find(ContinueIndexHash(kIndexHashSeed, text));
+    const uint64_t hash = ReferenceTextHash(text);
+    uint32_t entry =
+        references.Find(hash, [&](uint32_t other) { return referenceEntries[other].hash == hash; });
     if (entry == HashSlots::kNone)
         return 0;
     const ReferenceEntry& reference = referenceEntries[entry];

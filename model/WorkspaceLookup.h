@@ -9,15 +9,25 @@
 #include <vector>
 
 // Which of several indexes (the files of a workspace, numbered in workspace order) first holds a
-// key, found with one probe however many indexes there are. Paths and short names are kept as
-// nothing but the 32 bits of their hash that a slot holds, never spelled out, so a key found here
-// is a candidate that the named index confirms: keys whose slots agree share the slot, which names
-// the first index holding any of them. Filled file by file, in any order (each as soon as it is
-// loaded), by one thread at a time; read-only afterwards.
+// key, and which of its named nodes, found with one probe however many indexes there are. Paths and
+// short names are kept as nothing but the 32 bits of their hash that a slot holds, never spelled
+// out: keys whose slots agree share the slot, which names the first node (first index, then
+// document order) holding any of them, so a candidate found here is confirmed against that node's
+// own name or path. Filled file by file, in any order (each as soon as it is loaded), by one thread
+// at a time; read-only afterwards.
 class WorkspaceLookup
 {
 public:
     static constexpr uint32_t kNone = HashSlots::kNone;
+
+    // A named node of one index, by its number there (see Index::ForEachElement).
+    struct Candidate
+    {
+        uint32_t file = kNone;
+        uint32_t element = 0;
+
+        explicit operator bool() const { return file != kNone; }
+    };
 
     WorkspaceLookup() = default;
     // `indexes` in workspace order, null for a file that failed.
@@ -26,49 +36,40 @@ public:
     // Takes in the keys of file number `file`. The index must outlive the lookup.
     void Add(uint32_t file, const Index& index);
 
-    // The first index holding an element path, or a short name, with the hash of the one given;
-    // no index before it holds the key itself.
-    uint32_t FirstWithPath(std::string_view path) const;
-    uint32_t FirstWithShortName(std::string_view name) const;
+    // The first node holding an element path, or a short name, with the hash of the one given: no
+    // index before its own holds the key itself, nor does any node before it in its own index.
+    Candidate FirstWithPath(std::string_view path) const;
+    Candidate FirstWithShortName(std::string_view name) const;
     // The nodes of every index holding exactly `text`, or nothing when another text shares its hash
     // and only the indexes themselves can tell.
     std::optional<size_t> ReferrerCount(std::string_view text) const;
 
 private:
-    // The lowest file number of each slot.
-    class FirstFileSlots
+    // Node ids number the named nodes of all indexes, each index's as one run in the order added.
+    struct Run
     {
-    public:
-        void Add(uint64_t hash, uint32_t file);
-        uint32_t Find(uint64_t hash) const;
-
-    private:
-        HashSlots slots;
-        std::vector<uint32_t> firstFile; // by slot entry
+        uint32_t firstId;
+        uint32_t file;
     };
 
-    // Entry ids by 64-bit hash: an entry per distinct hash, numbered in order of insertion.
-    class HashTable
-    {
-    public:
-        // The entry of `hash`, made when missing; `fresh` says whether it was.
-        uint32_t Insert(uint64_t hash, bool& fresh);
-        uint32_t Find(uint64_t hash) const;
+    // Keeps `id` under `hash` unless the slot already names a node of an earlier file, or an earlier
+    // node of the same file; `ownFirstId` is the first id of the file being added.
+    void KeepFirst(HashSlots& slots, uint64_t hash, uint32_t id, uint32_t ownFirstId, uint32_t file);
+    Candidate CandidateOf(uint32_t id) const;
 
-    private:
-        std::vector<uint64_t> hashes; // by entry
-        HashSlots slots;
-    };
-
+    // Reference texts by their 64-bit hash; the text is the one the first index to bring it keeps.
     struct ReferenceEntry
     {
-        std::string_view text; // as the first index to bring it keeps it
+        uint64_t hash;
+        std::string_view text;
         size_t count = 0;
         bool sharedHash = false; // another text has the same hash
     };
 
-    FirstFileSlots paths;
-    FirstFileSlots shortNames;
-    HashTable references;
+    std::vector<Run> runs; // by firstId
+    uint32_t nextId = 0;
+    HashSlots paths;      // node ids
+    HashSlots shortNames; // node ids
+    HashSlots references; // entries of referenceEntries
     std::vector<ReferenceEntry> referenceEntries;
 };

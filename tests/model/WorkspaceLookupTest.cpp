@@ -118,7 +118,7 @@ TEST(WorkspaceLookup, AKeySharingASlotWithAnEarlierFilesKeyIsStillFoundInItsOwnF
     auto sharer = [&](auto&& first, const char* prefix) {
         for (int i = 0; i < 5000000; ++i) {
             std::string key = prefix + std::to_string(i);
-            if (first(key) != WorkspaceLookup::kNone)
+            if (first(key))
                 return key;
         }
         return std::string();
@@ -141,4 +141,17 @@ TEST(WorkspaceLookup, AKeySharingASlotWithAnEarlierFilesKeyIsStillFoundInItsOwnF
     ASSERT_TRUE(named) << name;
     EXPECT_EQ(named->first, 1u);
     EXPECT_EQ(named->second.path, "/" + name);
+
+    // The same keys later in the very file whose earlier node holds their slot.
+    std::string both = xml + "<E><SHORT-NAME>" + path.substr(1) + "</SHORT-NAME></E><E><SHORT-NAME>" + name +
+                       "</SHORT-NAME></E></AUTOSAR>";
+    std::vector<WorkspaceFile> one;
+    one.push_back(IndexedFile(both));
+    Workspace same(std::move(one));
+    auto late = same.FindPath(path);
+    ASSERT_TRUE(late) << path;
+    EXPECT_EQ(late->node, same.Files()[0].index->FindPath(path));
+    auto lateName = same.FindShortName(name);
+    ASSERT_TRUE(lateName) << name;
+    EXPECT_EQ(lateName->second.node, same.Files()[0].index->FindShortName(name)->node);
 }
