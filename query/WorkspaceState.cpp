@@ -49,9 +49,12 @@ Result<Ref> WorkspaceState::FindRef(std::string path)
     if (auto cached = refCache.find(path); cached != refCache.end())
         return cached->second;
     std::optional<Workspace::Located> found = workspace->FindPath(path);
-    Result<Ref> answer =
-        found ? Result<Ref>::Value(Ref(found->node, path)) : Result<Ref>::Error("Invalid Reference");
-    return refCache.emplace(std::move(path), std::move(answer)).first->second;
+    if (!found)
+        return refCache.emplace(KeepKey(std::move(path)), Result<Ref>::Error("Invalid Reference"))
+            .first->second;
+    Ref ref(found->node, std::move(path));
+    std::string_view key = ref->path;
+    return refCache.emplace(key, Result<Ref>::Value(std::move(ref))).first->second;
 }
 
 Result<Ref> WorkspaceState::FindShortName(std::string shortName)
@@ -59,9 +62,19 @@ Result<Ref> WorkspaceState::FindShortName(std::string shortName)
     if (auto cached = shortNameCache.find(shortName); cached != shortNameCache.end())
         return cached->second;
     auto named = workspace->FindShortName(shortName);
-    Result<Ref> answer = named ? Result<Ref>::Value(Ref(named->second.node, std::move(named->second.path)))
-                               : Result<Ref>::Error("Could not find such an element.");
-    return shortNameCache.emplace(std::move(shortName), std::move(answer)).first->second;
+    if (!named) {
+        return shortNameCache
+            .emplace(KeepKey(std::move(shortName)), Result<Ref>::Error("Could not find such an element."))
+            .first->second;
+    }
+    Ref ref(named->second.node, std::move(named->second.path));
+    std::string_view key = std::string_view(ref->path).substr(ref->path.size() - shortName.size());
+    return shortNameCache.emplace(key, Result<Ref>::Value(std::move(ref))).first->second;
+}
+
+std::string_view WorkspaceState::KeepKey(std::string key)
+{
+    return unansweredKeys.emplace_back(std::move(key));
 }
 
 Result<std::vector<Ref>> WorkspaceState::FindRefsTo(std::string path)

@@ -53,6 +53,31 @@ TEST(WorkspaceState, AFolderOpensAsOneModelAndEveryQuerySpansItsFiles)
     EXPECT_EQ(files, (std::set<size_t>{0, 1, 2})); // a's relative text, b's reference, c's element
 }
 
+// Each answer is kept under exactly the question asked: asked again, the same Ref comes back, and a
+// question that is only part of an earlier one (or holds it) is answered on its own.
+TEST(WorkspaceState, AnswersAreKeptUnderTheExactQuestion)
+{
+    SampleFolder sample;
+    std::shared_ptr<State> state = OpenAndSettle(sample.dir.Path().string());
+    ASSERT_EQ(state->GetKind(), StateKind::Ready) << state->GetErrorMessage();
+
+    Result<Ref> byName = state->FindShortName("UInt8");
+    ASSERT_EQ(byName.status, ResultStatus::Done);
+    EXPECT_EQ(byName.GetValue()->path, "/Types/UInt8");
+    EXPECT_EQ(&*state->FindShortName("UInt8").GetValue(), &*byName.GetValue());
+    for (const char* other : {"Int8", "8", "/Types/UInt8", "Types/UInt8", "UInt8/"})
+        EXPECT_EQ(state->FindShortName(other).status, ResultStatus::Error) << other;
+
+    Result<Ref> byPath = state->FindRef("/Types/UInt8");
+    ASSERT_EQ(byPath.status, ResultStatus::Done);
+    EXPECT_EQ(&*state->FindRef("/Types/UInt8").GetValue(), &*byPath.GetValue());
+    for (const char* other : {"/Types/UInt", "UInt8", "/Types/UInt8/"}) {
+        EXPECT_EQ(state->FindRef(other).status, ResultStatus::Error) << other;
+        EXPECT_EQ(state->FindRef(other).status, ResultStatus::Error) << other;
+    }
+    EXPECT_EQ(state->FindRef("/Types/UInt8").GetValue()->path, "/Types/UInt8");
+}
+
 TEST(WorkspaceState, AFolderWithoutModelFilesIsAnError)
 {
     TempDir dir;
