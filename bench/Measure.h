@@ -55,9 +55,10 @@ void ShuffleKeys(std::vector<std::string>& keys, uint64_t seed);
 // Number of segments of an element path ("/A/B" has 2); used to find the deepest element.
 size_t PathDepth(std::string_view path);
 
-// Mean microseconds of the first call per key, at least kQueryKeys calls. Keys beyond what one
-// state has are asked of states from `fresh` (equal to `ready` but with empty caches), so that
-// no call is answered from a cache.
+// Mean microseconds of the first call per key, exactly kQueryKeys calls, so that documents with
+// fewer keys are not averaged over more calls than others. Keys beyond what one state has are
+// asked again of states from `fresh` (equal to `ready` but with empty caches), so that no call is
+// answered from a cache.
 template <class Query, class Fresh>
 double MeanFirstCallMicros(std::shared_ptr<State>& ready, const std::vector<std::string>& keys,
                            UiCallTimer& ui, const char* what, Query&& query, Fresh&& fresh)
@@ -70,7 +71,8 @@ double MeanFirstCallMicros(std::shared_ptr<State>& ready, const std::vector<std:
     while (calls < kQueryKeys) {
         if (calls > 0)
             asked = fresh();
-        for (const std::string& key : keys) {
+        for (size_t i = 0; i < keys.size() && calls < kQueryKeys; ++i) {
+            const std::string& key = keys[i];
             auto start = BenchClock::now();
             auto result = query(*asked, key);
             double seconds = SecondsSince(start);

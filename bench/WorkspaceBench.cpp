@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <iostream>
 #include <thread>
 
@@ -57,81 +59,139 @@ double MeanPathFindMicros(const std::vector<std::string>& paths, FindPath&& find
     return found == paths.size() && !paths.empty() ? seconds / double(paths.size()) * 1e6 : NAN;
 }
 
-// The lookups the tree, the Find dialogs and Open Ref make on the user-interface thread, timed as
-// `tessaro-bench FILE` times them: the first call of each of up to kQueryKeys distinct keys (paths,
-// short names, reference texts of all the indexes), no answer from a cache. `fresh` gives a state
-// over the same model with empty caches.
-template <class Fresh, class FindPath>
-void QueryFigures(std::shared_ptr<State> ready, const std::vector<const Index*>& indexes, Fresh&& fresh,
-                  FindPath&& findPath, const std::string& prefix, nlohmann::ordered_json& out)
+// Rounds of lookups per model. The models take turns, round by round, so that a busy spell of the
+// machine falls on all of them alike; each figure is the median of its rounds.
+constexpr size_t kQueryRounds = 3;
+
+// One model whose lookups the user-interface thread makes: its ready state, a maker of equal states
+// with empty caches, its bare path search, and the keys drawn from all its indexes.
+struct QuerySubject
 {
+    std::string prefix; // of its figures
+    std::shared_ptr<State> ready;
+    std::function<std::shared_ptr<State>()> fresh;
+    std::function<bool(const std::string&)> findPath;
+    std::vector<const Index*> indexes;
     std::vector<std::string> paths, names, texts;
-    for (const Index* index : indexes) {
+    std::vector<double> findRef, findShortName, countRefsTo, pathFind; // one per round
+};
+
+// Up to kQueryKeys distinct paths, short names and reference texts of all the indexes.
+void DrawKeys(QuerySubject& subject)
+{
+    for (const Index* index : subject.indexes) {
         index->ForEachPath([&](std::string_view path, pugi::xml_node) {
-            paths.emplace_back(path);
-            names.emplace_back(path.substr(path.rfind('/') + 1));
+            subject.paths.emplace_back(path);
+            subject.names.emplace_back(path.substr(path.rfind('/') + 1));
         });
-        index->ForEachReferenceText(
-            [&](std::string_view text, std::span<const pugi::xml_node>) { texts.emplace_back(text); });
+        index->ForEachReferenceText([&](std::string_view text, std::span<const pugi::xml_node>) {
+            subject.texts.emplace_back(text);
+        });
     }
-    for (auto* keys : {&paths, &names, &texts})
+    for (auto* keys : {&subject.paths, &subject.names, &subject.texts})
         SortUnique(*keys);
-    paths = SampleKeys(std::move(paths), kQueryKeys, 1);
-    names = SampleKeys(std::move(names), kQueryKeys, 2);
-    texts = SampleKeys(std::move(texts), kQueryKeys, 3);
+    subject.paths = SampleKeys(std::move(subject.paths), kQueryKeys, 1);
+    subject.names = SampleKeys(std::move(subject.names), kQueryKeys, 2);
+    subject.texts = SampleKeys(std::move(subject.texts), kQueryKeys, 3);
+}
+
+// One round, timed as `tessaro-bench FILE` times the lookups: the first call of each key on a
+// state with empty caches (the ready state itself in the first round), no answer from a cache.
+void TimeRound(QuerySubject& subject, size_t round)
+{
+    std::shared_ptr<State> asked = round == 0 ? subject.ready : subject.fresh();
     UiCallTimer ui;
     auto findRef = [](State& s, const std::string& key) { return s.FindRef(key); };
     auto findShortName = [](State& s, const std::string& key) { return s.FindShortName(key); };
     auto countRefsTo = [](State& s, const std::string& key) { return s.CountRefsTo(key); };
-    out[prefix + "find_ref_us"] = Round(MeanFirstCallMicros(ready, paths, ui, "FindRef", findRef, fresh), 3);
-    out[prefix + "find_short_name_us"] =
-        Round(MeanFirstCallMicros(ready, names, ui, "FindShortName", findShortName, fresh), 3);
-    out[prefix + "count_refs_to_us"] =
-        Round(MeanFirstCallMicros(ready, texts, ui, "CountRefsTo", countRefsTo, fresh), 3);
-    // The bare path search under FindRef, without the Ref it makes and the cache it fills; and the
-    // same search made by asking every index in turn until one has the path.
-    out[prefix + "path_find_floor_us"] = Round(MeanPathFindMicros(paths, findPath), 3);
-    if (indexes.size() > 1) {
+    subject.findRef.push_back(
+        MeanFirstCallMicros(asked, subject.paths, ui, "FindRef", findRef, subject.fresh));
+    subject.findShortName.push_back(
+        MeanFirstCallMicros(asked, subject.names, ui, "FindShortName", findShortName, subject.fresh));
+    subject.countRefsTo.push_back(
+        MeanFirstCallMicros(asked, subject.texts, ui, "CountRefsTo", countRefsTo, subject.fresh));
+    // The bare path search under FindRef, without the Ref it makes and the cache it fills.
+    subject.pathFind.push_back(MeanPathFindMicros(subject.paths, subject.findPath));
+}
+
+double Median(std::vector<double> values)
+{
+    if (values.empty() || std::any_of(values.begin(), values.end(), [](double v) { return std::isnan(v); }))
+        return NAN;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void WriteQueryFigures(const QuerySubject& subject, nlohmann::ordered_json& out)
+{
+    out[subject.prefix + "find_ref_us"] = Round(Median(subject.findRef), 3);
+    out[subject.prefix + "find_short_name_us"] = Round(Median(subject.findShortName), 3);
+    out[subject.prefix + "count_refs_to_us"] = Round(Median(subject.countRefsTo), 3);
+    out[subject.prefix + "path_find_floor_us"] = Round(Median(subject.pathFind), 3);
+    // The same search made by asking every index in turn until one has the path.
+    if (subject.indexes.size() > 1) {
         auto askEveryFile = [&](const std::string& path) {
-            return std::any_of(indexes.begin(), indexes.end(),
+            return std::any_of(subject.indexes.begin(), subject.indexes.end(),
                                [&](const Index* index) { return bool(index->FindPath(path)); });
         };
-        out[prefix + "path_find_file_by_file_us"] = Round(MeanPathFindMicros(paths, askEveryFile), 3);
+        out[subject.prefix + "path_find_file_by_file_us"] =
+            Round(MeanPathFindMicros(subject.paths, askEveryFile), 3);
     }
 }
 
-// The same figures for one generated file as large as the whole workspace: what a single document
-// of the same total size costs, measured in the same run.
-void SingleFileQueryFigures(uint64_t totalBytes, GeneratedShape shape, Reaper& reaper,
-                            nlohmann::ordered_json& out)
+// One document opened on its own, as the single-file program opens it; null when it fails.
+std::unique_ptr<QuerySubject> FileSubject(const std::string& path, Reaper& reaper, const std::string& prefix,
+                                          nlohmann::ordered_json& out)
 {
-    const std::string path = (std::filesystem::temp_directory_path() /
-                              ("tessaro-bench-single-" + std::to_string(Platform::ProcessId()) + ".arxml"))
-                                 .string();
-    try {
-        WriteGeneratedArxmlFile(path, totalBytes, 1, shape);
-        out["single_file_bytes"] = std::filesystem::file_size(path);
-        std::shared_ptr<State> state = OpenToReady(path, reaper);
-        if (state->GetKind() == StateKind::Ready) {
-            auto fresh = [&] {
-                std::shared_ptr<State> twin = std::make_shared<IndexingState>(path, state->document);
-                while (twin->GetKind() == StateKind::Indexing) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                    AdvanceState(twin, reaper);
-                }
-                return twin;
-            };
-            const Index& index = static_cast<ReadyState&>(*state).GetIndex();
-            auto findPath = [&](const std::string& path) { return bool(index.FindPath(path)); };
-            QueryFigures(state, {&index}, fresh, findPath, "single_file_", out);
+    out[prefix + "bytes"] = std::filesystem::file_size(path);
+    auto subject = std::make_unique<QuerySubject>();
+    subject->prefix = prefix;
+    subject->ready = OpenToReady(path, reaper);
+    if (subject->ready->GetKind() != StateKind::Ready)
+        return nullptr;
+    std::shared_ptr<pugi::xml_document> document = subject->ready->document;
+    subject->fresh = [path, document, &reaper] {
+        std::shared_ptr<State> twin = std::make_shared<IndexingState>(path, document);
+        while (twin->GetKind() == StateKind::Indexing) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            AdvanceState(twin, reaper);
         }
-        reaper.Dispose(std::move(state));
-        reaper.Drain();
-    } catch (const std::exception& e) {
-        std::cerr << e.what() << '\n';
+        return twin;
+    };
+    const Index& index = static_cast<ReadyState&>(*subject->ready).GetIndex();
+    subject->indexes = {&index};
+    subject->findPath = [&index](const std::string& key) { return bool(index.FindPath(key)); };
+    DrawKeys(*subject);
+    return subject;
+}
+
+std::string BenchFilePath(const char* kind)
+{
+    return (std::filesystem::temp_directory_path() /
+            ("tessaro-bench-" + std::string(kind) + "-" + std::to_string(Platform::ProcessId()) + ".arxml"))
+        .string();
+}
+
+// The workspace's own model as one document: the top-level packages of every file, in workspace
+// order, under one AR-PACKAGES. Its lookups ask the very keys of the very elements the workspace
+// holds, where a generated document of the same size has keys of its own kind and length.
+void WriteJoinedFile(const std::vector<std::string>& files, const std::string& path)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<AUTOSAR>\n<AR-PACKAGES>\n";
+    for (const std::string& file : files) {
+        std::shared_ptr<pugi::xml_document> document;
+        try {
+            document = ReadDocument(file);
+        } catch (const std::exception&) {
+            continue; // a file the workspace could not load either
+        }
+        for (pugi::xml_node package : document->document_element().child("AR-PACKAGES").children())
+            package.print(out, "  ", pugi::format_default, pugi::encoding_utf8, 1);
     }
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
+    out << "</AR-PACKAGES>\n</AUTOSAR>\n";
+    if (!out)
+        throw std::runtime_error("Could not write " + path);
 }
 } // namespace
 
@@ -216,16 +276,38 @@ int RunWorkspaceBench(const std::string& folder, GeneratedShape shape)
     out["load_with_table_2_workers_s"] = Round(direct[3], 4);
     out["table_alone_s"] = Round(tableSeconds, 4);
     out["open_to_ready_ratio"] = Round(together / oneAfterAnother, 3);
+    // The lookups of the workspace against those of one file as large as the whole workspace:
+    // generated (`single_file_`), and the workspace's own files joined into one (`joined_file_`).
+    std::vector<std::unique_ptr<QuerySubject>> subjects;
     if (workspace) {
-        std::vector<const Index*> indexes;
+        auto subject = std::make_unique<QuerySubject>();
+        subject->ready = state;
+        subject->fresh = [&] { return std::make_shared<WorkspaceState>(folder, workspace); };
+        subject->findPath = [&](const std::string& path) { return workspace->FindPath(path).has_value(); };
         for (const WorkspaceFile& file : workspace->Files()) {
             if (file.index)
-                indexes.push_back(file.index.get());
+                subject->indexes.push_back(file.index.get());
         }
-        auto fresh = [&] { return std::make_shared<WorkspaceState>(folder, workspace); };
-        auto findPath = [&](const std::string& path) { return workspace->FindPath(path).has_value(); };
-        QueryFigures(state, indexes, fresh, findPath, "", out);
+        DrawKeys(*subject);
+        subjects.push_back(std::move(subject));
     }
+    const std::string generated = BenchFilePath("single");
+    const std::string joined = BenchFilePath("joined");
+    try {
+        WriteGeneratedArxmlFile(generated, totalBytes, 1, shape);
+        subjects.push_back(FileSubject(generated, reaper, "single_file_", out));
+        WriteJoinedFile(files, joined);
+        subjects.push_back(FileSubject(joined, reaper, "joined_file_", out));
+    } catch (const std::exception& e) {
+        std::cerr << e.what() << '\n';
+    }
+    std::erase(subjects, nullptr);
+    for (size_t round = 0; round < kQueryRounds; ++round) {
+        for (auto& subject : subjects)
+            TimeRound(*subject, round);
+    }
+    for (auto& subject : subjects)
+        WriteQueryFigures(*subject, out);
     if (std::isnan(child[0])) {
         out["peak_rss_bytes"] = nullptr;
     } else {
@@ -233,10 +315,15 @@ int RunWorkspaceBench(const std::string& folder, GeneratedShape shape)
         out["peak_rss_ratio"] = Round(child[0] / double(totalBytes), 3);
     }
     const bool loaded = workspace != nullptr;
+    for (auto& subject : subjects)
+        reaper.Dispose(std::move(subject->ready));
+    subjects.clear();
     workspace.reset();
     reaper.Dispose(std::move(state));
     reaper.Drain();
-    SingleFileQueryFigures(totalBytes, shape, reaper, out);
+    std::error_code ignored;
+    std::filesystem::remove(generated, ignored);
+    std::filesystem::remove(joined, ignored);
     std::cout << out.dump() << std::endl;
     return loaded ? 0 : 1;
 }
