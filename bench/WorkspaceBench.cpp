@@ -61,7 +61,7 @@ double MeanPathFindMicros(const std::vector<std::string>& paths, FindPath&& find
 
 // Rounds of lookups per model. The models take turns, round by round, so that a busy spell of the
 // machine falls on all of them alike; each figure is the median of its rounds.
-constexpr size_t kQueryRounds = 3;
+constexpr size_t kQueryRounds = 5;
 
 // One model whose lookups the user-interface thread makes: its ready state, a maker of equal states
 // with empty caches, its bare path search, and the keys drawn from all its indexes.
