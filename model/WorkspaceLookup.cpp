@@ -33,12 +33,12 @@ void WorkspaceLookup::Add(uint32_t file, const Index& index)
         uint32_t entry = references.FindOrInsert(
             hash, next, [&](uint32_t other) { return referenceEntries[other].hash == hash; });
         if (entry == next)
-            referenceEntries.push_back({hash, text});
+            referenceEntries.push_back({hash, text.data(), uint32_t(text.size())});
         ReferenceEntry& reference = referenceEntries[entry];
-        if (reference.text == text)
+        if (reference.Text() == text)
             reference.count += nodes.size();
         else
-            reference.sharedHash = true;
+            reference.sharedHash = 1;
     });
 }
 
@@ -81,5 +81,5 @@ std::optional<size_t> WorkspaceLookup::ReferrerCount(std::string_view text) cons
     const ReferenceEntry& reference = referenceEntries[entry];
     if (reference.sharedHash)
         return std::nullopt;
-    return reference.text == text ? reference.count : 0;
+    return reference.Text() == text ? size_t(reference.count) : 0;
 }
