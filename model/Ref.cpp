@@ -2,7 +2,6 @@
 
 #include "model/NodeText.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -25,22 +24,15 @@ Ref::Ref(pugi::xml_node node, ShortNameMemo& names)
 
 Ref::Ref(pugi::xml_node namedNode, std::string knownPath)
 {
-    auto made = std::make_shared<Internal>();
+    auto made = std::make_shared<Internal>(namedNode);
     made->path = std::move(knownPath);
     made->element = namedNode;
-    made->node = namedNode;
-    made->trail.reserve(16);
-    for (pugi::xml_node cur = namedNode; cur; cur = cur.parent())
-        made->trail.emplace_back(cur);
-    std::reverse(made->trail.begin(), made->trail.end());
     internal = std::move(made);
 }
 
 template <class Names> void Ref::Build(pugi::xml_node node, Names& names)
 {
-    auto made = std::make_shared<Internal>();
-    made->node = node;
-    made->trail.reserve(16);
+    auto made = std::make_shared<Internal>(node);
 
     // Walk up once, collecting the short names innermost first, then join them outermost first.
     std::vector<std::string_view> segments;
@@ -48,7 +40,6 @@ template <class Names> void Ref::Build(pugi::xml_node node, Names& names)
     bool reachedDocument = false;
     size_t length = 0;
     for (pugi::xml_node cur = node; cur; cur = cur.parent()) {
-        made->trail.emplace_back(cur);
         if (pugi::xml_node shortName = names.Find(cur)) {
             segments.emplace_back(shortName.text().get());
             length += segments.back().size() + 1;
@@ -60,7 +51,6 @@ template <class Names> void Ref::Build(pugi::xml_node node, Names& names)
         if (!cur.parent())
             reachedDocument = true;
     }
-    std::reverse(made->trail.begin(), made->trail.end());
 
     // Bottom-up the path grows as "name/" in front, with a "/" in front at the document node;
     // the trailing "/" is then dropped. The leading "/" is added even when the document node

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/NodeText.h"
-#include "model/TreeItem.h"
+#include "model/Trail.h"
 
 #include <pugixml.hpp>
 
@@ -17,17 +17,19 @@ class Ref
 public:
     struct Internal
     {
+        explicit Internal(pugi::xml_node node) : node(node), trail(node) {}
+
         std::string path;
         pugi::xml_node element;
         pugi::xml_node node;
-        std::vector<TreeItem> trail;
+        Trail trail;
     };
 
     explicit Ref(pugi::xml_node node = pugi::xml_node());
     // The same value; `names` spares rescanning the children of containers met before.
     Ref(pugi::xml_node node, ShortNameMemo& names);
     // The same value for a named node whose element path is already known (as the index knows it
-    // for every node it finds): only the trail is walked.
+    // for every node it finds): nothing is walked.
     Ref(pugi::xml_node namedNode, std::string knownPath);
 
     const Internal* operator->() const { return internal.get(); }

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+#include <vector>
+
 namespace {
 const char* kBody = R"(<AUTOSAR><AR-PACKAGES>
   <AR-PACKAGE><SHORT-NAME>Body</SHORT-NAME><ELEMENTS>
@@ -87,4 +90,44 @@ TEST(Ref, CopiesShareOneImmutableInternal)
     Ref a(doc->child("AUTOSAR"));
     Ref b = a;
     EXPECT_EQ(&*a, &*b);
+}
+
+TEST(Ref, TrailOfAKnownPathIsWalkedOnFirstReadAndAgreesWithAFullBuild)
+{
+    auto doc = ParseDocument(kBody);
+    pugi::xml_node speed = doc->first_element_by_path("AUTOSAR/AR-PACKAGES/AR-PACKAGE/ELEMENTS/I-SIGNAL");
+    Ref known(speed, "/Body/Speed");
+    EXPECT_EQ(known->path, "/Body/Speed");
+    EXPECT_EQ(known->element, speed);
+    EXPECT_TRUE(known->trail == Ref(speed)->trail);
+    std::vector<TreeItem> copied = known->trail; // as the tree view takes it
+    EXPECT_EQ(copied, known->trail);
+    EXPECT_EQ(copied.size(), 6u);
+    EXPECT_FALSE(known->trail.empty());
+}
+
+// The trail is filled by whichever thread reads it first; every reader must see the one result.
+TEST(Ref, TrailReadFromManyThreadsAtOnceIsWalkedOnce)
+{
+    auto doc = ParseDocument(kBody);
+    pugi::xml_node tref =
+        doc->first_element_by_path("AUTOSAR/AR-PACKAGES/AR-PACKAGE/ELEMENTS/I-SIGNAL/DATA/TYPE-TREF");
+    for (int round = 0; round < 20; ++round) {
+        Ref ref(tref, "/Body/Speed");
+        std::vector<const std::vector<TreeItem>*> seen(4);
+        std::vector<size_t> sizes(4);
+        std::vector<std::thread> readers;
+        for (size_t i = 0; i < seen.size(); ++i) {
+            readers.emplace_back([&, i] {
+                seen[i] = &ref->trail.Items();
+                sizes[i] = ref->trail.size();
+            });
+        }
+        for (std::thread& reader : readers)
+            reader.join();
+        for (size_t i = 0; i < seen.size(); ++i) {
+            EXPECT_EQ(seen[i], seen[0]);
+            EXPECT_EQ(sizes[i], 8u); // document .. TYPE-TREF
+        }
+    }
 }
