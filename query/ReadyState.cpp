@@ -48,23 +48,33 @@ std::shared_ptr<State> ReadyState::Update()
 
 Result<Ref> ReadyState::FindRef(std::string path)
 {
-    if (auto cached = refCache.find(path); cached != refCache.end())
-        return cached->second;
+    uint64_t hash = RefCache::Hash(path);
+    if (std::optional<Result<Ref>> cached = refCache.Find(path, hash))
+        return std::move(*cached);
     pugi::xml_node node = index->FindPath(path);
+    if (!node)
+        return refCache.AddMissing(std::move(path), hash);
     // The key is the node's own element path, so the Ref needs no walk over short names.
-    Result<Ref> answer = node ? Result<Ref>::Value(Ref(node, path)) : Result<Ref>::Error("Invalid Reference");
-    return refCache.emplace(std::move(path), std::move(answer)).first->second;
+    Ref ref(node, std::move(path));
+    std::string_view key = ref->path;
+    return refCache.Add(key, hash, std::move(ref));
 }
 
 Result<Ref> ReadyState::FindShortName(std::string shortName)
 {
-    if (auto cached = shortNameCache.find(shortName); cached != shortNameCache.end())
-        return cached->second;
+    uint64_t hash = RefCache::Hash(shortName);
+    if (std::optional<Result<Ref>> cached = shortNameCache.Find(shortName, hash))
+        return std::move(*cached);
     // The index spells out the path from its own table, so the Ref needs no walk over short names.
     std::optional<Index::Named> named = index->FindShortName(shortName);
-    Result<Ref> answer = named ? Result<Ref>::Value(Ref(named->node, std::move(named->path)))
-                               : Result<Ref>::Error("Could not find such an element.");
-    return shortNameCache.emplace(std::move(shortName), std::move(answer)).first->second;
+    if (!named)
+        return shortNameCache.AddMissing(std::move(shortName), hash);
+    if (!named->path.ends_with(shortName)) // never so; but then the path could not hold the key
+        return Result<Ref>::Value(Ref(named->node, std::move(named->path)));
+    Ref ref(named->node, std::move(named->path));
+    // The path ends with the short name, which serves as the key.
+    std::string_view key = std::string_view(ref->path).substr(ref->path.size() - shortName.size());
+    return shortNameCache.Add(key, hash, std::move(ref));
 }
 
 Result<std::vector<Ref>> ReadyState::FindRefsTo(std::string path)

@@ -5,6 +5,7 @@
 #include "document/State.h"
 #include "document/StringKeyMap.h"
 #include "model/Index.h"
+#include "query/RefCache.h"
 
 #include <cstdint>
 #include <memory>
@@ -46,8 +47,8 @@ public:
 
 private:
     ThreadPool lookupPool;
-    StringKeyMap<Result<Ref>> refCache;
-    StringKeyMap<Result<Ref>> shortNameCache;
+    RefCache refCache{"Invalid Reference"};
+    RefCache shortNameCache{"Could not find such an element."};
     StringKeyMap<Result<std::vector<Ref>>> refsToCache;
     StringKeyMap<Future<std::vector<Ref>>> pendingRefsTo;
     PolledAnswer<std::vector<BrokenRef>> brokenRefs;

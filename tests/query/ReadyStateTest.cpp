@@ -49,6 +49,9 @@ TEST_F(ReadyStateTest, FindShortNameIsWholeTextAndCaseSensitive)
     EXPECT_EQ(found.GetValue()->path, "/Body/Can/F1");
     for (const char* miss : {"f1", "F", "Speed ", ""})
         EXPECT_EQ(state->FindShortName(miss).message, "Could not find such an element.") << miss;
+    // Asked again, each answer comes from the cache, which keys it by the end of its own path.
+    EXPECT_EQ(state->FindShortName("F1").value.get(), found.value.get());
+    EXPECT_EQ(state->FindShortName("f1").message, "Could not find such an element.");
 }
 
 TEST_F(ReadyStateTest, ReferrersInDocumentOrderWithTheirElements)
