@@ -46,35 +46,29 @@ std::shared_ptr<State> WorkspaceState::Update()
 
 Result<Ref> WorkspaceState::FindRef(std::string path)
 {
-    if (auto cached = refCache.find(path); cached != refCache.end())
-        return cached->second;
+    uint64_t hash = RefCache::Hash(path);
+    if (std::optional<Result<Ref>> cached = refCache.Find(path, hash))
+        return std::move(*cached);
     std::optional<Workspace::Located> found = workspace->FindPath(path);
     if (!found)
-        return refCache.emplace(KeepKey(std::move(path)), Result<Ref>::Error("Invalid Reference"))
-            .first->second;
+        return refCache.AddMissing(std::move(path), hash);
     Ref ref(found->node, std::move(path));
     std::string_view key = ref->path;
-    return refCache.emplace(key, Result<Ref>::Value(std::move(ref))).first->second;
+    return refCache.Add(key, hash, std::move(ref));
 }
 
 Result<Ref> WorkspaceState::FindShortName(std::string shortName)
 {
-    if (auto cached = shortNameCache.find(shortName); cached != shortNameCache.end())
-        return cached->second;
+    uint64_t hash = RefCache::Hash(shortName);
+    if (std::optional<Result<Ref>> cached = shortNameCache.Find(shortName, hash))
+        return std::move(*cached);
     auto named = workspace->FindShortName(shortName);
-    if (!named) {
-        return shortNameCache
-            .emplace(KeepKey(std::move(shortName)), Result<Ref>::Error("Could not find such an element."))
-            .first->second;
-    }
+    if (!named)
+        return shortNameCache.AddMissing(std::move(shortName), hash);
     Ref ref(named->second.node, std::move(named->second.path));
+    // An element's path ends with its short name, which serves as the key.
     std::string_view key = std::string_view(ref->path).substr(ref->path.size() - shortName.size());
-    return shortNameCache.emplace(key, Result<Ref>::Value(std::move(ref))).first->second;
-}
-
-std::string_view WorkspaceState::KeepKey(std::string key)
-{
-    return unansweredKeys.emplace_back(std::move(key));
+    return shortNameCache.Add(key, hash, std::move(ref));
 }
 
 Result<std::vector<Ref>> WorkspaceState::FindRefsTo(std::string path)

@@ -4,12 +4,10 @@
 #include "concurrency/ThreadPool.h"
 #include "document/State.h"
 #include "document/StringKeyMap.h"
+#include "query/RefCache.h"
 
-#include <deque>
 #include <memory>
 #include <string>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 class FullTextSearchService;
@@ -42,16 +40,9 @@ public:
     std::vector<BrokenRef> CollectBrokenRefs();
 
 private:
-    // Keys view the answer's own path where there is one (a short name is the end of its path),
-    // so that a first call copies its key once, into the Ref, and not a second time for the map.
-    using AnswerCache = std::unordered_map<std::string_view, Result<Ref>, StringKeyHash, std::equal_to<>>;
-    // The key of a question without a Ref to hold it.
-    std::string_view KeepKey(std::string key);
-
     ThreadPool lookupPool;
-    AnswerCache refCache;
-    AnswerCache shortNameCache;
-    std::deque<std::string> unansweredKeys; // of both caches; a deque never moves them
+    RefCache refCache{"Invalid Reference"};
+    RefCache shortNameCache{"Could not find such an element."};
     StringKeyMap<PolledAnswer<std::vector<Ref>>> refsTo;
     PolledAnswer<std::vector<BrokenRef>> brokenRefs;
     std::shared_ptr<const Workspace> workspace;
