@@ -56,8 +56,7 @@ Result<Ref> ReadyState::FindRef(std::string path)
         return refCache.AddMissing(std::move(path), hash);
     // The key is the node's own element path, so the Ref needs no walk over short names.
     Ref ref(node, std::move(path));
-    std::string_view key = ref->path;
-    return refCache.Add(key, hash, std::move(ref));
+    return refCache.Add(ref->path, hash, ref);
 }
 
 Result<Ref> ReadyState::FindShortName(std::string shortName)
@@ -69,12 +68,7 @@ Result<Ref> ReadyState::FindShortName(std::string shortName)
     std::optional<Index::Named> named = index->FindShortName(shortName);
     if (!named)
         return shortNameCache.AddMissing(std::move(shortName), hash);
-    if (!named->path.ends_with(shortName)) // never so; but then the path could not hold the key
-        return Result<Ref>::Value(Ref(named->node, std::move(named->path)));
-    Ref ref(named->node, std::move(named->path));
-    // The path ends with the short name, which serves as the key.
-    std::string_view key = std::string_view(ref->path).substr(ref->path.size() - shortName.size());
-    return shortNameCache.Add(key, hash, std::move(ref));
+    return shortNameCache.Add(shortName, hash, Ref(named->node, std::move(named->path)));
 }
 
 Result<std::vector<Ref>> ReadyState::FindRefsTo(std::string path)

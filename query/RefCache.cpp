@@ -27,11 +27,11 @@ std::optional<Result<Ref>> RefCache::Find(std::string_view key, uint64_t hash) c
 Result<Ref> RefCache::Add(std::string_view key, uint64_t hash, Ref ref)
 {
     auto answer = std::make_shared<Ref>(std::move(ref));
-    Store(key, hash, answer);
-    Result<Ref> result;
-    result.status = ResultStatus::Done;
-    result.value = std::move(answer);
-    return result;
+    const std::string& path = (*answer)->path;
+    std::string_view kept = path.ends_with(key) ? std::string_view(path).substr(path.size() - key.size())
+                                                : std::string_view(keptKeys.emplace_back(key));
+    Store(kept, hash, answer);
+    return Found(std::move(answer));
 }
 
 Result<Ref> RefCache::AddMissing(std::string key, uint64_t hash)
@@ -42,11 +42,14 @@ Result<Ref> RefCache::AddMissing(std::string key, uint64_t hash)
 
 Result<Ref> RefCache::AnswerOf(const Entry& entry) const
 {
-    if (!entry.answer)
-        return Result<Ref>::Error(missing);
+    return entry.answer ? Found(entry.answer) : Result<Ref>::Error(missing);
+}
+
+Result<Ref> RefCache::Found(std::shared_ptr<Ref> answer)
+{
     Result<Ref> result;
     result.status = ResultStatus::Done;
-    result.value = entry.answer;
+    result.value = std::move(answer);
     return result;
 }
 

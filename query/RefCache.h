@@ -28,7 +28,8 @@ public:
     // The answer stored under `key` (whose Hash is `hash`), if any.
     std::optional<Result<Ref>> Find(std::string_view key, uint64_t hash) const;
 
-    // Stores `ref` under a key that is not stored yet and that views the end of ref's own path.
+    // Stores `ref` under `key`, which is not stored yet. A key that ends ref's own path (a path,
+    // or the short name a path ends with) is kept as a view into that path, any other as a copy.
     Result<Ref> Add(std::string_view key, uint64_t hash, Ref ref);
     // Stores the error for a key that is not stored yet.
     Result<Ref> AddMissing(std::string key, uint64_t hash);
@@ -43,6 +44,7 @@ private:
     };
 
     Result<Ref> AnswerOf(const Entry& entry) const;
+    static Result<Ref> Found(std::shared_ptr<Ref> answer);
     void Store(std::string_view key, uint64_t hash, std::shared_ptr<Ref> answer);
     size_t Home(uint32_t hashBits) const { return hashBits & (table.size() - 1); }
     void Grow();

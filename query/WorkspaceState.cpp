@@ -53,8 +53,7 @@ Result<Ref> WorkspaceState::FindRef(std::string path)
     if (!found)
         return refCache.AddMissing(std::move(path), hash);
     Ref ref(found->node, std::move(path));
-    std::string_view key = ref->path;
-    return refCache.Add(key, hash, std::move(ref));
+    return refCache.Add(ref->path, hash, ref);
 }
 
 Result<Ref> WorkspaceState::FindShortName(std::string shortName)
@@ -65,10 +64,7 @@ Result<Ref> WorkspaceState::FindShortName(std::string shortName)
     auto named = workspace->FindShortName(shortName);
     if (!named)
         return shortNameCache.AddMissing(std::move(shortName), hash);
-    Ref ref(named->second.node, std::move(named->second.path));
-    // An element's path ends with its short name, which serves as the key.
-    std::string_view key = std::string_view(ref->path).substr(ref->path.size() - shortName.size());
-    return shortNameCache.Add(key, hash, std::move(ref));
+    return shortNameCache.Add(shortName, hash, Ref(named->second.node, std::move(named->second.path)));
 }
 
 Result<std::vector<Ref>> WorkspaceState::FindRefsTo(std::string path)
