@@ -24,6 +24,7 @@ constexpr size_t kChunkBytes = size_t(16)
                                << 20;           // small blocks (pugixml's 32 KiB pages) are carved from these
 constexpr size_t kLargeBlock = size_t(1) << 20; // at least this much gets a mapping of its own
 constexpr size_t kHeader = 16;                  // keeps blocks 16-byte aligned
+constexpr size_t kPage = 4096; // a kept table smaller than this shares the heap's pages anyway
 
 struct Chunk
 {
@@ -114,7 +115,7 @@ void FreeDocumentMemory(void* block)
     }
 }
 
-void* AllocateTableMemory(size_t size)
+void* AllocateTableMemory(size_t size, size_t alignment)
 {
     // Under AddressSanitizer the tables stay on the checked heap too.
     // No header: the caller gives the size back, so a table of a power-of-two size fills its
@@ -125,10 +126,12 @@ void* AllocateTableMemory(size_t size)
         return MapAligned(size, mapped);
     }
 #endif
+    if (alignment > alignof(std::max_align_t))
+        return ::operator new(size == 0 ? 1 : size, std::align_val_t(alignment), std::nothrow);
     return std::malloc(size == 0 ? 1 : size);
 }
 
-void FreeTableMemory(void* block, size_t size)
+void FreeTableMemory(void* block, [[maybe_unused]] size_t size, size_t alignment)
 {
 #if !defined(TESSARO_ADDRESS_SANITIZER)
     if (size >= kLargeBlock) {
@@ -137,7 +140,30 @@ void FreeTableMemory(void* block, size_t size)
         return;
     }
 #endif
-    std::free(block);
+    if (alignment > alignof(std::max_align_t))
+        ::operator delete(block, std::align_val_t(alignment));
+    else
+        std::free(block);
+}
+
+void* AllocateKeptTableMemory(size_t size, size_t alignment)
+{
+#if !defined(TESSARO_ADDRESS_SANITIZER)
+    if (size >= kPage && size < kLargeBlock && alignment <= kHeader)
+        return AllocateSmall(size);
+#endif
+    return AllocateTableMemory(size, alignment);
+}
+
+void FreeKeptTableMemory(void* block, size_t size, size_t alignment)
+{
+#if !defined(TESSARO_ADDRESS_SANITIZER)
+    if (size >= kPage && size < kLargeBlock && alignment <= kHeader) {
+        FreeDocumentMemory(block);
+        return;
+    }
+#endif
+    FreeTableMemory(block, size, alignment);
 }
 
 void InstallDocumentMemory()

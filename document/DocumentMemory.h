@@ -17,30 +17,50 @@ void InstallDocumentMemory();
 
 // Memory for the large tables built over a document (its index): blocks of a megabyte or more get
 // a mapping of their own with huge pages, like the document, which spares most of the page faults
-// and TLB misses of filling and probing them; smaller blocks come from the heap. `size` must be
-// the size that was asked for.
-void* AllocateTableMemory(size_t size);
-void FreeTableMemory(void* block, size_t size);
+// and TLB misses of filling and probing them; smaller blocks come from the heap. `size` and
+// `alignment` must be those that were asked for.
+void* AllocateTableMemory(size_t size, size_t alignment = alignof(std::max_align_t));
+void FreeTableMemory(void* block, size_t size, size_t alignment = alignof(std::max_align_t));
 
-template <class T> struct TableAllocator
+// Memory for a table made once at its final size and kept as long as its document, such as an
+// index's own lists: blocks of a page up to a megabyte are carved from the documents' huge-page
+// chunks. The tables of a folder of small files then share huge pages instead of each taking
+// 4 KiB pages of the heap, whose TLB misses would slow every lookup that reads them.
+void* AllocateKeptTableMemory(size_t size, size_t alignment = alignof(std::max_align_t));
+void FreeKeptTableMemory(void* block, size_t size, size_t alignment = alignof(std::max_align_t));
+
+// `Kept`: for a table of the kind above, never grown or shrunk after it is filled.
+template <class T, bool Kept = false> struct TableAllocator
 {
     using value_type = T;
+    template <class U> struct rebind
+    {
+        using other = TableAllocator<U, Kept>;
+    };
 
     TableAllocator() = default;
-    template <class U> TableAllocator(const TableAllocator<U>&) {}
+    template <class U> TableAllocator(const TableAllocator<U, Kept>&) {}
 
     T* allocate(size_t count)
     {
         if (count > size_t(-1) / sizeof(T))
             throw std::bad_array_new_length();
-        void* block = AllocateTableMemory(count * sizeof(T));
+        void* block = Kept ? AllocateKeptTableMemory(count * sizeof(T), alignof(T))
+                           : AllocateTableMemory(count * sizeof(T), alignof(T));
         if (!block)
             throw std::bad_alloc();
         return static_cast<T*>(block);
     }
-    void deallocate(T* block, size_t count) { FreeTableMemory(block, count * sizeof(T)); }
+    void deallocate(T* block, size_t count)
+    {
+        if (Kept)
+            FreeKeptTableMemory(block, count * sizeof(T), alignof(T));
+        else
+            FreeTableMemory(block, count * sizeof(T), alignof(T));
+    }
 
-    template <class U> bool operator==(const TableAllocator<U>&) const { return true; }
+    template <class U> bool operator==(const TableAllocator<U, Kept>&) const { return true; }
 };
 
 template <class T> using TableVector = std::vector<T, TableAllocator<T>>;
+template <class T> using KeptTableVector = std::vector<T, TableAllocator<T, true>>;

@@ -98,13 +98,13 @@ private:
         return {referenceTexts[reference].text, referenceTexts[reference].length};
     }
 
-    std::string rootPath;          // the path that the indexed subtree's paths extend
-    TableVector<Element> elements; // every named node, in document order
-    HashSlots pathSlots;           // distinct path -> first element with it
-    HashSlots shortNameSlots;      // distinct short name -> first element with it
-    TableVector<ReferenceText> referenceTexts;
+    std::string rootPath;              // the path that the indexed subtree's paths extend
+    KeptTableVector<Element> elements; // every named node, in document order
+    HashSlots pathSlots;               // distinct path -> first element with it
+    HashSlots shortNameSlots;          // distinct short name -> first element with it
+    KeptTableVector<ReferenceText> referenceTexts;
     HashSlots referenceSlots;                           // reference text -> its entry
-    TableVector<pugi::xml_node> referringNodes;         // grouped by text, document order within a group
+    KeptTableVector<pugi::xml_node> referringNodes;     // grouped by text, document order within a group
     std::vector<std::deque<std::string>> resolvedTexts; // absolute texts of relative references, keys above
     std::vector<std::pair<pugi::xml_node, uint32_t>> relativeNodes; // node -> its reference text
     HashSlots relativeSlots;                                        // node -> entry of relativeNodes

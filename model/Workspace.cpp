@@ -45,7 +45,7 @@ std::optional<Workspace::Located> Workspace::FindPath(std::string_view path) con
     WorkspaceLookup::Candidate first = lookup.FirstWithPath(path);
     if (!first)
         return std::nullopt;
-    const Index& index = *files[first.file].index;
+    const Index& index = *first.index;
     if (index.PathEquals(first.element, path))
         return Located{first.file, index.NodeOf(first.element)};
     return FindPathFrom(first.file, path);
@@ -67,7 +67,7 @@ std::optional<std::pair<size_t, Index::Named>> Workspace::FindShortName(std::str
     WorkspaceLookup::Candidate first = lookup.FirstWithShortName(name);
     if (!first)
         return std::nullopt;
-    const Index& index = *files[first.file].index;
+    const Index& index = *first.index;
     if (index.NameOf(first.element) == name)
         return std::pair(size_t(first.file),
                          Index::Named{index.NodeOf(first.element), index.PathOf(first.element)});

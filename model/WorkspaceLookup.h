@@ -25,6 +25,7 @@ public:
     {
         uint32_t file = kNone;
         uint32_t element = 0;
+        const Index* index = nullptr; // the file's own
 
         explicit operator bool() const { return file != kNone; }
     };
@@ -50,6 +51,7 @@ private:
     {
         uint32_t firstId;
         uint32_t file;
+        const Index* index;
     };
 
     // Keeps `id` under `hash` unless the slot already names a node of an earlier file, or an earlier
@@ -75,5 +77,5 @@ private:
     HashSlots paths;      // node ids
     HashSlots shortNames; // node ids
     HashSlots references; // entries of referenceEntries
-    std::vector<ReferenceEntry> referenceEntries;
+    TableVector<ReferenceEntry> referenceEntries;
 };

@@ -130,20 +130,38 @@ TEST(FastPaths, IndexAnswersEveryKeyLikeThePlainMaps)
     }
 }
 
+// Documents and the tables kept beside them share chunks of memory, each freeing its own blocks
+// in any order.
 TEST(DocumentMemory, BlocksAreAlignedWritableAndDisjoint)
 {
-    std::vector<std::pair<char*, size_t>> blocks;
-    for (size_t size : {size_t(1), size_t(24), size_t(32768 + 64), size_t(1) << 20, size_t(17) << 20}) {
+    struct Block
+    {
+        char* bytes;
+        size_t size;
+        bool kept;
+    };
+    std::vector<Block> blocks;
+    for (size_t size : {size_t(1), size_t(24), size_t(4096), size_t(32768 + 64), size_t(300) << 10,
+                        size_t(1) << 20, size_t(17) << 20}) {
         for (int i = 0; i < 3; ++i) {
-            blocks.emplace_back(static_cast<char*>(AllocateDocumentMemory(size)), size);
-            ASSERT_NE(blocks.back().first, nullptr);
-            EXPECT_EQ(reinterpret_cast<uintptr_t>(blocks.back().first) % 16, 0u);
-            std::memset(blocks.back().first, 0x5a, size);
+            for (bool kept : {false, true}) {
+                void* bytes = kept ? AllocateKeptTableMemory(size) : AllocateDocumentMemory(size);
+                ASSERT_NE(bytes, nullptr);
+                blocks.push_back({static_cast<char*>(bytes), size, kept});
+                EXPECT_EQ(reinterpret_cast<uintptr_t>(bytes) % 16, 0u);
+                std::memset(bytes, kept ? 0x3c : 0x5a, size);
+            }
         }
     }
-    for (auto& [block, size] : blocks) {
-        EXPECT_EQ(block[size - 1], 0x5a); // no block overlaps a later one
-        FreeDocumentMemory(block);
+    for (size_t i = 0; i < blocks.size(); i += 2) { // every other block first, then the rest
+        EXPECT_EQ(blocks[i].bytes[0], 0x5a);
+        EXPECT_EQ(blocks[i].bytes[blocks[i].size - 1], 0x5a); // no block overlaps a later one
+        FreeDocumentMemory(blocks[i].bytes);
+    }
+    for (size_t i = 1; i < blocks.size(); i += 2) {
+        EXPECT_EQ(blocks[i].bytes[0], 0x3c);
+        EXPECT_EQ(blocks[i].bytes[blocks[i].size - 1], 0x3c);
+        FreeKeptTableMemory(blocks[i].bytes, blocks[i].size);
     }
 }
 
