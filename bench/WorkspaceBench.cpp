@@ -4,9 +4,10 @@
 #include "bench/Measure.h"
 #include "concurrency/Reaper.h"
 #include "document/LoadingState.h"
-#include "model/IndexingState.h"
+#include "model/IndexBuilder.h"
 #include "model/Workspace.h"
 #include "platform/Platform.h"
+#include "query/FullTextSearchService.h"
 #include "query/ReadyState.h"
 #include "query/WorkspaceState.h"
 
@@ -61,7 +62,7 @@ double MeanPathFindMicros(const std::vector<std::string>& paths, FindPath&& find
 
 // Rounds of lookups per model. The models take turns, round by round, so that a busy spell of the
 // machine falls on all of them alike; each figure is the median of its rounds.
-constexpr size_t kQueryRounds = 5;
+constexpr size_t kQueryRounds = 7;
 
 // One model whose lookups the user-interface thread makes: its ready state, a maker of equal states
 // with empty caches, its bare path search, and the keys drawn from all its indexes.
@@ -170,14 +171,20 @@ std::unique_ptr<QuerySubject> FileSubject(const std::string& path, Reaper& reape
     subject->ready = OpenToReady(path, reaper);
     if (subject->ready->GetKind() != StateKind::Ready)
         return nullptr;
+    // Later rounds ask states with empty caches over one more index of the same document, built
+    // here as the opening built the first, once: like a workspace's fresh states, which share the
+    // workspace's tables, they find their index built well before they are timed. (Indexed anew for
+    // every round, the file was timed just after building half a gigabyte of tables and freeing
+    // those of the round before, and a workspace timed in the same round came out up to a fifth
+    // slower than when no index had just been built.)
     std::shared_ptr<pugi::xml_document> document = subject->ready->document;
-    subject->fresh = [path, document, &reaper] {
-        std::shared_ptr<State> twin = std::make_shared<IndexingState>(path, document);
-        while (twin->GetKind() == StateKind::Indexing) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            AdvanceState(twin, reaper);
-        }
-        return twin;
+    auto twinIndex = std::make_shared<Index>();
+    uint64_t nodeCount = 0;
+    std::atomic<bool> never{false};
+    BuildIndexInto(*twinIndex, nodeCount, *document, "", never);
+    subject->fresh = [path, document, twinIndex, nodeCount] {
+        return std::make_shared<ReadyState>(path, document, twinIndex,
+                                            std::make_shared<FullTextSearchService>(*document), nodeCount);
     };
     const Index& index = static_cast<ReadyState&>(*subject->ready).GetIndex();
     subject->indexes = {&index};
@@ -277,9 +284,21 @@ int RunWorkspaceBench(const std::string& folder, GeneratedShape shape)
         reaper.Drain();
     }
 
-    auto start = BenchClock::now();
-    std::shared_ptr<State> state = OpenToReady(folder, reaper);
-    const double together = SecondsSince(start);
+    // The folder opened as the viewer opens it, three times: a busy spell of the machine can make
+    // one open take twice as long, where the sum it is compared with adds up every file's own
+    // open. The median is reported; the last state is the one asked below.
+    std::vector<double> opens;
+    std::shared_ptr<State> state;
+    for (int open = 0; open < 3; ++open) {
+        if (state) {
+            reaper.Dispose(std::move(state));
+            reaper.Drain();
+        }
+        auto start = BenchClock::now();
+        state = OpenToReady(folder, reaper);
+        opens.push_back(SecondsSince(start));
+    }
+    const double together = Median(opens);
     std::shared_ptr<const Workspace> workspace = state->GetWorkspace();
 
     nlohmann::ordered_json out;

@@ -4,13 +4,13 @@
 #include <cstring>
 
 // Two walks up the named ancestors: one to measure, one to fill the string from its end.
-std::string Index::PathOf(uint32_t element) const
+std::string Index::ElementTable::PathOf(uint32_t element) const
 {
     size_t length = rootPath.size();
     for (uint32_t cur = element; cur != kNoParent; cur = elements[cur].parent)
         length += elements[cur].nameLength + 1;
     std::string path(length, '/');
-    path.replace(0, rootPath.size(), rootPath);
+    path.replace(0, rootPath.size(), rootPath.data(), rootPath.size());
     size_t end = length;
     for (uint32_t cur = element; cur != kNoParent; cur = elements[cur].parent) {
         std::string_view name = NameOf(cur);
@@ -21,8 +21,7 @@ std::string Index::PathOf(uint32_t element) const
     return path;
 }
 
-// Compares from the end, one name at a time, so no path is ever spelled out.
-bool Index::PathEquals(uint32_t element, std::string_view path) const
+bool Index::ElementTable::PathEquals(uint32_t element, std::string_view path) const
 {
     size_t end = path.size();
     for (uint32_t cur = element; cur != kNoParent; cur = elements[cur].parent) {

@@ -58,23 +58,7 @@ public:
     void ForEachElement(
         const std::function<void(uint32_t element, std::string_view name, uint64_t pathHash)>& visit) const;
 
-    // Named nodes by number, for tables that keep the number instead of the node: such a table
-    // answers from one probe of its own, confirmed here without a second search.
-    pugi::xml_node NodeOf(uint32_t element) const { return elements[element].node; }
-    std::string_view NameOf(uint32_t element) const
-    {
-        return {elements[element].name, elements[element].nameLength};
-    }
-    std::string PathOf(uint32_t element) const;
-    bool PathEquals(uint32_t element, std::string_view path) const;
-    // Every reference text with its nodes, in the order the texts were first met.
-    void ForEachReferenceTextAsMet(
-        const std::function<void(std::string_view, std::span<const pugi::xml_node>)>& visit) const;
-
 private:
-    friend struct IndexFindings;
-    friend class IndexAssembler;
-
     static constexpr uint32_t kNoParent = UINT32_MAX;
 
     struct Element
@@ -84,6 +68,51 @@ private:
         uint32_t nameLength;
         uint32_t parent; // nearest named ancestor, or kNoParent
     };
+
+public:
+    // The named nodes by number, for tables that keep the number instead of the node: such a table
+    // answers from one probe of its own, confirmed here without a second search. A copyable view,
+    // valid while the index lives: a table over many indexes keeps one per index, so that it never
+    // reads the index object itself, one more cache miss for each lookup landing on another file.
+    class ElementTable
+    {
+    public:
+        ElementTable() = default;
+
+        pugi::xml_node NodeOf(uint32_t element) const { return elements[element].node; }
+        std::string_view NameOf(uint32_t element) const
+        {
+            return {elements[element].name, elements[element].nameLength};
+        }
+        std::string PathOf(uint32_t element) const;
+        // Compares from the end, one name at a time, so no path is ever spelled out.
+        bool PathEquals(uint32_t element, std::string_view path) const;
+
+    private:
+        friend class Index;
+        ElementTable(const Element* elements, std::string_view rootPath)
+            : elements(elements), rootPath(rootPath)
+        {}
+
+        const Element* elements = nullptr;
+        std::string_view rootPath;
+    };
+
+    ElementTable Elements() const { return {elements.data(), rootPath}; }
+    pugi::xml_node NodeOf(uint32_t element) const { return Elements().NodeOf(element); }
+    std::string_view NameOf(uint32_t element) const { return Elements().NameOf(element); }
+    std::string PathOf(uint32_t element) const { return Elements().PathOf(element); }
+    bool PathEquals(uint32_t element, std::string_view path) const
+    {
+        return Elements().PathEquals(element, path);
+    }
+    // Every reference text with its nodes, in the order the texts were first met.
+    void ForEachReferenceTextAsMet(
+        const std::function<void(std::string_view, std::span<const pugi::xml_node>)>& visit) const;
+
+private:
+    friend struct IndexFindings;
+    friend class IndexAssembler;
 
     struct ReferenceText
     {

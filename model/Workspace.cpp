@@ -45,9 +45,8 @@ std::optional<Workspace::Located> Workspace::FindPath(std::string_view path) con
     WorkspaceLookup::Candidate first = lookup.FirstWithPath(path);
     if (!first)
         return std::nullopt;
-    const Index& index = *first.index;
-    if (index.PathEquals(first.element, path))
-        return Located{first.file, index.NodeOf(first.element)};
+    if (first.elements.PathEquals(first.element, path))
+        return Located{first.file, first.elements.NodeOf(first.element)};
     return FindPathFrom(first.file, path);
 }
 
@@ -67,10 +66,10 @@ std::optional<std::pair<size_t, Index::Named>> Workspace::FindShortName(std::str
     WorkspaceLookup::Candidate first = lookup.FirstWithShortName(name);
     if (!first)
         return std::nullopt;
-    const Index& index = *first.index;
-    if (index.NameOf(first.element) == name)
+    const Index::ElementTable& elements = first.elements;
+    if (elements.NameOf(first.element) == name)
         return std::pair(size_t(first.file),
-                         Index::Named{index.NodeOf(first.element), index.PathOf(first.element)});
+                         Index::Named{elements.NodeOf(first.element), elements.PathOf(first.element)});
     for (size_t i = first.file; i < files.size(); ++i) {
         if (!files[i].index)
             continue;

@@ -21,19 +21,22 @@ void WorkspaceLookup::Add(uint32_t file, const Index& index)
     if (index.ElementCount() >= size_t(kNone - firstId))
         throw std::length_error("Too many names to index.");
     nextId += uint32_t(index.ElementCount());
-    runs.push_back({firstId, file, &index});
+    runs.push_back({firstId, file, index.Elements()});
+    // The blocks starting inside the new run: none of its ids is asked for before this.
+    for (size_t block = runOfBlock.size(); (uint64_t(block) << kBlockBits) < nextId; ++block)
+        runOfBlock.push_back(uint32_t(runs.size() - 1));
     index.ForEachElement([&](uint32_t element, std::string_view name, uint64_t pathHash) {
         KeepFirst(paths, pathHash, firstId + element, firstId, file);
         KeepFirst(shortNames, ContinueIndexHash(kIndexHashSeed, name), firstId + element, firstId, file);
     });
     index.ForEachReferenceTextAsMet([&](std::string_view text, std::span<const pugi::xml_node> nodes) {
         const uint64_t hash = ReferenceTextHash(text);
-        const uint32_t next = uint32_t(referenceEntries.size());
-        uint32_t entry = references.FindOrInsert(
-            hash, next, [&](uint32_t other) { return referenceEntries[other].hash == hash; });
-        if (entry == next)
-            referenceEntries.push_back({hash, text.data(), uint32_t(text.size())});
-        ReferenceEntry& reference = referenceEntries[entry];
+        ReferenceEntry& reference = ReferenceEntryFor(hash);
+        if (!reference.text) {
+            // An empty view may point nowhere; any non-null pointer marks the entry as taken.
+            reference = {hash, text.data() ? text.data() : "", uint32_t(text.size())};
+            ++referenceCount;
+        }
         if (reference.Text() == text)
             reference.count += nodes.size();
         else
@@ -54,15 +57,18 @@ WorkspaceLookup::Candidate WorkspaceLookup::CandidateOf(uint32_t id) const
 {
     if (id == HashSlots::kNone)
         return {};
-    // The last run starting at or before `id`, halving without a branch to mispredict: a lookup
-    // lands on a file at random.
-    const Run* run = runs.data();
-    for (size_t n = runs.size(); n > 1;) {
+    // The last run starting at or before `id` lies between the runs holding the first ids of its
+    // block and of the next, almost always the same run. Between them, halving without a branch to
+    // mispredict: a lookup lands on a file at random.
+    const size_t block = id >> kBlockBits;
+    const Run* run = runs.data() + runOfBlock[block];
+    const size_t last = block + 1 < runOfBlock.size() ? runOfBlock[block + 1] : runs.size() - 1;
+    for (size_t n = last - runOfBlock[block] + 1; n > 1;) {
         size_t half = n / 2;
         run = run[half].firstId <= id ? run + half : run;
         n -= half;
     }
-    return {run->file, id - run->firstId, run->index};
+    return {run->file, id - run->firstId, run->elements};
 }
 
 WorkspaceLookup::Candidate WorkspaceLookup::FirstWithPath(std::string_view path) const
@@ -77,13 +83,50 @@ WorkspaceLookup::Candidate WorkspaceLookup::FirstWithShortName(std::string_view 
 
 std::optional<size_t> WorkspaceLookup::ReferrerCount(std::string_view text) const
 {
-    const uint64_t hash = ReferenceTextHash(text);
-    uint32_t entry =
-        references.Find(hash, [&](uint32_t other) { return referenceEntries[other].hash == hash; });
-    if (entry == HashSlots::kNone)
+    const ReferenceEntry* reference = FindReference(ReferenceTextHash(text));
+    if (!reference)
         return 0;
-    const ReferenceEntry& reference = referenceEntries[entry];
-    if (reference.sharedHash)
+    if (reference->sharedHash)
         return std::nullopt;
-    return reference.Text() == text ? size_t(reference.count) : 0;
+    return reference->Text() == text ? size_t(reference->count) : 0;
+}
+
+WorkspaceLookup::ReferenceEntry& WorkspaceLookup::ReferenceEntryFor(uint64_t hash)
+{
+    if ((referenceCount + 1) * 2 > references.size())
+        GrowReferences();
+    const size_t mask = references.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        if (!references[i].text || references[i].hash == hash)
+            return references[i];
+    }
+}
+
+const WorkspaceLookup::ReferenceEntry* WorkspaceLookup::FindReference(uint64_t hash) const
+{
+    if (references.empty())
+        return nullptr;
+    const size_t mask = references.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        const ReferenceEntry& entry = references[i];
+        if (!entry.text)
+            return nullptr;
+        if (entry.hash == hash)
+            return &entry;
+    }
+}
+
+void WorkspaceLookup::GrowReferences()
+{
+    TableVector<ReferenceEntry> old = std::move(references);
+    references = TableVector<ReferenceEntry>(old.empty() ? 64 : old.size() * 2);
+    const size_t mask = references.size() - 1;
+    for (const ReferenceEntry& entry : old) {
+        if (!entry.text)
+            continue;
+        size_t i = entry.hash & mask;
+        while (references[i].text)
+            i = (i + 1) & mask;
+        references[i] = entry;
+    }
 }

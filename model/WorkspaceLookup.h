@@ -25,7 +25,7 @@ public:
     {
         uint32_t file = kNone;
         uint32_t element = 0;
-        const Index* index = nullptr; // the file's own
+        Index::ElementTable elements; // the file's own
 
         explicit operator bool() const { return file != kNone; }
     };
@@ -51,7 +51,7 @@ private:
     {
         uint32_t firstId;
         uint32_t file;
-        const Index* index;
+        Index::ElementTable elements;
     };
 
     // Keeps `id` under `hash` unless the slot already names a node of an earlier file, or an earlier
@@ -59,23 +59,36 @@ private:
     void KeepFirst(HashSlots& slots, uint64_t hash, uint32_t id, uint32_t ownFirstId, uint32_t file);
     Candidate CandidateOf(uint32_t id) const;
 
-    // Reference texts by their 64-bit hash; the text is the one the first index to bring it keeps.
-    // Aligned to 32 bytes, so that reading one never takes two cache lines.
+    // Reference texts by their 64-bit hash, each entry in the table itself: a count reads the entry
+    // its probe lands on, one cache miss fewer than a slot naming an entry kept elsewhere. The text
+    // is the one the first index to bring it keeps. Aligned to 32 bytes, so that reading one never
+    // takes two cache lines.
     struct alignas(32) ReferenceEntry
     {
-        uint64_t hash;
-        const char* text;
-        uint32_t length;
+        uint64_t hash = 0;
+        const char* text = nullptr; // null: a free entry
+        uint32_t length = 0;
         uint32_t sharedHash = 0; // another text has the same hash
         uint64_t count = 0;
 
         std::string_view Text() const { return {text, length}; }
     };
 
+    // The entry holding `hash`, or the free one where it belongs (growing the table first).
+    ReferenceEntry& ReferenceEntryFor(uint64_t hash);
+    const ReferenceEntry* FindReference(uint64_t hash) const;
+    void GrowReferences();
+
+    // Ids come in blocks of 2^kBlockBits; each block names the run holding its first id, so a
+    // lookup finds its run in one step (a run search of its own would be several dependent loads
+    // on the way of every lookup, each waiting for the last).
+    static constexpr unsigned kBlockBits = 8;
+
     std::vector<Run> runs; // by firstId
+    std::vector<uint32_t> runOfBlock;
     uint32_t nextId = 0;
-    HashSlots paths;      // node ids
-    HashSlots shortNames; // node ids
-    HashSlots references; // entries of referenceEntries
-    TableVector<ReferenceEntry> referenceEntries;
+    HashSlots paths;                        // node ids
+    HashSlots shortNames;                   // node ids
+    TableVector<ReferenceEntry> references; // open addressing, a power of two long, at most half full
+    size_t referenceCount = 0;
 };

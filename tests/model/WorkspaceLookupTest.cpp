@@ -157,3 +157,46 @@ TEST(WorkspaceLookup, AKeySharingASlotWithAnEarlierFilesKeyIsStillFoundInItsOwnF
     ASSERT_TRUE(lateName) << name;
     EXPECT_EQ(lateName->second.node, same.Files()[0].index->FindShortName(name)->node);
 }
+
+// Files of every size side by side, so that their runs of node ids start anywhere: inside the same
+// block of ids as several others, or spanning many blocks. Every named node's path must lead to the
+// first file holding it and to that file's own node, whichever order the files were added in.
+TEST(WorkspaceLookup, EveryPathLeadsToItsFirstFilesOwnNodeWhateverTheSizesOfTheFiles)
+{
+    std::mt19937 random(29);
+    std::vector<WorkspaceFile> files;
+    for (int f = 0; f < 40; ++f) {
+        int kind = int(random() % 4);
+        int elements = kind == 0 ? 0 : kind == 1 ? 1 + int(random() % 12) : 200 + int(random() % 900);
+        std::string xml = "<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>P" + std::to_string(random() % 6) +
+                          "</SHORT-NAME><ELEMENTS>";
+        for (int e = 0; e < elements; ++e)
+            xml += "<E><SHORT-NAME>E" + std::to_string(random() % 3000) + "</SHORT-NAME></E>";
+        files.push_back(IndexedFile(xml + "</ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>"));
+    }
+    std::vector<const Index*> indexes;
+    for (const WorkspaceFile& file : files)
+        indexes.push_back(file.index.get());
+    WorkspaceLookup inOrder(indexes), lastFirst;
+    for (size_t i = indexes.size(); i-- > 0;)
+        lastFirst.Add(uint32_t(i), *indexes[i]);
+
+    size_t checked = 0;
+    for (const Index* index : indexes) {
+        index->ForEachPath([&](std::string_view path, pugi::xml_node) {
+            size_t first = 0;
+            while (!indexes[first]->FindPath(path))
+                ++first;
+            for (const WorkspaceLookup* lookup : {&inOrder, &lastFirst}) {
+                WorkspaceLookup::Candidate candidate = lookup->FirstWithPath(path);
+                ASSERT_TRUE(candidate) << path;
+                EXPECT_EQ(candidate.file, first) << path;
+                EXPECT_EQ(candidate.elements.PathOf(candidate.element), path);
+                EXPECT_EQ(candidate.elements.NodeOf(candidate.element), indexes[first]->FindPath(path))
+                    << path;
+            }
+            ++checked;
+        });
+    }
+    EXPECT_GT(checked, 10000u);
+}
