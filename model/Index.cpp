@@ -1,4 +1,5 @@
 #include "model/Index.h"
+#include "model/CarriedHash.h"
 
 #include <algorithm>
 #include <cstring>
@@ -99,13 +100,16 @@ void Index::ForEachReferenceText(
 void Index::ForEachElement(const std::function<void(uint32_t, std::string_view, uint64_t)>& visit) const
 {
     // A parent comes before its children, so each path's hash carries on from its parent's.
-    const uint64_t rootHash = ContinueIndexHash(kIndexHashSeed, rootPath);
-    std::vector<uint64_t> pathHashes(elements.size());
+    CarriedHash root;
+    root.Append(rootPath);
+    std::vector<CarriedHash> pathHashes(elements.size());
     for (uint32_t i = 0; i < elements.size(); ++i) {
         uint32_t parent = elements[i].parent;
-        uint64_t hash = ContinueIndexHash(parent == kNoParent ? rootHash : pathHashes[parent], "/");
-        pathHashes[i] = ContinueIndexHash(hash, NameOf(i));
-        visit(i, NameOf(i), pathHashes[i]);
+        CarriedHash hash = parent == kNoParent ? root : pathHashes[parent];
+        hash.Append("/");
+        hash.Append(NameOf(i));
+        pathHashes[i] = hash;
+        visit(i, NameOf(i), hash.Finish());
     }
 }
 

@@ -54,7 +54,7 @@ public:
 
     // Unsorted and without spelling any path out, for tables built over many indexes:
     // every named node in document order, by its number (0, 1, ... as below), with its short name
-    // and the hash of its element path (ContinueIndexHash(kIndexHashSeed, path)).
+    // and the hash of its element path (CarriedHash::Of(path)).
     void ForEachElement(
         const std::function<void(uint32_t element, std::string_view name, uint64_t pathHash)>& visit) const;
 

@@ -45,20 +45,7 @@ std::optional<Workspace::Located> Workspace::FindPath(std::string_view path) con
     WorkspaceLookup::Candidate first = lookup.FirstWithPath(path);
     if (!first)
         return std::nullopt;
-    if (first.elements.PathEquals(first.element, path))
-        return Located{first.file, first.elements.NodeOf(first.element)};
-    return FindPathFrom(first.file, path);
-}
-
-std::optional<Workspace::Located> Workspace::FindPathFrom(size_t first, std::string_view path) const
-{
-    for (size_t i = first; i < files.size(); ++i) {
-        if (!files[i].index)
-            continue;
-        if (pugi::xml_node node = files[i].index->FindPath(path))
-            return Located{i, node};
-    }
-    return std::nullopt;
+    return Located{first.file, first.elements.NodeOf(first.element)};
 }
 
 std::optional<std::pair<size_t, Index::Named>> Workspace::FindShortName(std::string_view name) const
@@ -67,16 +54,8 @@ std::optional<std::pair<size_t, Index::Named>> Workspace::FindShortName(std::str
     if (!first)
         return std::nullopt;
     const Index::ElementTable& elements = first.elements;
-    if (elements.NameOf(first.element) == name)
-        return std::pair(size_t(first.file),
-                         Index::Named{elements.NodeOf(first.element), elements.PathOf(first.element)});
-    for (size_t i = first.file; i < files.size(); ++i) {
-        if (!files[i].index)
-            continue;
-        if (std::optional<Index::Named> named = files[i].index->FindShortName(name))
-            return std::pair(i, std::move(*named));
-    }
-    return std::nullopt;
+    return std::pair(size_t(first.file),
+                     Index::Named{elements.NodeOf(first.element), elements.PathOf(first.element)});
 }
 
 size_t Workspace::CountReferrers(std::string_view text) const

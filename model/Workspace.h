@@ -68,10 +68,6 @@ public:
     std::vector<BrokenReference> BrokenReferences(const std::atomic<bool>& stop) const;
 
 private:
-    // Asks the files from `first` on, in workspace order: for the rare keys whose hash the lookup
-    // shares with another key.
-    std::optional<Located> FindPathFrom(size_t first, std::string_view path) const;
-
     std::vector<WorkspaceFile> files;
     size_t loadedCount = 0; // files with an index; the menu shows it every frame
     std::unordered_map<const void*, size_t> fileOfDocument;

@@ -1,11 +1,7 @@
 #include "model/WorkspaceLookup.h"
+#include "model/CarriedHash.h"
 
 #include <stdexcept>
-
-namespace {
-// Any key whose slot agrees is taken for the same key: the node named confirms it.
-constexpr auto kSameSlot = [](uint32_t) { return true; };
-} // namespace
 
 WorkspaceLookup::WorkspaceLookup(const std::vector<const Index*>& indexes)
 {
@@ -25,9 +21,15 @@ void WorkspaceLookup::Add(uint32_t file, const Index& index)
     // The blocks starting inside the new run: none of its ids is asked for before this.
     for (size_t block = runOfBlock.size(); (uint64_t(block) << kBlockBits) < nextId; ++block)
         runOfBlock.push_back(uint32_t(runs.size() - 1));
+    const Index::ElementTable elements = index.Elements();
     index.ForEachElement([&](uint32_t element, std::string_view name, uint64_t pathHash) {
-        KeepFirst(paths, pathHash, firstId + element, firstId, file);
-        KeepFirst(shortNames, ContinueIndexHash(kIndexHashSeed, name), firstId + element, firstId, file);
+        const uint32_t id = firstId + element;
+        // Met again mostly where files share a package: the path is spelled out only then.
+        KeepFirst(paths, pathHash, id, firstId, file, [&](const Candidate& kept) {
+            return kept.elements.PathEquals(kept.element, elements.PathOf(element));
+        });
+        KeepFirst(shortNames, CarriedHash::Of(name), id, firstId, file,
+                  [&](const Candidate& kept) { return kept.elements.NameOf(kept.element) == name; });
     });
     index.ForEachReferenceTextAsMet([&](std::string_view text, std::span<const pugi::xml_node> nodes) {
         const uint64_t hash = ReferenceTextHash(text);
@@ -44,10 +46,11 @@ void WorkspaceLookup::Add(uint32_t file, const Index& index)
     });
 }
 
+template <class SameKey>
 void WorkspaceLookup::KeepFirst(HashSlots& slots, uint64_t hash, uint32_t id, uint32_t ownFirstId,
-                                uint32_t file)
+                                uint32_t file, SameKey&& sameKey)
 {
-    uint32_t kept = slots.FindOrInsert(hash, id, kSameSlot);
+    uint32_t kept = slots.FindOrInsert(hash, id, [&](uint32_t other) { return sameKey(CandidateOf(other)); });
     // Ids below the file's own run belong to files added before it, in any workspace order.
     if (kept != id && kept < ownFirstId && CandidateOf(kept).file > file)
         slots.Replace(hash, kept, id);
@@ -73,12 +76,22 @@ WorkspaceLookup::Candidate WorkspaceLookup::CandidateOf(uint32_t id) const
 
 WorkspaceLookup::Candidate WorkspaceLookup::FirstWithPath(std::string_view path) const
 {
-    return CandidateOf(paths.Find(ContinueIndexHash(kIndexHashSeed, path), kSameSlot));
+    Candidate found;
+    uint32_t id = paths.Find(CarriedHash::Of(path), [&](uint32_t other) {
+        found = CandidateOf(other);
+        return found.elements.PathEquals(found.element, path);
+    });
+    return id == HashSlots::kNone ? Candidate() : found;
 }
 
 WorkspaceLookup::Candidate WorkspaceLookup::FirstWithShortName(std::string_view name) const
 {
-    return CandidateOf(shortNames.Find(ContinueIndexHash(kIndexHashSeed, name), kSameSlot));
+    Candidate found;
+    uint32_t id = shortNames.Find(CarriedHash::Of(name), [&](uint32_t other) {
+        found = CandidateOf(other);
+        return found.elements.NameOf(found.element) == name;
+    });
+    return id == HashSlots::kNone ? Candidate() : found;
 }
 
 std::optional<size_t> WorkspaceLookup::ReferrerCount(std::string_view text) const

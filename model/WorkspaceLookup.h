@@ -10,11 +10,11 @@
 
 // Which of several indexes (the files of a workspace, numbered in workspace order) first holds a
 // key, and which of its named nodes, found with one probe however many indexes there are. Paths and
-// short names are kept as nothing but the 32 bits of their hash that a slot holds, never spelled
-// out: keys whose slots agree share the slot, which names the first node (first index, then
-// document order) holding any of them, so a candidate found here is confirmed against that node's
-// own name or path. Filled file by file, in any order (each as soon as it is loaded), by one thread
-// at a time; read-only afterwards.
+// short names are never spelled out to be kept: a slot holds 32 bits of its key's hash and the
+// number of a node, and a key is confirmed against that node's own path or name, when the table is
+// filled as when it is asked, so that each slot names the first node (first index, then document
+// order) holding exactly its key. Filled file by file, in any order (each as soon as it is loaded),
+// by one thread at a time; read-only afterwards.
 class WorkspaceLookup
 {
 public:
@@ -37,8 +37,8 @@ public:
     // Takes in the keys of file number `file`. The index must outlive the lookup.
     void Add(uint32_t file, const Index& index);
 
-    // The first node holding an element path, or a short name, with the hash of the one given: no
-    // index before its own holds the key itself, nor does any node before it in its own index.
+    // The first node holding exactly this element path, or short name: no index before its own
+    // holds it, nor does any node before it in its own index. None when no index holds it.
     Candidate FirstWithPath(std::string_view path) const;
     Candidate FirstWithShortName(std::string_view name) const;
     // The nodes of every index holding exactly `text`, or nothing when another text shares its hash
@@ -54,9 +54,12 @@ private:
         Index::ElementTable elements;
     };
 
-    // Keeps `id` under `hash` unless the slot already names a node of an earlier file, or an earlier
-    // node of the same file; `ownFirstId` is the first id of the file being added.
-    void KeepFirst(HashSlots& slots, uint64_t hash, uint32_t id, uint32_t ownFirstId, uint32_t file);
+    // Keeps `id` under `hash` unless a slot already names a node of an earlier file, or an earlier
+    // node of the same file, for which `sameKey(candidate)` holds; `ownFirstId` is the first id of
+    // the file being added.
+    template <class SameKey>
+    void KeepFirst(HashSlots& slots, uint64_t hash, uint32_t id, uint32_t ownFirstId, uint32_t file,
+                   SameKey&& sameKey);
     Candidate CandidateOf(uint32_t id) const;
 
     // Reference texts by their 64-bit hash, each entry in the table itself: a count reads the entry

@@ -1,4 +1,5 @@
 #include "model/WorkspaceLookup.h"
+#include "model/CarriedHash.h"
 #include "model/IndexBuilder.h"
 #include "model/Workspace.h"
 #include "support/TestDocuments.h"
@@ -106,8 +107,8 @@ TEST(WorkspaceLookup, AnswersAsAskingEveryFileInWorkspaceOrder)
     }
 }
 
-// The lookup keeps only part of each key's hash, so another key can land on the same slot and be
-// taken for a key of an earlier file: the files after it must still be asked.
+// The lookup keeps only part of each key's hash, so another key can land on the same slot as a key
+// of an earlier file: neither may be taken for the other, when filling nor when asking.
 TEST(WorkspaceLookup, AKeySharingASlotWithAnEarlierFilesKeyIsStillFoundInItsOwnFile)
 {
     std::string xml = "<AUTOSAR>";
@@ -116,20 +117,27 @@ TEST(WorkspaceLookup, AKeySharingASlotWithAnEarlierFilesKeyIsStillFoundInItsOwnF
     WorkspaceFile many = IndexedFile(xml + "</AUTOSAR>");
     const WorkspaceLookup alone({many.index.get()});
 
-    // Keys absent from the file that its lookup nevertheless places there.
-    auto sharer = [&](auto&& first, const char* prefix) {
+    // Keys absent from the file whose hashes agree with one of its keys in the bits a slot keeps:
+    // a table of the file's own keys finds them, having nothing else to tell them apart by.
+    auto sharer = [&](const char* ownPrefix, const char* prefix) {
+        HashSlots own;
+        for (uint32_t i = 0; i < 100000; ++i)
+            own.FindOrInsert(CarriedHash::Of(ownPrefix + std::to_string(i)), i,
+                             [](uint32_t) { return false; });
         for (int i = 0; i < 5000000; ++i) {
             std::string key = prefix + std::to_string(i);
-            if (first(key))
+            if (own.Find(CarriedHash::Of(key), [](uint32_t) { return true; }) != HashSlots::kNone)
                 return key;
         }
         return std::string();
     };
-    const std::string path = sharer([&](const std::string& k) { return alone.FirstWithPath(k); }, "/Q");
-    const std::string name = sharer([&](const std::string& k) { return alone.FirstWithShortName(k); }, "Q");
+    const std::string path = sharer("/K", "/Q");
+    const std::string name = sharer("K", "Q");
     ASSERT_FALSE(path.empty());
     ASSERT_FALSE(name.empty());
     ASSERT_FALSE(many.index->FindPath(path));
+    EXPECT_FALSE(alone.FirstWithPath(path));
+    EXPECT_FALSE(alone.FirstWithShortName(name));
 
     std::vector<WorkspaceFile> files;
     files.push_back(std::move(many));
