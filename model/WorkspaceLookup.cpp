@@ -74,24 +74,30 @@ WorkspaceLookup::Candidate WorkspaceLookup::CandidateOf(uint32_t id) const
     return {run->file, id - run->firstId, run->elements};
 }
 
-WorkspaceLookup::Candidate WorkspaceLookup::FirstWithPath(std::string_view path) const
+template <class Matches>
+WorkspaceLookup::Candidate WorkspaceLookup::FirstMatching(const HashSlots& slots, uint64_t hash,
+                                                          Matches&& matches) const
 {
     Candidate found;
-    uint32_t id = paths.Find(CarriedHash::Of(path), [&](uint32_t other) {
+    uint32_t id = slots.Find(hash, [&](uint32_t other) {
         found = CandidateOf(other);
-        return found.elements.PathEquals(found.element, path);
+        return matches(found);
     });
     return id == HashSlots::kNone ? Candidate() : found;
 }
 
+WorkspaceLookup::Candidate WorkspaceLookup::FirstWithPath(std::string_view path) const
+{
+    return FirstMatching(paths, CarriedHash::Of(path), [&](const Candidate& candidate) {
+        return candidate.elements.PathEquals(candidate.element, path);
+    });
+}
+
 WorkspaceLookup::Candidate WorkspaceLookup::FirstWithShortName(std::string_view name) const
 {
-    Candidate found;
-    uint32_t id = shortNames.Find(CarriedHash::Of(name), [&](uint32_t other) {
-        found = CandidateOf(other);
-        return found.elements.NameOf(found.element) == name;
+    return FirstMatching(shortNames, CarriedHash::Of(name), [&](const Candidate& candidate) {
+        return candidate.elements.NameOf(candidate.element) == name;
     });
-    return id == HashSlots::kNone ? Candidate() : found;
 }
 
 std::optional<size_t> WorkspaceLookup::ReferrerCount(std::string_view text) const

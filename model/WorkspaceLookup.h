@@ -61,6 +61,9 @@ private:
     void KeepFirst(HashSlots& slots, uint64_t hash, uint32_t id, uint32_t ownFirstId, uint32_t file,
                    SameKey&& sameKey);
     Candidate CandidateOf(uint32_t id) const;
+    // The node that `slots` names under `hash` for which `matches(candidate)` holds, if any.
+    template <class Matches>
+    Candidate FirstMatching(const HashSlots& slots, uint64_t hash, Matches&& matches) const;
 
     // Reference texts by their 64-bit hash, each entry in the table itself: a count reads the entry
     // its probe lands on, one cache miss fewer than a slot naming an entry kept elsewhere. The text
