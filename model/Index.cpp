@@ -5,15 +5,15 @@
 #include <cstring>
 
 // Two walks up the named ancestors: one to measure, one to fill the string from its end.
-std::string Index::ElementTable::PathOf(uint32_t element) const
+std::string Index::PathOf(uint32_t element) const
 {
     size_t length = rootPath.size();
-    for (uint32_t cur = element; cur != kNoParent; cur = elements[cur].parent)
+    for (uint32_t cur = element; cur != kNoElement; cur = elements[cur].parent)
         length += elements[cur].nameLength + 1;
     std::string path(length, '/');
-    path.replace(0, rootPath.size(), rootPath.data(), rootPath.size());
+    path.replace(0, rootPath.size(), rootPath);
     size_t end = length;
-    for (uint32_t cur = element; cur != kNoParent; cur = elements[cur].parent) {
+    for (uint32_t cur = element; cur != kNoElement; cur = elements[cur].parent) {
         std::string_view name = NameOf(cur);
         end -= name.size();
         path.replace(end, name.size(), name);
@@ -22,10 +22,10 @@ std::string Index::ElementTable::PathOf(uint32_t element) const
     return path;
 }
 
-bool Index::ElementTable::PathEquals(uint32_t element, std::string_view path) const
+bool Index::PathEquals(uint32_t element, std::string_view path) const
 {
     size_t end = path.size();
-    for (uint32_t cur = element; cur != kNoParent; cur = elements[cur].parent) {
+    for (uint32_t cur = element; cur != kNoElement; cur = elements[cur].parent) {
         std::string_view name = NameOf(cur);
         if (end < name.size() + 1)
             return false;
@@ -97,7 +97,7 @@ void Index::ForEachReferenceText(
     }
 }
 
-void Index::ForEachElement(const std::function<void(uint32_t, std::string_view, uint64_t)>& visit) const
+void Index::ForEachElement(const std::function<void(uint32_t, uint32_t, uint64_t)>& visit) const
 {
     // A parent comes before its children, so each path's hash carries on from its parent's.
     CarriedHash root;
@@ -105,11 +105,11 @@ void Index::ForEachElement(const std::function<void(uint32_t, std::string_view, 
     std::vector<CarriedHash> pathHashes(elements.size());
     for (uint32_t i = 0; i < elements.size(); ++i) {
         uint32_t parent = elements[i].parent;
-        CarriedHash hash = parent == kNoParent ? root : pathHashes[parent];
+        CarriedHash hash = parent == kNoElement ? root : pathHashes[parent];
         hash.Append("/");
         hash.Append(NameOf(i));
         pathHashes[i] = hash;
-        visit(i, NameOf(i), hash.Finish());
+        visit(i, parent, hash.Finish());
     }
 }
 

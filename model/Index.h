@@ -52,59 +52,22 @@ public:
     void ForEachReferenceText(
         const std::function<void(std::string_view, std::span<const pugi::xml_node>)>& visit) const;
 
+    // The path that every element path of this index extends: empty for a whole document.
+    std::string_view RootPath() const { return rootPath; }
+
+    static constexpr uint32_t kNoElement = UINT32_MAX;
     // Unsorted and without spelling any path out, for tables built over many indexes:
-    // every named node in document order, by its number (0, 1, ... as below), with its short name
-    // and the hash of its element path (CarriedHash::Of(path)).
+    // every named node in document order, by its number (0, 1, ... as below), with the number of
+    // its nearest named ancestor (kNoElement for none) and the hash of its element path
+    // (CarriedHash::Of(path)). A parent comes before its children.
     void ForEachElement(
-        const std::function<void(uint32_t element, std::string_view name, uint64_t pathHash)>& visit) const;
+        const std::function<void(uint32_t element, uint32_t parent, uint64_t pathHash)>& visit) const;
 
-private:
-    static constexpr uint32_t kNoParent = UINT32_MAX;
-
-    struct Element
+    // A named node by its number, as ForEachElement gives it.
+    pugi::xml_node NodeOf(uint32_t element) const { return elements[element].node; }
+    std::string_view NameOf(uint32_t element) const
     {
-        pugi::xml_node node;
-        const char* name;
-        uint32_t nameLength;
-        uint32_t parent; // nearest named ancestor, or kNoParent
-    };
-
-public:
-    // The named nodes by number, for tables that keep the number instead of the node: such a table
-    // answers from one probe of its own, confirmed here without a second search. A copyable view,
-    // valid while the index lives: a table over many indexes keeps one per index, so that it never
-    // reads the index object itself, one more cache miss for each lookup landing on another file.
-    class ElementTable
-    {
-    public:
-        ElementTable() = default;
-
-        pugi::xml_node NodeOf(uint32_t element) const { return elements[element].node; }
-        std::string_view NameOf(uint32_t element) const
-        {
-            return {elements[element].name, elements[element].nameLength};
-        }
-        std::string PathOf(uint32_t element) const;
-        // Compares from the end, one name at a time, so no path is ever spelled out.
-        bool PathEquals(uint32_t element, std::string_view path) const;
-
-    private:
-        friend class Index;
-        ElementTable(const Element* elements, std::string_view rootPath)
-            : elements(elements), rootPath(rootPath)
-        {}
-
-        const Element* elements = nullptr;
-        std::string_view rootPath;
-    };
-
-    ElementTable Elements() const { return {elements.data(), rootPath}; }
-    pugi::xml_node NodeOf(uint32_t element) const { return Elements().NodeOf(element); }
-    std::string_view NameOf(uint32_t element) const { return Elements().NameOf(element); }
-    std::string PathOf(uint32_t element) const { return Elements().PathOf(element); }
-    bool PathEquals(uint32_t element, std::string_view path) const
-    {
-        return Elements().PathEquals(element, path);
+        return {elements[element].name, elements[element].nameLength};
     }
     // Every reference text with its nodes, in the order the texts were first met.
     void ForEachReferenceTextAsMet(
@@ -113,6 +76,18 @@ public:
 private:
     friend struct IndexFindings;
     friend class IndexAssembler;
+
+    std::string PathOf(uint32_t element) const;
+    // Compares from the end, one name at a time, so no path is ever spelled out.
+    bool PathEquals(uint32_t element, std::string_view path) const;
+
+    struct Element
+    {
+        pugi::xml_node node;
+        const char* name;
+        uint32_t nameLength;
+        uint32_t parent; // nearest named ancestor, or kNoElement
+    };
 
     struct ReferenceText
     {

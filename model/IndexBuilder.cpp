@@ -249,7 +249,7 @@ public:
         for (size_t p = 0; p < pieces.size(); ++p) {
             const IndexPiece& piece = pieces[p];
             uint32_t outer = starts[p].parentPiece == IndexPieceStart::kNoPiece
-                                 ? Index::kNoParent
+                                 ? Index::kNoElement
                                  : offsets[starts[p].parentPiece]; // a lone named node is its piece's first
             const ChunkedList<Index::Element>& elements = findings[piece.thread].elements;
             uint32_t shift = offsets[p] - piece.elementsBegin; // wraps as it should when negative

@@ -42,20 +42,18 @@ Workspace::Workspace(std::vector<WorkspaceFile> loaded, WorkspaceLookup filled)
 
 std::optional<Workspace::Located> Workspace::FindPath(std::string_view path) const
 {
-    WorkspaceLookup::Candidate first = lookup.FirstWithPath(path);
+    WorkspaceLookup::Found first = lookup.FirstWithPath(path);
     if (!first)
         return std::nullopt;
-    return Located{first.file, first.elements.NodeOf(first.element)};
+    return Located{first.file, first.node};
 }
 
 std::optional<std::pair<size_t, Index::Named>> Workspace::FindShortName(std::string_view name) const
 {
-    WorkspaceLookup::Candidate first = lookup.FirstWithShortName(name);
+    WorkspaceLookup::Found first = lookup.FirstWithShortName(name);
     if (!first)
         return std::nullopt;
-    const Index::ElementTable& elements = first.elements;
-    return std::pair(size_t(first.file),
-                     Index::Named{elements.NodeOf(first.element), elements.PathOf(first.element)});
+    return std::pair(size_t(first.file), Index::Named{first.node, lookup.PathOf(first.id)});
 }
 
 size_t Workspace::CountReferrers(std::string_view text) const
@@ -207,16 +205,29 @@ std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& pa
     std::stable_sort(order.begin(), order.end(),
                      [&](size_t a, size_t b) { return files[a].size > files[b].size; });
 
+    // What the caller does with a loaded file can fail too (a table over all files that runs out
+    // of memory): no further file is started, and the first failure is thrown once all workers
+    // are done, where an exception leaving a worker would end the process.
+    std::mutex failureMutex;
+    std::exception_ptr failure;
+    std::atomic<bool> failed{false};
     std::atomic<size_t> next{0};
     auto work = [&] {
         for (size_t taken; (taken = next.fetch_add(1)) < order.size();) {
             WorkspaceFile& file = files[order[taken]];
-            if (stop.load(std::memory_order_relaxed)) {
+            if (stop.load(std::memory_order_relaxed) || failed.load(std::memory_order_relaxed)) {
                 file.error = LoadFailureMessage(file.path, "stopped");
             } else {
                 LoadOne(file, stop, counts.read);
-                if (loaded)
-                    loaded(order[taken], file);
+                try {
+                    if (loaded)
+                        loaded(order[taken], file);
+                } catch (...) {
+                    std::lock_guard<std::mutex> lock(failureMutex);
+                    if (!failure)
+                        failure = std::current_exception();
+                    failed = true;
+                }
             }
             counts.indexed.fetch_add(1, std::memory_order_relaxed);
         }
@@ -233,6 +244,13 @@ std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& pa
         thread.join();
     if (stop.load(std::memory_order_relaxed))
         throw std::runtime_error("stopped");
+    if (failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::bad_alloc&) {
+            throw std::runtime_error("not enough memory");
+        }
+    }
     return files;
 }
 

@@ -96,7 +96,8 @@ using WorkspaceFileLoaded = std::function<void(size_t file, const WorkspaceFile&
 // Reads, parses and indexes each file on one of `workers` threads, the largest files first, each
 // into its own document; relative references are resolved. A file that fails keeps its error and
 // does not stop the others. Once `stop` reads true no further file is started. `progress`, when
-// given, counts the files as they are read and indexed.
+// given, counts the files as they are read and indexed. When `loaded` throws, no further file is
+// started and the first of its exceptions is thrown (std::bad_alloc as "not enough memory").
 std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& paths, size_t workers,
                                               const std::atomic<bool>& stop,
                                               const WorkspaceFileLoaded& loaded = {},

@@ -13,53 +13,148 @@ WorkspaceLookup::WorkspaceLookup(const std::vector<const Index*>& indexes)
 
 void WorkspaceLookup::Add(uint32_t file, const Index& index)
 {
-    const uint32_t firstId = nextId;
+    if (!index.RootPath().empty())
+        throw std::invalid_argument("A workspace lookup takes indexes of whole documents.");
+    const uint32_t firstId = uint32_t(named.size());
     if (index.ElementCount() >= size_t(kNone - firstId))
         throw std::length_error("Too many names to index.");
-    nextId += uint32_t(index.ElementCount());
-    runs.push_back({firstId, file, index.Elements()});
+    runs.push_back({firstId, file});
     // The blocks starting inside the new run: none of its ids is asked for before this.
-    for (size_t block = runOfBlock.size(); (uint64_t(block) << kBlockBits) < nextId; ++block)
+    for (size_t block = runOfBlock.size(); (uint64_t(block) << kBlockBits) < firstId + index.ElementCount();
+         ++block)
         runOfBlock.push_back(uint32_t(runs.size() - 1));
-    const Index::ElementTable elements = index.Elements();
-    index.ForEachElement([&](uint32_t element, std::string_view name, uint64_t pathHash) {
-        const uint32_t id = firstId + element;
-        // Met again mostly where files share a package: the path is spelled out only then.
-        KeepFirst(paths, pathHash, id, firstId, file, [&](const Candidate& kept) {
-            return kept.elements.PathEquals(kept.element, elements.PathOf(element));
-        });
-        KeepFirst(shortNames, CarriedHash::Of(name), id, firstId, file,
-                  [&](const Candidate& kept) { return kept.elements.NameOf(kept.element) == name; });
+    // A file's keys land on slots far apart: their hashes are taken first, so that each slot can
+    // be fetched a few keys ahead of its turn instead of being waited for.
+    struct NameHashes
+    {
+        uint64_t path, name;
+    };
+    std::vector<NameHashes> hashes;
+    hashes.reserve(index.ElementCount());
+    index.ForEachElement([&](uint32_t element, uint32_t parent, uint64_t pathHash) {
+        const std::string_view name = index.NameOf(element);
+        KeepName(parent == Index::kNoElement ? kNone : firstId + parent, index.NodeOf(element), name);
+        hashes.push_back({pathHash, CarriedHash::Of(name)});
     });
+    for (uint32_t element = 0; element < hashes.size(); ++element) {
+        if (element + kFetchAhead < hashes.size()) {
+            paths.Prefetch(hashes[element + kFetchAhead].path);
+            shortNames.Prefetch(hashes[element + kFetchAhead].name);
+        }
+        const uint32_t id = firstId + element;
+        KeepFirst(paths, hashes[element].path, id, firstId, file,
+                  [&](uint32_t kept) { return SamePath(kept, id); });
+        KeepFirst(shortNames, hashes[element].name, id, firstId, file,
+                  [&](uint32_t kept) { return NameOf(kept) == NameOf(id); });
+    }
+
+    struct Text
+    {
+        uint64_t hash;
+        std::string_view text;
+        size_t count;
+    };
+    std::vector<Text> found;
+    found.reserve(index.ReferenceTextCount());
     index.ForEachReferenceTextAsMet([&](std::string_view text, std::span<const pugi::xml_node> nodes) {
-        const uint64_t hash = ReferenceTextHash(text);
+        found.push_back({ReferenceTextHash(text), text, nodes.size()});
+    });
+    for (size_t i = 0; i < found.size(); ++i) {
+        if (i + kFetchAhead < found.size() && !references.empty())
+            __builtin_prefetch(&references[found[i + kFetchAhead].hash & (references.size() - 1)]);
+        const auto& [hash, text, count] = found[i];
         ReferenceEntry& reference = ReferenceEntryFor(hash);
-        if (!reference.text) {
-            // An empty view may point nowhere; any non-null pointer marks the entry as taken.
-            reference = {hash, text.data() ? text.data() : "", uint32_t(text.size())};
+        if (!reference.taken) {
+            if (texts.size() + text.size() > UINT32_MAX)
+                throw std::length_error("Too many reference texts to index.");
+            reference = {hash, 0, uint32_t(texts.size()), uint32_t(text.size()), true};
+            texts.insert(texts.end(), text.begin(), text.end());
             ++referenceCount;
         }
-        if (reference.Text() == text)
-            reference.count += nodes.size();
+        if (TextOf(reference) == text)
+            reference.count += count;
         else
-            reference.sharedHash = 1;
-    });
+            reference.sharedHash = true;
+    }
+}
+
+void WorkspaceLookup::KeepName(uint32_t parent, pugi::xml_node node, std::string_view name)
+{
+    if (names.size() + name.size() + 8 > UINT32_MAX)
+        throw std::length_error("Too many names to index.");
+    named.push_back({node, parent, uint32_t(names.size())});
+    size_t length = name.size();
+    for (; length >= 0x80; length >>= 7)
+        names.push_back(char(0x80 | (length & 0x7f)));
+    names.push_back(char(length));
+    names.insert(names.end(), name.begin(), name.end());
+}
+
+std::string_view WorkspaceLookup::NameOf(uint32_t id) const
+{
+    const unsigned char* at = reinterpret_cast<const unsigned char*>(names.data()) + named[id].nameAt;
+    size_t length = 0;
+    for (unsigned shift = 0;; shift += 7) {
+        length |= size_t(*at & 0x7f) << shift;
+        if (!(*at++ & 0x80))
+            break;
+    }
+    return {reinterpret_cast<const char*>(at), length};
+}
+
+// Compares from the end, one name at a time, so no path is ever spelled out.
+bool WorkspaceLookup::PathEquals(uint32_t id, std::string_view path) const
+{
+    size_t end = path.size();
+    for (uint32_t cur = id; cur != kNone; cur = named[cur].parent) {
+        std::string_view name = NameOf(cur);
+        if (end < name.size() + 1)
+            return false;
+        size_t start = end - name.size();
+        if (path[start - 1] != '/' || path.compare(start, name.size(), name) != 0)
+            return false;
+        end = start - 1;
+    }
+    return end == 0;
+}
+
+// Name by name up both chains; a shared ancestor means the rest is the same.
+bool WorkspaceLookup::SamePath(uint32_t a, uint32_t b) const
+{
+    for (; a != b; a = named[a].parent, b = named[b].parent) {
+        if (a == kNone || b == kNone || NameOf(a) != NameOf(b))
+            return false;
+    }
+    return true;
+}
+
+std::string WorkspaceLookup::PathOf(uint32_t id) const
+{
+    size_t length = 0;
+    for (uint32_t cur = id; cur != kNone; cur = named[cur].parent)
+        length += NameOf(cur).size() + 1;
+    std::string path(length, '/');
+    for (uint32_t cur = id; cur != kNone; cur = named[cur].parent) {
+        std::string_view name = NameOf(cur);
+        length -= name.size();
+        path.replace(length, name.size(), name);
+        --length; // the '/' in front, already there
+    }
+    return path;
 }
 
 template <class SameKey>
 void WorkspaceLookup::KeepFirst(HashSlots& slots, uint64_t hash, uint32_t id, uint32_t ownFirstId,
                                 uint32_t file, SameKey&& sameKey)
 {
-    uint32_t kept = slots.FindOrInsert(hash, id, [&](uint32_t other) { return sameKey(CandidateOf(other)); });
+    uint32_t kept = slots.FindOrInsert(hash, id, sameKey);
     // Ids below the file's own run belong to files added before it, in any workspace order.
-    if (kept != id && kept < ownFirstId && CandidateOf(kept).file > file)
+    if (kept != id && kept < ownFirstId && FileOf(kept) > file)
         slots.Replace(hash, kept, id);
 }
 
-WorkspaceLookup::Candidate WorkspaceLookup::CandidateOf(uint32_t id) const
+uint32_t WorkspaceLookup::FileOf(uint32_t id) const
 {
-    if (id == HashSlots::kNone)
-        return {};
     // The last run starting at or before `id` lies between the runs holding the first ids of its
     // block and of the next, almost always the same run. Between them, halving without a branch to
     // mispredict: a lookup lands on a file at random.
@@ -71,33 +166,24 @@ WorkspaceLookup::Candidate WorkspaceLookup::CandidateOf(uint32_t id) const
         run = run[half].firstId <= id ? run + half : run;
         n -= half;
     }
-    return {run->file, id - run->firstId, run->elements};
+    return run->file;
 }
 
-template <class Matches>
-WorkspaceLookup::Candidate WorkspaceLookup::FirstMatching(const HashSlots& slots, uint64_t hash,
-                                                          Matches&& matches) const
+WorkspaceLookup::Found WorkspaceLookup::FoundAt(uint32_t id) const
 {
-    Candidate found;
-    uint32_t id = slots.Find(hash, [&](uint32_t other) {
-        found = CandidateOf(other);
-        return matches(found);
-    });
-    return id == HashSlots::kNone ? Candidate() : found;
+    if (id == kNone)
+        return {};
+    return {FileOf(id), id, named[id].node};
 }
 
-WorkspaceLookup::Candidate WorkspaceLookup::FirstWithPath(std::string_view path) const
+WorkspaceLookup::Found WorkspaceLookup::FirstWithPath(std::string_view path) const
 {
-    return FirstMatching(paths, CarriedHash::Of(path), [&](const Candidate& candidate) {
-        return candidate.elements.PathEquals(candidate.element, path);
-    });
+    return FoundAt(paths.Find(CarriedHash::Of(path), [&](uint32_t id) { return PathEquals(id, path); }));
 }
 
-WorkspaceLookup::Candidate WorkspaceLookup::FirstWithShortName(std::string_view name) const
+WorkspaceLookup::Found WorkspaceLookup::FirstWithShortName(std::string_view name) const
 {
-    return FirstMatching(shortNames, CarriedHash::Of(name), [&](const Candidate& candidate) {
-        return candidate.elements.NameOf(candidate.element) == name;
-    });
+    return FoundAt(shortNames.Find(CarriedHash::Of(name), [&](uint32_t id) { return NameOf(id) == name; }));
 }
 
 std::optional<size_t> WorkspaceLookup::ReferrerCount(std::string_view text) const
@@ -107,7 +193,7 @@ std::optional<size_t> WorkspaceLookup::ReferrerCount(std::string_view text) cons
         return 0;
     if (reference->sharedHash)
         return std::nullopt;
-    return reference->Text() == text ? size_t(reference->count) : 0;
+    return TextOf(*reference) == text ? size_t(reference->count) : 0;
 }
 
 WorkspaceLookup::ReferenceEntry& WorkspaceLookup::ReferenceEntryFor(uint64_t hash)
@@ -116,7 +202,7 @@ WorkspaceLookup::ReferenceEntry& WorkspaceLookup::ReferenceEntryFor(uint64_t has
         GrowReferences();
     const size_t mask = references.size() - 1;
     for (size_t i = hash & mask;; i = (i + 1) & mask) {
-        if (!references[i].text || references[i].hash == hash)
+        if (!references[i].taken || references[i].hash == hash)
             return references[i];
     }
 }
@@ -128,7 +214,7 @@ const WorkspaceLookup::ReferenceEntry* WorkspaceLookup::FindReference(uint64_t h
     const size_t mask = references.size() - 1;
     for (size_t i = hash & mask;; i = (i + 1) & mask) {
         const ReferenceEntry& entry = references[i];
-        if (!entry.text)
+        if (!entry.taken)
             return nullptr;
         if (entry.hash == hash)
             return &entry;
@@ -141,10 +227,10 @@ void WorkspaceLookup::GrowReferences()
     references = TableVector<ReferenceEntry>(old.empty() ? 64 : old.size() * 2);
     const size_t mask = references.size() - 1;
     for (const ReferenceEntry& entry : old) {
-        if (!entry.text)
+        if (!entry.taken)
             continue;
         size_t i = entry.hash & mask;
-        while (references[i].text)
+        while (references[i].taken)
             i = (i + 1) & mask;
         references[i] = entry;
     }

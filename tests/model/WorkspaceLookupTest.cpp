@@ -196,15 +196,54 @@ TEST(WorkspaceLookup, EveryPathLeadsToItsFirstFilesOwnNodeWhateverTheSizesOfTheF
             while (!indexes[first]->FindPath(path))
                 ++first;
             for (const WorkspaceLookup* lookup : {&inOrder, &lastFirst}) {
-                WorkspaceLookup::Candidate candidate = lookup->FirstWithPath(path);
-                ASSERT_TRUE(candidate) << path;
-                EXPECT_EQ(candidate.file, first) << path;
-                EXPECT_EQ(candidate.elements.PathOf(candidate.element), path);
-                EXPECT_EQ(candidate.elements.NodeOf(candidate.element), indexes[first]->FindPath(path))
-                    << path;
+                WorkspaceLookup::Found found = lookup->FirstWithPath(path);
+                ASSERT_TRUE(found) << path;
+                EXPECT_EQ(found.file, first) << path;
+                EXPECT_EQ(lookup->PathOf(found.id), path);
+                EXPECT_EQ(found.node, indexes[first]->FindPath(path)) << path;
             }
             ++checked;
         });
     }
     EXPECT_GT(checked, 10000u);
+}
+
+// The lookup keeps its own copy of every name, its length written in as few bytes as it takes:
+// names on either side of each step in that length, and paths built of them, come back whole.
+TEST(WorkspaceLookup, NamesOfAnyLengthAreKeptWhole)
+{
+    std::vector<std::string> names;
+    for (size_t length : {1, 127, 128, 129, 16383, 16384, 70000})
+        names.push_back(std::string(length - 1, char('a' + names.size())) + "z");
+    std::string xml = "<AUTOSAR><AR-PACKAGES>";
+    for (const std::string& outer : names) {
+        xml += "<AR-PACKAGE><SHORT-NAME>" + outer + "</SHORT-NAME><ELEMENTS>";
+        for (const std::string& inner : names)
+            xml += "<E><SHORT-NAME>" + inner + "</SHORT-NAME></E>";
+        xml += "</ELEMENTS></AR-PACKAGE>";
+    }
+    std::vector<WorkspaceFile> files;
+    files.push_back(IndexedFile("<AUTOSAR><AR-PACKAGES/></AUTOSAR>"));
+    files.push_back(IndexedFile(xml + "</AR-PACKAGES></AUTOSAR>"));
+    Workspace ws(std::move(files));
+    const Index& index = *ws.Files()[1].index;
+    for (const std::string& outer : names) {
+        for (const std::string& inner : names) {
+            const std::string path = "/" + outer + "/" + inner;
+            auto found = ws.FindPath(path);
+            ASSERT_TRUE(found) << path.size();
+            EXPECT_EQ(found->node, index.FindPath(path));
+            // One byte short of a name, or one too many, is another path.
+            EXPECT_FALSE(ws.FindPath(path.substr(0, path.size() - 1)));
+            EXPECT_FALSE(ws.FindPath("/" + outer + "z/" + inner));
+        }
+    }
+    // The first package is the first node of its name; every other name is first held by an
+    // element of that package.
+    for (const std::string& name : names) {
+        auto named = ws.FindShortName(name);
+        ASSERT_TRUE(named) << name.size();
+        EXPECT_EQ(named->second.path, name == names[0] ? "/" + name : "/" + names[0] + "/" + name);
+        EXPECT_EQ(named->second.node, index.FindShortName(name)->node);
+    }
 }

@@ -172,6 +172,33 @@ TEST(Workspace, EachBadFileKeepsItsOwnErrorAndTheRestLoads)
     EXPECT_EQ(ws.Referrers("/Types/UInt8").size(), 1u);
 }
 
+// Filling the table over all files can run out of memory on any worker: the loading fails with a
+// message of its own instead of ending the process, and each worker starts no file after it.
+TEST(Workspace, AFailureWhileTakingInALoadedFileFailsTheLoadingWithItsReason)
+{
+    TempDir dir;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 8; ++i)
+        paths.push_back(dir.Write("f" + std::to_string(i) + ".arxml", kWorkspaceFileA));
+    for (size_t workers : {1, 2}) {
+        std::atomic<bool> stop{false};
+        std::atomic<size_t> takenIn{0};
+        WorkspaceProgress progress;
+        auto outOfMemory = [&](size_t, const WorkspaceFile&) {
+            ++takenIn;
+            throw std::bad_alloc();
+        };
+        try {
+            LoadWorkspaceFiles(paths, workers, stop, outOfMemory, &progress);
+            ADD_FAILURE() << "the loading succeeded";
+        } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(), "not enough memory");
+        }
+        EXPECT_LE(takenIn.load(), workers);
+        EXPECT_EQ(progress.indexed.load(), paths.size());
+    }
+}
+
 TEST(Workspace, TheNearestPackageDeclaringALabelGivesTheBase)
 {
     auto base = [](const char* label, const char* target, bool isDefault) {
