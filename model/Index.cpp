@@ -1,40 +1,24 @@
 #include "model/Index.h"
 #include "model/CarriedHash.h"
+#include "model/ElementChain.h"
 
 #include <algorithm>
 #include <cstring>
 
-// Two walks up the named ancestors: one to measure, one to fill the string from its end.
+static_assert(Index::kNoElement == kChainEnd);
+
 std::string Index::PathOf(uint32_t element) const
 {
-    size_t length = rootPath.size();
-    for (uint32_t cur = element; cur != kNoElement; cur = elements[cur].parent)
-        length += elements[cur].nameLength + 1;
-    std::string path(length, '/');
-    path.replace(0, rootPath.size(), rootPath);
-    size_t end = length;
-    for (uint32_t cur = element; cur != kNoElement; cur = elements[cur].parent) {
-        std::string_view name = NameOf(cur);
-        end -= name.size();
-        path.replace(end, name.size(), name);
-        --end; // the '/' in front, already there
-    }
-    return path;
+    return ChainPath(
+        element, rootPath, [&](uint32_t e) { return NameOf(e); },
+        [&](uint32_t e) { return elements[e].parent; });
 }
 
 bool Index::PathEquals(uint32_t element, std::string_view path) const
 {
-    size_t end = path.size();
-    for (uint32_t cur = element; cur != kNoElement; cur = elements[cur].parent) {
-        std::string_view name = NameOf(cur);
-        if (end < name.size() + 1)
-            return false;
-        size_t start = end - name.size();
-        if (path[start - 1] != '/' || path.compare(start, name.size(), name) != 0)
-            return false;
-        end = start - 1;
-    }
-    return path.substr(0, end) == rootPath;
+    return ChainPathEquals(
+        element, path, rootPath, [&](uint32_t e) { return NameOf(e); },
+        [&](uint32_t e) { return elements[e].parent; });
 }
 
 pugi::xml_node Index::FindPath(std::string_view path) const

@@ -55,7 +55,7 @@ public:
     // The path that every element path of this index extends: empty for a whole document.
     std::string_view RootPath() const { return rootPath; }
 
-    static constexpr uint32_t kNoElement = UINT32_MAX;
+    static constexpr uint32_t kNoElement = UINT32_MAX; // as kChainEnd
     // Unsorted and without spelling any path out, for tables built over many indexes:
     // every named node in document order, by its number (0, 1, ... as below), with the number of
     // its nearest named ancestor (kNoElement for none) and the hash of its element path

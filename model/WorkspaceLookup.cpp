@@ -1,5 +1,6 @@
 #include "model/WorkspaceLookup.h"
 #include "model/CarriedHash.h"
+#include "model/ElementChain.h"
 
 #include <stdexcept>
 
@@ -102,20 +103,12 @@ std::string_view WorkspaceLookup::NameOf(uint32_t id) const
     return {reinterpret_cast<const char*>(at), length};
 }
 
-// Compares from the end, one name at a time, so no path is ever spelled out.
+static_assert(WorkspaceLookup::kNone == kChainEnd);
+
 bool WorkspaceLookup::PathEquals(uint32_t id, std::string_view path) const
 {
-    size_t end = path.size();
-    for (uint32_t cur = id; cur != kNone; cur = named[cur].parent) {
-        std::string_view name = NameOf(cur);
-        if (end < name.size() + 1)
-            return false;
-        size_t start = end - name.size();
-        if (path[start - 1] != '/' || path.compare(start, name.size(), name) != 0)
-            return false;
-        end = start - 1;
-    }
-    return end == 0;
+    return ChainPathEquals(
+        id, path, "", [&](uint32_t n) { return NameOf(n); }, [&](uint32_t n) { return named[n].parent; });
 }
 
 // Name by name up both chains; a shared ancestor means the rest is the same.
@@ -130,17 +123,8 @@ bool WorkspaceLookup::SamePath(uint32_t a, uint32_t b) const
 
 std::string WorkspaceLookup::PathOf(uint32_t id) const
 {
-    size_t length = 0;
-    for (uint32_t cur = id; cur != kNone; cur = named[cur].parent)
-        length += NameOf(cur).size() + 1;
-    std::string path(length, '/');
-    for (uint32_t cur = id; cur != kNone; cur = named[cur].parent) {
-        std::string_view name = NameOf(cur);
-        length -= name.size();
-        path.replace(length, name.size(), name);
-        --length; // the '/' in front, already there
-    }
-    return path;
+    return ChainPath(
+        id, "", [&](uint32_t n) { return NameOf(n); }, [&](uint32_t n) { return named[n].parent; });
 }
 
 template <class SameKey>
