@@ -10,6 +10,7 @@
 #include "document/ArchiveReader.h"
 #include "document/LoadingState.h"
 #include "model/IndexingState.h"
+#include "model/Workspace.h"
 #include "platform/Platform.h"
 #include "query/ReadyState.h"
 
@@ -266,7 +267,7 @@ int Run(const Options& options)
     out["peak_rss_bytes"] = std::isnan(child[0]) ? nlohmann::json() : nlohmann::json(uint64_t(child[0]));
 
     auto* ready = static_cast<ReadyState*>(state.get());
-    const Index& index = ready->GetIndex();
+    const Index& index = *ready->GetWorkspace()->Files()[0].index;
     std::string hottest;
     size_t hottestCount = 0;
     std::vector<std::string> referKeys;
@@ -324,7 +325,7 @@ int Run(const Options& options)
     UiCallTimer floorTimer;
     auto twin = PollUntilSettled(std::make_shared<IndexingState>(path, state->document), floorTimer);
     out["map_find_floor_us"] =
-        Round(MeanPathFindMicros(static_cast<ReadyState&>(*twin).GetIndex(), pathKeys), 3);
+        Round(MeanPathFindMicros(*twin->GetWorkspace()->Files()[0].index, pathKeys), 3);
     twin.reset();
     out["find_ref_cached_us"] = Round(MeanCachedCallMicros(*state, pathKeys, ui, "FindRef", findRef), 3);
 

@@ -3,13 +3,13 @@
 #include "bench/DocumentGenerator.h"
 #include "bench/Measure.h"
 #include "concurrency/Reaper.h"
+#include "concurrency/ThreadStart.h"
 #include "document/LoadingState.h"
 #include "model/IndexBuilder.h"
 #include "model/Workspace.h"
 #include "platform/Platform.h"
 #include "query/FullTextSearchService.h"
 #include "query/ReadyState.h"
-#include "query/WorkspaceState.h"
 
 #include <nlohmann/json.hpp>
 
@@ -183,10 +183,10 @@ std::unique_ptr<QuerySubject> FileSubject(const std::string& path, Reaper& reape
     std::atomic<bool> never{false};
     BuildIndexInto(*twinIndex, nodeCount, *document, "", never);
     subject->fresh = [path, document, twinIndex, nodeCount] {
-        return std::make_shared<ReadyState>(path, document, twinIndex,
-                                            std::make_shared<FullTextSearchService>(*document), nodeCount);
+        std::vector<WorkspaceFile> only{{path, 0, document, twinIndex, nodeCount, ""}};
+        return std::make_shared<ReadyState>(path, std::make_shared<Workspace>(std::move(only)));
     };
-    const Index& index = static_cast<ReadyState&>(*subject->ready).GetIndex();
+    const Index& index = *subject->ready->GetWorkspace()->Files()[0].index;
     subject->indexes = {&index};
     subject->findPath = [&index](const std::string& key) { return bool(index.FindPath(key)); };
     DrawKeys(*subject);
@@ -279,7 +279,7 @@ int RunWorkspaceBench(const std::string& folder, GeneratedShape shape)
         reaper.Dispose(std::move(made));
         reaper.Drain();
         begin = BenchClock::now();
-        reaper.Dispose(LoadWorkspace(files, workers, never));
+        reaper.Dispose(LoadWorkspace(files, folder, workers, never));
         direct.push_back(SecondsSince(begin));
         reaper.Drain();
     }
@@ -307,7 +307,7 @@ int RunWorkspaceBench(const std::string& folder, GeneratedShape shape)
     out["files_loaded"] = workspace ? workspace->LoadedCount() : 0;
     out["single_file_failures"] = singleFailures;
     out["total_bytes"] = totalBytes;
-    out["workers"] = std::max(1u, std::thread::hardware_concurrency());
+    out["workers"] = MachineThreads();
     out["sum_single_open_to_ready_s"] = Round(oneAfterAnother, 4);
     out["open_to_ready_s"] = Round(together, 4);
     out["load_1_worker_s"] = Round(direct[0], 4);
@@ -322,7 +322,7 @@ int RunWorkspaceBench(const std::string& folder, GeneratedShape shape)
     if (workspace) {
         auto subject = std::make_unique<QuerySubject>();
         subject->ready = state;
-        subject->fresh = [&] { return std::make_shared<WorkspaceState>(folder, workspace); };
+        subject->fresh = [&] { return std::make_shared<ReadyState>(folder, workspace); };
         subject->findPath = [&](const std::string& path) { return workspace->FindPath(path).has_value(); };
         for (const WorkspaceFile& file : workspace->Files()) {
             if (file.index)

@@ -2,22 +2,20 @@
 
 #include "cli/LineMap.h"
 #include "cli/NodeLabel.h"
+#include "model/Workspace.h"
 #include "query/FullTextSearchService.h"
 #include "query/ReadyState.h"
 
+#include <algorithm>
 #include <chrono>
+#include <map>
+#include <memory>
 #include <optional>
 #include <thread>
 
 using Json = nlohmann::ordered_json;
 
 namespace {
-void AddLine(Json& object, const LineMap& lines, pugi::xml_node node)
-{
-    if (std::optional<size_t> line = lines.LineOf(node))
-        object["line"] = *line;
-}
-
 // Asks again every millisecond, as a frame loop would, until the answer is final; nothing when
 // the deadline passes first.
 template <class Query> auto PollUntilFinal(Query&& query, const Deadline& deadline)
@@ -32,103 +30,152 @@ template <class Query> auto PollUntilFinal(Query&& query, const Deadline& deadli
     return std::optional(result);
 }
 
-void Stats(ReadyState& state, JsonLinesWriter& out)
+// Adds a node's line and file to its row. Each file is read again for its line numbers only when
+// a row of it is written.
+class Rows
 {
-    const Index& index = state.GetIndex();
-    out.Write(Json{{"file", state.GetFilePath()},
-                   {"nodes", state.GetNodeCount()},
-                   {"paths", index.PathCount()},
-                   {"short_names", index.ShortNameCount()},
-                   {"reference_texts", index.ReferenceTextCount()},
-                   {"referring_nodes", index.ReferringNodeCount()}});
+public:
+    explicit Rows(const Workspace& workspace) : workspace(workspace) {}
+
+    void Write(Json object, pugi::xml_node node, JsonLinesWriter& out, bool withLine = true)
+    {
+        const size_t file = workspace.FileOf(node).value_or(0);
+        if (withLine) {
+            auto [map, fresh] = lines.try_emplace(file);
+            if (fresh)
+                map->second =
+                    std::make_unique<LineMap>(LineMap::ForDocumentFile(workspace.Files()[file].path));
+            if (std::optional<size_t> line = map->second->LineOf(node))
+                object["line"] = *line;
+        }
+        object["file"] = workspace.Files()[file].path;
+        out.Write(object);
+    }
+
+private:
+    const Workspace& workspace;
+    std::map<size_t, std::unique_ptr<LineMap>> lines;
+};
+
+void Stats(const Workspace& workspace, JsonLinesWriter& out)
+{
+    for (const WorkspaceFile& file : workspace.Files()) {
+        if (!file.index) {
+            out.Write(Json{{"file", file.path}, {"size", file.size}, {"error", file.error}});
+            continue;
+        }
+        out.Write(Json{{"file", file.path},
+                       {"size", file.size},
+                       {"nodes", file.nodeCount},
+                       {"paths", file.index->PathCount()},
+                       {"short_names", file.index->ShortNameCount()},
+                       {"reference_texts", file.index->ReferenceTextCount()},
+                       {"referring_nodes", file.index->ReferringNodeCount()},
+                       {"relative_references", file.index->RelativeReferenceCount()}});
+    }
 }
 
-void Paths(ReadyState& state, JsonLinesWriter& out)
+// In byte order of the paths, each with the first node holding it.
+void Paths(const Workspace& workspace, JsonLinesWriter& out)
 {
-    state.GetIndex().ForEachPath([&](std::string_view path, pugi::xml_node node) {
-        out.Write(Json{{"path", path}, {"tag", node.name()}});
-    });
+    const std::vector<WorkspaceFile>& files = workspace.Files();
+    if (files.size() == 1 && files[0].index) { // already in order, with nothing to merge
+        files[0].index->ForEachPath([&](std::string_view path, pugi::xml_node node) {
+            out.Write(Json{{"path", path}, {"tag", node.name()}, {"file", files[0].path}});
+        });
+        return;
+    }
+    std::map<std::string, pugi::xml_node, std::less<>> paths;
+    for (const WorkspaceFile& file : files) {
+        if (file.index) {
+            file.index->ForEachPath([&](std::string_view path, pugi::xml_node node) {
+                paths.try_emplace(std::string(path), node);
+            });
+        }
+    }
+    for (const auto& [path, node] : paths)
+        out.Write(Json{{"path", path}, {"tag", node.name()}, {"file", files[*workspace.FileOf(node)].path}});
 }
 
-void WriteElement(const Result<Ref>& found, const std::string& filePath, JsonLinesWriter& out)
+void WriteElement(const Result<Ref>& found, Rows& rows, JsonLinesWriter& out)
 {
     if (found.status != ResultStatus::Done) {
         out.Write(Json{{"error", found.GetError()}});
         return;
     }
     const Ref& ref = found.GetValue();
-    Json object{{"path", ref->path}, {"tag", ref->node.name()}};
-    AddLine(object, LineMap::ForDocumentFile(filePath), ref->node);
-    out.Write(object);
+    rows.Write(Json{{"path", ref->path}, {"tag", ref->node.name()}}, ref->node, out);
 }
 
-bool RefsTo(ReadyState& state, const std::string& path, const Deadline& deadline, JsonLinesWriter& out)
+// The referrers, or the hits of a search: one row each.
+bool WriteRefs(const std::optional<Result<std::vector<Ref>>>& settled, Rows& rows, JsonLinesWriter& out,
+               bool withLines = true)
 {
-    auto settled = PollUntilFinal([&] { return state.FindRefsTo(path); }, deadline);
     if (!settled)
         return false;
-    const Result<std::vector<Ref>>& referrers = *settled;
-    if (referrers.status != ResultStatus::Done) {
-        out.Write(Json{{"error", referrers.GetError()}});
+    if (settled->status != ResultStatus::Done) {
+        out.Write(Json{{"error", settled->GetError()}});
         return true;
     }
-    LineMap lines = LineMap::ForDocumentFile(state.GetFilePath());
-    for (const Ref& ref : referrers.GetValue()) {
-        Json object{{"path", ref->path}, {"node", NodeLabel(ref->node)}};
-        AddLine(object, lines, ref->node);
-        out.Write(object);
-    }
+    for (const Ref& ref : settled->GetValue())
+        rows.Write(Json{{"path", ref->path}, {"node", NodeLabel(ref->node)}}, ref->node, out, withLines);
     return true;
 }
 
-bool Search(ReadyState& state, const std::string& text, bool matchCase, const Deadline& deadline,
+bool Search(ReadyState& state, const std::string& text, bool matchCase, const Deadline& deadline, Rows& rows,
             JsonLinesWriter& out)
 {
     auto settled = PollUntilFinal([&] { return state.FullTextSearch(text, matchCase); }, deadline);
-    if (!settled)
+    if (!WriteRefs(settled, rows, out, false))
         return false;
-    const Result<std::vector<Ref>>& hits = *settled;
-    for (const Ref& ref : hits.GetValue())
-        out.Write(Json{{"path", ref->path}, {"node", NodeLabel(ref->node)}});
-    size_t count = hits.GetValue().size();
+    size_t count = settled->GetValue().size();
     out.Write(Json{{"hits", count}, {"capped", count >= FullTextSearchService::kMaxHits}});
     return true;
 }
 
-void BrokenRefs(ReadyState& state, JsonLinesWriter& out)
+// In byte order of the texts.
+bool BrokenRefs(ReadyState& state, const Deadline& deadline, Rows& rows, JsonLinesWriter& out)
 {
-    const Index& index = state.GetIndex();
-    index.ForEachReferenceText([&](std::string_view text, std::span<const pugi::xml_node> nodes) {
-        if (index.FindPath(text))
-            return;
-        out.Write(Json{{"ref", text}, {"count", nodes.size()}, {"first_referrer", Ref(nodes.front())->path}});
-    });
+    auto settled = PollUntilFinal([&] { return state.FindBrokenRefs(); }, deadline);
+    if (!settled)
+        return false;
+    std::vector<BrokenRef> broken = settled->GetValue();
+    std::sort(broken.begin(), broken.end(),
+              [](const BrokenRef& a, const BrokenRef& b) { return a.text < b.text; });
+    for (const BrokenRef& entry : broken) {
+        rows.Write(
+            Json{{"ref", entry.text}, {"count", entry.count}, {"first_referrer", entry.firstReferrer->path}},
+            entry.firstReferrer->node, out);
+    }
+    return true;
 }
 } // namespace
 
 bool RunCommand(ReadyState& state, const Invocation& invocation, const Deadline& deadline,
                 JsonLinesWriter& out)
 {
+    const Workspace& workspace = *state.GetWorkspace();
+    const std::string& argument = invocation.argument;
+    Rows rows(workspace);
     switch (invocation.command) {
         case Command::Stats:
-            Stats(state, out);
+            Stats(workspace, out);
             break;
         case Command::Paths:
-            Paths(state, out);
+            Paths(workspace, out);
             break;
         case Command::FindRef:
-            WriteElement(state.FindRef(invocation.argument), state.GetFilePath(), out);
+            WriteElement(state.FindRef(argument), rows, out);
             break;
         case Command::FindShortName:
-            WriteElement(state.FindShortName(invocation.argument), state.GetFilePath(), out);
+            WriteElement(state.FindShortName(argument), rows, out);
             break;
         case Command::RefsTo:
-            return RefsTo(state, invocation.argument, deadline, out);
+            return WriteRefs(PollUntilFinal([&] { return state.FindRefsTo(argument); }, deadline), rows, out);
         case Command::Search:
-            return Search(state, invocation.argument, invocation.matchCase, deadline, out);
+            return Search(state, argument, invocation.matchCase, deadline, rows, out);
         case Command::BrokenRefs:
-            BrokenRefs(state, out);
-            break;
+            return BrokenRefs(state, deadline, rows, out);
     }
     return true;
 }

@@ -6,8 +6,8 @@
 
 class ReadyState;
 
-// Answers the invocation's command on a loaded document. Every answer, "nothing found" included,
-// is written to `out`. False when the answer did not settle before the deadline; nothing is
-// written then.
+// Answers the invocation's command on an opened file or folder, through the queries the viewer
+// asks; each row names its file. Every answer, "nothing found" included, is written to `out`.
+// False when the answer did not settle before the deadline; nothing is written then.
 bool RunCommand(ReadyState& state, const Invocation& invocation, const Deadline& deadline,
                 JsonLinesWriter& out);

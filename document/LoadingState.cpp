@@ -1,11 +1,13 @@
 #include "document/LoadingState.h"
 
+#include "concurrency/ThreadStart.h"
 #include "document/ArchiveReader.h"
 #include "document/DocumentMemory.h"
 #include "document/DocumentParser.h"
-#include "document/WorkspaceLoadingState.h"
 #include "model/IndexingState.h"
+#include "model/Workspace.h"
 #include "platform/Platform.h"
+#include "query/ReadyState.h"
 
 #include <filesystem>
 #include <stdexcept>
@@ -23,6 +25,27 @@ std::string Extension(const std::string& path)
 std::runtime_error LoadFailure(const std::string& reason)
 {
     return std::runtime_error(reason);
+}
+
+bool IsFolder(const std::string& path)
+{
+    std::error_code ignored;
+    return std::filesystem::is_directory(Platform::PathFromUtf8(path), ignored);
+}
+
+// Folders are expanded to their files; the order given is kept.
+std::vector<std::string> FilesOf(const std::vector<std::string>& given)
+{
+    std::vector<std::string> paths;
+    for (const std::string& path : given) {
+        if (!IsFolder(path)) {
+            paths.push_back(path);
+            continue;
+        }
+        std::vector<std::string> inside = ListWorkspaceFiles(path);
+        paths.insert(paths.end(), inside.begin(), inside.end());
+    }
+    return paths;
 }
 
 } // namespace
@@ -57,21 +80,25 @@ std::string IndexFailureMessage(const std::string& path, const std::string& reas
 std::shared_ptr<State> LoadingState::Start(std::string path)
 {
     try {
-        std::error_code ignored;
-        if (std::filesystem::is_directory(path, ignored))
-            return std::make_shared<WorkspaceLoadingState>(path);
         return std::make_shared<LoadingState>(path);
     } catch (const std::exception& e) {
         return std::make_shared<ErrorState>(path, LoadFailureMessage(path, e.what()));
     }
 }
 
-LoadingState::LoadingState(std::string filePath) : State(std::move(filePath), nullptr), pool(1)
+LoadingState::LoadingState(std::string filePath, std::vector<std::string> together)
+    : State(std::move(filePath), nullptr), together(std::move(together)), pool(1)
 {
+    if (!this->together.empty() || IsFolder(this->filePath))
+        progress = std::make_unique<WorkspaceProgress>();
     future = pool.Submit(&LoadingState::Load, this);
 }
 
-LoadingState::~LoadingState() = default;
+// Files of a folder still loading see the stop request and end early; nobody sees their documents.
+LoadingState::~LoadingState()
+{
+    pool.RequestStop();
+}
 
 void LoadingState::OpenFile(std::string path)
 {
@@ -79,10 +106,18 @@ void LoadingState::OpenFile(std::string path)
     pool.RequestStop();
 }
 
-std::shared_ptr<pugi::xml_document> LoadingState::Load()
+LoadingState::Loaded LoadingState::Load()
 {
     try {
-        return ReadDocument(filePath);
+        if (!progress)
+            return {ReadDocument(filePath), nullptr};
+        std::vector<std::string> paths = FilesOf(together.empty() ? std::vector{filePath} : together);
+        if (paths.empty())
+            throw LoadFailure("no .arxml file or .zip archive in it");
+        // Rows show where a file sits in the folder opened; files given one by one keep their paths.
+        std::string shownFrom = together.empty() ? filePath : ".";
+        return {nullptr, LoadWorkspace(paths, std::move(shownFrom), MachineThreads(), pool.StopFlag(),
+                                       progress.get())};
     } catch (const std::bad_alloc&) {
         throw LoadFailure("not enough memory");
     }
@@ -94,14 +129,16 @@ std::shared_ptr<State> LoadingState::Update()
         return Start(pendingPath);
     if (!future.IsReady())
         return shared_from_this();
-    std::shared_ptr<pugi::xml_document> loaded;
+    Loaded loaded;
     try {
         loaded = future.Get();
     } catch (const std::exception& e) {
         return std::make_shared<ErrorState>(filePath, LoadFailureMessage(filePath, e.what()));
     }
     try {
-        return std::make_shared<IndexingState>(filePath, std::move(loaded));
+        if (loaded.workspace)
+            return std::make_shared<ReadyState>(filePath, std::move(loaded.workspace));
+        return std::make_shared<IndexingState>(filePath, std::move(loaded.document));
     } catch (const std::exception& e) {
         return std::make_shared<ErrorState>(filePath, IndexFailureMessage(filePath, e.what()));
     }

@@ -9,6 +9,16 @@
 // extends the table's root path. `nameOf(n)` and `parentOf(n)` read one table's chains.
 inline constexpr uint32_t kChainEnd = UINT32_MAX;
 
+// The element-path rule, written once for every lookup, walk and filter: a path is "/" and a
+// name for each named node from the top down, and nothing else. Names may be empty and nothing is
+// normalised, so "/P/E/", "P/E" and "/P//E" name E only where such names exist.
+// Whether the '/' at `slash` in `path` is followed by `name`.
+inline bool IsPathStep(std::string_view path, size_t slash, std::string_view name)
+{
+    return slash < path.size() && path.size() - slash - 1 >= name.size() && path[slash] == '/' &&
+           path.compare(slash + 1, name.size(), name) == 0;
+}
+
 // Whether `path` is the element path of `node`. Compares from the end, one name at a time, so no
 // path is ever spelled out.
 template <class NameOf, class ParentOf>
@@ -18,12 +28,9 @@ bool ChainPathEquals(uint32_t node, std::string_view path, std::string_view root
     size_t end = path.size();
     for (uint32_t cur = node; cur != kChainEnd; cur = parentOf(cur)) {
         std::string_view name = nameOf(cur);
-        if (end < name.size() + 1)
+        if (end < name.size() + 1 || !IsPathStep(path, end - name.size() - 1, name))
             return false;
-        size_t start = end - name.size();
-        if (path[start - 1] != '/' || path.compare(start, name.size(), name) != 0)
-            return false;
-        end = start - 1;
+        end -= name.size() + 1;
     }
     return path.substr(0, end) == rootPath;
 }

@@ -383,10 +383,9 @@ template <class First, class Second> void RunSideBySide(First&& first, Second&& 
 } // namespace
 
 void BuildIndexInto(Index& index, uint64_t& nodeCount, pugi::xml_node node, std::string path,
-                    const std::atomic<bool>& stop, RelativeReferences relative)
+                    const std::atomic<bool>& stop)
 {
-    const bool resolve = relative == RelativeReferences::Resolve;
-    IndexPieceList list = SplitIntoPieces(node, ContinueIndexHash(kIndexHashSeed, path), resolve, stop);
+    IndexPieceList list = SplitIntoPieces(node, ContinueIndexHash(kIndexHashSeed, path), true, stop);
 
     // Both cores take the pieces in turn, each appending its findings to lists of its own.
     std::vector<IndexPiece> pieces(list.starts.size());
@@ -400,7 +399,7 @@ void BuildIndexInto(Index& index, uint64_t& nodeCount, pugi::xml_node node, std:
             piece.thread = thread;
             piece.elementsBegin = uint32_t(out.elements.size());
             piece.referrersBegin = uint32_t(out.referrers.size());
-            PieceWalker<Reader> walker(out, piece, start, stop, resolve ? &list.bases[start.bases] : nullptr);
+            PieceWalker<Reader> walker(out, piece, start, stop, &list.bases[start.bases]);
             if (start.alone) {
                 walker.Visit(start.first.internal_object()); // its children are pieces of their own
             } else {

@@ -12,12 +12,6 @@
 // Counts every node it visits; once `stop` reads true it counts but no longer descends.
 // Uses an explicit stack, so any nesting depth is fine.
 // References written relative to a base (BASE="label", or the default base) are listed under the
-// absolute text they resolve to only when asked: a single document keeps the answers it always gave.
-enum class RelativeReferences
-{
-    Ignore,
-    Resolve,
-};
-
+// absolute text they resolve to.
 void BuildIndexInto(Index& index, uint64_t& nodeCount, pugi::xml_node node, std::string path,
-                    const std::atomic<bool>& stop, RelativeReferences relative = RelativeReferences::Ignore);
+                    const std::atomic<bool>& stop);

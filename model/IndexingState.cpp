@@ -1,13 +1,17 @@
 #include "model/IndexingState.h"
 
+#include "concurrency/ThreadStart.h"
 #include "document/LoadingState.h"
+#include "model/ElementChain.h"
 #include "model/IndexBuilder.h"
 #include "model/NodeText.h"
+#include "model/Workspace.h"
 #include "query/FullTextSearchService.h"
 #include "query/ReadyState.h"
 
-#include <cstring>
+#include <filesystem>
 #include <stdexcept>
+#include <string_view>
 
 namespace {
 const Result<Ref>& PendingRef()
@@ -16,25 +20,10 @@ const Result<Ref>& PendingRef()
     return pending;
 }
 
-// "/A//B/" and "A/B" both give A, B: empty pieces do not count.
-std::vector<std::string> SplitSegments(const std::string& text)
-{
-    std::vector<std::string> segments;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find('/', start);
-        if (end == std::string::npos)
-            end = text.size();
-        if (end > start)
-            segments.emplace_back(text, start, end - start);
-        start = end + 1;
-    }
-    return segments;
-}
 } // namespace
 
 IndexingState::IndexingState(std::string filePath, std::shared_ptr<pugi::xml_document> document)
-    : State(std::move(filePath), std::move(document)), lookupPool(2), buildPool(1),
+    : State(std::move(filePath), std::move(document)), lookupPool(MachineThreads()), buildPool(1),
       index(std::make_shared<Index>())
 {
     // The service first: once the build is submitted nothing may fail, since a constructor that
@@ -76,7 +65,11 @@ std::shared_ptr<State> IndexingState::Update()
     // An index cut short by a failure would answer "Invalid Reference" and 0 everywhere.
     try {
         buildFuture.Get();
-        return std::make_shared<ReadyState>(filePath, document, index, searchService, nodeCount);
+        std::error_code unknown;
+        const uintmax_t size = std::filesystem::file_size(filePath, unknown);
+        std::vector<WorkspaceFile> only{{filePath, unknown ? 0 : size, document, index, nodeCount, ""}};
+        return std::make_shared<ReadyState>(filePath, std::make_shared<Workspace>(std::move(only)),
+                                            searchService);
     } catch (const std::exception& e) {
         return std::make_shared<ErrorState>(filePath, IndexFailureMessage(filePath, e.what()));
     }
@@ -114,45 +107,41 @@ HitContext IndexingState::FullTextHitContext(size_t index)
 
 Ref IndexingState::ResolveRef(std::string refPath)
 {
-    std::optional<pugi::xml_node> found = MatchPath(*document, SplitSegments(refPath), 0);
+    std::optional<pugi::xml_node> found = MatchPath(*document, refPath);
     if (!found)
         throw std::runtime_error("Invalid Reference");
     return Ref(*found);
 }
 
-// Depth-first in document order: named nodes must match the next segment (a mismatch cuts off
-// their subtree), nodes without a short name pass through. Explicit stack, any depth.
-std::optional<pugi::xml_node>
-IndexingState::MatchPath(pugi::xml_node node, const std::vector<std::string>& segments, size_t depth) const
+// Depth-first in document order: named nodes must be the next step of the path (a mismatch cuts
+// off their subtree), nodes without a short name pass through. Explicit stack, any depth.
+std::optional<pugi::xml_node> IndexingState::MatchPath(pugi::xml_node node, std::string_view path) const
 {
     const std::atomic<bool>& stop = lookupPool.StopFlag();
-    if (depth == 0 && segments.empty())
-        return stop ? std::nullopt : std::optional(node);
-
     struct Frame
     {
         pugi::xml_node nextChild;
-        size_t depth;
+        size_t matched; // bytes of the path matched by the named nodes above
     };
     std::vector<Frame> stack;
 
-    // One visit; returns the node when it completes the path, else pushes its children.
-    auto visit = [&](pugi::xml_node x, size_t d) -> bool {
-        if (stop.load(std::memory_order_relaxed) || d >= segments.size())
+    // One visit; returns true when the node completes the path, else pushes its children.
+    auto visit = [&](pugi::xml_node x, size_t at) -> bool {
+        if (stop.load(std::memory_order_relaxed) || at >= path.size())
             return false;
         if (pugi::xml_node shortName = ShortNameChild(x)) {
-            const char* s = shortName.text().get();
-            if (std::strcmp(s, segments[d].c_str()) != 0)
+            const std::string_view name = shortName.text().get();
+            if (!IsPathStep(path, at, name))
                 return false;
-            if (d + 1 == segments.size())
+            at += name.size() + 1;
+            if (at == path.size())
                 return true;
-            ++d;
         }
-        stack.push_back({x.first_child(), d});
+        stack.push_back({x.first_child(), at});
         return false;
     };
 
-    if (visit(node, depth))
+    if (visit(node, 0))
         return node;
     while (!stack.empty()) {
         if (stop.load(std::memory_order_relaxed))
@@ -164,7 +153,7 @@ IndexingState::MatchPath(pugi::xml_node node, const std::vector<std::string>& se
         }
         pugi::xml_node child = top.nextChild;
         top.nextChild = child.next_sibling();
-        if (visit(child, top.depth))
+        if (visit(child, top.matched))
             return child;
     }
     return std::nullopt;

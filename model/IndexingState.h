@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class FullTextSearchService;
@@ -32,8 +33,7 @@ public:
     Ref ResolveRef(std::string refPath);
 
 private:
-    std::optional<pugi::xml_node> MatchPath(pugi::xml_node node, const std::vector<std::string>& segments,
-                                            size_t depth) const;
+    std::optional<pugi::xml_node> MatchPath(pugi::xml_node node, std::string_view path) const;
 
     ThreadPool lookupPool;
     ThreadPool buildPool;

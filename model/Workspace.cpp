@@ -24,13 +24,15 @@ std::vector<const Index*> IndexesOf(const std::vector<WorkspaceFile>& files)
 }
 } // namespace
 
-Workspace::Workspace(std::vector<WorkspaceFile> loaded) : Workspace(std::move(loaded), WorkspaceLookup())
+Workspace::Workspace(std::vector<WorkspaceFile> loaded, std::string folder)
+    : Workspace(std::move(loaded), WorkspaceLookup(), std::move(folder))
 {
-    lookup = WorkspaceLookup(IndexesOf(files));
+    if (!single)
+        lookup = WorkspaceLookup(IndexesOf(files));
 }
 
-Workspace::Workspace(std::vector<WorkspaceFile> loaded, WorkspaceLookup filled)
-    : files(std::move(loaded)), lookup(std::move(filled))
+Workspace::Workspace(std::vector<WorkspaceFile> loaded, WorkspaceLookup filled, std::string folder)
+    : files(std::move(loaded)), folder(std::move(folder)), lookup(std::move(filled))
 {
     for (size_t i = 0; i < files.size(); ++i) {
         if (files[i].document)
@@ -38,10 +40,27 @@ Workspace::Workspace(std::vector<WorkspaceFile> loaded, WorkspaceLookup filled)
         if (files[i].index)
             ++loadedCount;
     }
+    if (files.size() == 1 && files[0].index) {
+        single = files[0].index.get();
+        lookup = WorkspaceLookup(); // a folder of one file answers as the file does
+    }
+}
+
+std::string Workspace::ShownPath(size_t file) const
+{
+    const std::filesystem::path path(files[file].path);
+    if (folder.empty())
+        return path.filename().string();
+    std::filesystem::path relative = path.lexically_relative(folder);
+    return relative.empty() ? path.string() : relative.string();
 }
 
 std::optional<Workspace::Located> Workspace::FindPath(std::string_view path) const
 {
+    if (single) {
+        pugi::xml_node node = single->FindPath(path);
+        return node ? std::optional(Located{0, node}) : std::nullopt;
+    }
     WorkspaceLookup::Found first = lookup.FirstWithPath(path);
     if (!first)
         return std::nullopt;
@@ -50,6 +69,10 @@ std::optional<Workspace::Located> Workspace::FindPath(std::string_view path) con
 
 std::optional<std::pair<size_t, Index::Named>> Workspace::FindShortName(std::string_view name) const
 {
+    if (single) {
+        std::optional<Index::Named> named = single->FindShortName(name);
+        return named ? std::optional(std::pair(size_t(0), std::move(*named))) : std::nullopt;
+    }
     WorkspaceLookup::Found first = lookup.FirstWithShortName(name);
     if (!first)
         return std::nullopt;
@@ -58,6 +81,8 @@ std::optional<std::pair<size_t, Index::Named>> Workspace::FindShortName(std::str
 
 size_t Workspace::CountReferrers(std::string_view text) const
 {
+    if (single)
+        return single->Referrers(text).size();
     if (std::optional<size_t> count = lookup.ReferrerCount(text))
         return *count;
     size_t count = 0;
@@ -82,6 +107,8 @@ std::vector<Workspace::Located> Workspace::Referrers(std::string_view text) cons
 
 std::string_view Workspace::ResolvedReference(pugi::xml_node node) const
 {
+    if (single)
+        return single->ResolvedReference(node);
     std::optional<size_t> file = FileOf(node);
     return file ? files[*file].index->ResolvedReference(node) : std::string_view();
 }
@@ -173,7 +200,7 @@ void LoadOne(WorkspaceFile& file, const std::atomic<bool>& stop, std::atomic<siz
     }
     try {
         auto index = std::make_shared<Index>();
-        BuildIndexInto(*index, file.nodeCount, *file.document, "", stop, RelativeReferences::Resolve);
+        BuildIndexInto(*index, file.nodeCount, *file.document, "", stop);
         file.index = std::move(index);
     } catch (const std::bad_alloc&) {
         file.error = IndexFailureMessage(file.path, "not enough memory");
@@ -254,8 +281,9 @@ std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& pa
     return files;
 }
 
-std::shared_ptr<Workspace> LoadWorkspace(const std::vector<std::string>& paths, size_t workers,
-                                         const std::atomic<bool>& stop, WorkspaceProgress* progress)
+std::shared_ptr<Workspace> LoadWorkspace(const std::vector<std::string>& paths, std::string folder,
+                                         size_t workers, const std::atomic<bool>& stop,
+                                         WorkspaceProgress* progress)
 {
     WorkspaceLookup lookup;
     std::mutex lookupMutex;
@@ -268,5 +296,5 @@ std::shared_ptr<Workspace> LoadWorkspace(const std::vector<std::string>& paths, 
             lookup.Add(uint32_t(number), *file.index);
         },
         progress);
-    return std::make_shared<Workspace>(std::move(files), std::move(lookup));
+    return std::make_shared<Workspace>(std::move(files), std::move(lookup), std::move(folder));
 }

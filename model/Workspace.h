@@ -27,17 +27,19 @@ struct WorkspaceFile
     std::string error; // "Could not load the file PATH: REASON", empty when loaded
 };
 
-// Several documents answered as one model. A path found in several files is the first file's, in
+// One document, or several answered as one model. A path found in several files is the first file's, in
 // workspace order, as the first node in document order wins inside one file; a reference text
 // counts the referrers of every file. Read-only once made, so any thread may ask. Making it builds
 // a lookup over all files (so make it off the user-interface thread): a path, a short name or a
-// count then costs about one lookup, however many files there are.
+// count then costs about one lookup, however many files there are. A single file is answered by
+// its own index, with no lookup over files at all.
 class Workspace
 {
 public:
-    explicit Workspace(std::vector<WorkspaceFile> files);
+    // `folder`: the folder opened, which file paths are shown relative to; empty for one file.
+    explicit Workspace(std::vector<WorkspaceFile> files, std::string folder = {});
     // With the lookup already filled from exactly these files (see LoadWorkspace).
-    Workspace(std::vector<WorkspaceFile> files, WorkspaceLookup lookup);
+    Workspace(std::vector<WorkspaceFile> files, WorkspaceLookup lookup, std::string folder);
 
     struct Located
     {
@@ -53,6 +55,10 @@ public:
 
     const std::vector<WorkspaceFile>& Files() const { return files; }
     size_t LoadedCount() const { return loadedCount; }
+    // Whether a folder (or several files) was opened, rather than one file.
+    bool IsFolder() const { return !folder.empty(); }
+    // A file's path as rows show it: relative to the opened folder, or the file's name alone.
+    std::string ShownPath(size_t file) const;
 
     std::optional<Located> FindPath(std::string_view path) const;
     // The first file's first element whose short name is exactly `name`, with its element path.
@@ -69,7 +75,9 @@ public:
 
 private:
     std::vector<WorkspaceFile> files;
-    size_t loadedCount = 0; // files with an index; the menu shows it every frame
+    std::string folder;
+    size_t loadedCount = 0;        // files with an index; the menu shows it every frame
+    const Index* single = nullptr; // the only file's index: answers without the lookup
     std::unordered_map<const void*, size_t> fileOfDocument;
     WorkspaceLookup lookup;
 };
@@ -105,6 +113,6 @@ std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& pa
 
 // LoadWorkspaceFiles, with the lookup over all files filled as each file comes in, while the
 // others are still loading, so that little is left to do once the last one is in.
-std::shared_ptr<Workspace> LoadWorkspace(const std::vector<std::string>& paths, size_t workers,
-                                         const std::atomic<bool>& stop,
+std::shared_ptr<Workspace> LoadWorkspace(const std::vector<std::string>& paths, std::string folder,
+                                         size_t workers, const std::atomic<bool>& stop,
                                          WorkspaceProgress* progress = nullptr);

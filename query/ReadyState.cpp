@@ -1,5 +1,6 @@
 #include "query/ReadyState.h"
 
+#include "concurrency/ThreadStart.h"
 #include "document/LoadingState.h"
 #include "model/Workspace.h"
 #include "query/FullTextSearchService.h"
@@ -15,18 +16,37 @@ const Result<std::vector<Ref>>& PendingRefsTo()
     static const Result<std::vector<Ref>> pending = Result<std::vector<Ref>>::Pending();
     return pending;
 }
+
+// Every file's document, failed files included as empty roots, so that the filter's counts per
+// root line up with the file rows.
+std::vector<pugi::xml_node> DocumentRoots(const Workspace& workspace)
+{
+    std::vector<pugi::xml_node> roots;
+    for (const WorkspaceFile& file : workspace.Files())
+        roots.push_back(file.document ? pugi::xml_node(*file.document) : pugi::xml_node());
+    return roots;
+}
+
+// A single file is shown as its own document; a folder has no document of its own.
+std::shared_ptr<pugi::xml_document> OnlyDocument(const Workspace& workspace)
+{
+    return workspace.IsFolder() || workspace.Files().size() != 1 ? nullptr : workspace.Files()[0].document;
+}
 } // namespace
 
-ReadyState::ReadyState(std::string filePath, std::shared_ptr<pugi::xml_document> document,
-                       std::shared_ptr<Index> index, std::shared_ptr<FullTextSearchService> searchService,
-                       uint64_t nodeCount)
-    : State(std::move(filePath), std::move(document)), lookupPool(2), index(std::move(index)),
-      nodeCount(nodeCount), searchService(std::move(searchService))
+ReadyState::ReadyState(std::string filePath, std::shared_ptr<const Workspace> workspace,
+                       std::shared_ptr<FullTextSearchService> searchService)
+    : State(std::move(filePath), OnlyDocument(*workspace)), lookupPool(MachineThreads()),
+      workspace(std::move(workspace)), searchService(std::move(searchService))
 {
+    for (const WorkspaceFile& file : this->workspace->Files())
+        nodeCount += file.nodeCount;
+    if (!this->searchService)
+        this->searchService = std::make_shared<FullTextSearchService>(DocumentRoots(*this->workspace));
     this->searchService->total = static_cast<int>(static_cast<uint32_t>(nodeCount));
 }
 
-// The index member dies before the pool is joined, so a referrers task still running or queued
+// The workspace member dies before the pool is joined, so a referrers task still running or queued
 // would read freed maps. Tell them to stop, then wait for them: nobody reads their lists any more.
 ReadyState::~ReadyState()
 {
@@ -51,11 +71,11 @@ Result<Ref> ReadyState::FindRef(std::string path)
     uint64_t hash = RefCache::Hash(path);
     if (std::optional<Result<Ref>> cached = refCache.Find(path, hash))
         return std::move(*cached);
-    pugi::xml_node node = index->FindPath(path);
-    if (!node)
+    std::optional<Workspace::Located> found = workspace->FindPath(path);
+    if (!found)
         return refCache.AddMissing(std::move(path), hash);
     // The key is the node's own element path, so the Ref needs no walk over short names.
-    Ref ref(node, std::move(path));
+    Ref ref(found->node, std::move(path));
     return refCache.Add(ref->path, hash, ref);
 }
 
@@ -65,10 +85,10 @@ Result<Ref> ReadyState::FindShortName(std::string shortName)
     if (std::optional<Result<Ref>> cached = shortNameCache.Find(shortName, hash))
         return std::move(*cached);
     // The index spells out the path from its own table, so the Ref needs no walk over short names.
-    std::optional<Index::Named> named = index->FindShortName(shortName);
+    auto named = workspace->FindShortName(shortName);
     if (!named)
         return shortNameCache.AddMissing(std::move(shortName), hash);
-    return shortNameCache.Add(shortName, hash, Ref(named->node, std::move(named->path)));
+    return shortNameCache.Add(shortName, hash, Ref(named->second.node, std::move(named->second.path)));
 }
 
 Result<std::vector<Ref>> ReadyState::FindRefsTo(std::string path)
@@ -117,7 +137,7 @@ HitContext ReadyState::FullTextHitContext(size_t index)
 
 Result<size_t> ReadyState::CountRefsTo(std::string path)
 {
-    return Result<size_t>::Value(index->Referrers(path).size());
+    return Result<size_t>::Value(workspace->CountReferrers(path));
 }
 
 Result<std::vector<BrokenRef>> ReadyState::FindBrokenRefs()
@@ -129,24 +149,31 @@ Result<std::vector<BrokenRef>> ReadyState::FindBrokenRefs()
 
 std::vector<BrokenRef> ReadyState::CollectBrokenRefs()
 {
-    std::vector<WorkspaceFile> only(1);
-    only[0] = {filePath, 0, document, index, nodeCount, ""};
-    return MostHeldFirst(Workspace(std::move(only)).BrokenReferences(lookupPool.StopFlag()));
+    return MostHeldFirst(workspace->BrokenReferences(lookupPool.StopFlag()));
+}
+
+std::string ReadyState::ResolvedReference(pugi::xml_node node) const
+{
+    return std::string(workspace->ResolvedReference(node));
 }
 
 std::vector<Ref> ReadyState::CollectReferrers(std::string path)
 {
-    std::span<const pugi::xml_node> nodes = index->Referrers(path);
-    if (nodes.empty())
+    const size_t count = workspace->CountReferrers(path);
+    if (count == 0)
         throw std::runtime_error("No nodes reference this element.");
     std::vector<Ref> refs;
-    refs.reserve(nodes.size());
+    refs.reserve(count);
     ShortNameMemo names; // referrers share their containers; each is scanned once
     const std::atomic<bool>& stop = lookupPool.StopFlag();
-    for (pugi::xml_node node : nodes) {
-        if (stop.load(std::memory_order_relaxed))
-            throw std::runtime_error("The document was closed."); // nobody reads this list any more
-        refs.emplace_back(node, names);
+    for (const WorkspaceFile& file : workspace->Files()) {
+        if (!file.index)
+            continue;
+        for (pugi::xml_node node : file.index->Referrers(path)) {
+            if (stop.load(std::memory_order_relaxed))
+                throw std::runtime_error("The document was closed."); // nobody reads this list any more
+            refs.emplace_back(node, names);
+        }
     }
     return refs;
 }
@@ -154,14 +181,13 @@ std::vector<Ref> ReadyState::CollectReferrers(std::string path)
 Result<TreeFilterMatches> ReadyState::FilterTree(const TreeFilterQuery& query)
 {
     if (!treeFilter)
-        treeFilter = std::make_unique<TreeFilterService>(std::vector<pugi::xml_node>{*document}, nodeCount);
+        treeFilter = std::make_unique<TreeFilterService>(DocumentRoots(*workspace), nodeCount);
     return treeFilter->Filter(query);
 }
 
 Result<TreeFilterMatches> ReadyState::FindShortNamesContaining(std::string part)
 {
     if (!shortNameParts)
-        shortNameParts =
-            std::make_unique<TreeFilterService>(std::vector<pugi::xml_node>{*document}, nodeCount);
+        shortNameParts = std::make_unique<TreeFilterService>(DocumentRoots(*workspace), nodeCount);
     return shortNameParts->Filter(TreeFilterQuery{std::move(part), false, false});
 }

@@ -4,7 +4,6 @@
 #include "concurrency/ThreadPool.h"
 #include "document/State.h"
 #include "document/StringKeyMap.h"
-#include "model/Index.h"
 #include "query/RefCache.h"
 
 #include <cstdint>
@@ -14,14 +13,16 @@
 
 class FullTextSearchService;
 class TreeFilterService;
+class Workspace;
 
-// A fully indexed document: every query is answered, final answers are cached for its lifetime.
+// A fully indexed file, or folder of files answered as one model: every query is answered, final
+// answers are cached for its lifetime.
 class ReadyState : public State
 {
 public:
-    ReadyState(std::string filePath, std::shared_ptr<pugi::xml_document> document,
-               std::shared_ptr<Index> index, std::shared_ptr<FullTextSearchService> searchService,
-               uint64_t nodeCount);
+    // `searchService`: the one the indexing state started, or null to start one here.
+    ReadyState(std::string filePath, std::shared_ptr<const Workspace> workspace,
+               std::shared_ptr<FullTextSearchService> searchService = nullptr);
     ~ReadyState() override;
 
     StateKind GetKind() const override { return StateKind::Ready; }
@@ -36,14 +37,14 @@ public:
     Result<TreeFilterMatches> FilterTree(const TreeFilterQuery& query) override;
     Result<TreeFilterMatches> FindShortNamesContaining(std::string part) override;
     Result<std::vector<BrokenRef>> FindBrokenRefs() override;
+    std::string ResolvedReference(pugi::xml_node node) const override;
+    std::shared_ptr<const Workspace> GetWorkspace() const override { return workspace; }
 
-    // The task; public so that the pool can bind it.
+    // Tasks; public so that the pool can bind them.
     std::vector<Ref> CollectReferrers(std::string path);
     std::vector<BrokenRef> CollectBrokenRefs();
 
-    // Read-only views for tools that report on the whole document.
-    const Index& GetIndex() const { return *index; }
-    uint64_t GetNodeCount() const { return nodeCount; }
+    uint64_t GetNodeCount() const { return nodeCount; } // of every file
 
 private:
     ThreadPool lookupPool;
@@ -52,10 +53,10 @@ private:
     StringKeyMap<Result<std::vector<Ref>>> refsToCache;
     StringKeyMap<Future<std::vector<Ref>>> pendingRefsTo;
     PolledAnswer<std::vector<BrokenRef>> brokenRefs;
-    std::shared_ptr<Index> index;
-    uint64_t nodeCount;
+    std::shared_ptr<const Workspace> workspace;
+    uint64_t nodeCount = 0;
     std::shared_ptr<FullTextSearchService> searchService;
-    // Started on first use; each walks the document on a thread of its own.
+    // Started on first use; each walks the documents in order on a thread of its own.
     std::unique_ptr<TreeFilterService> treeFilter;
     std::unique_ptr<TreeFilterService> shortNameParts;
 };

@@ -225,7 +225,8 @@ void Gui::DrawStatusLine()
                                                       : "";
     const float labelWidth = *label ? ImGui::CalcTextSize(label).x + 1.5f * fontSize : 0.0f;
     std::string filesLoaded;
-    if (std::shared_ptr<const Workspace> workspace = state->GetWorkspace())
+    if (std::shared_ptr<const Workspace> workspace = state->GetWorkspace();
+        workspace && workspace->IsFolder())
         filesLoaded = FilesLoadedText(workspace->LoadedCount(), workspace->Files().size());
     const float filesWidth =
         filesLoaded.empty() ? 0.0f : ImGui::CalcTextSize(filesLoaded.c_str()).x + fontSize;

@@ -31,17 +31,20 @@ std::string FileDetails(const WorkspaceFile& file)
 std::string WorkspaceFileName(const Workspace& workspace, pugi::xml_node node)
 {
     std::optional<size_t> file = workspace.FileOf(node);
-    if (!file)
-        return {};
-    return std::filesystem::path(workspace.Files()[*file].path).filename().string();
+    return file ? workspace.ShownPath(*file) : std::string();
 }
 
-// Only the files with a match are listed while filtering, each opening by itself; the row of the
+// One file opened by itself is its document's tree, with no row for the file. Of a folder, only
+// the files with a match are listed while filtering, each opening by itself; the row of the
 // navigation target's file opens.
 void Gui::DrawWorkspaceTree(const Workspace& workspace, const std::vector<TreeItem>& target,
                             const TreeFilterMatches* filter)
 {
     const std::vector<WorkspaceFile>& files = workspace.Files();
+    if (!workspace.IsFolder() && files.size() == 1 && files[0].document) {
+        DrawTree("/", true, {}, *files[0].document, target, filter);
+        return;
+    }
     bool anyShown = false;
     for (size_t i = 0; i < files.size(); ++i) {
         const WorkspaceFile& file = files[i];
@@ -60,7 +63,7 @@ void Gui::DrawWorkspaceTree(const Workspace& workspace, const std::vector<TreeIt
                                    ImGuiTreeNodeFlags_SpanAvailWidth;
         if (!file.document)
             flags |= ImGuiTreeNodeFlags_Leaf;
-        const std::string name = std::filesystem::path(file.path).filename().string();
+        const std::string name = workspace.ShownPath(i);
         const bool open = ImGui::TreeNodeEx("##file", flags, "%s", name.c_str());
         if (ImGui::IsItemHovered())
             statusText = file.path;

@@ -1,4 +1,5 @@
 #include "bench/DocumentGenerator.h"
+#include "model/Index.h"
 #include "query/ReadyState.h"
 #include "support/TestDocuments.h"
 
@@ -35,7 +36,7 @@ TEST(DocumentGenerator, IsWellFormedArxmlWithTheCountsItReports)
     EXPECT_STREQ(root.attribute("xmlns").value(), "http://autosar.org/schema/r4.0");
     EXPECT_EQ(facts.bytes, std::filesystem::file_size(path));
 
-    const Index& index = static_cast<ReadyState&>(*state).GetIndex();
+    const Index& index = OnlyIndex(*state);
     size_t unresolved = 0;
     index.ForEachReferenceText([&](std::string_view text, std::span<const pugi::xml_node> nodes) {
         unresolved += index.FindPath(text) ? 0 : nodes.size();
@@ -58,7 +59,7 @@ TEST(DocumentGenerator, EcucShapeNestsDeeperAndRefersMoreOften)
 
     std::shared_ptr<State> state = OpenAndSettle(ecuc);
     ASSERT_EQ(state->GetKind(), StateKind::Ready);
-    const Index& index = static_cast<ReadyState&>(*state).GetIndex();
+    const Index& index = OnlyIndex(*state);
     EXPECT_EQ(index.ReferringNodeCount(), deep.references);
     EXPECT_EQ(index.PathCount(), deep.elements); // names are unique among their siblings
     size_t deepest = 0;

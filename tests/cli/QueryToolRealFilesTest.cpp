@@ -1,4 +1,5 @@
 #include "cli/QueryRunner.h"
+#include "model/Index.h"
 #include "query/ReadyState.h"
 #include "support/TestDocuments.h"
 
@@ -88,7 +89,7 @@ TEST(QueryToolRealFiles, RefsToAgreesWithCountRefsToAndPointsAtTheReferringLines
     auto ready = std::dynamic_pointer_cast<ReadyState>(OpenAndSettle(file.string()));
     ASSERT_TRUE(ready);
     std::string target; // the most referenced element that exists
-    ready->GetIndex().ForEachReferenceText([&](std::string_view text, std::span<const pugi::xml_node> nodes) {
+    OnlyIndex(*ready).ForEachReferenceText([&](std::string_view text, std::span<const pugi::xml_node> nodes) {
         if (ready->FindRef(std::string(text)).status == ResultStatus::Done &&
             nodes.size() > ready->CountRefsTo(target).GetValue())
             target = text;

@@ -97,3 +97,19 @@ TEST_F(ElementPathRules, ASegmentMatchesAWholeShortNameOnly)
     EXPECT_EQ(ByPath("/PackageLong/Engine"), "error: Invalid Reference");
     EXPECT_EQ(ByPath("/Pack"), "error: Invalid Reference");
 }
+
+// The path is taken exactly as written, while indexing as once ready: a stray, doubled or missing
+// "/" names nothing, unless names that are empty make it an element's own path.
+TEST_F(ElementPathRules, APathIsTakenExactlyWhetherOrNotIndexingHasFinished)
+{
+    Open(R"(<AUTOSAR><AR-PACKAGES><AR-PACKAGE UUID="p"><SHORT-NAME>P</SHORT-NAME><ELEMENTS>
+        <I-SIGNAL UUID="e"><SHORT-NAME>E</SHORT-NAME></I-SIGNAL>
+        <I-SIGNAL UUID="blank"><SHORT-NAME></SHORT-NAME>
+          <I-SIGNAL UUID="under-blank"><SHORT-NAME>U</SHORT-NAME></I-SIGNAL></I-SIGNAL>
+      </ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>)");
+    for (const char* malformed : {"/P/E/", "P/E", "/P//E", "", "/", "//P/E", "/P/E//"})
+        EXPECT_EQ(ByPath(malformed), "error: Invalid Reference") << malformed;
+    EXPECT_EQ(ByPath("/P/E"), "e");
+    EXPECT_EQ(ByPath("/P/"), "blank");
+    EXPECT_EQ(ByPath("/P//U"), "under-blank");
+}

@@ -33,7 +33,7 @@ WorkspaceFile IndexedFile(const std::string& xml)
     file.document = ParseDocument(xml);
     file.index = std::make_shared<Index>();
     std::atomic<bool> stop{false};
-    BuildIndexInto(*file.index, file.nodeCount, *file.document, "", stop, RelativeReferences::Resolve);
+    BuildIndexInto(*file.index, file.nodeCount, *file.document, "", stop);
     return file;
 }
 
@@ -103,7 +103,7 @@ TEST(WorkspaceLookup, AnswersAsAskingEveryFileInWorkspaceOrder)
                 lastFirst.Add(uint32_t(i), *files[i].index);
         }
         ExpectAnswersOfEveryFileInTurn(Workspace(files), keys);
-        ExpectAnswersOfEveryFileInTurn(Workspace(files, std::move(lastFirst)), keys);
+        ExpectAnswersOfEveryFileInTurn(Workspace(files, std::move(lastFirst), "folder"), keys);
     }
 }
 

@@ -219,7 +219,7 @@ TEST(Workspace, TheNearestPackageDeclaringALabelGivesTheBase)
     Index index;
     uint64_t nodes = 0;
     std::atomic<bool> stop{false};
-    BuildIndexInto(index, nodes, *doc, "", stop, RelativeReferences::Resolve);
+    BuildIndexInto(index, nodes, *doc, "", stop);
     EXPECT_EQ(index.Referrers("/Near/X").size(), 1u);       // the inner package's T
     EXPECT_EQ(index.Referrers("/FarDefault/Y").size(), 1u); // the default, inherited from the outer package
     EXPECT_EQ(index.Referrers("/FarDefault/Z").size(), 0u); // a description is no reference

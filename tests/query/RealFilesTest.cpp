@@ -1,3 +1,4 @@
+#include "model/Index.h"
 #include "query/ReadyState.h"
 #include "support/TestDocuments.h"
 
@@ -61,7 +62,7 @@ TEST(RealFiles, EveryPathResolvesAndReferrerCountsAgree)
             continue;
         }
         ASSERT_EQ(state->GetKind(), StateKind::Ready);
-        const Index& index = static_cast<ReadyState&>(*state).GetIndex();
+        const Index& index = OnlyIndex(*state);
 
         index.ForEachPath([&](std::string_view path, pugi::xml_node node) {
             auto found = state->FindRef(std::string(path));

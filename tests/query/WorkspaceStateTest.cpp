@@ -93,11 +93,38 @@ TEST(WorkspaceState, OneFileStillAnswersBrokenReferencesMostHeldFirst)
     TempDir dir;
     std::shared_ptr<State> state = OpenAndSettle(dir.Write("system.arxml", kSampleSystem));
     ASSERT_EQ(state->GetKind(), StateKind::Ready);
-    EXPECT_EQ(state->GetWorkspace(), nullptr);
+    EXPECT_FALSE(state->GetWorkspace()->IsFolder());
+    EXPECT_NE(state->document, nullptr); // shown as its own tree
     auto broken = PollUntilFinal([&] { return state->FindBrokenRefs(); });
     ASSERT_EQ(broken.status, ResultStatus::Done);
     ASSERT_EQ(broken.GetValue().size(), 2u);
     EXPECT_EQ(broken.GetValue()[0].text, "/Body/Speed/");
     EXPECT_EQ(broken.GetValue()[1].text, "/Missing/Thing");
     EXPECT_EQ(broken.GetValue()[1].firstReferrer->path, "/Body/Door");
+}
+
+// References written relative to a base resolve in one file as they do across a folder.
+TEST(WorkspaceState, OneFileResolvesItsRelativeReferences)
+{
+    TempDir dir;
+    std::string xml = kWorkspaceFileA;
+    const std::string types =
+        std::string(kWorkspaceFileC).substr(std::string(kWorkspaceFileC).find("<AR-PACKAGE>"));
+    xml.insert(xml.find("</AR-PACKAGES>\n</AUTOSAR>"), types.substr(0, types.find("</AR-PACKAGES>")));
+    std::shared_ptr<State> state = OpenAndSettle(dir.Write("one.arxml", xml));
+    ASSERT_EQ(state->GetKind(), StateKind::Ready) << state->GetErrorMessage();
+
+    auto referrers = PollUntilFinal([&] { return state->FindRefsTo("/Types/UInt8"); });
+    ASSERT_EQ(referrers.status, ResultStatus::Done);
+    ASSERT_EQ(referrers.GetValue().size(), 1u);
+    EXPECT_EQ(referrers.GetValue()[0]->path, "/Body/Speed");
+    EXPECT_EQ(state->ResolvedReference(referrers.GetValue()[0]->node), "/Types/UInt8");
+    EXPECT_EQ(state->CountRefsTo("/Types/UInt8").GetValue(), 1u);
+    // The default base names a package this file lacks: the resolved text is a broken reference.
+    auto broken = PollUntilFinal([&] { return state->FindBrokenRefs(); });
+    ASSERT_EQ(broken.status, ResultStatus::Done);
+    std::vector<std::string> texts;
+    for (const BrokenRef& entry : broken.GetValue())
+        texts.push_back(entry.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"/Body/Can/F1", "/Missing/Thing"}));
 }

@@ -2,6 +2,7 @@
 
 #include "concurrency/WakeHook.h"
 #include "document/LoadingState.h"
+#include "model/Workspace.h"
 
 #include <gtest/gtest.h>
 
@@ -105,4 +106,9 @@ bool WakeCounter::WaitFor(int n) const
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
+}
+
+const Index& OnlyIndex(const State& ready)
+{
+    return *ready.GetWorkspace()->Files().at(0).index;
 }

@@ -34,6 +34,10 @@ std::shared_ptr<State> UpdateUntil(std::shared_ptr<State> state, StateKind kind)
 // Opens a path from a fresh initial state and drives it until it is Ready or Error.
 std::shared_ptr<State> OpenAndSettle(const std::string& path);
 
+class Index;
+// The index of the one file a ready state holds.
+const Index& OnlyIndex(const State& ready);
+
 // Asks a query every millisecond until it is no longer Pending (or Partial), as the GUI would.
 template <class Query> auto PollUntilFinal(Query&& query)
 {
