@@ -145,7 +145,7 @@ bool BrokenRefs(ReadyState& state, const Deadline& deadline, Rows& rows, JsonLin
     for (const BrokenRef& entry : broken) {
         rows.Write(
             Json{{"ref", entry.text}, {"count", entry.count}, {"first_referrer", entry.firstReferrer->path}},
-            entry.firstReferrer->node, out);
+            entry.firstReferrer->node, out, false);
     }
     return true;
 }

@@ -27,28 +27,28 @@ TEST(QueryTool, EveryCommandAnswersInJsonLinesAndNotFoundIsAnAnswer)
 {
     TempDir dir;
     std::string file = dir.Write("system.arxml", kDocument);
+    const std::string in = ",\"file\":\"" + file + "\"}\n"; // every row names its file
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"stats"},
          R"({"file":")" + file +
-             R"(","nodes":33,"paths":5,"short_names":5,"reference_texts":4,"referring_nodes":6})"
+             R"(","size":468,"nodes":33,"paths":5,"short_names":5,"reference_texts":4,"referring_nodes":6,)"
+             R"("relative_references":0})"
              "\n"},
-        {{"paths"}, R"({"path":"/P","tag":"AR-PACKAGE"}
-{"path":"/P/Door","tag":"SIG"}
-{"path":"/P/F1","tag":"FRAME"}
-{"path":"/P/Speed","tag":"SIG"}
-{"path":"/P/Type","tag":"TYPE"}
-)"},
-        {{"find-ref", "/P/Speed"}, "{\"path\":\"/P/Speed\",\"tag\":\"SIG\",\"line\":3}\n"},
+        {{"paths"},
+         R"({"path":"/P","tag":"AR-PACKAGE")" + in + R"({"path":"/P/Door","tag":"SIG")" + in +
+             R"({"path":"/P/F1","tag":"FRAME")" + in + R"({"path":"/P/Speed","tag":"SIG")" + in +
+             R"({"path":"/P/Type","tag":"TYPE")" + in},
+        {{"find-ref", "/P/Speed"}, "{\"path\":\"/P/Speed\",\"tag\":\"SIG\",\"line\":3" + in},
         {{"find-ref", "/P/Speed/"}, "{\"error\":\"Invalid Reference\"}\n"},
-        {{"find-shortname", "F1"}, "{\"path\":\"/P/F1\",\"tag\":\"FRAME\",\"line\":8}\n"},
+        {{"find-shortname", "F1"}, "{\"path\":\"/P/F1\",\"tag\":\"FRAME\",\"line\":8" + in},
         {{"find-shortname", "f1"}, "{\"error\":\"Could not find such an element.\"}\n"},
         {{"refs-to", "/P/Type"},
-         "{\"path\":\"/P/Speed\",\"node\":\"T-REF\",\"line\":4}\n"
-         "{\"path\":\"/P/Speed\",\"node\":\"I-REF\",\"line\":5}\n"},
+         "{\"path\":\"/P/Speed\",\"node\":\"T-REF\",\"line\":4" + in +
+             "{\"path\":\"/P/Speed\",\"node\":\"I-REF\",\"line\":5" + in},
         {{"refs-to", "/P/Door"}, "{\"error\":\"No nodes reference this element.\"}\n"},
-        {{"broken-refs"}, R"({"ref":"/Gone","count":2,"first_referrer":"/P/Door"}
-{"ref":"/P/Speed/","count":1,"first_referrer":"/P/Door"}
-)"},
+        {{"broken-refs"},
+         R"({"ref":"/Gone","count":2,"first_referrer":"/P/Door")" + in +
+             R"({"ref":"/P/Speed/","count":1,"first_referrer":"/P/Door")" + in},
     };
     for (const auto& [args, out] : cases) {
         std::vector<std::string> all{file};

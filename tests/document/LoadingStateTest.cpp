@@ -65,7 +65,7 @@ TEST(LoadingState, BadPlainFilesEndInTheErrorState)
 {
     TempDir dir;
     ExpectLoadFailure(dir.File("missing.arxml"), "No such file or directory");
-    ExpectLoadFailure(dir.Path().string(), "not a regular file");
+    ExpectLoadFailure(dir.Path().string(), "no .arxml file or .zip archive in it"); // a folder of nothing
     ExpectLoadFailure(dir.Write("empty.arxml", ""), "No document element found at line 1, column 1");
     ExpectLoadFailure(dir.Write("truncated.arxml", "<AUTOSAR>\n  <AR-PACKAGES>\n    <AR-PACK"),
                       "Error parsing start element tag at line 3, column 12");

@@ -123,18 +123,6 @@ TEST(Workspace, BrokenReferencesAreThoseNoFileResolves)
     EXPECT_EQ(Ref(broken[0].firstReferrer.node)->path, "/Body/Door");
 }
 
-TEST(Workspace, ASingleDocumentKeepsRelativeReferencesAsPlainText)
-{
-    auto doc = ParseDocument(kWorkspaceFileA);
-    Index index;
-    uint64_t nodes = 0;
-    std::atomic<bool> stop{false};
-    BuildIndexInto(index, nodes, *doc, "", stop);
-    EXPECT_EQ(index.RelativeReferenceCount(), 0u);
-    EXPECT_EQ(index.ReferenceTextCount(), 3u); // /Types and /Body/Can of the bases, /Missing/Thing
-    EXPECT_TRUE(index.Referrers("/Types/UInt8").empty());
-}
-
 TEST(Workspace, EachBadFileKeepsItsOwnErrorAndTheRestLoads)
 {
     TempDir dir;

@@ -153,7 +153,9 @@ TEST_F(Navigation, InAFolderGoToAndBackOpenTheTargetsFileRowAndTheElement)
     folder.Write("a.arxml", all.substr(0, secondPackage) + "</AR-PACKAGES></AUTOSAR>");
     folder.Write("b.arxml", "<AUTOSAR><AR-PACKAGES>" + all.substr(secondPackage));
     headless.gui.state->OpenFile(folder.Path().string());
-    ASSERT_TRUE(headless.FramesUntil([&] { return headless.gui.state->GetWorkspace() != nullptr; }, 60));
+    ASSERT_TRUE(headless.FramesUntil(
+        [&] { return headless.gui.state->GetWorkspace() && headless.gui.state->GetWorkspace()->IsFolder(); },
+        60));
     EXPECT_EQ(MainWindowText(headless).find("S01"), std::string::npos) << "file rows start closed";
 
     Reveal("/Q/User");

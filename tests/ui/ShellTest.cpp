@@ -60,7 +60,8 @@ TEST(DroppedFiles, AFolderReplacesTheOpenFileWithAWorkspaceOfEveryFileBelowIt)
     OpenDroppedFiles(headless.gui, 2, paths);
     EXPECT_EQ(headless.gui.recentOpenFiles.front(), dropped);
     ASSERT_TRUE(headless.FramesUntil([&] {
-        return headless.gui.state->GetKind() == StateKind::Ready && headless.gui.state->GetWorkspace();
+        auto workspace = headless.gui.state->GetWorkspace();
+        return headless.gui.state->GetKind() == StateKind::Ready && workspace && workspace->IsFolder();
     })) << "the dropped folder never became ready";
     EXPECT_EQ(headless.gui.state->GetFilePath(), dropped);
     EXPECT_EQ(headless.gui.state->GetWorkspace()->Files().size(), 3u);
