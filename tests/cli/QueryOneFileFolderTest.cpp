@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 
@@ -34,14 +35,20 @@ std::vector<std::filesystem::path> RealFiles()
     return all;
 }
 
-// The output with every row's file column taken out.
-std::string WithoutFiles(const QueryRun& run)
+// The output with every row's file column taken out; search hits come in the order the workers
+// found them, so those are compared as a set.
+std::string WithoutFiles(const QueryRun& run, bool anyOrder = false)
 {
-    std::string rows = std::to_string(run.exitCode) + "\n";
+    std::vector<std::string> lines;
     for (json line : run.Lines()) {
         line.erase("file");
-        rows += line.dump() + "\n";
+        lines.push_back(line.dump());
     }
+    if (anyOrder)
+        std::sort(lines.begin(), lines.end());
+    std::string rows = std::to_string(run.exitCode) + "\n";
+    for (const std::string& line : lines)
+        rows += line + "\n";
     return rows;
 }
 } // namespace
@@ -72,7 +79,8 @@ TEST(QueryOneFileFolder, AFolderOfOneFileAnswersEveryCommandAsTheFileDoes)
             std::vector<std::string> asFile{file}, asFolder{dir};
             asFile.insert(asFile.end(), commands[k].begin(), commands[k].end());
             asFolder.insert(asFolder.end(), commands[k].begin(), commands[k].end());
-            EXPECT_EQ(WithoutFiles(RunQuery(asFolder)), WithoutFiles(RunQuery(asFile)))
+            const bool anyOrder = commands[k][0] == "search";
+            EXPECT_EQ(WithoutFiles(RunQuery(asFolder), anyOrder), WithoutFiles(RunQuery(asFile), anyOrder))
                 << file << ": " << commands[k][0];
         }
         ++compared;
