@@ -225,7 +225,12 @@ void WriteJoinedFile(const std::vector<std::string>& files, const std::string& p
 
 int RunWorkspaceBench(const std::string& folder, GeneratedShape shape)
 {
-    const std::vector<std::string> files = ListWorkspaceFiles(folder);
+    const std::atomic<bool> never{false};
+    std::vector<std::string> files;
+    for (const ListedFile& listed : ListWorkspaceFiles(folder, never)) {
+        if (listed.error.empty())
+            files.push_back(listed.path);
+    }
     if (files.empty()) {
         std::cerr << "No .arxml file or .zip archive in " << folder << '\n';
         return 1;

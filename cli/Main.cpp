@@ -21,6 +21,7 @@ enum ExitCode
     kBadUsage = 2,
     kOutputFailed = 3,
     kTimedOut = 4,
+    kFilesSkipped = 5,
 };
 
 // The viewer's road from a path to a ready document, with a frame every millisecond; null when
@@ -45,17 +46,18 @@ void ErrorLine(const std::string& message)
     std::fprintf(stderr, "%s\n", message.c_str());
 }
 
-// Folders are expanded to their files; the order given is kept.
-std::vector<std::string> WorkspacePaths(const std::vector<std::string>& given)
+// Folders are expanded to their files, and to what could not be listed; the order given is kept.
+std::vector<ListedFile> WorkspacePaths(const std::vector<std::string>& given)
 {
-    std::vector<std::string> paths;
+    std::vector<ListedFile> paths;
+    const std::atomic<bool> never{false};
     for (const std::string& path : given) {
         std::error_code ignored;
         if (std::filesystem::is_directory(path, ignored)) {
-            std::vector<std::string> inside = ListWorkspaceFiles(path);
+            std::vector<ListedFile> inside = ListWorkspaceFiles(path, never);
             paths.insert(paths.end(), inside.begin(), inside.end());
         } else {
-            paths.push_back(path);
+            paths.push_back({path, ""});
         }
     }
     return paths;
@@ -68,7 +70,7 @@ bool IsWorkspace(const Invocation& invocation)
 }
 
 // Every file on the workers, one per core; nothing when the deadline passes first.
-std::shared_ptr<Workspace> LoadWorkspace(const std::vector<std::string>& paths, const Deadline& deadline)
+std::shared_ptr<Workspace> LoadWorkspace(const std::vector<ListedFile>& paths, const Deadline& deadline)
 {
     std::atomic<bool> stop{false};
     std::atomic<bool> done{false};
@@ -99,7 +101,7 @@ int TimedOut(const Invocation& invocation)
 }
 int AnswerForWorkspace(const Invocation& invocation, const Deadline& deadline)
 {
-    std::vector<std::string> paths = WorkspacePaths(invocation.files);
+    std::vector<ListedFile> paths = WorkspacePaths(invocation.files);
     if (paths.empty()) {
         ErrorLine("Could not load the file " + invocation.file + ": no .arxml file or .zip archive in it");
         return kNotLoaded;
@@ -107,9 +109,11 @@ int AnswerForWorkspace(const Invocation& invocation, const Deadline& deadline)
     std::shared_ptr<Workspace> workspace = LoadWorkspace(paths, deadline);
     if (!workspace)
         return TimedOut(invocation);
+    bool skipped = false;
     for (const WorkspaceFile& file : workspace->Files()) {
         if (!file.error.empty())
             ErrorLine(file.error);
+        skipped = skipped || !file.error.empty();
     }
     if (workspace->LoadedCount() == 0)
         return kNotLoaded;
@@ -121,7 +125,7 @@ int AnswerForWorkspace(const Invocation& invocation, const Deadline& deadline)
         ErrorLine("tessaro-query: could not write the output");
         return kOutputFailed;
     }
-    return kAnswered;
+    return skipped ? kFilesSkipped : kAnswered;
 }
 } // namespace
 

@@ -135,7 +135,8 @@ void BrokenRefs(const Workspace& workspace, JsonLinesWriter& out)
         out.Write(Json{{"ref", broken.text},
                        {"count", broken.count},
                        {"first_referrer", Ref(broken.firstReferrer.node)->path},
-                       {"file", workspace.Files()[broken.firstReferrer.file].path}});
+                       {"file", workspace.Files()[broken.firstReferrer.file].path},
+                       {"reason", broken.reason}});
     }
 }
 } // namespace

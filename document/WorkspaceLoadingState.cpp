@@ -28,11 +28,11 @@ void WorkspaceLoadingState::OpenFile(std::string path)
 
 std::shared_ptr<const Workspace> WorkspaceLoadingState::Load()
 {
-    std::vector<std::string> paths = ListWorkspaceFiles(filePath);
-    if (paths.empty())
+    std::vector<ListedFile> listed = ListWorkspaceFiles(filePath, pool.StopFlag());
+    if (listed.empty())
         throw std::runtime_error("no .arxml file or .zip archive in it");
     const size_t workers = std::max(1u, std::thread::hardware_concurrency());
-    return LoadWorkspace(paths, workers, pool.StopFlag(), progress.get());
+    return LoadWorkspace(listed, workers, pool.StopFlag(), progress.get());
 }
 
 std::shared_ptr<State> WorkspaceLoadingState::Update()

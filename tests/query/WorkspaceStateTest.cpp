@@ -41,9 +41,10 @@ TEST(WorkspaceState, AFolderOpensAsOneModelAndEveryQuerySpansItsFiles)
 
     auto broken = PollUntilFinal([&] { return state->FindBrokenRefs(); });
     ASSERT_EQ(broken.status, ResultStatus::Done);
-    ASSERT_EQ(broken.GetValue().size(), 1u);
+    ASSERT_EQ(broken.GetValue().size(), 2u);
     EXPECT_EQ(broken.GetValue()[0].text, "/Missing/Thing");
     EXPECT_EQ(broken.GetValue()[0].firstReferrer->path, "/Body/Door");
+    EXPECT_EQ(broken.GetValue()[1].reason, "unknown base");
 
     auto hits = PollUntilFinal([&] { return state->FullTextSearch("UInt8", true); });
     ASSERT_EQ(hits.status, ResultStatus::Done);
