@@ -225,7 +225,15 @@ void WriteJoinedFile(const std::vector<std::string>& files, const std::string& p
 
 int RunWorkspaceBench(const std::string& folder, GeneratedShape shape)
 {
-    const std::vector<std::string> files = ListWorkspaceFiles(folder);
+    const std::atomic<bool> never{false};
+    std::vector<std::string> files;
+    std::vector<ListedFile> readable;
+    for (const ListedFile& listed : ListWorkspaceFiles(folder, never)) {
+        if (listed.error.empty()) {
+            files.push_back(listed.path);
+            readable.push_back(listed);
+        }
+    }
     if (files.empty()) {
         std::cerr << "No .arxml file or .zip archive in " << folder << '\n';
         return 1;
@@ -279,7 +287,7 @@ int RunWorkspaceBench(const std::string& folder, GeneratedShape shape)
         reaper.Dispose(std::move(made));
         reaper.Drain();
         begin = BenchClock::now();
-        reaper.Dispose(LoadWorkspace(files, folder, workers, never));
+        reaper.Dispose(LoadWorkspace(readable, folder, workers, never));
         direct.push_back(SecondsSince(begin));
         reaper.Drain();
     }

@@ -144,7 +144,10 @@ bool BrokenRefs(ReadyState& state, const Deadline& deadline, Rows& rows, JsonLin
               [](const BrokenRef& a, const BrokenRef& b) { return a.text < b.text; });
     for (const BrokenRef& entry : broken) {
         rows.Write(
-            Json{{"ref", entry.text}, {"count", entry.count}, {"first_referrer", entry.firstReferrer->path}},
+            Json{{"ref", entry.text},
+                 {"count", entry.count},
+                 {"first_referrer", entry.firstReferrer->path},
+                 {"reason", entry.reason}},
             entry.firstReferrer->node, out, false);
     }
     return true;

@@ -18,6 +18,7 @@ enum ExitCode
     kBadUsage = 2,
     kOutputFailed = 3,
     kTimedOut = 4,
+    kFilesSkipped = 5,
 };
 
 // The viewer's road from a path (or several files and folders, opened together) to a ready
@@ -81,9 +82,11 @@ int main(int argc, char** argv)
         ErrorLine(state->GetErrorMessage());
         return kNotLoaded;
     }
+    bool skipped = false;
     for (const WorkspaceFile& file : ready->GetWorkspace()->Files()) {
         if (!file.error.empty())
             ErrorLine(file.error);
+        skipped = skipped || !file.error.empty();
     }
     if (ready->GetWorkspace()->LoadedCount() == 0)
         return kNotLoaded;
@@ -95,5 +98,5 @@ int main(int argc, char** argv)
         ErrorLine("tessaro-query: could not write the output");
         return kOutputFailed;
     }
-    return kAnswered;
+    return skipped ? kFilesSkipped : kAnswered;
 }

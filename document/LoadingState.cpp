@@ -4,6 +4,7 @@
 #include "document/ArchiveReader.h"
 #include "document/DocumentMemory.h"
 #include "document/DocumentParser.h"
+#include "model/FolderListing.h"
 #include "model/IndexingState.h"
 #include "model/Workspace.h"
 #include "platform/Platform.h"
@@ -33,19 +34,20 @@ bool IsFolder(const std::string& path)
     return std::filesystem::is_directory(Platform::PathFromUtf8(path), ignored);
 }
 
-// Folders are expanded to their files; the order given is kept.
-std::vector<std::string> FilesOf(const std::vector<std::string>& given)
+// Folders are expanded to their files, and to what could not be listed with why; the order given
+// is kept.
+std::vector<ListedFile> FilesOf(const std::vector<std::string>& given, const std::atomic<bool>& stop)
 {
-    std::vector<std::string> paths;
+    std::vector<ListedFile> listed;
     for (const std::string& path : given) {
         if (!IsFolder(path)) {
-            paths.push_back(path);
+            listed.push_back({path, ""});
             continue;
         }
-        std::vector<std::string> inside = ListWorkspaceFiles(path);
-        paths.insert(paths.end(), inside.begin(), inside.end());
+        std::vector<ListedFile> inside = ListWorkspaceFiles(path, stop);
+        listed.insert(listed.end(), inside.begin(), inside.end());
     }
-    return paths;
+    return listed;
 }
 
 } // namespace
@@ -111,7 +113,8 @@ LoadingState::Loaded LoadingState::Load()
     try {
         if (!progress)
             return {ReadDocument(filePath), nullptr};
-        std::vector<std::string> paths = FilesOf(together.empty() ? std::vector{filePath} : together);
+        std::vector<ListedFile> paths =
+            FilesOf(together.empty() ? std::vector{filePath} : together, pool.StopFlag());
         if (paths.empty())
             throw LoadFailure("no .arxml file or .zip archive in it");
         // Rows show where a file sits in the folder opened; files given one by one keep their paths.

@@ -2,6 +2,7 @@
 
 #include "document/DocumentMemory.h"
 #include "model/HashSlots.h"
+#include "model/ReferenceBases.h"
 
 #include <pugixml.hpp>
 
@@ -39,6 +40,16 @@ public:
     // when the node holds none (or its base could not be found).
     std::string_view ResolvedReference(pugi::xml_node node) const;
     size_t RelativeReferenceCount() const { return relativeNodes.size(); }
+
+    // A relative reference that names nothing, and why; the text is as written.
+    struct UnresolvedReference
+    {
+        pugi::xml_node node;
+        const char* text;
+        RelativeFailure failure;
+    };
+    // In document order.
+    const std::vector<UnresolvedReference>& UnresolvedReferences() const { return unresolved; }
 
     size_t ElementCount() const { return elements.size(); } // named nodes
     size_t PathCount() const { return pathSlots.Size(); }
@@ -112,6 +123,7 @@ private:
     std::vector<std::deque<std::string>> resolvedTexts; // absolute texts of relative references, keys above
     std::vector<std::pair<pugi::xml_node, uint32_t>> relativeNodes; // node -> its reference text
     HashSlots relativeSlots;                                        // node -> entry of relativeNodes
+    std::vector<UnresolvedReference> unresolved;
 };
 
 inline uint64_t NodeHash(pugi::xml_node node)

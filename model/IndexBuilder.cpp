@@ -133,28 +133,18 @@ public:
     {
         uint64_t pathHash;
         uint32_t parent;
-        size_t bases;
+        ReferenceBases::Scope scope;
     };
 
     PieceWalker(IndexFindings& out, IndexPiece& piece, const IndexPieceStart& start,
                 const std::atomic<bool>& stop, const ReferenceBases* bases)
-        : out(out), piece(piece), stop(stop), current{start.pathHash, IndexFindings::kOuterParent, 0}
-    {
-        if (bases) {
-            ownBases = *bases;
-            this->bases = &*ownBases;
-            current.bases = ownBases->Mark();
-        }
-    }
+        : out(out), piece(piece), stop(stop),
+          bases(bases), current{start.pathHash, IndexFindings::kOuterParent, start.scope}
+    {}
 
     bool Stopped() const { return stop.load(std::memory_order_relaxed); }
     Mark Mark() const { return current; }
-    void Restore(const struct Mark& mark)
-    {
-        current = mark;
-        if (bases)
-            bases->Restore(mark.bases);
-    }
+    void Restore(const struct Mark& mark) { current = mark; }
 
     bool Visit(NodeHandle node)
     {
@@ -166,11 +156,15 @@ public:
             AddNamed(pugi::xml_node(node), ShortNameText<Reader>(facts.shortName));
         const char* text = facts.text;
         if (bases && Reader::Type(node) == pugi::node_element) {
-            bases->Enter(pugi::xml_node(node));
-            current.bases = bases->Mark();
+            current.scope = bases->Enter(pugi::xml_node(node), current.pathHash, current.scope);
             if (!IsReferenceText(text)) {
-                if (std::optional<std::string> resolved = bases->Resolve(pugi::xml_node(node), text))
-                    AddRelative(pugi::xml_node(node), std::move(*resolved));
+                if (std::optional<ReferenceBases::Resolved> resolved =
+                        bases->Resolve(pugi::xml_node(node), text, current.scope)) {
+                    if (resolved->text.empty())
+                        piece.unresolved.push_back({pugi::xml_node(node), text, resolved->failure});
+                    else
+                        AddRelative(pugi::xml_node(node), std::move(resolved->text));
+                }
                 return true;
             }
         }
@@ -217,8 +211,7 @@ private:
     IndexFindings& out;
     IndexPiece& piece;
     const std::atomic<bool>& stop;
-    std::optional<ReferenceBases> ownBases;
-    ReferenceBases* bases = nullptr;
+    const ReferenceBases* bases;
     struct Mark current;
 };
 
@@ -310,6 +303,7 @@ public:
             if (!piece.resolvedTexts.empty())
                 index.resolvedTexts.push_back(
                     std::move(piece.resolvedTexts)); // moving keeps the texts in place
+            index.unresolved.insert(index.unresolved.end(), piece.unresolved.begin(), piece.unresolved.end());
         }
 
         // Grouped by text, document order within each group.
@@ -383,9 +377,9 @@ template <class First, class Second> void RunSideBySide(First&& first, Second&& 
 } // namespace
 
 void BuildIndexInto(Index& index, uint64_t& nodeCount, pugi::xml_node node, std::string path,
-                    const std::atomic<bool>& stop)
+                    const std::atomic<bool>& stop, const ReferenceBases* bases)
 {
-    IndexPieceList list = SplitIntoPieces(node, ContinueIndexHash(kIndexHashSeed, path), true, stop);
+    IndexPieceList list = SplitIntoPieces(node, ContinueIndexHash(kIndexHashSeed, path), bases, stop);
 
     // Both cores take the pieces in turn, each appending its findings to lists of its own.
     std::vector<IndexPiece> pieces(list.starts.size());
@@ -399,7 +393,7 @@ void BuildIndexInto(Index& index, uint64_t& nodeCount, pugi::xml_node node, std:
             piece.thread = thread;
             piece.elementsBegin = uint32_t(out.elements.size());
             piece.referrersBegin = uint32_t(out.referrers.size());
-            PieceWalker<Reader> walker(out, piece, start, stop, &list.bases[start.bases]);
+            PieceWalker<Reader> walker(out, piece, start, stop, bases);
             if (start.alone) {
                 walker.Visit(start.first.internal_object()); // its children are pieces of their own
             } else {

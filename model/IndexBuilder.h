@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Index.h"
+#include "model/ReferenceBases.h"
 
 #include <atomic>
 #include <cstdint>
@@ -11,7 +12,8 @@
 // a reference text is listed under that text.
 // Counts every node it visits; once `stop` reads true it counts but no longer descends.
 // Uses an explicit stack, so any nesting depth is fine.
-// References written relative to a base (BASE="label", or the default base) are listed under the
-// absolute text they resolve to.
+// References written relative to a base (BASE="label", or the default base) are resolved only
+// with `bases` (collected from this document, or from every document of a workspace): each is
+// listed under the absolute text it names, or as unresolved with the reason.
 void BuildIndexInto(Index& index, uint64_t& nodeCount, pugi::xml_node node, std::string path,
-                    const std::atomic<bool>& stop);
+                    const std::atomic<bool>& stop, const ReferenceBases* bases = nullptr);

@@ -36,15 +36,14 @@ void AddRuns(pugi::xml_node first, pugi::xml_node end, const IndexPieceStart& li
 }
 } // namespace
 
-IndexPieceList SplitIntoPieces(pugi::xml_node root, uint64_t rootPathHash, bool withBases,
+IndexPieceList SplitIntoPieces(pugi::xml_node root, uint64_t rootPathHash, const ReferenceBases* bases,
                                const std::atomic<bool>& stop)
 {
     IndexPieceList list;
-    list.bases.emplace_back();
     // Pieces keep their place in `made` for good, so that they can name each other; `order`
     // lists them in document order and is redone each round.
-    std::vector<IndexPieceStart> made{
-        {root, root.next_sibling(), false, rootPathHash, IndexPieceStart::kNoPiece, 0}};
+    std::vector<IndexPieceStart> made{{root, root.next_sibling(), false, rootPathHash,
+                                       IndexPieceStart::kNoPiece, ReferenceBases::kNoScope}};
     std::vector<uint32_t> order{0};
     for (int round = 0; round < kMostRounds && order.size() < kEnoughPieces; ++round) {
         if (stop.load(std::memory_order_relaxed))
@@ -76,12 +75,8 @@ IndexPieceList SplitIntoPieces(pugi::xml_node root, uint64_t rootPathHash, bool 
                     ContinueIndexHash(ContinueIndexHash(piece.pathHash, "/"), shortName.text().get());
                 inner.parentPiece = id;
             }
-            if (withBases && node.type() == pugi::node_element) {
-                ReferenceBases bases = list.bases[piece.bases];
-                bases.Enter(node);
-                list.bases.push_back(std::move(bases));
-                inner.bases = uint32_t(list.bases.size() - 1);
-            }
+            if (bases)
+                inner.scope = bases->Enter(node, inner.pathHash, piece.scope);
             AddRuns(node.first_child(), pugi::xml_node(), inner, made, next);
             cut = true;
         }

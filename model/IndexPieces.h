@@ -22,15 +22,14 @@ struct IndexPieceStart
     pugi::xml_node first;
     pugi::xml_node end; // the sibling after the run, or a null node
     bool alone;
-    uint64_t pathHash;    // of the path that the piece's paths extend
-    uint32_t parentPiece; // the nearest named node above `first`, as a lone piece, or kNoPiece
-    uint32_t bases;       // the reference bases in force at `first`, into IndexPieceList::bases
+    uint64_t pathHash;           // of the path that the piece's paths extend
+    uint32_t parentPiece;        // the nearest named node above `first`, as a lone piece, or kNoPiece
+    ReferenceBases::Scope scope; // the package whose reference bases are in force at `first`
 };
 
 struct IndexPieceList
 {
     std::vector<IndexPieceStart> starts; // in document order
-    std::vector<ReferenceBases> bases;
 };
 
 // What the walks found, one set of lists per walking thread: each thread appends the pieces it
@@ -65,9 +64,10 @@ struct IndexPiece
     uint32_t referrersBegin = 0;
     uint32_t referrersEnd = 0;
     std::deque<std::string> resolvedTexts; // a deque keeps the texts in place as it grows
+    std::vector<Index::UnresolvedReference> unresolved;
 };
 
 // Cuts the subtree of `root` into enough pieces for the cores to share the walk evenly, looking
-// only at the few nodes near the top. `withBases` records the reference bases at each piece.
-IndexPieceList SplitIntoPieces(pugi::xml_node root, uint64_t rootPathHash, bool withBases,
+// only at the few nodes near the top. With `bases`, each piece records the package scope at its start.
+IndexPieceList SplitIntoPieces(pugi::xml_node root, uint64_t rootPathHash, const ReferenceBases* bases,
                                const std::atomic<bool>& stop);

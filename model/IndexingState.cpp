@@ -5,6 +5,7 @@
 #include "model/ElementChain.h"
 #include "model/IndexBuilder.h"
 #include "model/NodeText.h"
+#include "model/ReferenceBases.h"
 #include "model/Workspace.h"
 #include "query/FullTextSearchService.h"
 #include "query/ReadyState.h"
@@ -47,7 +48,11 @@ IndexingState::~IndexingState()
 void IndexingState::BuildIndex(pugi::xml_node node, std::string path)
 {
     try {
-        BuildIndexInto(*index, nodeCount, node, std::move(path), lookupPool.StopFlag());
+        // One file's packages are all the bases its relative references can name.
+        ReferenceBases bases;
+        bases.Collect(node);
+        bases.Finish();
+        BuildIndexInto(*index, nodeCount, node, std::move(path), lookupPool.StopFlag(), &bases);
     } catch (const std::bad_alloc&) {
         throw std::runtime_error("not enough memory");
     }

@@ -2,35 +2,80 @@
 
 #include <pugixml.hpp>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
-// The REFERENCE-BASES of the packages around a node, nearest package first, for references written
+// Why a relative reference names nothing.
+enum class RelativeFailure : uint8_t
+{
+    UnknownBase,     // BASE names a label that no enclosing package declares
+    NoDefaultBase,   // no BASE, and no enclosing package marks a base IS-DEFAULT
+    BaseNotAbsolute, // the base's PACKAGE-REF is empty or relative
+};
+const char* RelativeFailureText(RelativeFailure failure);
+
+// The REFERENCE-BASES that the packages of one or more documents declare, for references written
 // relative to a base: `<TYPE-TREF BASE="Types">UInt8</TYPE-TREF>` names /Pkg/Types/UInt8 when the
 // base labelled "Types" points at /Pkg/Types. A reference without a leading "/" and without BASE
-// takes the base marked IS-DEFAULT.
+// takes the base marked IS-DEFAULT. A label is looked up in the nearest enclosing package that
+// declares it. A package is one package however many files hold a part of it: its bases are the
+// union of its parts' (the first declaration of a label wins, in the order the documents were
+// collected). Read-only once finished, so the walking threads share it.
 class ReferenceBases
 {
 public:
-    // Adds the bases that `package` declares (its REFERENCE-BASES child), if any.
-    void Enter(pugi::xml_node package);
-    size_t Mark() const { return bases.size(); }
-    void Restore(size_t mark) { bases.resize(mark); }
+    using Scope = uint32_t; // a package that declares bases
+    static constexpr Scope kNoScope = UINT32_MAX;
 
-    // The absolute text that `node` refers to when it holds a relative reference whose base is
-    // known; nothing for every other node.
-    std::optional<std::string> Resolve(pugi::xml_node node, std::string_view text) const;
+    // Adds the bases of every package of `document`. Only the package skeleton is walked (AUTOSAR,
+    // AR-PACKAGES, AR-PACKAGE), never the elements, so this costs little beside parsing.
+    void Collect(pugi::xml_node document);
+    // Links every package to the nearest enclosing package with bases; once, after the last Collect.
+    void Finish();
+    bool Empty() const { return scopes.empty(); }
+
+    // The scope that `node` opens when it is a package with bases; `pathHash` is the hash of its
+    // element path as the index keys paths (ContinueIndexHash from kIndexHashSeed). `outer` otherwise.
+    Scope Enter(pugi::xml_node node, uint64_t pathHash, Scope outer) const;
+
+    struct Resolved
+    {
+        std::string text; // the absolute text; empty when it failed
+        RelativeFailure failure = RelativeFailure::UnknownBase;
+    };
+    // When `node` holds a relative reference (a reference element whose text does not begin with
+    // "/"), the absolute text it names from within `scope`, or why it names nothing.
+    std::optional<Resolved> Resolve(pugi::xml_node node, std::string_view text, Scope scope) const;
 
 private:
     struct Base
     {
-        std::string label;
-        std::string packagePath;
-        bool isDefault;
+        std::string packagePath; // as written: not absolute means the base resolves nothing
     };
-    std::vector<Base> bases; // outermost package first
+    struct Hash
+    {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    struct Package
+    {
+        std::string path;
+        Scope outer = kNoScope;
+        std::unordered_map<std::string, Base, Hash, std::equal_to<>> byLabel;
+        std::optional<Base> byDefault;
+        Scope defaultFrom = kNoScope; // the nearest scope, this one or an outer one, with a default
+    };
+
+    void Declare(const std::string& packagePath, pugi::xml_node declared);
+    const Base* Find(Scope scope, const char* label) const;
+
+    std::vector<Package> scopes;
+    std::unordered_map<std::string, Scope, Hash, std::equal_to<>> scopeOfPath;
+    std::unordered_multimap<uint64_t, Scope> scopeOfHash;
 };
 
 // Whether `node` is a reference element: its tag ends in "-REF" or "-TREF", or it carries BASE.

@@ -3,9 +3,10 @@
 #include "concurrency/ThreadStart.h"
 #include "document/LoadingState.h"
 #include "model/IndexBuilder.h"
+#include "model/ReferenceBases.h"
+#include "platform/Platform.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -14,6 +15,8 @@
 #include <thread>
 
 namespace {
+constexpr std::string_view kTargetMissing = "target missing";
+
 std::vector<const Index*> IndexesOf(const std::vector<WorkspaceFile>& files)
 {
     std::vector<const Index*> indexes;
@@ -126,8 +129,14 @@ std::optional<size_t> Workspace::FileOf(pugi::xml_node node) const
 std::vector<Workspace::BrokenReference> Workspace::BrokenReferences(const std::atomic<bool>& stop) const
 {
     // A text is tried once, however many files hold it; the first file to hold it names the first referrer.
-    std::map<std::string_view, BrokenReference> broken;
+    using Key = std::pair<std::string_view, std::string_view>; // text, reason
+    std::map<Key, BrokenReference> broken;
     std::map<std::string_view, bool> resolves;
+    auto add = [&](Key key, size_t file, pugi::xml_node first, size_t count) {
+        auto [entry, fresh] =
+            broken.try_emplace(key, BrokenReference{key.first, 0, {file, first}, key.second});
+        entry->second.count += count;
+    };
     for (size_t i = 0; i < files.size() && !stop.load(std::memory_order_relaxed); ++i) {
         if (!files[i].index)
             continue;
@@ -136,15 +145,15 @@ std::vector<Workspace::BrokenReference> Workspace::BrokenReferences(const std::a
                 auto [known, fresh] = resolves.try_emplace(text, false);
                 if (fresh)
                     known->second = FindPath(text).has_value();
-                if (known->second)
-                    return;
-                auto [entry, first] = broken.try_emplace(text, BrokenReference{text, 0, {i, nodes.front()}});
-                entry->second.count += nodes.size();
+                if (!known->second)
+                    add({text, kTargetMissing}, i, nodes.front(), nodes.size());
             });
+        for (const Index::UnresolvedReference& unresolved : files[i].index->UnresolvedReferences())
+            add({unresolved.text, RelativeFailureText(unresolved.failure)}, i, unresolved.node, 1);
     }
     std::vector<BrokenReference> list;
     list.reserve(broken.size());
-    for (auto& [text, entry] : broken)
+    for (auto& [key, entry] : broken)
         list.push_back(entry);
     return list;
 }
@@ -155,52 +164,30 @@ std::vector<BrokenRef> MostHeldFirst(const std::vector<Workspace::BrokenReferenc
     list.reserve(broken.size());
     ShortNameMemo names;
     for (const Workspace::BrokenReference& entry : broken)
-        list.push_back({std::string(entry.text), entry.count, Ref(entry.firstReferrer.node, names)});
+        list.push_back({std::string(entry.text), entry.count, Ref(entry.firstReferrer.node, names),
+                        std::string(entry.reason)});
     std::stable_sort(list.begin(), list.end(),
                      [](const BrokenRef& a, const BrokenRef& b) { return a.count > b.count; });
     return list;
 }
 
-std::vector<std::string> ListWorkspaceFiles(const std::string& folder)
-{
-    namespace fs = std::filesystem;
-    std::vector<std::string> paths;
-    std::error_code error;
-    fs::recursive_directory_iterator walk(folder, fs::directory_options::skip_permission_denied, error);
-    for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
-        const fs::path& path = walk->path();
-        std::string extension = path.extension().string();
-        std::transform(extension.begin(), extension.end(), extension.begin(),
-                       [](unsigned char c) { return char(std::tolower(c)); });
-        // The loader reads an archive only when its extension is exactly "zip".
-        if (extension == ".arxml" || path.extension() == ".zip") {
-            std::error_code ignored;
-            if (!walk->is_directory(ignored))
-                paths.push_back(path.string());
-        }
-    }
-    std::sort(paths.begin(), paths.end());
-    return paths;
-}
-
 namespace {
-void LoadOne(WorkspaceFile& file, const std::atomic<bool>& stop, std::atomic<size_t>& read)
+void Read(WorkspaceFile& file)
 {
     try {
         file.document = ReadDocument(file.path);
-        read.fetch_add(1, std::memory_order_relaxed);
     } catch (const std::bad_alloc&) {
         file.error = LoadFailureMessage(file.path, "not enough memory");
-        read.fetch_add(1, std::memory_order_relaxed);
-        return;
     } catch (const std::exception& e) {
         file.error = LoadFailureMessage(file.path, e.what());
-        read.fetch_add(1, std::memory_order_relaxed);
-        return;
     }
+}
+
+void IndexOne(WorkspaceFile& file, const std::atomic<bool>& stop, const ReferenceBases& bases)
+{
     try {
         auto index = std::make_shared<Index>();
-        BuildIndexInto(*index, file.nodeCount, *file.document, "", stop);
+        BuildIndexInto(*index, file.nodeCount, *file.document, "", stop, &bases);
         file.index = std::move(index);
     } catch (const std::bad_alloc&) {
         file.error = IndexFailureMessage(file.path, "not enough memory");
@@ -210,27 +197,74 @@ void LoadOne(WorkspaceFile& file, const std::atomic<bool>& stop, std::atomic<siz
     if (file.index == nullptr)
         file.document.reset();
 }
+
+// Runs `work(file)` for every number of `order`, in that order, on up to `workers` threads.
+template <class Work> void OnWorkers(const std::vector<size_t>& order, size_t workers, Work&& work)
+{
+    std::atomic<size_t> next{0};
+    auto take = [&] {
+        for (size_t taken; (taken = next.fetch_add(1)) < order.size();)
+            work(order[taken]);
+    };
+    std::vector<std::thread> threads;
+    try {
+        for (size_t i = 1; i < std::max<size_t>(workers, 1); ++i)
+            threads.push_back(StartThread(take));
+    } catch (const std::exception&) {
+        // Fewer threads than asked for still do every file.
+    }
+    take();
+    for (std::thread& thread : threads)
+        thread.join();
+}
 } // namespace
 
-std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& paths, size_t workers,
+std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<ListedFile>& listed, size_t workers,
                                               const std::atomic<bool>& stop,
                                               const WorkspaceFileLoaded& loaded, WorkspaceProgress* progress)
 {
     WorkspaceProgress unwatched;
     WorkspaceProgress& counts = progress ? *progress : unwatched;
-    counts.files = paths.size();
-    std::vector<WorkspaceFile> files(paths.size());
-    for (size_t i = 0; i < paths.size(); ++i) {
-        files[i].path = paths[i];
+    std::vector<WorkspaceFile> files(listed.size());
+    std::vector<size_t> order;
+    for (size_t i = 0; i < listed.size(); ++i) {
+        files[i].path = listed[i].path;
+        files[i].error = listed[i].error;
+        if (!files[i].error.empty())
+            continue; // failed while the folder was listed: done already
+        order.push_back(i);
         std::error_code ignored;
-        uintmax_t size = std::filesystem::file_size(paths[i], ignored);
+        uintmax_t size = std::filesystem::file_size(Platform::PathFromUtf8(listed[i].path), ignored);
         files[i].size = size == uintmax_t(-1) ? 0 : size;
     }
+    counts.read = files.size() - order.size();
+    counts.indexed = files.size() - order.size();
+    counts.files = files.size();
     // The largest files first, so that no worker is left with a big one at the end.
-    std::vector<size_t> order(files.size());
-    std::iota(order.begin(), order.end(), size_t(0));
     std::stable_sort(order.begin(), order.end(),
                      [&](size_t a, size_t b) { return files[a].size > files[b].size; });
+
+    auto stopped = [&](WorkspaceFile& file, const std::atomic<bool>& failed) {
+        if (!stop.load(std::memory_order_relaxed) && !failed.load(std::memory_order_relaxed))
+            return false;
+        file.error = LoadFailureMessage(file.path, "stopped");
+        file.document.reset();
+        return true;
+    };
+    const std::atomic<bool> never{false};
+    OnWorkers(order, workers, [&](size_t i) {
+        if (!stopped(files[i], never))
+            Read(files[i]);
+        counts.read.fetch_add(1, std::memory_order_relaxed);
+    });
+
+    // Every file's bases before any file's references: a package is one however many files hold it.
+    ReferenceBases bases;
+    for (const WorkspaceFile& file : files) {
+        if (file.document)
+            bases.Collect(*file.document);
+    }
+    bases.Finish();
 
     // What the caller does with a loaded file can fail too (a table over all files that runs out
     // of memory): no further file is started, and the first failure is thrown once all workers
@@ -238,37 +272,23 @@ std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& pa
     std::mutex failureMutex;
     std::exception_ptr failure;
     std::atomic<bool> failed{false};
-    std::atomic<size_t> next{0};
-    auto work = [&] {
-        for (size_t taken; (taken = next.fetch_add(1)) < order.size();) {
-            WorkspaceFile& file = files[order[taken]];
-            if (stop.load(std::memory_order_relaxed) || failed.load(std::memory_order_relaxed)) {
-                file.error = LoadFailureMessage(file.path, "stopped");
-            } else {
-                LoadOne(file, stop, counts.read);
-                try {
-                    if (loaded)
-                        loaded(order[taken], file);
-                } catch (...) {
-                    std::lock_guard<std::mutex> lock(failureMutex);
-                    if (!failure)
-                        failure = std::current_exception();
-                    failed = true;
-                }
+    OnWorkers(order, workers, [&](size_t i) {
+        WorkspaceFile& file = files[i];
+        if (!stopped(file, failed)) {
+            if (file.document)
+                IndexOne(file, stop, bases);
+            try {
+                if (loaded)
+                    loaded(i, file);
+            } catch (...) {
+                std::lock_guard<std::mutex> lock(failureMutex);
+                if (!failure)
+                    failure = std::current_exception();
+                failed = true;
             }
-            counts.indexed.fetch_add(1, std::memory_order_relaxed);
         }
-    };
-    std::vector<std::thread> threads;
-    try {
-        for (size_t i = 1; i < std::max<size_t>(workers, 1); ++i)
-            threads.push_back(StartThread(work));
-    } catch (const std::exception&) {
-        // Fewer threads than asked for still load every file.
-    }
-    work();
-    for (std::thread& thread : threads)
-        thread.join();
+        counts.indexed.fetch_add(1, std::memory_order_relaxed);
+    });
     if (stop.load(std::memory_order_relaxed))
         throw std::runtime_error("stopped");
     if (failure) {
@@ -281,14 +301,32 @@ std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& pa
     return files;
 }
 
-std::shared_ptr<Workspace> LoadWorkspace(const std::vector<std::string>& paths, std::string folder,
+namespace {
+std::vector<ListedFile> ToLoad(const std::vector<std::string>& paths)
+{
+    std::vector<ListedFile> listed;
+    listed.reserve(paths.size());
+    for (const std::string& path : paths)
+        listed.push_back({path, ""});
+    return listed;
+}
+} // namespace
+
+std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& paths, size_t workers,
+                                              const std::atomic<bool>& stop,
+                                              const WorkspaceFileLoaded& loaded, WorkspaceProgress* progress)
+{
+    return LoadWorkspaceFiles(ToLoad(paths), workers, stop, loaded, progress);
+}
+
+std::shared_ptr<Workspace> LoadWorkspace(const std::vector<ListedFile>& listed, std::string folder,
                                          size_t workers, const std::atomic<bool>& stop,
                                          WorkspaceProgress* progress)
 {
     WorkspaceLookup lookup;
     std::mutex lookupMutex;
     std::vector<WorkspaceFile> files = LoadWorkspaceFiles(
-        paths, workers, stop,
+        listed, workers, stop,
         [&](size_t number, const WorkspaceFile& file) {
             if (!file.index)
                 return;

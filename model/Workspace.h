@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/BrokenRef.h"
+#include "model/FolderListing.h"
 #include "model/Index.h"
 #include "model/WorkspaceLookup.h"
 
@@ -48,9 +49,10 @@ public:
     };
     struct BrokenReference
     {
-        std::string_view text; // points into a document or index of the workspace
-        size_t count;          // nodes holding it, in every file
-        Located firstReferrer; // in workspace order
+        std::string_view text;   // points into a document or index of the workspace
+        size_t count;            // nodes holding it, in every file
+        Located firstReferrer;   // in workspace order
+        std::string_view reason; // why it names nothing, "target missing" when it is absolute
     };
 
     const std::vector<WorkspaceFile>& Files() const { return files; }
@@ -70,7 +72,8 @@ public:
     std::string_view ResolvedReference(pugi::xml_node node) const;
     // The file whose document holds `node`.
     std::optional<size_t> FileOf(pugi::xml_node node) const;
-    // Every reference text that names no element of any file, in byte order of the texts.
+    // Every reference text that names no element of any file, and every relative reference that
+    // names nothing, with the reason; in byte order of the texts, then of the reasons.
     std::vector<BrokenReference> BrokenReferences(const std::atomic<bool>& stop) const;
 
 private:
@@ -85,10 +88,6 @@ private:
 // The list as the viewer shows it: most held first, then in byte order of the texts.
 std::vector<BrokenRef> MostHeldFirst(const std::vector<Workspace::BrokenReference>& broken);
 
-// Every "*.arxml" file (any case of the extension) and ".zip" archive below `folder`, sorted by
-// path; folders that cannot be read are passed over. Symbolic links to folders are not followed.
-std::vector<std::string> ListWorkspaceFiles(const std::string& folder);
-
 // How far loading a folder has come; written by the loading threads, read by any thread.
 struct WorkspaceProgress
 {
@@ -101,11 +100,17 @@ struct WorkspaceProgress
 // workers may call at once.
 using WorkspaceFileLoaded = std::function<void(size_t file, const WorkspaceFile& loaded)>;
 
-// Reads, parses and indexes each file on one of `workers` threads, the largest files first, each
-// into its own document; relative references are resolved. A file that fails keeps its error and
-// does not stop the others. Once `stop` reads true no further file is started. `progress`, when
+// Reads and parses each file on one of `workers` threads, the largest files first, each into its
+// own document, then indexes them the same way once the reference bases of all are known, so that
+// a package split over several files resolves relative references through all its parts. A file
+// that fails keeps its error and does not stop the others; a listed entry that failed already
+// is kept as a failed file. Once `stop` reads true no further file is started. `progress`, when
 // given, counts the files as they are read and indexed. When `loaded` throws, no further file is
 // started and the first of its exceptions is thrown (std::bad_alloc as "not enough memory").
+std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<ListedFile>& listed, size_t workers,
+                                              const std::atomic<bool>& stop,
+                                              const WorkspaceFileLoaded& loaded = {},
+                                              WorkspaceProgress* progress = nullptr);
 std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& paths, size_t workers,
                                               const std::atomic<bool>& stop,
                                               const WorkspaceFileLoaded& loaded = {},
@@ -113,6 +118,7 @@ std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<std::string>& pa
 
 // LoadWorkspaceFiles, with the lookup over all files filled as each file comes in, while the
 // others are still loading, so that little is left to do once the last one is in.
-std::shared_ptr<Workspace> LoadWorkspace(const std::vector<std::string>& paths, std::string folder,
+// `folder` is where rows show each file's path from ("." keeps the paths as given).
+std::shared_ptr<Workspace> LoadWorkspace(const std::vector<ListedFile>& listed, std::string folder,
                                          size_t workers, const std::atomic<bool>& stop,
                                          WorkspaceProgress* progress = nullptr);

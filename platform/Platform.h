@@ -1,5 +1,6 @@
 #pragma once
 
+#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -113,6 +114,16 @@ private:
     intptr_t handle;
     uint64_t size;
 };
+
+// What a file or folder is, whatever name reached it: the volume and the file's number on it.
+struct FileIdentity
+{
+    uint64_t volume = 0;
+    uint64_t file = 0;
+    auto operator<=>(const FileIdentity&) const = default;
+};
+// The identity of what `utf8Path` names (links followed); nothing when it cannot be read.
+std::optional<FileIdentity> IdentifyFile(const std::string& utf8Path);
 
 // Peak resident memory of this process so far, in bytes (0 when unknown), and a reset of that
 // peak where the system allows one.

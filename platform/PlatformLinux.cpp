@@ -598,4 +598,12 @@ void LowerCurrentThreadPriority()
     setpriority(PRIO_PROCESS, 0, 10);
 }
 
+std::optional<FileIdentity> IdentifyFile(const std::string& utf8Path)
+{
+    struct stat info;
+    if (::stat(utf8Path.c_str(), &info) != 0)
+        return std::nullopt;
+    return FileIdentity{uint64_t(info.st_dev), uint64_t(info.st_ino)};
+}
+
 } // namespace Platform

@@ -408,4 +408,21 @@ void LowerCurrentThreadPriority()
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
 }
 
+std::optional<FileIdentity> IdentifyFile(const std::string& utf8Path)
+{
+    // Backup semantics open folders too; no access is asked for, so a file in use still answers.
+    HANDLE file =
+        CreateFileW(Wide(utf8Path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info = {};
+    const bool known = GetFileInformationByHandle(file, &info);
+    CloseHandle(file);
+    if (!known)
+        return std::nullopt;
+    return FileIdentity{info.dwVolumeSerialNumber,
+                        (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
 } // namespace Platform

@@ -75,10 +75,11 @@ bool Gui::DrawBrokenRefsWindow()
     const std::vector<int>* rows = done ? &RowsPassing(*result.value, filterText) : nullptr;
     const ImGuiTableFlags tableFlags = ImGuiTableFlags_ScrollY | ImGuiTableFlags_RowBg |
                                        ImGuiTableFlags_BordersInnerV | ImGuiTableFlags_Resizable;
-    if (ImGui::BeginTable("##BrokenRefs", 4, tableFlags, ImVec2(avail.x, listHeight))) {
+    if (ImGui::BeginTable("##BrokenRefs", 5, tableFlags, ImVec2(avail.x, listHeight))) {
         ImGui::TableSetupScrollFreeze(0, 1);
         ImGui::TableSetupColumn("Reference", ImGuiTableColumnFlags_WidthStretch, 3.0f);
         ImGui::TableSetupColumn("Holders", ImGuiTableColumnFlags_WidthFixed);
+        ImGui::TableSetupColumn("Why", ImGuiTableColumnFlags_WidthFixed);
         ImGui::TableSetupColumn("First referrer", ImGuiTableColumnFlags_WidthStretch, 2.0f);
         ImGui::TableSetupColumn("File", ImGuiTableColumnFlags_WidthStretch, 1.0f);
         ImGui::TableHeadersRow();
@@ -100,6 +101,7 @@ bool Gui::DrawBrokenRefsWindow()
                     ImGui::SameLine(0, 0);
                     ImGui::TextUnformatted(broken.text.c_str(), broken.text.c_str() + broken.text.size());
                     Cell(std::to_string(broken.count));
+                    Cell(broken.reason);
                     Cell(broken.firstReferrer->path);
                     Cell(workspace ? WorkspaceFileName(*workspace, broken.firstReferrer->node)
                                    : singleFileName);

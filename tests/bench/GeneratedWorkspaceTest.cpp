@@ -12,14 +12,14 @@ TEST(GeneratedWorkspace, ClustersReferIntoTheCommonFileAndResolveAsOneModel)
 {
     TempDir dir;
     GeneratedDocument facts = WriteGeneratedWorkspace(dir.Path().string(), 3'000'000, 4, 7);
-    std::vector<std::string> files = ListWorkspaceFiles(dir.Path().string());
-    ASSERT_EQ(files.size(), 4u);
-    EXPECT_EQ(std::filesystem::path(files[0]).filename(), "clusters-000.arxml");
-    EXPECT_EQ(std::filesystem::path(files[3]).filename(), "common.arxml");
-    for (size_t i = 0; i < 3; ++i)
-        EXPECT_GE(std::filesystem::file_size(files[i]), 1'000'000u) << files[i];
-
     std::atomic<bool> stop{false};
+    std::vector<ListedFile> files = ListWorkspaceFiles(dir.Path().string(), stop);
+    ASSERT_EQ(files.size(), 4u);
+    EXPECT_EQ(std::filesystem::path(files[0].path).filename(), "clusters-000.arxml");
+    EXPECT_EQ(std::filesystem::path(files[3].path).filename(), "common.arxml");
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_GE(std::filesystem::file_size(files[i].path), 1'000'000u) << files[i].path;
+
     Workspace ws(LoadWorkspaceFiles(files, 2, stop));
     ASSERT_EQ(ws.LoadedCount(), 4u);
     // A cluster file alone cannot resolve the hot type; the workspace finds it in common.arxml.

@@ -88,7 +88,7 @@ TEST(QueryToolRealFiles, BrokenRefsFindsTheDanglingReferenceAndNothingWhereAllRe
         GTEST_SKIP() << "shared ARXML files absent";
     EXPECT_EQ(RunQuery({dangling.string(), "broken-refs"}).out,
               "{\"ref\":\"/PackageDoesNotExist/Message1\",\"count\":1,"
-              "\"first_referrer\":\"/Cluster/Cluster0/Pch0/message1\",\"file\":\"" +
+              "\"first_referrer\":\"/Cluster/Cluster0/Pch0/message1\",\"reason\":\"target missing\",\"file\":\"" +
                   dangling.string() + "\"}\n");
     EXPECT_EQ(RunQuery({sound.string(), "broken-refs"}).out, ""); // every reference text resolves
 }

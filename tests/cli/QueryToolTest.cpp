@@ -47,8 +47,8 @@ TEST(QueryTool, EveryCommandAnswersInJsonLinesAndNotFoundIsAnAnswer)
              "{\"path\":\"/P/Speed\",\"node\":\"I-REF\",\"line\":5" + in},
         {{"refs-to", "/P/Door"}, "{\"error\":\"No nodes reference this element.\"}\n"},
         {{"broken-refs"},
-         R"({"ref":"/Gone","count":2,"first_referrer":"/P/Door")" + in +
-             R"({"ref":"/P/Speed/","count":1,"first_referrer":"/P/Door")" + in},
+         R"({"ref":"/Gone","count":2,"first_referrer":"/P/Door","reason":"target missing")" + in +
+             R"({"ref":"/P/Speed/","count":1,"first_referrer":"/P/Door","reason":"target missing")" + in},
     };
     for (const auto& [args, out] : cases) {
         std::vector<std::string> all{file};

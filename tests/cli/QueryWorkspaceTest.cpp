@@ -13,8 +13,11 @@ TEST(QueryWorkspace, AFolderAnswersAcrossItsFilesAndEveryRowNamesItsFile)
     SampleFolder sample;
     QueryRun broken = RunQuery({sample.dir.Path().string(), "broken-refs"});
     ASSERT_EQ(broken.exitCode, 0) << broken.err;
-    EXPECT_EQ(broken.out, R"({"ref":"/Missing/Thing","count":1,"first_referrer":"/Body/Door","file":")" +
-                              sample.a + "\"}\n");
+    EXPECT_EQ(broken.out,
+              R"({"ref":"/Missing/Thing","count":1,"first_referrer":"/Body/Door","reason":"target missing","file":")" +
+                  sample.a + "\"}\n" +
+                  R"({"ref":"Speed","count":1,"first_referrer":"/Body/Door","reason":"unknown base","file":")" +
+                  sample.a + "\"}\n");
 
     QueryRun refs = RunQuery({sample.dir.Path().string(), "refs-to", "/Types/UInt8"});
     ASSERT_EQ(refs.exitCode, 0) << refs.err;
@@ -38,7 +41,7 @@ TEST(QueryWorkspace, SeveralFilesBeforeTheCommandAreOneWorkspace)
     EXPECT_EQ(twoFiles.Lines().at(0)["file"], sample.c);
     // Without b, the base /Body/Can and Door's reference relative to it name nothing.
     QueryRun broken = RunQuery({sample.a, sample.c, "broken-refs"});
-    ASSERT_EQ(broken.Lines().size(), 3u);
+    ASSERT_EQ(broken.Lines().size(), 4u);
     EXPECT_EQ(broken.Lines()[0]["ref"], "/Body/Can");
     EXPECT_EQ(broken.Lines()[1]["ref"], "/Body/Can/F1");
 
@@ -47,12 +50,12 @@ TEST(QueryWorkspace, SeveralFilesBeforeTheCommandAreOneWorkspace)
     EXPECT_NE(unknown.err.find("missing COMMAND"), std::string::npos) << unknown.err;
 }
 
-TEST(QueryWorkspace, ABadFileIsReportedAndTheOthersAnswer)
+TEST(QueryWorkspace, ABadFileIsReportedAndTheOthersAnswerWithAnExitStatusOfTheirOwn)
 {
     SampleFolder sample;
     std::string bad = sample.dir.Write("d.arxml", "<AUTOSAR>");
     QueryRun stats = RunQuery({sample.dir.Path().string(), "stats"});
-    ASSERT_EQ(stats.exitCode, 0) << stats.err;
+    ASSERT_EQ(stats.exitCode, 5) << stats.err;
     std::vector<json> rows = stats.Lines();
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[0]["relative_references"], 2);

@@ -33,7 +33,10 @@ WorkspaceFile IndexedFile(const std::string& xml)
     file.document = ParseDocument(xml);
     file.index = std::make_shared<Index>();
     std::atomic<bool> stop{false};
-    BuildIndexInto(*file.index, file.nodeCount, *file.document, "", stop);
+    ReferenceBases bases;
+    bases.Collect(*file.document);
+    bases.Finish();
+    BuildIndexInto(*file.index, file.nodeCount, *file.document, "", stop, &bases);
     return file;
 }
 

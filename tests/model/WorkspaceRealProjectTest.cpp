@@ -17,7 +17,7 @@ TEST(WorkspaceRealProject, ReferencesOfP02ResolveAcrossItsFiles)
     if (!std::filesystem::is_directory(kProject))
         GTEST_SKIP() << kProject << " is absent";
     std::atomic<bool> stop{false};
-    Workspace ws(LoadWorkspaceFiles(ListWorkspaceFiles(kProject), 2, stop));
+    Workspace ws(LoadWorkspaceFiles(ListWorkspaceFiles(kProject, stop), 2, stop));
     ASSERT_EQ(ws.Files().size(), 158u);
     ASSERT_EQ(ws.LoadedCount(), 158u);
 

@@ -163,3 +163,16 @@ TEST(Platform, OpenFileDialogOffersArxmlFilesThenAllFilesAndAnswersLater)
     ASSERT_NE(all, std::string::npos) << arguments;
     EXPECT_LT(arxml, all);
 }
+
+TEST(Platform, AFileHasOneIdentityWhateverNameReachesIt)
+{
+    TempDir dir;
+    const std::string file = dir.Write("a.arxml", "<AUTOSAR/>");
+    const std::string other = dir.Write("b.arxml", "<AUTOSAR/>");
+    fs::create_symlink(file, dir.Path() / "link.arxml");
+    fs::create_directory_symlink(".", dir.Path() / "self");
+    EXPECT_EQ(Platform::IdentifyFile(dir.File("link.arxml")), Platform::IdentifyFile(file));
+    EXPECT_EQ(Platform::IdentifyFile(dir.File("self")), Platform::IdentifyFile(dir.Path().string()));
+    EXPECT_NE(Platform::IdentifyFile(other), Platform::IdentifyFile(file));
+    EXPECT_FALSE(Platform::IdentifyFile(dir.File("missing")));
+}

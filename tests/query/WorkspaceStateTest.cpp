@@ -41,9 +41,10 @@ TEST(WorkspaceState, AFolderOpensAsOneModelAndEveryQuerySpansItsFiles)
 
     auto broken = PollUntilFinal([&] { return state->FindBrokenRefs(); });
     ASSERT_EQ(broken.status, ResultStatus::Done);
-    ASSERT_EQ(broken.GetValue().size(), 1u);
+    ASSERT_EQ(broken.GetValue().size(), 2u);
     EXPECT_EQ(broken.GetValue()[0].text, "/Missing/Thing");
     EXPECT_EQ(broken.GetValue()[0].firstReferrer->path, "/Body/Door");
+    EXPECT_EQ(broken.GetValue()[1].reason, "unknown base");
 
     auto hits = PollUntilFinal([&] { return state->FullTextSearch("UInt8", true); });
     ASSERT_EQ(hits.status, ResultStatus::Done);
@@ -120,11 +121,12 @@ TEST(WorkspaceState, OneFileResolvesItsRelativeReferences)
     EXPECT_EQ(referrers.GetValue()[0]->path, "/Body/Speed");
     EXPECT_EQ(state->ResolvedReference(referrers.GetValue()[0]->node), "/Types/UInt8");
     EXPECT_EQ(state->CountRefsTo("/Types/UInt8").GetValue(), 1u);
-    // The default base names a package this file lacks: it and the text resolved through it are broken.
+    // The default base names a package this file lacks: it and the text resolved through it are
+    // broken, and so is a text whose label no package declares.
     auto broken = PollUntilFinal([&] { return state->FindBrokenRefs(); });
     ASSERT_EQ(broken.status, ResultStatus::Done);
     std::vector<std::string> texts;
     for (const BrokenRef& entry : broken.GetValue())
         texts.push_back(entry.text);
-    EXPECT_EQ(texts, (std::vector<std::string>{"/Body/Can", "/Body/Can/F1", "/Missing/Thing"}));
+    EXPECT_EQ(texts, (std::vector<std::string>{"/Body/Can", "/Body/Can/F1", "/Missing/Thing", "Speed"}));
 }
