@@ -200,6 +200,7 @@ std::vector<std::pair<std::string, double>> TreeFrameFigures(const std::string& 
         HeadlessContext headless;
         Gui gui;
         if (OpenAndWait(headless, gui, path)) {
+            headless.Frame(gui); // the first frame of a new document drops any target set before it
             pugi::xml_node deepest = gui.state->document->document_element();
             while (deepest.last_child() && std::strcmp(deepest.last_child().name(), "E") == 0)
                 deepest = deepest.last_child();

@@ -585,23 +585,23 @@ void TreeDrawer::DrawElementRow(Row& row, pugi::xml_node node, int siblingIndex,
         return;
     }
 
-    Level open_;
-    open_.node = node;
-    open_.filtered = filtered;
-    open_.nextAttribute = filtered ? pugi::xml_attribute() : node.first_attribute();
-    open_.index = paged ? (page - 1) * gui.pageSize : 0;
-    open_.last = paged ? std::min(childCount, page * gui.pageSize) : childCount;
-    open_.nextChild = filtered ? pugi::xml_node()
-                      : paged  ? PageStart(pageId, node, page, gui.pageSize)
-                               : node.first_child();
+    Level opened;
+    opened.node = node;
+    opened.filtered = filtered;
+    opened.nextAttribute = filtered ? pugi::xml_attribute() : node.first_attribute();
+    opened.index = paged ? (page - 1) * gui.pageSize : 0;
+    opened.last = paged ? std::min(childCount, page * gui.pageSize) : childCount;
+    opened.nextChild = filtered ? pugi::xml_node()
+                       : paged  ? PageStart(pageId, node, page, gui.pageSize)
+                                : node.first_child();
     // Sibling numbers are the element's own: a filtered row keeps its real position.
-    open_.childSiblingCount = memo.paged ? memo.childCount : 0;
-    open_.pathLength = path.size();
-    open_.navDepth = navDepth;
-    open_.level = level;
-    open_.guideX = row.labelX + gui.treeFramePadding.x + fontSize * 0.5f;
-    open_.rowBottom = row.rect.max.y;
-    levels.push_back(open_);
+    opened.childSiblingCount = memo.paged ? memo.childCount : 0;
+    opened.pathLength = path.size();
+    opened.navDepth = navDepth;
+    opened.level = level;
+    opened.guideX = row.labelX + gui.treeFramePadding.x + fontSize * 0.5f;
+    opened.rowBottom = row.rect.max.y;
+    levels.push_back(opened);
 }
 
 void TreeDrawer::DrawElementDecorations(const Row& row, pugi::xml_node node, NodeMemo& memo, int siblingIndex,
