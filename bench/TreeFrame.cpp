@@ -26,6 +26,18 @@ void WriteLongList(const std::string& path)
     out << "</ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>";
 }
 
+constexpr int kLevels = 1000000;
+
+// kLevels elements each inside the one before, named L0, L1, ...
+void WriteDeepNesting(const std::string& path)
+{
+    std::ofstream out(path, std::ios::binary);
+    for (int i = 0; i < kLevels; ++i)
+        out << "<E><SHORT-NAME>L" << i << "</SHORT-NAME>";
+    for (int i = 0; i < kLevels; ++i)
+        out << "</E>";
+}
+
 double ThreadCpuMs()
 {
     timespec t;
@@ -72,6 +84,19 @@ private:
     ImGuiContext* context;
 };
 
+// Opens `path` and draws frames until its document is ready; false when it is not within minutes.
+bool OpenAndWait(HeadlessContext& headless, Gui& gui, const std::string& path)
+{
+    gui.state->OpenFile(path);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(10);
+    while (gui.state->GetKind() != StateKind::Ready && gui.state->GetKind() != StateKind::Error &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        headless.Frame(gui);
+    }
+    return gui.state->GetKind() == StateKind::Ready && gui.state->document;
+}
+
 ImGuiID WithInt(ImGuiID seed, int n)
 {
     return ImHashData(&n, sizeof(n), seed);
@@ -108,14 +133,7 @@ void DocumentFigures(const std::string& path, std::vector<std::pair<std::string,
 {
     HeadlessContext headless;
     Gui gui;
-    gui.state->OpenFile(path);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(10);
-    while (gui.state->GetKind() != StateKind::Ready && gui.state->GetKind() != StateKind::Error &&
-           std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        headless.Frame(gui);
-    }
-    if (gui.state->GetKind() != StateKind::Ready || !gui.state->document)
+    if (!OpenAndWait(headless, gui, path))
         return;
     pugi::xml_node packages = gui.state->document->document_element().child("AR-PACKAGES");
     int clusters = 0;
@@ -138,7 +156,7 @@ void DocumentFigures(const std::string& path, std::vector<std::pair<std::string,
     if (gui.filter.text != "7")
         return;
     const auto typed = std::chrono::steady_clock::now();
-    deadline = typed + std::chrono::minutes(2);
+    const auto deadline = typed + std::chrono::minutes(2);
     while (!gui.shownFilter && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         headless.Frame(gui);
@@ -162,13 +180,7 @@ std::vector<std::pair<std::string, double>> TreeFrameFigures(const std::string& 
     {
         HeadlessContext headless;
         Gui gui;
-        gui.state->OpenFile(path);
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(5);
-        while (gui.state->GetKind() != StateKind::Ready && gui.state->GetKind() != StateKind::Error &&
-               std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            headless.Frame(gui);
-        }
+        OpenAndWait(headless, gui, path);
         Result<Ref> target = gui.state->FindRef("/P/S100000"); // page 5000 of the list
         if (target.status == ResultStatus::Done) {
             figures.emplace_back("tree_frame_ms_baseline", headless.CpuMsPerFrame(gui));
@@ -179,6 +191,21 @@ std::vector<std::pair<std::string, double>> TreeFrameFigures(const std::string& 
             headless.Frame(gui);
             if (OpenListInElementWindow(gui, "/P##0", 9000))
                 figures.emplace_back("tree_frame_ms_200k_two_windows", headless.CpuMsPerFrame(gui));
+        }
+    }
+    std::filesystem::remove(path);
+    // A document as deep as it is long: the main tree opened down to its deepest element.
+    WriteDeepNesting(path);
+    {
+        HeadlessContext headless;
+        Gui gui;
+        if (OpenAndWait(headless, gui, path)) {
+            headless.Frame(gui); // the first frame of a new document drops any target set before it
+            pugi::xml_node deepest = gui.state->document->document_element();
+            while (deepest.last_child() && std::strcmp(deepest.last_child().name(), "E") == 0)
+                deepest = deepest.last_child();
+            gui.navigationTarget = Ref(deepest)->trail;
+            figures.emplace_back("tree_frame_ms_1m_levels", headless.CpuMsPerFrame(gui));
         }
     }
     std::filesystem::remove(path);

@@ -13,10 +13,11 @@ char LowerAscii(char c)
 }
 } // namespace
 
-bool ContainsIgnoringAsciiCase(std::string_view text, std::string_view loweredPart)
+std::optional<size_t> FindIgnoringAsciiCase(std::string_view text, std::string_view loweredPart)
 {
-    return std::search(text.begin(), text.end(), loweredPart.begin(), loweredPart.end(),
-                       [](char a, char b) { return LowerAscii(a) == b; }) != text.end();
+    auto found = std::search(text.begin(), text.end(), loweredPart.begin(), loweredPart.end(),
+                             [](char a, char b) { return LowerAscii(a) == b; });
+    return found == text.end() ? std::nullopt : std::optional<size_t>(found - text.begin());
 }
 
 TreeFilterMatcher::TreeFilterMatcher(const TreeFilterQuery& query) : wholePath(query.wholePath)
@@ -36,12 +37,44 @@ TreeFilterMatcher::TreeFilterMatcher(const TreeFilterQuery& query) : wholePath(q
 
 TreeFilterMatcher::~TreeFilterMatcher() = default;
 
+std::optional<TextRange> TreeFilterMatcher::Find(std::string_view text) const
+{
+    if (!expression) {
+        std::optional<size_t> at = FindIgnoringAsciiCase(text, lowered);
+        return at ? std::optional<TextRange>(TextRange{*at, lowered.size()}) : std::nullopt;
+    }
+    re2::StringPiece match;
+    if (!error.empty() || !expression->Match(re2::StringPiece(text.data(), text.size()), 0, text.size(),
+                                             re2::RE2::UNANCHORED, &match, 1))
+        return std::nullopt;
+    return TextRange{size_t(match.data() - text.data()), match.size()};
+}
+
 bool TreeFilterMatcher::Matches(std::string_view shortName, std::string_view path) const
 {
     const std::string_view text = wholePath ? path : shortName;
     if (expression)
         return error.empty() && RE2::PartialMatch(re2::StringPiece(text.data(), text.size()), *expression);
-    return ContainsIgnoringAsciiCase(text, lowered);
+    return FindIgnoringAsciiCase(text, lowered).has_value();
+}
+
+std::optional<TextRange> TreeFilterMatcher::MarkInName(std::string_view shortName,
+                                                       std::string_view path) const
+{
+    if (!wholePath)
+        return Find(shortName);
+    if (path.size() < shortName.size())
+        return std::nullopt;
+    std::optional<TextRange> found = Find(path);
+    if (!found)
+        return std::nullopt;
+    // The name is the path's last piece: only the part of the match inside it is marked.
+    const size_t nameStart = path.size() - shortName.size();
+    const size_t from = std::max(found->from, nameStart);
+    const size_t end = found->from + found->length;
+    if (end <= from)
+        return std::nullopt;
+    return TextRange{from - nameStart, end - from};
 }
 
 namespace {
@@ -49,15 +82,20 @@ struct Frame
 {
     pugi::xml_node node;
     pugi::xml_node next; // the next child to visit
+    size_t nextPosition; // its position among all child nodes
+    size_t position;     // this element's own
     size_t pathLength;   // of the parent's path, restored when this element is left
     bool matched;
-    std::vector<pugi::xml_node> shown;
+    TreeFilterMatches::Shown shown;
 };
 
-pugi::xml_node NextElement(pugi::xml_node node)
+// The first element from `node` on, counting the nodes passed in `position`.
+pugi::xml_node NextElement(pugi::xml_node node, size_t& position)
 {
-    while (node && node.type() != pugi::node_element)
+    while (node && node.type() != pugi::node_element) {
         node = node.next_sibling();
+        ++position;
+    }
     return node;
 }
 } // namespace
@@ -75,11 +113,14 @@ TreeFilterMatches FilterTree(const std::vector<pugi::xml_node>& roots, const Tre
     for (pugi::xml_node root : roots) {
         const size_t matchesBefore = result.matches.size();
         path.clear();
-        stack.push_back(Frame{root, NextElement(root.first_child()), 0, false, {}});
+        size_t first = 0;
+        pugi::xml_node firstChild = NextElement(root.first_child(), first);
+        stack.push_back(Frame{root, firstChild, first, 0, 0, false, {}});
         while (!stack.empty()) {
             Frame& top = stack.back();
             if (pugi::xml_node child = top.next) {
-                top.next = NextElement(child.next_sibling());
+                const size_t position = top.nextPosition++;
+                top.next = NextElement(child.next_sibling(), top.nextPosition);
                 if ((++walked & 4095) == 0) {
                     visited.store(walked, std::memory_order_relaxed);
                     if (cancel.load(std::memory_order_relaxed)) {
@@ -100,7 +141,9 @@ TreeFilterMatches FilterTree(const std::vector<pugi::xml_node>& roots, const Tre
                     if (result.listed.size() < TreeFilterMatches::kListed)
                         result.listed.emplace_back(path, child);
                 }
-                stack.push_back(Frame{child, NextElement(child.first_child()), pathLength, isMatch, {}});
+                size_t first = 0;
+                pugi::xml_node firstChild = NextElement(child.first_child(), first);
+                stack.push_back(Frame{child, firstChild, first, position, pathLength, isMatch, {}});
                 continue;
             }
             Frame done = std::move(top);
@@ -110,7 +153,7 @@ TreeFilterMatches FilterTree(const std::vector<pugi::xml_node>& roots, const Tre
             if (!done.shown.empty())
                 result.shownChildren.emplace(done.node.internal_object(), std::move(done.shown));
             if (shown && !stack.empty())
-                stack.back().shown.push_back(done.node);
+                stack.back().shown.push_back({done.node, done.position});
         }
         result.matchesPerRoot.push_back(result.matches.size() - matchesBefore);
         if (cancelled)

@@ -76,12 +76,14 @@ void TreeFilterService::Run()
         oldJobs.clear();
         job->started = true;
         Result<TreeFilterMatches> answer;
-        TreeFilterMatcher matcher(job->query);
-        if (!matcher.Error().empty()) {
-            answer = Result<TreeFilterMatches>::Error(matcher.Error());
+        auto matcher = std::make_shared<const TreeFilterMatcher>(job->query);
+        if (!matcher->Error().empty()) {
+            answer = Result<TreeFilterMatches>::Error(matcher->Error());
         } else {
-            answer.value = std::make_shared<TreeFilterMatches>(
-                FilterTree(roots, matcher, job->cancel, job->visited, job->matched));
+            auto matches = std::make_shared<TreeFilterMatches>(
+                FilterTree(roots, *matcher, job->cancel, job->visited, job->matched));
+            matches->matcher = std::move(matcher);
+            answer.value = std::move(matches);
             answer.status = ResultStatus::Done;
         }
         if (job->cancel)

@@ -153,7 +153,7 @@ bool Gui::DrawFrame()
             if (workspace)
                 DrawWorkspaceTree(*workspace, target, filterMatches);
             else
-                DrawTree("/", true, {}, *state->document, std::move(target), filterMatches);
+                DrawTree("/", true, *state->document, target, filterMatches);
             if (filterMatches)
                 ImGui::PopID();
             ImGui::PopID();
@@ -199,11 +199,8 @@ bool Gui::DrawFrame()
                         break;
                     }
                     const Ref& ref = result.GetValue();
-                    std::vector<TreeItem> trail = ref->trail;
-                    if (!trail.empty())
-                        trail.pop_back();
                     ImGui::PushID((int)state->id);
-                    DrawTree(ref->path, false, std::move(trail), ref->node, {});
+                    DrawTree(ref->path, false, ref->node, {});
                     ImGui::PopID();
                     break;
                 }

@@ -121,6 +121,7 @@ public:
     const ImVec4 shortNameColor = HexToColor("68C1EE");
     const ImVec4 textValueColor = HexToColor("FBD065");
     const ImVec4 referenceColor = HexToColor("62D96B");
+    const ImVec4 brokenReferenceColor = HexToColor("FF9980");
     const ImVec4 buttonHighlightColor = HexToColor("E5DE00");
     const ImVec4 highlightColor = HexToColor("165A36");
     const ImVec4 highlightHoverColor = HexToColor("1C6E42");
@@ -141,8 +142,10 @@ public:
     void ClearTreeFilter();
     void DrawStartScreen();
     void DrawStatusLine();
-    void DrawTree(std::string path, bool isMain, std::vector<TreeItem> trail, pugi::xml_node node,
-                  std::vector<TreeItem> navigationTarget, const TreeFilterMatches* filter = nullptr);
+    // The tree of `node` (the document, or an element whose path is `path`), opened down to the
+    // items of `navigationTarget` that lie below `node`.
+    void DrawTree(const std::string& path, bool isMain, pugi::xml_node node,
+                  const std::vector<TreeItem>& navigationTarget, const TreeFilterMatches* filter = nullptr);
     // One row per file of a folder, each holding that file's tree; `target` and `filter` as for DrawTree.
     void DrawWorkspaceTree(const Workspace& workspace, const std::vector<TreeItem>& target,
                            const TreeFilterMatches* filter);

@@ -116,8 +116,7 @@ void DrawResultPreview(Gui& gui, const Ref* ref, int selected, bool openToRef, I
         const Ref::Internal& hit = **ref;
         ImGui::PushID(static_cast<int>(gui.state->id));
         ImGui::PushID(selected);
-        gui.DrawTree(hit.path, false, TrailAboveElement(*ref), hit.element,
-                     openToRef ? hit.trail : std::vector<TreeItem>());
+        gui.DrawTree(hit.path, false, hit.element, openToRef ? hit.trail.Items() : std::vector<TreeItem>());
         ImGui::PopID();
         ImGui::PopID();
     }

@@ -21,17 +21,6 @@ std::string ResultLabel(const Ref& ref, size_t index)
     return ref->path + " : " + NodeDisplayName(ref->node) + "##" + std::to_string(index);
 }
 
-std::vector<TreeItem> TrailAboveElement(const Ref& ref)
-{
-    const std::vector<TreeItem>& trail = ref->trail;
-    for (size_t i = 0; i < trail.size(); ++i) {
-        const auto* node = std::get_if<pugi::xml_node>(&trail[i]);
-        if (node && *node == ref->element)
-            return std::vector<TreeItem>(trail.begin(), trail.begin() + i);
-    }
-    return trail;
-}
-
 const Ref* RefAt(const Result<std::vector<Ref>>& result, int index)
 {
     if (result.status != ResultStatus::Partial && result.status != ResultStatus::Done)

@@ -21,9 +21,6 @@ const char* NodeDisplayName(pugi::xml_node node);
 // List row: path, " : ", node name, then "##" and the row index so equal texts stay distinct rows.
 std::string ResultLabel(const Ref& ref, size_t index);
 
-// The trail entries above the ref's element: what a preview tree of that element takes as its trail.
-std::vector<TreeItem> TrailAboveElement(const Ref& ref);
-
 // The listed ref at `index`, or null when the result holds no list or the index is outside it.
 const Ref* RefAt(const Result<std::vector<Ref>>& result, int index);
 

@@ -3,35 +3,11 @@
 #include <algorithm>
 #include <vector>
 
-std::string ParentPath(const std::string& path)
+void AppendChildPath(std::string& path, std::string_view shortName)
 {
-    std::vector<std::string_view> pieces;
-    std::string_view rest(path);
-    while (!rest.empty()) {
-        size_t slash = rest.find('/');
-        std::string_view piece = rest.substr(0, slash);
-        if (!piece.empty())
-            pieces.push_back(piece);
-        if (slash == std::string_view::npos)
-            break;
-        rest.remove_prefix(slash + 1);
-    }
-    if (!pieces.empty())
-        pieces.pop_back();
-    std::string parent;
-    for (std::string_view piece : pieces) {
-        parent += '/';
-        parent += piece;
-    }
-    return parent.empty() ? "/" : parent;
-}
-
-std::string ChildPath(const std::string& parentPath, std::string_view shortName)
-{
-    std::string path = parentPath == "/" ? std::string() : parentPath;
-    path += '/';
+    if (path != "/")
+        path += '/';
     path += shortName;
-    return path;
 }
 
 bool IsPagedElement(std::string_view tagName, int childCount, int pageSize)
@@ -104,6 +80,11 @@ std::string RefCountTooltip(size_t count)
     if (count == 1)
         return "1 reference to this element";
     return std::to_string(count) + " refs to this element";
+}
+
+std::string BrokenReferenceNotice(const std::string& why)
+{
+    return "Broken reference: " + why + ".";
 }
 
 std::string FilesLoadedText(size_t loaded, size_t files)

@@ -21,11 +21,8 @@ inline constexpr const char* Forward = "\xef\x81\xa1";     // U+F061 arrow-right
 inline constexpr const char* GoTo = "\xef\x81\xa4";        // U+F064 share (go to target)
 } // namespace Icon
 
-// Element path of the parent: /A/B/C gives /A/B, /A gives /, / gives /.
-std::string ParentPath(const std::string& path);
-
-// Path of an element named `shortName` below an element whose path is `parentPath`.
-std::string ChildPath(const std::string& parentPath, std::string_view shortName);
+// Makes `path` the path of its element's child named `shortName`.
+void AppendChildPath(std::string& path, std::string_view shortName);
 
 // Long child lists are split into pages: package containers always, anything else above two pages.
 bool IsPagedElement(std::string_view tagName, int childCount, int pageSize);
@@ -68,6 +65,11 @@ TextSlice RowText(std::string_view text, size_t maxBytes = 400);
 
 // Tooltip of the referrer count: "1 reference to this element", "5 refs to this element".
 std::string RefCountTooltip(size_t count);
+
+// Why a reference row names nothing, and what the status line says when it is followed.
+inline constexpr const char* kTargetMissing = "target missing";
+inline constexpr const char* kBaseUnknown = "base unknown";
+std::string BrokenReferenceNotice(const std::string& why);
 
 // "3 of 4 files loaded" for the status line of a workspace.
 std::string FilesLoadedText(size_t loaded, size_t files);

@@ -2,13 +2,19 @@
 #include "ui/TreePaths.h"
 
 #include "model/NodeText.h"
-
-#include <imgui_internal.h>
+#include "model/ReferenceBases.h"
+#include "model/Trail.h"
 
 #include <cstring>
+#include <optional>
 #include <unordered_map>
 
 namespace {
+
+// Rows more than this many levels below the row a tree starts from are not drawn in it: a deeper
+// part opens as a tree of its own. The GUI library nests rows by indenting and by its id stack, and every
+// open row is walked every frame, so a document nested a million deep must not open as one tree.
+constexpr size_t kLevelsShown = 100;
 
 // What a row needs to know about its element's children, found once per element: the child
 // count, the SHORT-NAME child and the text node. Each of them is a walk over the children, and an
@@ -21,6 +27,9 @@ struct NodeMemo
     bool paged = false;
     pugi::xml_node shortName;
     pugi::xml_node text; // the character-data node that holds the element's text, or null
+    // The referrer count once the index gave it: hashing a path as long as a deep document is deep
+    // on every frame would make drawing a deep row cost as much as its depth.
+    std::optional<size_t> refCount;
 };
 
 // The first child of the page a row shows. Kept per row of each window: two windows showing the
@@ -32,11 +41,33 @@ struct PageMemo
     pugi::xml_node pageStart;
 };
 
+// Where one tree starts drawing: its own top, or an element some multiple of kLevelsShown below
+// it. `roots` holds each of those starts from the top down with the length of its element path;
+// `path` is the element path of the last one, and while the tree is drawn it grows by one name per
+// level and shrinks back, so no level copies the path above it.
+struct TreeRoots
+{
+    pugi::xml_node top;
+    std::vector<std::pair<pugi::xml_node, size_t>> roots;
+    std::string path;
+    int lastFrame = 0; // drawn last in this frame
+};
+
+// A message for the status line of the tree that set it, shown for a few seconds.
+struct Notice
+{
+    ImGuiID tree = 0;
+    std::string text;
+    float until = 0;
+};
+
 struct TreeMemo
 {
     std::weak_ptr<const void> document; // the document, or the workspace of several
     std::unordered_map<pugi::xml_node_struct*, NodeMemo> nodes;
-    std::unordered_map<ImGuiID, PageMemo> pages; // by the row's id, which includes its window's
+    std::unordered_map<ImGuiID, PageMemo> pages;  // by the row's page id, which includes its window's
+    std::unordered_map<ImGuiID, TreeRoots> trees; // by the tree's id
+    Notice notice;
 };
 
 TreeMemo& Memo()
@@ -51,6 +82,8 @@ void UseMemoFor(const std::shared_ptr<const void>& document)
     if (memo.document.expired() || memo.document.lock() != document) {
         memo.nodes.clear();
         memo.pages.clear();
+        memo.trees.clear();
+        memo.notice = {};
         memo.document = document;
     }
 }
@@ -69,10 +102,10 @@ NodeMemo& MemoOf(pugi::xml_node node, int pageSize)
     return it->second;
 }
 
-// First child on `page` (1-based) of `node` as shown by the row `rowId`.
-pugi::xml_node PageStart(ImGuiID rowId, pugi::xml_node node, int page, int pageSize)
+// First child on `page` (1-based) of `node` as shown by the row whose page is kept under `pageId`.
+pugi::xml_node PageStart(ImGuiID pageId, pugi::xml_node node, int page, int pageSize)
 {
-    PageMemo& memo = Memo().pages[rowId];
+    PageMemo& memo = Memo().pages[pageId];
     if (memo.node != node || memo.page != page) {
         pugi::xml_node child = node.first_child();
         for (int skip = (page - 1) * pageSize; skip > 0 && child; --skip)
@@ -98,26 +131,39 @@ void TextInColour(const ImVec4& colour, std::string_view text)
     ImGui::PopStyleColor();
 }
 
-// A document text on the current line: verbatim, one line, bounded length.
-void RowValue(const ImVec4& colour, std::string_view prefix, std::string_view text, const ImVec4& mutedColour)
+// A document text on the current line: verbatim, one line, bounded length. The bytes
+// [markFrom, markFrom + markLength) of the text are drawn on `markBackground`.
+void RowValue(const ImVec4& colour, std::string_view prefix, std::string_view text, const ImVec4& mutedColour,
+              size_t markFrom = 0, size_t markLength = 0, const ImVec4& markBackground = {})
 {
     TextSlice slice = RowText(text);
     std::string shown(prefix);
     shown.append(slice.shown);
+    const ImVec2 at = ImGui::GetCursorScreenPos();
     TextInColour(colour, shown);
+    markFrom = std::min(markFrom, slice.shown.size());
+    markLength = std::min(markLength, slice.shown.size() - markFrom);
+    if (markLength > 0) {
+        const char* start = shown.c_str() + prefix.size() + markFrom;
+        const float left = at.x + ImGui::CalcTextSize(shown.c_str(), start).x;
+        const float width = ImGui::CalcTextSize(start, start + markLength).x;
+        const float height = ImGui::GetTextLineHeight();
+        ImDrawList* drawList = ImGui::GetWindowDrawList();
+        // Under the text, which is drawn again over the background.
+        drawList->AddRectFilled(ImVec2(left, at.y), ImVec2(left + width, at.y + height),
+                                ImGui::GetColorU32(markBackground));
+        drawList->AddText(ImVec2(left, at.y), ImGui::GetColorU32(colour), start, start + markLength);
+    }
     if (slice.cut) {
         ImGui::SameLine(0, 0);
         TextInColour(mutedColour, " ...");
     }
 }
 
-// A tree node whose label is drawn exactly as given (no "##" handling).
-bool TreeNodeVerbatim(std::string_view label, ImGuiTreeNodeFlags flags)
+// A tree node whose label is drawn exactly as given; its id is that of `idLabel`.
+bool TreeNodeVerbatim(const char* idLabel, std::string_view label, ImGuiTreeNodeFlags flags)
 {
-    ImGuiWindow* window = ImGui::GetCurrentWindow();
-    const char* begin = label.data();
-    const char* end = begin + label.size();
-    return ImGui::TreeNodeBehavior(window->GetID(begin, end), flags, begin, end);
+    return ImGui::TreeNodeEx(idLabel, flags, "%.*s", int(label.size()), label.data());
 }
 
 const char* ItemName(const TreeItem& item)
@@ -141,20 +187,49 @@ int PositionAmongChildren(pugi::xml_node parent, const TreeItem& child)
     return -1;
 }
 
+// Number of ancestors of `node`: its index in a trail.
+size_t DepthOf(pugi::xml_node node)
+{
+    size_t depth = 0;
+    for (pugi::xml_node up = node.parent(); up; up = up.parent())
+        ++depth;
+    return depth;
+}
+
+// The trail from the document node to `item`; an attribute's trail runs through `element`.
+std::vector<TreeItem> TrailTo(const TreeItem& item, pugi::xml_node element)
+{
+    if (const auto* node = std::get_if<pugi::xml_node>(&item))
+        return Trail(*node).Items();
+    std::vector<TreeItem> trail = Trail(element).Items();
+    trail.push_back(item);
+    return trail;
+}
+
+// A rectangle on the screen.
+struct Rect
+{
+    ImVec2 min;
+    ImVec2 max;
+    float MiddleY() const { return (min.y + max.y) * 0.5f; }
+};
+
 constexpr const char* kIndexingTooltip = "Indexing in progress. Please wait.";
 
-// One tree: the arguments that stay the same for every row.
+// One tree: the arguments that stay the same for every row, and the levels open on the way down
+// to the row being drawn. Drawn with a stack of its own, never by recursion: a document may be
+// nested deeper than any thread's stack allows.
 class TreeDrawer
 {
 public:
     TreeDrawer(Gui& gui, bool isMain, const std::vector<TreeItem>& navigationTarget,
-               const TreeFilterMatches* filter)
-        : gui(gui), isMain(isMain), navigationTarget(navigationTarget), filter(filter),
-          fontSize(ImGui::GetFontSize())
+               const TreeFilterMatches* filter, std::string& path, ImGuiID treeId)
+        : gui(gui), isMain(isMain), navigationTarget(navigationTarget), filter(filter), path(path),
+          treeId(treeId), fontSize(ImGui::GetFontSize())
     {}
 
     // The children a filter keeps below `node`, or null when all of them are shown.
-    const std::vector<pugi::xml_node>* FilteredChildren(pugi::xml_node node) const
+    const TreeFilterMatches::Shown* FilteredChildren(pugi::xml_node node) const
     {
         if (!filter)
             return nullptr;
@@ -162,140 +237,277 @@ public:
         return it == filter->shownChildren.end() ? nullptr : &it->second;
     }
 
-    // Draws one row and, when open, its subtree; returns the row's rectangle, starting at the label.
-    ImRect DrawNode(std::vector<TreeItem>& trail, const TreeItem& item, int idIndex, int siblingIndex,
-                    const std::string& parentPath, int siblingCount, size_t navDepth, int level);
+    // Draws the children of the document node `document` (nav depth 0) and everything open below.
+    void DrawDocument(pugi::xml_node document);
+    // Draws `root`, at nav depth `navDepth`, with everything open below it.
+    void DrawFromRoot(pugi::xml_node root, size_t navDepth);
 
-    // The top element of a subtree keeps the path it was found by: rebuilding it from the parent's
-    // path and its SHORT-NAME goes wrong for a name that contains "/" or is empty.
-    void SetTop(pugi::xml_node node, const std::string& path)
-    {
-        topNode = node;
-        topPath = path;
-    }
+    // The level of the first rows, from which small elements open by themselves.
+    size_t firstLevel = 0;
+
+    // A deeper part the user opened this frame: the tree starts there from the next frame on.
+    std::optional<std::pair<pugi::xml_node, std::string>> deeperRoot;
 
 private:
     struct Row
     {
-        ImRect rect;    // full width of the visible content area
+        Rect rect;      // full width of the visible content area
         float labelX;   // where the row's own content starts
-        bool hovered;   // the mouse is over the row
+        bool hovered;   // the mouse or the keyboard focus is on the row
         bool visible;   // not clipped: decorations and lookups are skipped otherwise
         bool onNavPath; // an ancestor of the navigation target, or the target itself
         bool navTarget; // the target itself
     };
 
-    void DrawLeafRow(const Row& row, const char* label, const char* value, const std::vector<TreeItem>& trail,
-                     const std::string& parentPath);
-    void DrawElementRow(Row& row, std::vector<TreeItem>& trail, pugi::xml_node node, int siblingIndex,
-                        const std::string& parentPath, int siblingCount, size_t navDepth, int level);
-    void DrawElementDecorations(const Row& row, const NodeMemo& memo, const std::string& path,
-                                int siblingIndex, int siblingCount);
-    void HighlightButton(const Row& row, const std::vector<TreeItem>& trail, const std::string& path);
+    // An open element whose children are being drawn.
+    struct Level
+    {
+        pugi::xml_node node;
+        const TreeFilterMatches::Shown* filtered;
+        pugi::xml_attribute nextAttribute;
+        pugi::xml_node nextChild; // of the whole tree's page
+        int attributeIndex = 0;
+        int index = 0; // of the next child, among the element's children or the filter's
+        int last = 0;  // one past the last child of the page
+        int childSiblingCount = 0;
+        size_t pathLength = 0; // of this element's path
+        size_t navDepth = 0;
+        size_t level = 0;
+        float guideX = 0;
+        float rowBottom = 0;
+        float lastMiddle = -1;
+    };
+
+    // One child to draw: the item, its id among its siblings and its sibling number.
+    struct Child
+    {
+        TreeItem item;
+        int idIndex;
+        int siblingIndex;
+    };
+
+    // Draws rows from the open levels until none is left.
+    void DrawOpenLevels();
+    // Draws one row; an element row that opens pushes its level, its id still pushed.
+    void DrawRow(const Child& child, pugi::xml_node parent, int siblingCount, size_t navDepth, size_t level);
+    std::optional<Child> NextChild(Level& level) const;
+    void CloseLevel();
+    void DrawGuide(Level& level, const Rect& row);
+
+    void DrawLeafRow(const Row& row, const TreeItem& item, pugi::xml_node parent, const char* idLabel,
+                     const std::string& label, const char* value);
+    void DrawElementRow(Row& row, pugi::xml_node node, int siblingIndex, int siblingCount, size_t navDepth,
+                        size_t level);
+    void DrawElementDecorations(const Row& row, pugi::xml_node node, NodeMemo& memo, int siblingIndex,
+                                int siblingCount);
+    // A text that names an element: colour and buttons say whether it does.
+    void DrawReference(const Row& row, const char* text, pugi::xml_node holder);
+    void HighlightButton(const Row& row, const TreeItem& item, pugi::xml_node parent);
     // Right after the reference text's row value, which a Ctrl+click also follows.
-    void OpenRefButton(const Row& row, const std::string& target);
+    void OpenRefButtons(const Row& row, const std::string& target, const Result<Ref>& found);
+    // A reference that names nothing: the buttons say so, and so does a Ctrl+click.
+    void BrokenRefButtons(const Row& row, bool ctrlClickedText, const std::string& why);
     int PageControls(int page, int pages);
+    void SetNotice(std::string text);
 
     Gui& gui;
     const bool isMain;
     const std::vector<TreeItem>& navigationTarget;
     const TreeFilterMatches* filter;
+    std::string& path; // of the element being drawn
+    const ImGuiID treeId;
     const float fontSize;
-    pugi::xml_node topNode;
-    std::string topPath;
+    std::vector<Level> levels;
+    Row lastRow; // the row drawn last
 };
 
-ImRect TreeDrawer::DrawNode(std::vector<TreeItem>& trail, const TreeItem& item, int idIndex, int siblingIndex,
-                            const std::string& parentPath, int siblingCount, size_t navDepth, int level)
+void TreeDrawer::DrawDocument(pugi::xml_node document)
 {
-    trail.push_back(item);
-    ImGui::PushID(idIndex);
+    Level top;
+    top.node = document;
+    top.filtered = FilteredChildren(document);
+    top.pathLength = path.size();
+    top.last = top.filtered ? int(top.filtered->size()) : MemoOf(document, gui.pageSize).childCount;
+    top.nextChild = top.filtered ? pugi::xml_node() : document.first_child();
+    top.guideX = -1; // no guide lines to the top rows
+    if (filter && !top.filtered) {
+        TextInColour(gui.mutedColor, "No element matches the filter.");
+        return;
+    }
+    firstLevel = 1;
+    levels.push_back(top);
+    DrawOpenLevels();
+}
+
+void TreeDrawer::DrawFromRoot(pugi::xml_node root, size_t navDepth)
+{
+    DrawRow(Child{root, 0, 0}, root.parent(), 0, navDepth, 0);
+    DrawOpenLevels();
+}
+
+void TreeDrawer::DrawOpenLevels()
+{
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        std::optional<Child> child = NextChild(level);
+        if (!child) {
+            CloseLevel();
+            continue;
+        }
+        const pugi::xml_node parent = level.node;
+        const int siblingCount = level.childSiblingCount;
+        const size_t navDepth = level.navDepth + 1;
+        const size_t depth = level.level + 1;
+        const size_t before = levels.size();
+        DrawRow(*child, parent, siblingCount, navDepth, depth);
+        // The level may have moved when the row pushed its own.
+        DrawGuide(levels[before - 1], lastRow.rect);
+    }
+}
+
+std::optional<TreeDrawer::Child> TreeDrawer::NextChild(Level& level) const
+{
+    // Attributes first, then the nodes of the current page.
+    if (level.nextAttribute) {
+        pugi::xml_attribute attribute = level.nextAttribute;
+        level.nextAttribute = attribute.next_attribute();
+        --level.attributeIndex; // negative ids keep attributes apart from child nodes
+        return Child{attribute, level.attributeIndex, 0};
+    }
+    if (level.index >= level.last)
+        return std::nullopt;
+    const int index = level.index++;
+    if (level.filtered) {
+        const TreeFilterMatches::ShownChild& shown = (*level.filtered)[index];
+        return Child{shown.node, index, int(shown.position)};
+    }
+    pugi::xml_node node = level.nextChild;
+    if (!node)
+        return std::nullopt;
+    level.nextChild = node.next_sibling();
+    return Child{node, index, index};
+}
+
+void TreeDrawer::DrawGuide(Level& level, const Rect& row)
+{
+    if (level.guideX < 0)
+        return;
+    level.lastMiddle = row.MiddleY();
+    if (ImGui::IsRectVisible(row.min, row.max))
+        ImGui::GetWindowDrawList()->AddLine(ImVec2(level.guideX, level.lastMiddle),
+                                            ImVec2(row.min.x + gui.treeFramePadding.x - 2, level.lastMiddle),
+                                            ImGui::GetColorU32(gui.guideLineColor), 1.0f);
+}
+
+void TreeDrawer::CloseLevel()
+{
+    const Level& level = levels.back();
+    if (level.guideX >= 0) {
+        if (level.lastMiddle >= 0)
+            ImGui::GetWindowDrawList()->AddLine(ImVec2(level.guideX, level.rowBottom),
+                                                ImVec2(level.guideX, level.lastMiddle),
+                                                ImGui::GetColorU32(gui.guideLineColor), 1.0f);
+        ImGui::TreePop();
+        ImGui::PopID();
+    }
+    levels.pop_back();
+    if (!levels.empty())
+        path.resize(levels.back().pathLength);
+}
+
+void TreeDrawer::DrawRow(const Child& child, pugi::xml_node parent, int siblingCount, size_t navDepth,
+                         size_t level)
+{
+    const TreeItem& item = child.item;
+    ImGui::PushID(child.idIndex);
     ImGui::AlignTextToFramePadding();
 
-    ImGuiWindow* window = ImGui::GetCurrentWindow();
     const ImVec2 cursor = ImGui::GetCursorScreenPos();
-    Row row;
+    ImDrawList* drawList = ImGui::GetWindowDrawList();
+    Row& row = lastRow;
     row.labelX = cursor.x;
-    row.rect = ImRect(window->InnerClipRect.Min.x, cursor.y, window->InnerClipRect.Max.x,
-                      cursor.y + fontSize + 2 * gui.treeFramePadding.y);
-    row.visible = ImGui::IsRectVisible(row.rect.Min, row.rect.Max);
+    row.rect = Rect{ImVec2(drawList->GetClipRectMin().x, cursor.y),
+                    ImVec2(drawList->GetClipRectMax().x, cursor.y + fontSize + 2 * gui.treeFramePadding.y)};
+    row.visible = ImGui::IsRectVisible(row.rect.min, row.rect.max);
     row.hovered = row.visible && ImGui::IsWindowHovered(ImGuiHoveredFlags_AllowWhenBlockedByActiveItem) &&
-                  ImGui::IsMouseHoveringRect(row.rect.Min, row.rect.Max, false);
+                  ImGui::IsMouseHoveringRect(row.rect.min, row.rect.max, false);
 
     row.onNavPath = navigationTarget.size() > navDepth && navigationTarget[navDepth] == item;
     row.navTarget = row.onNavPath && navDepth + 1 == navigationTarget.size();
     if (row.visible || row.navTarget) {
         ImGuiStorage* storage = ImGui::GetStateStorage();
-        // The id of name + "##select_timer_id", hashed in two steps to spare building the string.
-        const ImGuiID timerId =
-            ImHashStr("##select_timer_id", 0, ImHashStr(ItemName(item), 0, window->IDStack.back()));
+        // The id of name + "##select_timer_id" in the row's scope.
+        ImGui::PushID(ItemName(item));
+        const ImGuiID timerId = ImGui::GetID("##select_timer_id");
+        ImGui::PopID();
         const float now = NowSeconds();
         if (row.navTarget) {
             storage->SetFloat(timerId, now + gui.highlightDuration);
             ImGui::SetScrollX(0.0f); // the target's tag from its start, not cut at the left edge
-            ImGui::SetScrollFromPosY(row.rect.GetCenter().y - window->Pos.y, 0.5f);
+            ImGui::SetScrollFromPosY(row.rect.MiddleY() - ImGui::GetWindowPos().y, 0.5f);
         }
         const bool highlighted = now < storage->GetFloat(timerId, 0.0f);
         if (highlighted)
             KeepDrawing(); // the highlight must vanish on time
-        ImDrawList* drawList = ImGui::GetWindowDrawList();
         if (highlighted)
-            drawList->AddRectFilled(row.rect.Min, row.rect.Max, ImGui::GetColorU32(gui.highlightColor));
+            drawList->AddRectFilled(row.rect.min, row.rect.max, ImGui::GetColorU32(gui.highlightColor));
         if (row.hovered) {
-            drawList->AddRectFilled(row.rect.Min, row.rect.Max,
+            drawList->AddRectFilled(row.rect.min, row.rect.max,
                                     highlighted ? ImGui::GetColorU32(gui.highlightHoverColor)
                                                 : ImGui::GetColorU32(ImGuiCol_HeaderHovered));
         }
     }
 
+    const size_t levelsBefore = levels.size();
     if (const auto* attribute = std::get_if<pugi::xml_attribute>(&item)) {
-        DrawLeafRow(row, (std::string(attribute->name()) + ": ").c_str(), attribute->value(), trail,
-                    parentPath);
+        const std::string label = std::string(attribute->name()) + ": ";
+        DrawLeafRow(row, item, parent, label.c_str(), label, attribute->value());
     } else {
         pugi::xml_node node = std::get<pugi::xml_node>(item);
         if (node.type() == pugi::node_pcdata)
-            DrawLeafRow(row, "PCDATA: ", node.value(), trail, parentPath);
+            DrawLeafRow(row, item, parent, "PCDATA: ", "PCDATA: ", node.value());
         else
-            DrawElementRow(row, trail, node, siblingIndex, parentPath, siblingCount, navDepth, level);
+            DrawElementRow(row, node, child.siblingIndex, siblingCount, navDepth, level);
     }
-
-    ImGui::PopID();
-    trail.pop_back();
-    return ImRect(row.labelX, row.rect.Min.y, row.rect.Max.x, row.rect.Max.y);
+    if (levels.size() == levelsBefore)
+        ImGui::PopID(); // else popped when its level closes
+    row.rect.min.x = row.labelX;
 }
 
-void TreeDrawer::DrawLeafRow(const Row& row, const char* label, const char* value,
-                             const std::vector<TreeItem>& trail, const std::string& parentPath)
+void TreeDrawer::DrawLeafRow(const Row& row, const TreeItem& item, pugi::xml_node parent, const char* idLabel,
+                             const std::string& label, const char* value)
 {
     ImGui::PushStyleColor(ImGuiCol_Text, gui.leafLabelColor);
-    TreeNodeVerbatim(label, ImGuiTreeNodeFlags_Leaf | ImGuiTreeNodeFlags_Bullet |
-                                ImGuiTreeNodeFlags_SpanAvailWidth | ImGuiTreeNodeFlags_AllowItemOverlap);
+    TreeNodeVerbatim(idLabel, label,
+                     ImGuiTreeNodeFlags_Leaf | ImGuiTreeNodeFlags_Bullet | ImGuiTreeNodeFlags_SpanAvailWidth |
+                         ImGuiTreeNodeFlags_AllowItemOverlap);
     ImGui::PopStyleColor();
-    gui.SetStatusTextIfHovered(parentPath);
+    if (ImGui::IsItemHovered())
+        gui.statusText = path; // the element the text or attribute belongs to
     if (row.visible) {
         ImGui::SameLine(0, 0);
         RowValue(ImGui::GetStyleColorVec4(ImGuiCol_Text), "", value, gui.mutedColor);
         if (gui.ActionButton(row.hovered, Icon::Copy, "Copy content to clipboard", 0))
             CopyToClipboard(value);
         if (!isMain)
-            HighlightButton(row, trail, parentPath);
+            HighlightButton(row, item, parent);
     }
     ImGui::TreePop();
 }
 
-void TreeDrawer::HighlightButton(const Row& row, const std::vector<TreeItem>& trail, const std::string& path)
+void TreeDrawer::HighlightButton(const Row& row, const TreeItem& item, pugi::xml_node parent)
 {
     if (gui.ActionButton(row.hovered, Icon::Highlighter, "Highlight in main window", 1))
-        gui.Reveal(trail, path);
+        gui.Reveal(TrailTo(item, parent), path);
 }
 
-void TreeDrawer::DrawElementRow(Row& row, std::vector<TreeItem>& trail, pugi::xml_node node, int siblingIndex,
-                                const std::string& parentPath, int siblingCount, size_t navDepth, int level)
+void TreeDrawer::DrawElementRow(Row& row, pugi::xml_node node, int siblingIndex, int siblingCount,
+                                size_t navDepth, size_t level)
 {
     ImGuiStorage* storage = ImGui::GetStateStorage();
-    const ImGuiID rowScope = ImGui::GetCurrentWindow()->IDStack.back(); // "##page" lives here
+    const ImGuiID pageId = ImGui::GetID("##page"); // in the row's scope
     NodeMemo& memo = MemoOf(node, gui.pageSize);
-    const std::vector<pugi::xml_node>* filtered = FilteredChildren(node);
+    const TreeFilterMatches::Shown* filtered = FilteredChildren(node);
     const int childCount = filtered ? int(filtered->size()) : memo.childCount;
     const bool paged = filtered ? IsPagedElement(node.name(), childCount, gui.pageSize) : memo.paged;
 
@@ -303,49 +515,46 @@ void TreeDrawer::DrawElementRow(Row& row, std::vector<TreeItem>& trail, pugi::xm
         ImGui::SetNextItemOpen(true);
     else if (filtered) // the way down to a match opens by itself
         ImGui::SetNextItemOpen(true, ImGuiCond_Once);
-    else if (OpensOnce(childCount, level))
+    else if (OpensOnce(childCount, int(level - firstLevel)))
         ImGui::SetNextItemOpen(true, ImGuiCond_Once);
 
-    // A row reached with the keyboard shows its buttons as a hovered one does.
-    if (row.visible && !GImGui->NavDisableHighlight && GImGui->NavWindow == ImGui::GetCurrentWindow() &&
-        GImGui->NavId == ImGui::GetID(node.name()))
-        row.hovered = true;
-    if (row.onNavPath) {
+    if (row.onNavPath)
         ImGui::PushStyleColor(ImGuiCol_Text, gui.highlightColor);
-        ImGui::PushItemFlag(ImGuiItemFlags_Disabled, true);
-    }
-    const bool open = TreeNodeVerbatim(
-        node.name(), ImGuiTreeNodeFlags_OpenOnArrow | ImGuiTreeNodeFlags_OpenOnDoubleClick |
-                         ImGuiTreeNodeFlags_SpanAvailWidth | ImGuiTreeNodeFlags_AllowItemOverlap);
-    if (row.onNavPath) {
-        ImGui::PopItemFlag();
+    const bool open =
+        TreeNodeVerbatim(node.name(), node.name(),
+                         ImGuiTreeNodeFlags_OpenOnArrow | ImGuiTreeNodeFlags_OpenOnDoubleClick |
+                             ImGuiTreeNodeFlags_SpanAvailWidth | ImGuiTreeNodeFlags_AllowItemOverlap);
+    if (row.onNavPath)
         ImGui::PopStyleColor();
-    }
+    // A row reached with the keyboard shows its buttons as a hovered one does.
+    if (row.visible && ImGui::IsItemFocused() && ImGui::IsWindowFocused())
+        row.hovered = true;
 
     // A closed row out of sight needs nothing more; most rows of a long tree are like that.
     if (!open && !row.visible)
         return;
 
-    pugi::xml_node shortName = memo.shortName;
-    const std::string path = node == topNode ? topPath
-                             : shortName     ? ChildPath(parentPath, shortName.text().get())
-                                             : parentPath;
+    const size_t parentPathLength = path.size();
+    // The row a tree starts from keeps the path it was found by: rebuilding it from the parent's
+    // path and its SHORT-NAME goes wrong for a name that contains "/" or is empty.
+    if (memo.shortName && level > 0)
+        AppendChildPath(path, memo.shortName.text().get());
     if (row.hovered) {
         gui.statusText = path;
-        if (shortName)
+        if (memo.shortName)
             gui.hoveredElementPath = path;
     }
 
     if (row.visible)
-        DrawElementDecorations(row, memo, path, siblingIndex, siblingCount);
+        DrawElementDecorations(row, node, memo, siblingIndex, siblingCount);
 
     if (!open) {
         if (!isMain)
-            HighlightButton(row, trail, path);
+            HighlightButton(row, node, node.parent());
+        path.resize(parentPathLength);
         return;
     }
 
-    const ImGuiID pageId = ImHashStr("##page", 0, rowScope);
     int page = storage->GetInt(pageId, 1);
     if (row.onNavPath && navigationTarget.size() > navDepth + 1) {
         int position = PositionAmongChildren(node, navigationTarget[navDepth + 1]);
@@ -363,48 +572,40 @@ void TreeDrawer::DrawElementRow(Row& row, std::vector<TreeItem>& trail, pugi::xm
     }
 
     if (!isMain && row.visible)
-        HighlightButton(row, trail, path);
+        HighlightButton(row, node, node.parent());
 
-    // Children: attributes first, then the nodes of the current page.
-    const int childSiblingCount = paged ? childCount : 0;
-    const float guideX = row.labelX + gui.treeFramePadding.x + fontSize * 0.5f;
-    const ImU32 guideColour = ImGui::GetColorU32(gui.guideLineColor);
-    ImDrawList* drawList = ImGui::GetWindowDrawList();
-    float lastMiddle = -1;
-    auto drawGuide = [&](const ImRect& child) {
-        lastMiddle = child.GetCenter().y;
-        if (ImGui::IsRectVisible(child.Min, child.Max))
-            drawList->AddLine(ImVec2(guideX, lastMiddle),
-                              ImVec2(child.Min.x + gui.treeFramePadding.x - 2, lastMiddle), guideColour,
-                              1.0f);
-    };
-
-    int attributeIndex = 0;
-    for (pugi::xml_attribute attribute = filtered ? pugi::xml_attribute() : node.first_attribute(); attribute;
-         attribute = attribute.next_attribute()) {
-        --attributeIndex; // negative ids keep attributes apart from child nodes
-        drawGuide(
-            DrawNode(trail, attribute, attributeIndex, 0, path, childSiblingCount, navDepth + 1, level + 1));
+    if (level >= kLevelsShown && (childCount > 0 || node.first_attribute())) {
+        // Deeper rows open as a tree of their own, starting from this element.
+        ImGui::PushStyleColor(ImGuiCol_Text, gui.mutedColor);
+        if (ImGui::SmallButton("... deeper levels"))
+            deeperRoot.emplace(node, path);
+        ImGui::PopStyleColor();
+        ImGui::TreePop();
+        path.resize(parentPathLength);
+        return;
     }
-    const int first = paged ? (page - 1) * gui.pageSize : 0;
-    const int last = paged ? std::min(childCount, page * gui.pageSize) : childCount;
-    if (filtered) {
-        for (int index = first; index < last; ++index)
-            drawGuide(DrawNode(trail, (*filtered)[index], index, index, path, childSiblingCount, navDepth + 1,
-                               level + 1));
-    } else {
-        pugi::xml_node child = paged ? PageStart(rowScope, node, page, gui.pageSize) : node.first_child();
-        for (int index = first; index < last && child; ++index, child = child.next_sibling())
-            drawGuide(DrawNode(trail, child, index, index, path, childSiblingCount, navDepth + 1, level + 1));
-    }
-    if (lastMiddle >= 0)
-        drawList->AddLine(ImVec2(guideX, row.rect.Max.y), ImVec2(guideX, lastMiddle), guideColour, 1.0f);
 
-    ImGui::TreePop();
+    Level opened;
+    opened.node = node;
+    opened.filtered = filtered;
+    opened.nextAttribute = filtered ? pugi::xml_attribute() : node.first_attribute();
+    opened.index = paged ? (page - 1) * gui.pageSize : 0;
+    opened.last = paged ? std::min(childCount, page * gui.pageSize) : childCount;
+    opened.nextChild = filtered ? pugi::xml_node()
+                       : paged  ? PageStart(pageId, node, page, gui.pageSize)
+                                : node.first_child();
+    // Sibling numbers are the element's own: a filtered row keeps its real position.
+    opened.childSiblingCount = memo.paged ? memo.childCount : 0;
+    opened.pathLength = path.size();
+    opened.navDepth = navDepth;
+    opened.level = level;
+    opened.guideX = row.labelX + gui.treeFramePadding.x + fontSize * 0.5f;
+    opened.rowBottom = row.rect.max.y;
+    levels.push_back(opened);
 }
 
-void TreeDrawer::DrawElementDecorations(const Row& row, const NodeMemo& memo, const std::string& path,
-                                        int siblingIndex, int siblingCount)
+void TreeDrawer::DrawElementDecorations(const Row& row, pugi::xml_node node, NodeMemo& memo, int siblingIndex,
+                                        int siblingCount)
 {
     if (siblingCount > 0) {
         ImGui::SameLine(0, 20);
@@ -417,17 +618,25 @@ void TreeDrawer::DrawElementDecorations(const Row& row, const NodeMemo& memo, co
 
     if (memo.shortName) {
         ImGui::SameLine(0, 20);
-        RowValue(gui.shortNameColor, std::string(Icon::Tag) + " ", memo.shortName.text().get(),
-                 gui.mutedColor);
+        const char* name = memo.shortName.text().get();
+        std::optional<TextRange> mark;
+        if (filter && filter->matcher && filter->matches.count(node.internal_object()))
+            mark = filter->matcher->MarkInName(name, path);
+        RowValue(gui.shortNameColor, std::string(Icon::Tag) + " ", name, gui.mutedColor,
+                 mark ? mark->from : 0, mark ? mark->length : 0, gui.highlightColor);
 
-        Result<size_t> count = gui.state->CountRefsTo(path);
-        if (count.status != ResultStatus::Done) {
+        if (!memo.refCount) {
+            Result<size_t> count = gui.state->CountRefsTo(path);
+            if (count.status == ResultStatus::Done)
+                memo.refCount = count.GetValue();
+        }
+        if (!memo.refCount) {
             gui.ActionButton(row.hovered, Icon::Count, kIndexingTooltip, 4);
         } else {
-            const std::string n = std::to_string(count.GetValue());
-            const std::string label = std::string(Icon::Count) + " " + n;
-            const std::string tooltip = RefCountTooltip(count.GetValue());
-            if (count.GetValue() > 0) {
+            const size_t count = *memo.refCount;
+            const std::string label = std::string(Icon::Count) + " " + std::to_string(count);
+            const std::string tooltip = RefCountTooltip(count);
+            if (count > 0) {
                 if (gui.ActionButton(true, label, tooltip, 0))
                     gui.OpenRefsWindow(path);
             } else {
@@ -450,30 +659,49 @@ void TreeDrawer::DrawElementDecorations(const Row& row, const NodeMemo& memo, co
     if (memo.text) {
         const char* t = memo.text.value();
         ImGui::SameLine(0, 20);
-        if (IsReferenceText(t)) {
-            RowValue(gui.referenceColor, std::string(Icon::Link) + " ", t, gui.mutedColor);
-            OpenRefButton(row, t);
-        } else if (std::string resolved = gui.state->ResolvedReference(memo.text.parent());
-                   !resolved.empty()) {
-            // Written relative to a base: shown as written, opened by the path it names.
-            RowValue(gui.referenceColor, std::string(Icon::Link) + " ", t, gui.mutedColor);
-            OpenRefButton(row, resolved);
-        } else {
-            RowValue(gui.textValueColor, std::string(Icon::Code) + " ", t, gui.mutedColor);
-        }
+        DrawReference(row, t, memo.text.parent());
         if (gui.ActionButton(row.hovered, Icon::Copy, "Copy inner text to clipboard", 0))
             CopyToClipboard(t);
     }
 }
 
-void TreeDrawer::OpenRefButton(const Row& row, const std::string& target)
+// Whether the item drawn last was Ctrl+clicked. By rectangle: the row's tree node takes the
+// click as its own, so the text never counts as clicked itself.
+bool CtrlClickedLastItem()
 {
-    // By rectangle: the row's tree node takes the click as its own, so the text never counts
-    // as clicked itself.
-    const bool ctrlClickedText = ImGui::GetIO().KeyCtrl && ImGui::IsMouseClicked(ImGuiMouseButton_Left) &&
-                                 ImGui::IsWindowHovered() &&
-                                 ImGui::IsMouseHoveringRect(ImGui::GetItemRectMin(), ImGui::GetItemRectMax());
-    Result<Ref> found = gui.state->FindRef(target);
+    return ImGui::GetIO().KeyCtrl && ImGui::IsMouseClicked(ImGuiMouseButton_Left) &&
+           ImGui::IsWindowHovered() &&
+           ImGui::IsMouseHoveringRect(ImGui::GetItemRectMin(), ImGui::GetItemRectMax());
+}
+
+void TreeDrawer::DrawReference(const Row& row, const char* text, pugi::xml_node holder)
+{
+    const std::string link = std::string(Icon::Link) + " ";
+    std::string target;
+    if (IsReferenceText(text))
+        target = text;
+    else
+        target =
+            gui.state->ResolvedReference(holder); // written relative to a base: opened by the path it names
+    if (!target.empty()) {
+        const Result<Ref> found = gui.state->FindRef(target);
+        const bool missing = found.status == ResultStatus::Error;
+        RowValue(missing ? gui.brokenReferenceColor : gui.referenceColor, link, text, gui.mutedColor);
+        OpenRefButtons(row, target, found);
+    } else if (gui.state->GetKind() == StateKind::Ready && gui.state->GetWorkspace() &&
+               IsReferenceElement(holder)) {
+        // The relative references of a folder are resolved while it is indexed: this one's base
+        // was not found.
+        RowValue(gui.brokenReferenceColor, link, text, gui.mutedColor);
+        BrokenRefButtons(row, CtrlClickedLastItem(), kBaseUnknown);
+    } else {
+        RowValue(gui.textValueColor, std::string(Icon::Code) + " ", text, gui.mutedColor);
+    }
+}
+
+void TreeDrawer::OpenRefButtons(const Row& row, const std::string& target, const Result<Ref>& found)
+{
+    const bool ctrlClickedText = CtrlClickedLastItem();
     const std::string openLabel = std::string(Icon::Open) + " Open Ref";
     if (found.status == ResultStatus::Done) {
         ImGui::SameLine(0, 20);
@@ -491,8 +719,23 @@ void TreeDrawer::OpenRefButton(const Row& row, const std::string& target)
     } else if (found.status == ResultStatus::Pending) {
         gui.ActionButton(row.hovered, openLabel, kIndexingTooltip, 4);
     } else if (found.status == ResultStatus::Error) {
-        gui.ActionButton(row.hovered, openLabel, found.message, 4);
+        BrokenRefButtons(row, ctrlClickedText, kTargetMissing);
     }
+}
+
+void TreeDrawer::BrokenRefButtons(const Row& row, bool ctrlClickedText, const std::string& why)
+{
+    // The text says why when hovered; so does the Go to button, which says it again when pressed.
+    if (gui.showTooltips && ImGui::IsItemHovered())
+        ImGui::SetTooltip("%s", why.c_str());
+    const bool pressed = gui.ActionButton(row.hovered, std::string(Icon::GoTo) + " Go to", why, 1);
+    if (pressed || ctrlClickedText)
+        SetNotice(BrokenReferenceNotice(why));
+}
+
+void TreeDrawer::SetNotice(std::string text)
+{
+    Memo().notice = Notice{treeId, std::move(text), NowSeconds() + 4.0f};
 }
 
 int TreeDrawer::PageControls(int page, int pages)
@@ -510,35 +753,89 @@ int TreeDrawer::PageControls(int page, int pages)
     return ClampPage(page, pages);
 }
 
+// The tree's roots for a navigation target below its top (at nav depth `topDepth`): the start of
+// the stretch of kLevelsShown levels that holds the target, or an attribute's or text's element,
+// and every start above it.
+void RootsFor(TreeRoots& roots, const std::vector<TreeItem>& target, size_t topDepth)
+{
+    const auto* node = std::get_if<pugi::xml_node>(&target.back());
+    const bool element = node && (node->type() == pugi::node_element || node->type() == pugi::node_document);
+    const size_t below = target.size() - 1 - topDepth - (element ? 0 : 1);
+    const size_t stretch = below / kLevelsShown;
+    const TreeItem& wanted = target[topDepth + stretch * kLevelsShown];
+    if (roots.roots.size() == stretch + 1 && TreeItem(roots.roots.back().first) == wanted)
+        return;
+    roots.roots.resize(1);
+    roots.path.resize(roots.roots.front().second);
+    for (size_t i = 1; i <= stretch * kLevelsShown; ++i) {
+        pugi::xml_node node = std::get<pugi::xml_node>(target[topDepth + i]);
+        if (pugi::xml_node shortName = ShortNameChild(node))
+            AppendChildPath(roots.path, shortName.text().get());
+        if (i % kLevelsShown == 0)
+            roots.roots.emplace_back(node, roots.path.size());
+    }
+}
+
 } // namespace
 
-void Gui::DrawTree(std::string path, bool isMain, std::vector<TreeItem> trail, pugi::xml_node node,
-                   std::vector<TreeItem> navigationTarget, const TreeFilterMatches* filter)
+void Gui::DrawTree(const std::string& path, bool isMain, pugi::xml_node node,
+                   const std::vector<TreeItem>& navigationTarget, const TreeFilterMatches* filter)
 {
     UseMemoFor(state->document ? std::shared_ptr<const void>(state->document)
                                : std::shared_ptr<const void>(state->GetWorkspace()));
+    const ImGuiID treeId = ImGui::GetID("##tree");
+    auto& trees = Memo().trees;
+    // Previews come and go with their selection: the trees not drawn lately are forgotten.
+    if (trees.size() > 64)
+        std::erase_if(trees,
+                      [](const auto& entry) { return entry.second.lastFrame + 1 < ImGui::GetFrameCount(); });
+    TreeRoots& roots = trees[treeId];
+    if (roots.top != node || roots.roots.empty()) {
+        roots.top = node;
+        roots.path = path;
+        roots.roots.assign(1, {node, path.size()});
+    }
+    roots.lastFrame = ImGui::GetFrameCount();
+    const bool fromDocument = node.type() == pugi::node_document;
+    // Depths matter only to follow a navigation target; the walk up is spared on other frames.
+    const size_t topDepth = navigationTarget.empty() || fromDocument ? 0 : DepthOf(node);
+    if (navigationTarget.size() > topDepth && navigationTarget[topDepth] == TreeItem(node))
+        RootsFor(roots, navigationTarget, topDepth);
+
     ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, treeFramePadding);
-    TreeDrawer drawer(*this, isMain, navigationTarget, filter);
-    if (path == "/" && node.type() == pugi::node_document) {
-        trail.push_back(node);
-        if (const std::vector<pugi::xml_node>* filtered = drawer.FilteredChildren(node)) {
-            for (int i = 0; i < int(filtered->size()); ++i)
-                drawer.DrawNode(trail, (*filtered)[i], i, i, "/", 0, 1, 0);
-        } else if (filter) {
-            ImGui::PushStyleColor(ImGuiCol_Text, mutedColor);
-            ImGui::TextUnformatted("No element matches the filter.");
-            ImGui::PopStyleColor();
-        } else {
-            int i = 0;
-            for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling(), ++i)
-                drawer.DrawNode(trail, child, i, i, "/", 0, 1, 0);
+    const size_t shownAbove = roots.roots.size() - 1;
+    if (shownAbove > 0) {
+        ImGui::PushStyleColor(ImGuiCol_Text, mutedColor);
+        const std::string label = "... " + std::to_string(shownAbove * kLevelsShown) + " levels above";
+        if (ImGui::SmallButton(label.c_str())) {
+            roots.roots.pop_back();
+            roots.path.resize(roots.roots.back().second);
         }
+        ImGui::PopStyleColor();
+    }
+    const pugi::xml_node root = roots.roots.back().first;
+    TreeDrawer drawer(*this, isMain, navigationTarget, filter, roots.path, treeId);
+    if (root == node && fromDocument) {
+        drawer.DrawDocument(node);
     } else {
-        const size_t navDepth = trail.size();
-        drawer.SetTop(node, path);
-        drawer.DrawNode(trail, node, 0, 0, ParentPath(path), 0, navDepth, 0);
+        // A deeper start keeps its rows apart from the same rows drawn from the top.
+        if (root != node)
+            ImGui::PushID(root.internal_object());
+        drawer.DrawFromRoot(root, topDepth + shownAbove * kLevelsShown);
+        if (root != node)
+            ImGui::PopID();
+    }
+    if (drawer.deeperRoot) {
+        roots.path = std::move(drawer.deeperRoot->second);
+        roots.roots.emplace_back(drawer.deeperRoot->first, roots.path.size());
     }
     ImGui::PopStyleVar();
+
+    Notice& notice = Memo().notice;
+    if (notice.tree == treeId && NowSeconds() < notice.until) {
+        statusText = notice.text;
+        KeepDrawing(); // the notice must vanish on time
+    }
 }
 
 bool Gui::ActionButton(bool visible, std::string label, std::string tooltip, int flags)

@@ -79,8 +79,7 @@ void Gui::DrawWorkspaceTree(const Workspace& workspace, const std::vector<TreeIt
         }
         if (open) {
             if (file.document)
-                DrawTree("/", true, {}, *file.document, holdsTarget ? target : std::vector<TreeItem>(),
-                         filter);
+                DrawTree("/", true, *file.document, holdsTarget ? target : std::vector<TreeItem>(), filter);
             ImGui::TreePop();
         }
         ImGui::PopID();

@@ -62,9 +62,10 @@ TEST_F(TreeFilterTest, ShortNameSubstringIgnoresAsciiCaseOnlyAndKeepsTheWayDown)
     const pugi::xml_node elements = Node("AUTOSAR/AR-PACKAGES/AR-PACKAGE/ELEMENTS");
     const auto& shown = matches.shownChildren.at(elements.internal_object());
     ASSERT_EQ(shown.size(), 2u);
-    EXPECT_STREQ(shown[0].name(), "I-SIGNAL");
-    EXPECT_STREQ(shown[1].name(), "SYSTEM");
-    EXPECT_EQ(matches.shownChildren.count(shown[0].internal_object()), 0u)
+    EXPECT_STREQ(shown[0].node.name(), "I-SIGNAL");
+    EXPECT_STREQ(shown[1].node.name(), "SYSTEM");
+    EXPECT_EQ(shown[1].position, 2u) << "a kept child keeps its place among all its siblings";
+    EXPECT_EQ(matches.shownChildren.count(shown[0].node.internal_object()), 0u)
         << "a match shows all its children";
 }
 
@@ -76,6 +77,25 @@ TEST_F(TreeFilterTest, WholePathAndRegularExpressionModes)
               (std::vector<std::string>{"/Body/Door", "/Chassis/Wheel"}));
     EXPECT_EQ(ListedPaths(Filter({"^/body/sys/", true, true})),
               (std::vector<std::string>{"/Body/Sys/speedMap"}));
+
+    // The part of a row's short name to mark: where the match lies inside the name, or nothing.
+    struct Mark
+    {
+        TreeFilterQuery query;
+        const char* name;
+        const char* path;
+        size_t from, length; // length 0: nothing marked
+    };
+    for (const Mark& mark :
+         std::vector<Mark>{{{"EED", false, false}, "SpeedSignal", "/Body/SpeedSignal", 2, 3},
+                           {{"s.*l", false, true}, "SpeedSignal", "/B/SpeedSignal", 0, 11},
+                           {{"body/sp", true, false}, "SpeedSignal", "/Body/SpeedSignal", 0, 2},
+                           {{"body/", true, false}, "SpeedSignal", "/Body/SpeedSignal", 0, 0},
+                           {{"x", false, false}, "SpeedSignal", "/Body/SpeedSignal", 0, 0}}) {
+        std::optional<TextRange> marked = TreeFilterMatcher(mark.query).MarkInName(mark.name, mark.path);
+        EXPECT_EQ(marked ? marked->from : 0, mark.from) << mark.query.text;
+        EXPECT_EQ(marked ? marked->length : 0, mark.length) << mark.query.text;
+    }
 
     TreeFilterMatcher broken({"(unclosed", false, true});
     EXPECT_NE(broken.Error(), "");

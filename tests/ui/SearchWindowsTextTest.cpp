@@ -32,7 +32,7 @@ TEST(FindRefInput, AddsTheLeadingSlashOnlyWhenMissing)
     EXPECT_EQ(NormaliseRefInput("//Pkg"), "//Pkg");
 }
 
-TEST(SearchResults, LabelNamesTheNodeAndTheRowAndThePreviewStopsAboveTheNamedElement)
+TEST(SearchResults, LabelNamesTheNodeAndTheRow)
 {
     auto document = ParseDocument(kDocument);
     pugi::xml_node desc = Select(*document, "//DESC");
@@ -46,13 +46,4 @@ TEST(SearchResults, LabelNamesTheNodeAndTheRowAndThePreviewStopsAboveTheNamedEle
     // Format characters in names stay as they are.
     Ref odd(Select(*document, "//ECU[2]/SHORT-NAME"));
     EXPECT_EQ(ResultLabel(odd, 12), "/Pkg/100%d : SHORT-NAME##12");
-
-    std::vector<TreeItem> prefix = TrailAboveElement(text);
-    ASSERT_EQ(prefix.size(), 5u); // document, AUTOSAR, AR-PACKAGES, AR-PACKAGE, ELEMENTS
-    EXPECT_EQ(std::get<pugi::xml_node>(prefix.front()), *document);
-    EXPECT_EQ(std::get<pugi::xml_node>(prefix.back()), desc.parent().parent());
-
-    // A node above every SHORT-NAME belongs to the document node: nothing lies above it.
-    Ref root(document->document_element());
-    EXPECT_TRUE(TrailAboveElement(root).empty());
 }

@@ -33,7 +33,8 @@ protected:
     bool Filter(const std::string& text, const std::string& count)
     {
         Gui& gui = headless.gui;
-        gui.focusFilter = true;
+        gui.focusFilter = true; // taken a frame after asking, and kept a frame later
+        headless.Frame();
         headless.Frame();
         TypeText(headless, text);
         return headless.FramesUntil(
@@ -56,6 +57,18 @@ TEST_F(TreeFilterBar, TypingKeepsTheMatchesAndTheirAncestorsAndClearingRestoresT
     EXPECT_EQ(text.find("Sig08"), std::string::npos);
     EXPECT_EQ(text.find("Frame"), std::string::npos) << "the other package holds no match";
     EXPECT_EQ(text.find("AR-PACKAGE ["), text.rfind("AR-PACKAGE [")) << "one package row only";
+    EXPECT_NE(text.find("[07]"), std::string::npos) << "the match keeps its place among all 50";
+    ImGuiWindow* region = ScrollingRegionOf("XML Tree View");
+    ASSERT_NE(region, nullptr);
+    EXPECT_GT(VerticesInColour(region, headless.gui.highlightColor), 0) << "the matched part is marked";
+
+    // The kept rows fold like any other.
+    const ImVec2 label = TextPosition(headless, "ELEMENTS");
+    ImGui::GetIO().MousePos = ImVec2(label.x - ImGui::CalcTextSize("ELEMENTS").x - 12, label.y);
+    PressAndRelease(headless);
+    ImGui::GetIO().MousePos = ImVec2(-FLT_MAX, -FLT_MAX);
+    headless.Frame();
+    EXPECT_EQ(MainWindowText(headless).find("Sig07"), std::string::npos);
 
     // Paging applies to the kept children: 50 matches are three pages.
     ASSERT_TRUE(Filter("SIG", "50 matches"));

@@ -4,15 +4,6 @@
 
 #include <tuple>
 
-TEST(ParentPath, DropsTheLastPieceAndStopsAtTheTop)
-{
-    EXPECT_EQ(ParentPath("/A/B/C"), "/A/B");
-    EXPECT_EQ(ParentPath("/A"), "/");
-    EXPECT_EQ(ParentPath("/"), "/");
-    EXPECT_EQ(ParentPath(""), "/");
-    EXPECT_EQ(ParentPath("//A//B/"), "/A");
-}
-
 TEST(Paging, PackageContainersAndLongListsArePagedAndPositionsMapToTheirPage)
 {
     EXPECT_TRUE(IsPagedElement("AR-PACKAGES", 5, 20));

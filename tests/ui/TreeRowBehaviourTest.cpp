@@ -99,9 +99,11 @@ TEST(SiblingNumbers, HaveAsManyDigitsAsTheChildCount)
     }
 }
 
-// The mouse moves right along the row that drew `rowText` (no blanks) until the button whose tooltip reads
-// `tooltip` is under it, then clicks there. False when no such button shows on that row.
-bool ClickRowAction(HeadlessGui& headless, const std::string& rowText, const std::string& tooltip)
+// The mouse moves right along the row that drew `rowText` (no blanks) until the first item whose tooltip
+// reads `tooltip` is under it, then clicks there, with Ctrl held when asked. False when no such item
+// shows on that row.
+bool ClickRowAction(HeadlessGui& headless, const std::string& rowText, const std::string& tooltip,
+                    bool ctrl = false)
 {
     std::optional<DrawnGlyph> row = FindDrawnText(headless, rowText);
     if (!row)
@@ -113,7 +115,9 @@ bool ClickRowAction(HeadlessGui& headless, const std::string& rowText, const std
         io.MousePos = ImVec2(x, rowY);
         if (!Drew(headless, tooltip))
             continue;
+        io.KeyCtrl = ctrl;
         PressAndRelease(headless);
+        io.KeyCtrl = false;
         io.MousePos = ImVec2(-FLT_MAX, -FLT_MAX);
         return true;
     }
@@ -131,4 +135,26 @@ TEST(Bookmarks, TheRowButtonAddsThenRemovesTheRowsElement)
     EXPECT_EQ(headless.gui.bookmarks, std::set<std::string>{"/P/S5"});
     ASSERT_TRUE(ClickRowAction(headless, "I-SIGNAL[5]", "Remove Bookmark")) << FrameText(headless);
     EXPECT_TRUE(headless.gui.bookmarks.empty());
+}
+
+// A reference that names nothing looks broken, says why under the mouse, and says so again when followed.
+TEST(BrokenReferences, AreDrawnApartAndFollowingOneSaysWhyInTheStatusLine)
+{
+    TempDir folder;
+    HeadlessGui headless;
+    ASSERT_TRUE(OpenSampleWorkspace(headless, folder));
+    Result<Ref> door = headless.gui.state->FindRef("/Body/Door");
+    ASSERT_EQ(door.status, ResultStatus::Done);
+    headless.gui.navigationTarget = Ref(door.GetValue()->node.child("DESC"))->trail;
+    headless.Frame();
+    ImGuiWindow* region = ScrollingRegionOf("XML Tree View");
+    ASSERT_NE(region, nullptr);
+    EXPECT_GT(VerticesInColour(region, headless.gui.brokenReferenceColor), 0);
+
+    for (const auto& [row, why] :
+         {std::pair{"MISSING-REF", "target missing"}, {"OTHER-REF", "base unknown"}}) {
+        ASSERT_TRUE(ClickRowAction(headless, row, why, true)) << row;
+        headless.Frame();
+        EXPECT_EQ(headless.gui.statusText, std::string("Broken reference: ") + why + ".");
+    }
 }
