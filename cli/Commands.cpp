@@ -12,12 +12,6 @@
 using Json = nlohmann::ordered_json;
 
 namespace {
-void AddLine(Json& object, const LineMap& lines, pugi::xml_node node)
-{
-    if (std::optional<size_t> line = lines.LineOf(node))
-        object["line"] = *line;
-}
-
 // Asks again every millisecond, as a frame loop would, until the answer is final; nothing when
 // the deadline passes first.
 template <class Query> auto PollUntilFinal(Query&& query, const Deadline& deadline)
@@ -50,7 +44,7 @@ void Paths(ReadyState& state, JsonLinesWriter& out)
     });
 }
 
-void WriteElement(const Result<Ref>& found, const std::string& filePath, JsonLinesWriter& out)
+void WriteElement(const Result<Ref>& found, JsonLinesWriter& out)
 {
     if (found.status != ResultStatus::Done) {
         out.Write(Json{{"error", found.GetError()}});
@@ -58,7 +52,7 @@ void WriteElement(const Result<Ref>& found, const std::string& filePath, JsonLin
     }
     const Ref& ref = found.GetValue();
     Json object{{"path", ref->path}, {"tag", ref->node.name()}};
-    AddLine(object, LineMap::ForDocumentFile(filePath), ref->node);
+    AddLine(object, ref->node);
     out.Write(object);
 }
 
@@ -72,10 +66,9 @@ bool RefsTo(ReadyState& state, const std::string& path, const Deadline& deadline
         out.Write(Json{{"error", referrers.GetError()}});
         return true;
     }
-    LineMap lines = LineMap::ForDocumentFile(state.GetFilePath());
     for (const Ref& ref : referrers.GetValue()) {
         Json object{{"path", ref->path}, {"node", NodeLabel(ref->node)}};
-        AddLine(object, lines, ref->node);
+        AddLine(object, ref->node);
         out.Write(object);
     }
     return true;
@@ -117,10 +110,10 @@ bool RunCommand(ReadyState& state, const Invocation& invocation, const Deadline&
             Paths(state, out);
             break;
         case Command::FindRef:
-            WriteElement(state.FindRef(invocation.argument), state.GetFilePath(), out);
+            WriteElement(state.FindRef(invocation.argument), out);
             break;
         case Command::FindShortName:
-            WriteElement(state.FindShortName(invocation.argument), state.GetFilePath(), out);
+            WriteElement(state.FindShortName(invocation.argument), out);
             break;
         case Command::RefsTo:
             return RefsTo(state, invocation.argument, deadline, out);

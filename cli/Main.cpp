@@ -3,7 +3,9 @@
 #include "cli/JsonLinesWriter.h"
 #include "cli/WorkspaceCommands.h"
 #include "concurrency/ThreadStart.h"
+#include "document/DocumentParser.h"
 #include "model/Workspace.h"
+#include "platform/Platform.h"
 #include "query/ReadyState.h"
 
 #include <atomic>
@@ -127,6 +129,9 @@ int AnswerForWorkspace(const Invocation& invocation, const Deadline& deadline)
 
 int main(int argc, char** argv)
 {
+    // A reader that stops early (`| head -1`) makes writes fail with EPIPE, reported as exit 3,
+    // instead of ending the process by SIGPIPE.
+    Platform::IgnoreClosedStreams();
     ParsedCommandLine parsed = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.usageError.empty()) {
         ErrorLine("tessaro-query: " + parsed.usageError);
@@ -143,6 +148,10 @@ int main(int argc, char** argv)
         ErrorLine("Could not load the file ");
         return kNotLoaded;
     }
+    // Only the answers that name lines pay for the table of line starts.
+    const Command command = invocation.command;
+    KeepLineStartsOfParsedDocuments(command == Command::FindRef || command == Command::FindShortName ||
+                                    command == Command::RefsTo);
     const Deadline deadline(invocation.timeoutSeconds);
     if (IsWorkspace(invocation))
         return AnswerForWorkspace(invocation, deadline);

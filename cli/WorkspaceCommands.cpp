@@ -13,27 +13,6 @@
 using Json = nlohmann::ordered_json;
 
 namespace {
-// Each file is read again for its line numbers only when a row of it is written.
-class Lines
-{
-public:
-    explicit Lines(const Workspace& workspace) : workspace(workspace) {}
-
-    void Add(Json& object, const Workspace::Located& at)
-    {
-        auto [map, fresh] = maps.try_emplace(at.file);
-        if (fresh)
-            map->second =
-                std::make_unique<LineMap>(LineMap::ForDocumentFile(workspace.Files()[at.file].path));
-        if (std::optional<size_t> line = map->second->LineOf(at.node))
-            object["line"] = *line;
-    }
-
-private:
-    const Workspace& workspace;
-    std::map<size_t, std::unique_ptr<LineMap>> maps;
-};
-
 void Stats(const Workspace& workspace, JsonLinesWriter& out)
 {
     for (const WorkspaceFile& file : workspace.Files()) {
@@ -79,7 +58,7 @@ void WriteElement(const Workspace& workspace, std::optional<Workspace::Located> 
         return;
     }
     Json object{{"path", path}, {"tag", found->node.name()}};
-    Lines(workspace).Add(object, *found);
+    AddLine(object, found->node);
     object["file"] = workspace.Files()[found->file].path;
     out.Write(object);
 }
@@ -91,11 +70,10 @@ void RefsTo(const Workspace& workspace, const std::string& path, JsonLinesWriter
         out.Write(Json{{"error", "No nodes reference this element."}});
         return;
     }
-    Lines lines(workspace);
     ShortNameMemo names;
     for (const Workspace::Located& at : referrers) {
         Json object{{"path", Ref(at.node, names)->path}, {"node", NodeLabel(at.node)}};
-        lines.Add(object, at);
+        AddLine(object, at.node);
         object["file"] = workspace.Files()[at.file].path;
         out.Write(object);
     }
