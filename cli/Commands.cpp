@@ -30,8 +30,7 @@ template <class Query> auto PollUntilFinal(Query&& query, const Deadline& deadli
     return std::optional(result);
 }
 
-// Adds a node's line and file to its row. Each file is read again for its line numbers only when
-// a row of it is written.
+// Adds a node's line (from the parse) and file to its row.
 class Rows
 {
 public:
@@ -39,22 +38,14 @@ public:
 
     void Write(Json object, pugi::xml_node node, JsonLinesWriter& out, bool withLine = true)
     {
-        const size_t file = workspace.FileOf(node).value_or(0);
-        if (withLine) {
-            auto [map, fresh] = lines.try_emplace(file);
-            if (fresh)
-                map->second =
-                    std::make_unique<LineMap>(LineMap::ForDocumentFile(workspace.Files()[file].path));
-            if (std::optional<size_t> line = map->second->LineOf(node))
-                object["line"] = *line;
-        }
-        object["file"] = workspace.Files()[file].path;
+        if (withLine)
+            AddLine(object, node);
+        object["file"] = workspace.Files()[workspace.FileOf(node).value_or(0)].path;
         out.Write(object);
     }
 
 private:
     const Workspace& workspace;
-    std::map<size_t, std::unique_ptr<LineMap>> lines;
 };
 
 void Stats(const Workspace& workspace, JsonLinesWriter& out)

@@ -6,6 +6,8 @@ constexpr size_t kFlushThreshold = 1 << 16;
 
 void JsonLinesWriter::Write(const nlohmann::ordered_json& object)
 {
+    if (failed)
+        return; // the reader is gone: nothing more can arrive
     buffer += object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
     buffer += '\n';
     if (buffer.size() >= kFlushThreshold)

@@ -1,8 +1,10 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/JsonLinesWriter.h"
+#include "document/DocumentParser.h"
 #include "document/LoadingState.h"
 #include "model/Workspace.h"
+#include "platform/Platform.h"
 #include "query/ReadyState.h"
 
 #include <chrono>
@@ -57,6 +59,9 @@ int TimedOut(const Invocation& invocation)
 
 int main(int argc, char** argv)
 {
+    // A reader that stops early (`| head -1`) makes writes fail with EPIPE, reported as exit 3,
+    // instead of ending the process by SIGPIPE.
+    Platform::IgnoreClosedStreams();
     ParsedCommandLine parsed = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.usageError.empty()) {
         ErrorLine("tessaro-query: " + parsed.usageError);
@@ -73,6 +78,10 @@ int main(int argc, char** argv)
         ErrorLine("Could not load the file ");
         return kNotLoaded;
     }
+    // Only the answers that name lines pay for the table of line starts.
+    const Command command = invocation.command;
+    KeepLineStartsOfParsedDocuments(command == Command::FindRef || command == Command::FindShortName ||
+                                    command == Command::RefsTo);
     const Deadline deadline(invocation.timeoutSeconds);
     std::shared_ptr<State> state = LoadDocument(invocation, deadline);
     if (!state)

@@ -1,5 +1,4 @@
 #include "document/ArchiveReader.h"
-#include "platform/Platform.h"
 
 #include <pugixml.hpp>
 #include <zip.h>
@@ -27,6 +26,10 @@ bool NameQualifies(const char* name)
     return view.find(".arxml") != std::string_view::npos;
 }
 
+// zlib counts in 32 bits: libzip's inflating of a single read over 4 GiB returns wrong bytes and a
+// CRC error, so a large member is read in steps well below that.
+constexpr zip_uint64_t kReadStep = zip_uint64_t(1) << 30;
+
 // Reads exactly `size` bytes; a member that inflates to more or less than it declares fails.
 bool ReadExactly(zip_t* archive, zip_uint64_t index, char* buffer, zip_uint64_t size)
 {
@@ -35,7 +38,7 @@ bool ReadExactly(zip_t* archive, zip_uint64_t index, char* buffer, zip_uint64_t 
         return false;
     zip_uint64_t done = 0;
     while (done < size) {
-        zip_int64_t got = zip_fread(file.get(), buffer + done, size - done);
+        zip_int64_t got = zip_fread(file.get(), buffer + done, std::min(size - done, kReadStep));
         if (got <= 0)
             return false;
         done += zip_uint64_t(got);
@@ -50,15 +53,7 @@ void DocumentBufferDeleter::operator()(char* p) const
     pugi::get_memory_deallocation_function()(p);
 }
 
-uint64_t ArchiveMemberSizeLimit()
-{
-    uint64_t physical = Platform::PhysicalMemoryBytes();
-    if (physical == 0)
-        return SIZE_MAX / 2;
-    return std::min<uint64_t>(physical / 2, SIZE_MAX / 2);
-}
-
-ArchiveMember ExtractFirstArxmlMember(const std::string& archivePath, uint64_t sizeLimit)
+ArchiveMember ExtractFirstArxmlMember(const std::string& archivePath, ArchiveBudget& budget)
 {
     int error = 0;
     std::unique_ptr<zip_t, ArchiveCloser> archive(zip_open(archivePath.c_str(), ZIP_RDONLY, &error));
@@ -71,7 +66,7 @@ ArchiveMember ExtractFirstArxmlMember(const std::string& archivePath, uint64_t s
     }
 
     bool qualified = false;
-    bool tooLarge = false;
+    std::string refusal;
     zip_int64_t count = zip_get_num_entries(archive.get(), 0);
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t stat;
@@ -81,15 +76,18 @@ ArchiveMember ExtractFirstArxmlMember(const std::string& archivePath, uint64_t s
         if (!(stat.valid & ZIP_STAT_NAME) || !(stat.valid & ZIP_STAT_SIZE) || !NameQualifies(stat.name))
             continue;
         qualified = true;
-        if (stat.size > sizeLimit) {
-            tooLarge = true;
+        std::string refused =
+            budget.Refusal(stat.size, (stat.valid & ZIP_STAT_COMP_SIZE) ? stat.comp_size : 0);
+        if (!refused.empty() || stat.size >= SIZE_MAX) {
+            refusal = refused.empty() ? "archive member too large" : refused;
             continue;
         }
-        ArchiveMember member{std::unique_ptr<char, DocumentBufferDeleter>(static_cast<char*>(
-                                 pugi::get_memory_allocation_function()(size_t(stat.size) + 1))),
-                             size_t(stat.size), {}};
+        ArchiveMember member;
+        member.reservation = budget.Reserve(stat.size);
+        member.data.reset(static_cast<char*>(pugi::get_memory_allocation_function()(size_t(stat.size) + 1)));
+        member.size = size_t(stat.size);
         if (!member.data) {
-            tooLarge = true;
+            refusal = "not enough memory";
             continue;
         }
         member.data.get()[stat.size] = '\0';
@@ -97,8 +95,8 @@ ArchiveMember ExtractFirstArxmlMember(const std::string& archivePath, uint64_t s
             return member;
     }
     ArchiveMember none;
-    none.failure = !qualified ? "no member with .arxml in its name"
-                   : tooLarge ? "archive member too large"
-                              : "archive damaged";
+    none.failure = !qualified         ? "no member with .arxml in its name"
+                   : !refusal.empty() ? refusal
+                                      : "archive damaged";
     return none;
 }

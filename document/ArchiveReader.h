@@ -1,5 +1,7 @@
 #pragma once
 
+#include "document/ArchiveBudget.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -15,18 +17,16 @@ struct ArchiveMember
     std::unique_ptr<char, DocumentBufferDeleter> data; // size bytes and a terminating zero
     size_t size = 0;
     std::string failure; // why no member was taken, when data is null
+    // The member's share of the unpacking budget, held while it is parsed as well.
+    ArchiveBudget::Reservation reservation;
 };
 
-// The largest member that is extracted: half of physical memory, so that the member and the nodes
-// parsed from it (in place, without a second copy) fit together.
-uint64_t ArchiveMemberSizeLimit();
-
 // Extracts the first member, in central-directory order, whose name contains ".arxml" and
-// whose data extracts cleanly to exactly its declared size of at most `sizeLimit` bytes; a member
-// that inflates to more is never read past that size. The block comes from the document memory
+// whose data extracts cleanly to exactly its declared size within `budget`; a member that
+// inflates to more is never read past that size. The block comes from the document memory
 // functions (pugi::get_memory_allocation_function), ready for xml_document::load_buffer_inplace_own.
 // Throws std::runtime_error with the archive library's reason when the file is no archive; returns
-// an empty member with `failure` set ("no member with .arxml in its name", "archive member too
-// large", "archive damaged") when no member qualifies. The archive is closed on every path.
+// an empty member with `failure` set ("no member with .arxml in its name", the budget's refusal,
+// "archive damaged") when no member qualifies. The archive is closed on every path.
 ArchiveMember ExtractFirstArxmlMember(const std::string& archivePath,
-                                      uint64_t sizeLimit = ArchiveMemberSizeLimit());
+                                      ArchiveBudget& budget = ArchiveBudget::Shared());

@@ -1,8 +1,32 @@
 #include "document/DocumentParser.h"
 
+#include "document/LineStarts.h"
 #include "platform/Platform.h"
 
+#include <atomic>
 #include <stdexcept>
+
+namespace {
+std::atomic<bool> keepLineStarts{false};
+
+// A document whose line starts are forgotten with it.
+struct DocumentWithLines
+{
+    pugi::xml_document document;
+    bool linesKept = false;
+
+    ~DocumentWithLines()
+    {
+        if (linesKept)
+            LineStarts::Forget(document);
+    }
+};
+} // namespace
+
+void KeepLineStartsOfParsedDocuments(bool keep)
+{
+    keepLineStarts = keep;
+}
 
 ArchiveMember ReadDocumentFile(const std::string& path)
 {
@@ -28,14 +52,24 @@ ArchiveMember ReadDocumentFile(const std::string& path)
 
 std::shared_ptr<pugi::xml_document> ParseInPlace(ArchiveMember text)
 {
-    auto document = std::make_shared<pugi::xml_document>();
+    auto holder = std::make_shared<DocumentWithLines>();
+    std::shared_ptr<pugi::xml_document> document(holder, &holder->document);
     char* buffer = text.data.get();
     const size_t size = text.size;
+    std::shared_ptr<const LineStarts> lines;
+    if (keepLineStarts)
+        lines = std::make_shared<const LineStarts>(buffer, size);
     // The NUL after the text goes in too, as pugixml's own file loading passes it: the parser
     // treats the last byte specially, and without it a file pugixml reads could be refused.
     pugi::xml_parse_result parsed = document->load_buffer_inplace_own(text.data.release(), size + 1);
-    if (parsed.status == pugi::status_ok)
+    if (parsed.status == pugi::status_ok) {
+        // Other encodings were converted into a new block, where offsets do not fit the text.
+        if (lines && parsed.encoding == pugi::encoding_utf8) {
+            LineStarts::Keep(*document, std::move(lines));
+            holder->linesKept = true;
+        }
         return document;
+    }
 
     std::string reason = parsed.description();
     // UTF-8 is parsed where it lies, which keeps the line breaks before the error where they were;

@@ -11,6 +11,11 @@
 // with the reason: the operating system's error text, or "not a regular file".
 ArchiveMember ReadDocumentFile(const std::string& path);
 
+// From now on, documents parsed by ParseInPlace also keep where their lines start, for
+// LineStarts::Of, as long as they live; only for UTF-8 text, which is parsed where it lies, so
+// that node offsets are offsets in the text. Off by default: it costs two bytes per line.
+void KeepLineStartsOfParsedDocuments(bool keep);
+
 // Parses `text` in place: the document takes the block over, so the text is held only once.
 // The block holds a NUL after its `size` bytes, as both readers leave it.
 // Throws std::runtime_error with the parser's description and, for UTF-8 text, the line and column.

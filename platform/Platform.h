@@ -57,13 +57,23 @@ bool StopRequested();
 // The value of an environment variable as UTF-8; nothing when it is unset or empty.
 std::optional<std::string> ReadEnvironment(const char* name);
 
+// The user's home folder from the system's own records (Linux: the password database; Windows:
+// the shell's profile folder), for when no environment variable names it; nothing when unknown.
+std::optional<std::string> UserHomeFromSystem();
+
+// True when `file` exists and is kept from being written: a file of one's own without the owner's
+// write permission or one nobody may write (both of which an administrator's rights would pass
+// over), another's that this user may not write, or a read-only file on Windows.
+bool IsReadOnlyFile(const std::filesystem::path& file);
+
 // File names are UTF-8 inside the program; these convert to and from the system's own form.
 std::filesystem::path PathFromUtf8(const std::string& path);
 std::string Utf8FromPath(const std::filesystem::path& path);
 
 // Replaces `file` with `contents` in one step: written beside it, flushed to disk and renamed over
-// it, so that a crash or a full disk leaves the old file whole. False with `error` set on failure;
-// then no temporary file is left behind.
+// it, so that a crash or a full disk leaves the old file whole. An existing file's permissions,
+// and its owner where the system lets this user keep it, pass to the new one. False with `error`
+// set on failure; then no temporary file is left behind.
 bool ReplaceFileContents(const std::filesystem::path& file, const std::string& contents, std::string& error);
 
 // `size` bytes of zeroed memory straight from the system, aligned to `alignment` (a power of two;

@@ -17,6 +17,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sched.h>
 #include <spawn.h>
 #include <sys/file.h>
@@ -420,12 +421,22 @@ bool ReplaceFileContents(const std::filesystem::path& file, const std::string& c
 {
     std::filesystem::path temporary = file;
     temporary += "." + std::to_string(::getpid()) + ".tmp";
+    struct stat existing;
+    const bool replacing = ::stat(file.c_str(), &existing) == 0;
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0) {
         error = std::strerror(errno);
         return false;
     }
-    bool written = WriteAll(fd, contents.data(), contents.size()) && ::fsync(fd) == 0;
+    bool written = true;
+    if (replacing) {
+        // A user who made the file private keeps it private; the owner only passes where the
+        // system allows (to oneself, or by an administrator), else the new file is this user's.
+        [[maybe_unused]] const bool ownerKept = ::fchown(fd, existing.st_uid, existing.st_gid) == 0 ||
+                                                ::fchown(fd, uid_t(-1), existing.st_gid) == 0;
+        written = ::fchmod(fd, existing.st_mode & 07777) == 0;
+    }
+    written = written && WriteAll(fd, contents.data(), contents.size()) && ::fsync(fd) == 0;
     written = ::close(fd) == 0 && written;
     if (!written || ::rename(temporary.c_str(), file.c_str()) != 0) {
         error = std::strerror(errno);
@@ -433,6 +444,28 @@ bool ReplaceFileContents(const std::filesystem::path& file, const std::string& c
         return false;
     }
     return true;
+}
+
+std::optional<std::string> UserHomeFromSystem()
+{
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? size_t(size) : 16384);
+    passwd entry;
+    passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found ||
+        !found->pw_dir || *found->pw_dir == '\0')
+        return std::nullopt;
+    return std::string(found->pw_dir);
+}
+
+bool IsReadOnlyFile(const std::filesystem::path& file)
+{
+    struct stat status;
+    if (::stat(file.c_str(), &status) != 0)
+        return false;
+    if (status.st_uid == ::geteuid())
+        return (status.st_mode & S_IWUSR) == 0;
+    return (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(file.c_str(), W_OK) != 0;
 }
 
 void* MapPages(size_t size, size_t alignment)

@@ -279,6 +279,22 @@ bool ReplaceFileContents(const std::filesystem::path& file, const std::string& c
     return true;
 }
 
+std::optional<std::string> UserHomeFromSystem()
+{
+    PWSTR folder = nullptr;
+    std::optional<std::string> home;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Profile, 0, nullptr, &folder)) && folder && *folder)
+        home = Utf8(folder);
+    CoTaskMemFree(folder);
+    return home;
+}
+
+bool IsReadOnlyFile(const std::filesystem::path& file)
+{
+    DWORD attributes = GetFileAttributesW(file.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
 void* MapPages(size_t size, size_t)
 {
     // Allocation granularity (64 KiB) is the alignment Windows gives; large pages need a privilege

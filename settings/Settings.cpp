@@ -1,10 +1,12 @@
 #include "settings/Settings.h"
 
 #include "platform/Platform.h"
+#include "settings/ExactNames.h"
 #include "settings/SettingsMerge.h"
 
 #include <nlohmann/json.hpp>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -14,9 +16,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Empty when no home folder is known: a relative path would land in the current folder.
 fs::path ConfigFilePath()
 {
-    return Platform::PathFromUtf8(GetConfigDirectory()) / "conf.json";
+    const std::string directory = GetConfigDirectory();
+    return directory.empty() ? fs::path() : Platform::PathFromUtf8(directory) / "conf.json";
+}
+
+void ReportNoHome()
+{
+    std::cerr << "No home folder is known (HOME is unset and the system has none for this user): settings "
+                 "are neither read nor saved"
+              << std::endl;
 }
 
 // Every entry must be a string; anything else means the file is not ours.
@@ -37,7 +48,8 @@ template <class Container> bool ReadStrings(const nlohmann::json& root, const ch
 
 bool KnownKey(const std::string& key)
 {
-    return key == "bookmarks" || key == "recent_open_files" || key == "version" || key == "window";
+    return key == "bookmarks" || key == "recent_open_files" || key == "version" || key == "window" ||
+           key == kExactNamesKey;
 }
 
 // A "window" entry of another shape is ignored: the window then opens at its first-run place.
@@ -93,10 +105,13 @@ FileRead ReadSettingsFile(const fs::path& file, Settings& out)
     auto version = root.find("version");
     if (version == root.end() || *version != 1) // numeric: 1.0 counts as 1
         return FileRead::OtherVersion;
-    std::set<std::string> bookmarks;
+    std::list<std::string> bookmarkList;
     std::list<std::string> recent;
-    if (!ReadStrings(root, "bookmarks", bookmarks) || !ReadStrings(root, "recent_open_files", recent))
+    if (!ReadStrings(root, "bookmarks", bookmarkList) || !ReadStrings(root, "recent_open_files", recent))
         return FileRead::NotOurs;
+    if (auto exact = root.find(kExactNamesKey); exact != root.end())
+        RestoreExactNames(*exact, recent, bookmarkList);
+    std::set<std::string> bookmarks(bookmarkList.begin(), bookmarkList.end());
     std::set<std::string> seen;
     recent.remove_if([&seen](const std::string& path) { return !seen.insert(path).second; });
     out.bookmarks = std::move(bookmarks);
@@ -134,18 +149,24 @@ void RemoveStaleTemporaries(const fs::path& target)
 
 } // namespace
 
-std::string GetConfigDirectory()
+std::string GetSettingsHome()
 {
     // A variable that is set but empty counts as unset: an empty profile would put the settings
     // beside whatever directory the program happens to start in.
     std::optional<std::string> profile = Platform::ReadEnvironment("USERPROFILE");
-    if (!profile) {
+    if (!profile)
         profile = Platform::ReadEnvironment("HOME");
-    }
-    if (!profile) {
+    if (!profile)
+        profile = Platform::UserHomeFromSystem();
+    return profile.value_or("");
+}
+
+std::string GetConfigDirectory()
+{
+    const std::string home = GetSettingsHome();
+    if (home.empty())
         return {};
-    }
-    fs::path directory = Platform::PathFromUtf8(*profile) / ".Tessaro";
+    fs::path directory = Platform::PathFromUtf8(home) / ".Tessaro";
     std::error_code error;
     if (!fs::is_directory(directory, error)) {
         fs::create_directories(directory, error);
@@ -172,6 +193,8 @@ std::string SettingsToJson(const Settings& settings)
     root["bookmarks"] = settings.bookmarks;
     root["recent_open_files"] = settings.recentOpenFiles;
     root["version"] = 1;
+    if (nlohmann::json exact = ExactNames(settings.recentOpenFiles, settings.bookmarks); !exact.is_null())
+        root[kExactNamesKey] = std::move(exact);
     if (settings.window) {
         const WindowPlace& place = *settings.window;
         root["window"] = {{"x", place.x},
@@ -180,14 +203,18 @@ std::string SettingsToJson(const Settings& settings)
                           {"height", place.height},
                           {"maximized", place.maximized}};
     }
-    // Paths are bytes on Linux; one that is not UTF-8 is kept with U+FFFD in place of the bad
-    // bytes instead of making the whole save fail.
+    // Paths are bytes on Linux; one that is not UTF-8 is listed with U+FFFD in place of the bad
+    // bytes, and its bytes are kept under kExactNamesKey.
     return root.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 void LoadSettings(Settings& settings)
 {
     fs::path file = ConfigFilePath();
+    if (file.empty()) {
+        ReportNoHome();
+        return;
+    }
     Settings read;
     switch (ReadSettingsFile(file, read)) {
         case FileRead::Missing:
@@ -212,6 +239,8 @@ void LoadSettings(Settings& settings)
 void SaveSettings(const Settings& settings)
 {
     const fs::path file = ConfigFilePath();
+    if (file.empty())
+        return; // said when loading
     // A conf.json that is a symbolic link (a managed dotfile) is replaced where it points.
     fs::path target = file;
     std::error_code error;
@@ -228,6 +257,13 @@ void SaveSettings(const Settings& settings)
     Platform::ExclusiveFileLock lock(lockFile);
     RemoveStaleTemporaries(target);
 
+    if (Platform::IsReadOnlyFile(target)) {
+        // The user's own choice to freeze it: left alone, and said once rather than on every save.
+        static std::atomic<bool> told{false};
+        if (!told.exchange(true))
+            std::cerr << "Settings not saved: " << file << " is read-only; it is left as it is" << std::endl;
+        return;
+    }
     Settings onDisk;
     FileRead read = ReadSettingsFile(file, onDisk);
     if (read != FileRead::Read && read != FileRead::Missing) {

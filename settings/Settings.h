@@ -36,10 +36,14 @@ struct Settings
     std::set<std::string> openedFiles{};
 };
 
-// The per-user settings directory ("$USERPROFILE" or else "$HOME", plus ".Tessaro"), created
-// when missing; the empty string when neither variable is set. A directory that cannot be created
-// is reported on standard error and its path returned all the same (loading and saving then fail
-// with their own messages instead of writing somewhere unexpected).
+// The folder the settings directory goes in: "$USERPROFILE", else "$HOME", else the system's record
+// of the user's home (never the current folder); empty when none is known.
+std::string GetSettingsHome();
+
+// The per-user settings directory (GetSettingsHome() plus ".Tessaro"), created when missing; the
+// empty string when no home is known, and then nothing is read or saved. A directory that cannot
+// be created is reported on standard error and its path returned all the same (loading and saving
+// then fail with their own messages instead of writing somewhere unexpected).
 std::string GetConfigDirectory();
 
 // Replaces both collections with the contents of conf.json when it is present and valid;
@@ -48,12 +52,14 @@ std::string GetConfigDirectory();
 void LoadSettings(Settings& settings);
 
 // The text SaveSettings writes: compact JSON, keys in byte-wise order. Paths that are not valid
-// UTF-8 are written with U+FFFD in place of their bad bytes.
+// UTF-8 are listed with U+FFFD in place of their bad bytes and kept exactly beside the lists
+// (see ExactNames.h), so that they read back as they were.
 std::string SettingsToJson(const Settings& settings);
 
 // Under an exclusive lock on conf.json.lock: re-reads conf.json, applies this run's changes to
 // it and replaces it through a temporary file. A conf.json that exists but cannot be read or
-// understood (or belongs to another version) is left as it is and the changes are not saved.
+// understood (or belongs to another version) is left as it is and the changes are not saved; so
+// is a read-only one, which is said once per run. The file's permissions and owner are kept.
 // Temporaries left by saves of processes that no longer run are removed. Reports on standard error.
 void SaveSettings(const Settings& settings);
 

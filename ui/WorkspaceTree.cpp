@@ -42,7 +42,7 @@ void Gui::DrawWorkspaceTree(const Workspace& workspace, const std::vector<TreeIt
 {
     const std::vector<WorkspaceFile>& files = workspace.Files();
     if (!workspace.IsFolder() && files.size() == 1 && files[0].document) {
-        DrawTree("/", true, {}, *files[0].document, target, filter);
+        DrawTree("/", true, *files[0].document, target, filter);
         return;
     }
     bool anyShown = false;

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -43,7 +44,14 @@ QueryRun RunQuery(const std::vector<std::string>& args, const std::string& stdou
     std::string outPath = stdoutPath.empty() ? dir.File("out") : stdoutPath, errPath = dir.File("err");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int pipeEnds[2] = {-1, -1};
+    if (stdoutPath == kClosedPipe) {
+        EXPECT_EQ(pipe(pipeEnds), 0);
+        close(pipeEnds[0]);
+        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    }
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     // TESSARO_QUERY runs the tests against another build of the tool, e.g. to record answers.
     const char* executable = std::getenv("TESSARO_QUERY");
@@ -59,6 +67,8 @@ QueryRun RunQuery(const std::vector<std::string>& args, const std::string& stdou
     int status = 0;
     EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
+    if (pipeEnds[1] >= 0)
+        close(pipeEnds[1]);
     // A run that hangs is ended and reported rather than waited for.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     pid_t ended = 0;

@@ -16,6 +16,9 @@ struct QueryRun
     std::vector<nlohmann::json> Lines() const;
 };
 
+// Given as `stdoutPath`: standard output is a pipe whose reading end is already closed.
+inline const std::string kClosedPipe = "<closed pipe>";
+
 // Runs tessaro-query with `args` and waits for it (at most 120 s: a hang fails the test). Standard
 // output goes to `stdoutPath` when given.
 QueryRun RunQuery(const std::vector<std::string>& args, const std::string& stdoutPath = "");

@@ -1,4 +1,5 @@
 #include "document/LoadingState.h"
+#include "document/ArchiveBudget.h"
 #include "support/OpenDescriptors.h"
 #include "support/RawZip.h"
 #include "support/TestDocuments.h"
@@ -164,6 +165,12 @@ TEST(LoadingState, ArchivesWithoutAUsableMemberFail)
     std::string damaged = dir.File("damaged.zip");
     WriteRawZip(damaged, {{"lying.arxml", kSystem, uint32_t(kSystem.size() - 1)}});
     ExpectLoadFailure(damaged, "archive damaged");
+
+    // A real deflated bomb is refused by the process's budget before anything is unpacked.
+    std::string bomb = dir.File("bomb.zip");
+    WriteZip(bomb,
+             {{"bomb.arxml", "<AUTOSAR>" + std::string(ArchiveBudget::kRatioFloor + 1, ' ') + "</AUTOSAR>"}});
+    ExpectLoadFailure(bomb, "archive member would unpack to more than 200 times its packed size");
 }
 
 TEST(LoadingState, NewOpenRequestReplacesARunningLoad)
@@ -199,7 +206,7 @@ long PeakResidentKiB()
 }
 } // namespace
 
-// A member of blanks compresses to almost nothing; were it held twice (the extracted bytes and the
+// A member of mostly blanks compresses far; were it held twice (the extracted bytes and the
 // parser's copy), a small archive could ask for twice the memory it declares.
 TEST(LoadingState, AnArchiveMemberIsHeldOnlyOnceWhileItIsParsed)
 {
@@ -208,8 +215,12 @@ TEST(LoadingState, AnArchiveMemberIsHeldOnlyOnceWhileItIsParsed)
     TempDir dir;
     const long memberKiB = 128 * 1024;
     const std::string path = dir.File("blanks.zip");
-    WriteZip(path,
-             {{"blanks.arxml", "<AUTOSAR>" + std::string(size_t(memberKiB) * 1024, ' ') + "</AUTOSAR>"}});
+    // A letter every 64 blanks keeps it below the unpacking ratio that refuses bombs.
+    std::string text(size_t(memberKiB) * 1024, ' ');
+    std::mt19937 random(3);
+    for (size_t at = 0; at < text.size(); at += 64)
+        text[at] = char('a' + random() % 26);
+    WriteZip(path, {{"blanks.arxml", "<AUTOSAR>" + text + "</AUTOSAR>"}});
     auto measure = [&] {
         std::ofstream("/proc/self/clear_refs") << "5"; // the peak starts again from here
         const long before = PeakResidentKiB();

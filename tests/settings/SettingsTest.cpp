@@ -8,7 +8,9 @@
 #include <map>
 #include <sstream>
 
+#include <pwd.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -145,14 +147,28 @@ TEST_F(SettingsTest, SavedBytesAreCompactInKeyOrderWithEscapesAndReplacedBadUtf8
     EXPECT_EQ(ReadFile(conf),
               R"({"bookmarks":["/A","/Z"],"recent_open_files":["C:\\data\\x \"1\".arxml","b"],"version":1})");
 
+    // Names that are not UTF-8 are listed with U+FFFD, as older versions read them, and come back
+    // byte for byte, even where two of them differ only in their bad bytes.
     fs::remove(conf);
+    const Settings odd{{"/Caf\xE9", "/Caf\xE8", "/Z"}, {"/caf\xE9.arxml", "/b.arxml", "/caf\xE8.arxml"}};
     testing::internal::CaptureStderr();
-    SaveSettings(Settings{{"/Caf\xE9"}, {"/caf\xE9.arxml"}});
+    SaveSettings(odd);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(ReadFile(conf),
+              "{\"bookmarks\":[\"/Caf\uFFFD\",\"/Caf\uFFFD\",\"/Z\"],\"exact_names\":{\"/Caf\uFFFD\":"
+              "[\"2f436166e8\",\"2f436166e9\"],\"/caf\uFFFD.arxml\":[\"2f636166e92e6172786d6c\","
+              "\"2f636166e82e6172786d6c\"]},\"recent_open_files\":[\"/caf\uFFFD.arxml\",\"/b.arxml\","
+              "\"/caf\uFFFD.arxml\"],\"version\":1}");
     Settings reread;
     LoadSettings(reread);
-    EXPECT_EQ(reread.bookmarks, std::set<std::string>{"/Caf\uFFFD"});
-    EXPECT_EQ(reread.recentOpenFiles, List{"/caf\uFFFD.arxml"});
+    EXPECT_EQ(reread.bookmarks, odd.bookmarks);
+    EXPECT_EQ(reread.recentOpenFiles, odd.recentOpenFiles);
+
+    // A kept name that no longer fits its entry, as another version may leave, is not used.
+    WriteConf(R"({"bookmarks":[],"exact_names":{"/x\uFFFD":["2f78e9","2f79e9","zz"]},)"
+              R"("recent_open_files":["/x\uFFFD","/x\uFFFD"],"version":1})");
+    LoadSettings(reread);
+    EXPECT_EQ(reread.recentOpenFiles, (List{"/x\xE9", "/x\uFFFD"}));
 }
 
 TEST_F(SettingsTest, DirectoryIsUserProfileElseHome)
@@ -163,6 +179,42 @@ TEST_F(SettingsTest, DirectoryIsUserProfileElseHome)
     EXPECT_TRUE(fs::is_directory(profile / ".Tessaro"));
     setenv("USERPROFILE", "", 1); // empty counts as unset
     EXPECT_EQ(GetConfigDirectory(), directory.string());
+    // Without either, the password database names the home, never the current folder.
+    unsetenv("USERPROFILE");
+    unsetenv("HOME");
+    const passwd* user = getpwuid(getuid());
+    ASSERT_NE(user, nullptr);
+    EXPECT_EQ(GetSettingsHome(), user->pw_dir);
+}
+
+// The one test of this process that sees the read-only notice: it is given once per run.
+TEST_F(SettingsTest, ASaveKeepsTheFilesModeAndOwnerAndLeavesAReadOnlyFileAlone)
+{
+    WriteConf(kEmptyFile);
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(conf.c_str(), 65534, 65534), 0);
+    }
+    for (fs::perms mode : {fs::perms(0600), fs::perms(0640), fs::perms(0664)}) {
+        fs::permissions(conf, mode);
+        SaveSettings(Settings{{"/A"}, {}});
+        EXPECT_EQ(fs::status(conf).permissions(), mode);
+        struct stat status;
+        ASSERT_EQ(stat(conf.c_str(), &status), 0);
+        EXPECT_EQ(status.st_uid, root ? 65534u : geteuid());
+    }
+    EXPECT_NE(ReadFile(conf).find("/A"), std::string::npos);
+
+    fs::permissions(conf, fs::perms(0444));
+    const std::string before = ReadFile(conf);
+    for (const char* told : {"is read-only; it is left as it is\n", ""}) {
+        testing::internal::CaptureStderr();
+        SaveSettings(Settings{{"/B"}, {}});
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said.empty(), *told == '\0') << said;
+        EXPECT_TRUE(said.ends_with(told)) << said;
+        EXPECT_EQ(ReadFile(conf), before);
+    }
 }
 
 // Runs in a child process, which may give up root rights so that the read-only directory binds.
@@ -171,6 +223,9 @@ TEST_F(SettingsTest, AFailedSaveKeepsTheFileOnDisk)
     WriteConf(kEmptyFile);
     fs::permissions(directory, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
+    if (geteuid() == 0) { // the file stays writable for the user the child becomes; only the folder is not
+        ASSERT_EQ(chown(conf.c_str(), 65534, 65534), 0);
+    }
     auto saveWithoutRootRights = [] {
         if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
             std::exit(3);

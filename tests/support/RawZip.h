@@ -9,7 +9,8 @@ struct RawZipMember
 {
     std::string name;
     std::string data;
-    uint32_t declaredSize; // written as the uncompressed size in both headers
+    uint64_t declaredSize; // written as the uncompressed size in both headers
+    bool zip64 = false;    // sizes and offset in zip64 extra fields, and zip64 end records
 };
 
 // Writes a ZIP archive byte by byte, so that its headers can say what a real writer never would.
