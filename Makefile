@@ -42,7 +42,7 @@ test-sanitizers: setup
 # `make fuzz SECONDS=N` runs each for N seconds and keeps crashing inputs in $(BUILD)-fuzz/fuzz/crashes.
 fuzz-build: setup
 	@cmake -S . -B $(BUILD)-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-		-DTESSARO_SANITIZE=fuzzer -DTESSARO_GUI=OFF > $(BUILD)-fuzz.configure.log || (cat $(BUILD)-fuzz.configure.log; exit 1)
+		-DTESSARO_SANITIZE=fuzzer -DTESSARO_GUI=ON > $(BUILD)-fuzz.configure.log || (cat $(BUILD)-fuzz.configure.log; exit 1)
 	@cmake --build $(BUILD)-fuzz -j $(JOBS) --target tessaro-fuzzers
 
 fuzz: fuzz-build

@@ -13,11 +13,18 @@ build=$1
 seconds=$2
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(document archive settings)
+[ ${#targets[@]} -gt 0 ] || targets=(document view archive settings)
+# The interface target exists only where the GUI packages were found.
+[ -x "$build/tests/fuzz/tessaro-fuzz-view" ] || targets=("${targets[@]/view/}")
 
-declare -A dictionary=([document]=xml.dict [archive]=zip.dict [settings]=json.dict)
+declare -A dictionary=([document]=xml.dict [view]=xml.dict [archive]=zip.dict [settings]=json.dict)
+# Documents may grow to 1 MB, where depth and size start to matter; the view starts from the
+# document seeds.
+declare -A options=([document]=-max_len=1048576 [view]=-max_len=1048576)
+declare -A seeds=([view]=document)
 failed=()
 for target in "${targets[@]}"; do
+    [ -n "$target" ] || continue
     binary=$build/tests/fuzz/tessaro-fuzz-$target
     corpus=$build/fuzz/corpus/$target
     crashes=$build/fuzz/crashes
@@ -25,11 +32,12 @@ for target in "${targets[@]}"; do
     # The first folder receives new inputs; the others are read only: seeds made by the build and
     # the hand-written cases with the inputs that once crashed.
     inputs=("$corpus")
-    for extra in "$build/tests/fuzz/seeds/$target" "tests/fuzz/corpus/$target"; do
+    seed=${seeds[$target]:-$target}
+    for extra in "$build/tests/fuzz/seeds/$seed" "tests/fuzz/corpus/$seed"; do
         [ -d "$extra" ] && inputs+=("$extra")
     done
     echo "== fuzzing $target for ${seconds}s"
-    if ! "$binary" -max_total_time="$seconds" -timeout=60 -print_final_stats=1 \
+    if ! "$binary" -max_total_time="$seconds" -timeout=60 -print_final_stats=1 ${options[$target]:-} \
         -dict="tests/fuzz/${dictionary[$target]}" -artifact_prefix="$crashes/$target-" "${inputs[@]}" \
         > "$build/fuzz/$target.log" 2>&1; then
         failed+=("$target")

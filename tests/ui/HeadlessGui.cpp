@@ -56,3 +56,24 @@ ImGuiWindow* HeadlessGui::FindWindow(const char* name) const
 {
     return ImGui::FindWindowByName(name);
 }
+
+void TypeText(HeadlessGui& headless, const std::string& text)
+{
+    constexpr int kA = 'A';
+    ImGuiIO& io = ImGui::GetIO();
+    io.KeyMap[ImGuiKey_A] = kA;
+    io.KeyMap[ImGuiKey_Backspace] = 8;
+    io.KeyCtrl = true;
+    io.KeysDown[kA] = true;
+    headless.Frame();
+    io.KeyCtrl = false;
+    io.KeysDown[kA] = false;
+    if (text.empty()) {
+        io.KeysDown[8] = true;
+        headless.Frame();
+        io.KeysDown[8] = false;
+    } else {
+        io.AddInputCharactersUTF8(text.c_str());
+    }
+    headless.Frame();
+}

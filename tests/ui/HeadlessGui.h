@@ -5,6 +5,7 @@
 #include <imgui_internal.h>
 
 #include <functional>
+#include <string>
 
 // An ImGui context with a built font atlas and no backend: frames of Gui::DrawFrame run against
 // real document states without a window. One per test.
@@ -34,3 +35,6 @@ public:
     Gui gui;
     ImGuiContext* context = nullptr;
 };
+
+// Replaces the text of the focused input field with `text` (Ctrl+A, then typing or Backspace).
+void TypeText(HeadlessGui& headless, const std::string& text);

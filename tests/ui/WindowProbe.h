@@ -76,27 +76,6 @@ inline std::string MainWindowText(HeadlessGui& headless)
     return ImGui::GetClipboardText();
 }
 
-// Replaces the text of the focused input field with `text` (Ctrl+A, then typing or Backspace).
-inline void TypeText(HeadlessGui& headless, const std::string& text)
-{
-    ImGuiIO& io = ImGui::GetIO();
-    io.KeyMap[ImGuiKey_A] = 'A';
-    io.KeyMap[ImGuiKey_Backspace] = 8;
-    io.KeyCtrl = true;
-    io.KeysDown['A'] = true;
-    headless.Frame();
-    io.KeyCtrl = false;
-    io.KeysDown['A'] = false;
-    if (text.empty()) {
-        io.KeysDown[8] = true;
-        headless.Frame();
-        io.KeysDown[8] = false;
-    } else {
-        io.AddInputCharactersUTF8(text.c_str());
-    }
-    headless.Frame();
-}
-
 // Text without blanks: glyph quads carry no spaces, so drawn text is compared this way.
 inline std::string Squash(std::string text)
 {
