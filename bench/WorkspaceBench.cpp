@@ -4,12 +4,12 @@
 #include "bench/Measure.h"
 #include "concurrency/Reaper.h"
 #include "concurrency/ThreadStart.h"
-#include "document/LoadingState.h"
+#include "lifecycle/LoadingState.h"
 #include "model/IndexBuilder.h"
 #include "model/Workspace.h"
 #include "platform/Platform.h"
 #include "query/FullTextSearchService.h"
-#include "query/ReadyState.h"
+#include "lifecycle/ReadyState.h"
 
 #include <nlohmann/json.hpp>
 

@@ -4,7 +4,7 @@
 #include "cli/NodeLabel.h"
 #include "model/Workspace.h"
 #include "query/FullTextSearchService.h"
-#include "query/ReadyState.h"
+#include "lifecycle/ReadyState.h"
 
 #include <algorithm>
 #include <chrono>

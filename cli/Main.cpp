@@ -2,10 +2,10 @@
 #include "cli/Commands.h"
 #include "cli/JsonLinesWriter.h"
 #include "document/DocumentParser.h"
-#include "document/LoadingState.h"
+#include "lifecycle/LoadingState.h"
 #include "model/Workspace.h"
 #include "platform/Platform.h"
-#include "query/ReadyState.h"
+#include "lifecycle/ReadyState.h"
 
 #include <chrono>
 #include <cstdio>

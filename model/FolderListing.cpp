@@ -1,6 +1,6 @@
 #include "model/FolderListing.h"
 
-#include "document/LoadingState.h"
+#include "document/ReadDocument.h"
 #include "platform/Platform.h"
 
 #include <algorithm>

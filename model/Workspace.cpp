@@ -1,7 +1,7 @@
 #include "model/Workspace.h"
 
 #include "concurrency/ThreadStart.h"
-#include "document/LoadingState.h"
+#include "document/ReadDocument.h"
 #include "model/IndexBuilder.h"
 #include "model/ReferenceBases.h"
 #include "platform/Platform.h"

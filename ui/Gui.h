@@ -1,7 +1,7 @@
 #pragma once
 
 #include "concurrency/Reaper.h"
-#include "document/State.h"
+#include "lifecycle/State.h"
 #include "model/TreeItem.h"
 #include "settings/Settings.h"
 #include "ui/DialogChoices.h"

@@ -1,6 +1,6 @@
 #include "bench/DocumentGenerator.h"
 #include "model/Index.h"
-#include "query/ReadyState.h"
+#include "lifecycle/ReadyState.h"
 #include "support/TestDocuments.h"
 
 #include <gtest/gtest.h>

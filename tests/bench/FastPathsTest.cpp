@@ -3,10 +3,10 @@
 #include "bench/DocumentGenerator.h"
 #include "document/DocumentMemory.h"
 #include "model/IndexBuilder.h"
-#include "model/IndexingState.h"
+#include "lifecycle/IndexingState.h"
 #include "model/NodeText.h"
 #include "model/Ref.h"
-#include "query/ReadyState.h"
+#include "lifecycle/ReadyState.h"
 #include "support/TestDocuments.h"
 
 #include <gtest/gtest.h>

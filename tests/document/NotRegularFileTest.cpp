@@ -1,4 +1,4 @@
-#include "document/LoadingState.h"
+#include "lifecycle/LoadingState.h"
 #include "support/TestDocuments.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Which element a path or a short name names, checked against hand-written answers, before the
 // index is built (walking the tree) and after (looking it up): both must agree, or Find Ref, Open
 // Ref and bookmarks would jump elsewhere once indexing ends.
-#include "model/IndexingState.h"
+#include "lifecycle/IndexingState.h"
 #include "support/TestDocuments.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 #include "model/Index.h"
-#include "query/ReadyState.h"
+#include "lifecycle/ReadyState.h"
 #include "support/TestDocuments.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "support/TestDocuments.h"
 
 #include "concurrency/WakeHook.h"
-#include "document/LoadingState.h"
+#include "lifecycle/LoadingState.h"
 #include "model/Workspace.h"
 
 #include <gtest/gtest.h>

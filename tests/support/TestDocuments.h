@@ -1,6 +1,6 @@
 #pragma once
 
-#include "document/State.h"
+#include "lifecycle/State.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,7 +1,7 @@
-#include "query/ReadyState.h"
+#include "lifecycle/ReadyState.h"
 
 #include "concurrency/ThreadStart.h"
-#include "document/LoadingState.h"
+#include "lifecycle/LoadingState.h"
 #include "model/Workspace.h"
 #include "query/FullTextSearchService.h"
 #include "query/TreeFilterService.h"

@@ -1,4 +1,4 @@
-#include "document/LoadingState.h"
+#include "lifecycle/LoadingState.h"
 #include "document/ArchiveBudget.h"
 #include "support/OpenDescriptors.h"
 #include "support/RawZip.h"

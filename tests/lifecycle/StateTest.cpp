@@ -1,6 +1,6 @@
-#include "document/LoadingState.h"
+#include "lifecycle/LoadingState.h"
 #include "document/PathHash.h"
-#include "document/State.h"
+#include "lifecycle/State.h"
 #include "support/TestDocuments.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "model/IndexingState.h"
-#include "document/LoadingState.h"
+#include "lifecycle/IndexingState.h"
+#include "lifecycle/LoadingState.h"
 #include "support/SampleDocuments.h"
 #include "support/TestDocuments.h"
 #include "support/ThreadStartLimit.h"

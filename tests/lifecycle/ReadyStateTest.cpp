@@ -1,4 +1,4 @@
-#include "query/ReadyState.h"
+#include "lifecycle/ReadyState.h"
 #include "support/SampleDocuments.h"
 #include "support/TestDocuments.h"
 

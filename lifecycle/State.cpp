@@ -1,7 +1,7 @@
-#include "document/State.h"
+#include "lifecycle/State.h"
 
 #include "concurrency/Reaper.h"
-#include "document/LoadingState.h"
+#include "lifecycle/LoadingState.h"
 #include "document/PathHash.h"
 
 #include <utility>

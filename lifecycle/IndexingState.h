@@ -1,7 +1,7 @@
 #pragma once
 
 #include "concurrency/ThreadPool.h"
-#include "document/State.h"
+#include "lifecycle/State.h"
 #include "document/StringKeyMap.h"
 #include "model/Index.h"
 

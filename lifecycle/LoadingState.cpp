@@ -1,33 +1,16 @@
-#include "document/LoadingState.h"
+#include "lifecycle/LoadingState.h"
 
 #include "concurrency/ThreadStart.h"
-#include "document/ArchiveReader.h"
-#include "document/DocumentMemory.h"
-#include "document/DocumentParser.h"
 #include "model/FolderListing.h"
-#include "model/IndexingState.h"
+#include "lifecycle/IndexingState.h"
 #include "model/Workspace.h"
 #include "platform/Platform.h"
-#include "query/ReadyState.h"
+#include "lifecycle/ReadyState.h"
 
 #include <filesystem>
 #include <stdexcept>
 
 namespace {
-std::string Extension(const std::string& path)
-{
-    size_t dot = path.rfind('.');
-    return dot == std::string::npos ? path : path.substr(dot + 1);
-}
-
-// Before main: every document of the process comes from and returns to the same functions.
-[[maybe_unused]] const bool documentMemoryInstalled = (InstallDocumentMemory(), true);
-
-std::runtime_error LoadFailure(const std::string& reason)
-{
-    return std::runtime_error(reason);
-}
-
 bool IsFolder(const std::string& path)
 {
     std::error_code ignored;
@@ -51,33 +34,6 @@ std::vector<ListedFile> FilesOf(const std::vector<std::string>& given, const std
 }
 
 } // namespace
-
-std::shared_ptr<pugi::xml_document> ReadDocument(const std::string& path)
-{
-    // Opening a FIFO waits for a writer forever and a device never ends: only regular files (or
-    // links to them) are read, in both branches.
-    std::error_code ignored;
-    auto status = std::filesystem::status(Platform::PathFromUtf8(path), ignored);
-    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
-        throw LoadFailure("not a regular file");
-    if (Extension(path) == "zip") {
-        ArchiveMember member = ExtractFirstArxmlMember(path);
-        if (!member.data)
-            throw LoadFailure(member.failure);
-        return ParseInPlace(std::move(member));
-    }
-    return ParseInPlace(ReadDocumentFile(path));
-}
-
-std::string LoadFailureMessage(const std::string& path, const std::string& reason)
-{
-    return "Could not load the file " + path + (reason.empty() ? "" : ": " + reason);
-}
-
-std::string IndexFailureMessage(const std::string& path, const std::string& reason)
-{
-    return "Could not index the file " + path + ": " + reason;
-}
 
 std::shared_ptr<State> LoadingState::Start(std::string path)
 {
@@ -116,13 +72,13 @@ LoadingState::Loaded LoadingState::Load()
         std::vector<ListedFile> paths =
             FilesOf(together.empty() ? std::vector{filePath} : together, pool.StopFlag());
         if (paths.empty())
-            throw LoadFailure("no .arxml file or .zip archive in it");
+            throw std::runtime_error("no .arxml file or .zip archive in it");
         // Rows show where a file sits in the folder opened; files given one by one keep their paths.
         std::string shownFrom = together.empty() ? filePath : ".";
         return {nullptr, LoadWorkspace(paths, std::move(shownFrom), MachineThreads(), pool.StopFlag(),
                                        progress.get())};
     } catch (const std::bad_alloc&) {
-        throw LoadFailure("not enough memory");
+        throw std::runtime_error("not enough memory");
     }
 }
 

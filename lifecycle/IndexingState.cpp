@@ -1,14 +1,14 @@
-#include "model/IndexingState.h"
+#include "lifecycle/IndexingState.h"
 
 #include "concurrency/ThreadStart.h"
-#include "document/LoadingState.h"
+#include "lifecycle/LoadingState.h"
 #include "model/ElementChain.h"
 #include "model/IndexBuilder.h"
 #include "model/NodeText.h"
 #include "model/ReferenceBases.h"
 #include "model/Workspace.h"
 #include "query/FullTextSearchService.h"
-#include "query/ReadyState.h"
+#include "lifecycle/ReadyState.h"
 
 #include <filesystem>
 #include <stdexcept>

@@ -1,20 +1,12 @@
 #pragma once
 
 #include "concurrency/ThreadPool.h"
-#include "document/State.h"
+#include "document/ReadDocument.h"
+#include "lifecycle/State.h"
 
 #include <memory>
 #include <string>
 #include <vector>
-
-// "Could not load the file PATH: REASON", the message of every failed load.
-std::string LoadFailureMessage(const std::string& path, const std::string& reason);
-// "Could not index the file PATH: REASON", when the document was read but its index could not be built.
-std::string IndexFailureMessage(const std::string& path, const std::string& reason);
-
-// Reads and parses a plain XML file or the first .arxml member of a ZIP archive (extension exactly
-// "zip"). Throws std::runtime_error with the reason.
-std::shared_ptr<pugi::xml_document> ReadDocument(const std::string& path);
 
 // Reads what was opened on a worker: one file is parsed and then indexed by the indexing state; the
 // files of a folder are read, parsed and indexed here, one per core, and answered as one model.

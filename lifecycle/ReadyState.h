@@ -1,8 +1,8 @@
 #pragma once
 
-#include "concurrency/PolledAnswer.h"
+#include "lifecycle/PolledAnswer.h"
 #include "concurrency/ThreadPool.h"
-#include "document/State.h"
+#include "lifecycle/State.h"
 #include "document/StringKeyMap.h"
 #include "query/RefCache.h"
 

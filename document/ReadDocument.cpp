@@ -1,0 +1,52 @@
+#include "document/ReadDocument.h"
+
+#include "document/ArchiveReader.h"
+#include "document/DocumentMemory.h"
+#include "document/DocumentParser.h"
+#include "platform/Platform.h"
+
+#include <filesystem>
+#include <stdexcept>
+
+namespace {
+std::string Extension(const std::string& path)
+{
+    size_t dot = path.rfind('.');
+    return dot == std::string::npos ? path : path.substr(dot + 1);
+}
+
+// Before main: every document of the process comes from and returns to the same functions.
+[[maybe_unused]] const bool documentMemoryInstalled = (InstallDocumentMemory(), true);
+
+std::runtime_error LoadFailure(const std::string& reason)
+{
+    return std::runtime_error(reason);
+}
+} // namespace
+
+std::shared_ptr<pugi::xml_document> ReadDocument(const std::string& path)
+{
+    // Opening a FIFO waits for a writer forever and a device never ends: only regular files (or
+    // links to them) are read, in both branches.
+    std::error_code ignored;
+    auto status = std::filesystem::status(Platform::PathFromUtf8(path), ignored);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        throw LoadFailure("not a regular file");
+    if (Extension(path) == "zip") {
+        ArchiveMember member = ExtractFirstArxmlMember(path);
+        if (!member.data)
+            throw LoadFailure(member.failure);
+        return ParseInPlace(std::move(member));
+    }
+    return ParseInPlace(ReadDocumentFile(path));
+}
+
+std::string LoadFailureMessage(const std::string& path, const std::string& reason)
+{
+    return "Could not load the file " + path + (reason.empty() ? "" : ": " + reason);
+}
+
+std::string IndexFailureMessage(const std::string& path, const std::string& reason)
+{
+    return "Could not index the file " + path + ": " + reason;
+}
