@@ -8,11 +8,11 @@
 #include "bench/WorkspaceBench.h"
 #include "concurrency/Reaper.h"
 #include "document/ArchiveReader.h"
-#include "lifecycle/LoadingState.h"
 #include "lifecycle/IndexingState.h"
+#include "lifecycle/LoadingState.h"
+#include "lifecycle/ReadyState.h"
 #include "model/Workspace.h"
 #include "platform/Platform.h"
-#include "lifecycle/ReadyState.h"
 
 #include <nlohmann/json.hpp>
 #include <pugixml.hpp>

@@ -5,11 +5,11 @@
 #include "concurrency/Reaper.h"
 #include "concurrency/ThreadStart.h"
 #include "lifecycle/LoadingState.h"
+#include "lifecycle/ReadyState.h"
 #include "model/IndexBuilder.h"
 #include "model/Workspace.h"
 #include "platform/Platform.h"
 #include "query/FullTextSearchService.h"
-#include "lifecycle/ReadyState.h"
 
 #include <nlohmann/json.hpp>
 

@@ -3,9 +3,9 @@
 #include "cli/JsonLinesWriter.h"
 #include "document/DocumentParser.h"
 #include "lifecycle/LoadingState.h"
+#include "lifecycle/ReadyState.h"
 #include "model/Workspace.h"
 #include "platform/Platform.h"
-#include "lifecycle/ReadyState.h"
 
 #include <chrono>
 #include <cstdio>

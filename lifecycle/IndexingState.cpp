@@ -2,13 +2,13 @@
 
 #include "concurrency/ThreadStart.h"
 #include "lifecycle/LoadingState.h"
+#include "lifecycle/ReadyState.h"
 #include "model/ElementChain.h"
 #include "model/IndexBuilder.h"
 #include "model/NodeText.h"
 #include "model/ReferenceBases.h"
 #include "model/Workspace.h"
 #include "query/FullTextSearchService.h"
-#include "lifecycle/ReadyState.h"
 
 #include <filesystem>
 #include <stdexcept>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "concurrency/ThreadPool.h"
-#include "lifecycle/State.h"
 #include "document/StringKeyMap.h"
+#include "lifecycle/State.h"
 #include "model/Index.h"
 
 #include <cstdint>

@@ -1,11 +1,11 @@
 #include "lifecycle/LoadingState.h"
 
 #include "concurrency/ThreadStart.h"
-#include "model/FolderListing.h"
 #include "lifecycle/IndexingState.h"
+#include "lifecycle/ReadyState.h"
+#include "model/FolderListing.h"
 #include "model/Workspace.h"
 #include "platform/Platform.h"
-#include "lifecycle/ReadyState.h"
 
 #include <filesystem>
 #include <stdexcept>

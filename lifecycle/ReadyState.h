@@ -1,9 +1,9 @@
 #pragma once
 
-#include "lifecycle/PolledAnswer.h"
 #include "concurrency/ThreadPool.h"
-#include "lifecycle/State.h"
 #include "document/StringKeyMap.h"
+#include "lifecycle/PolledAnswer.h"
+#include "lifecycle/State.h"
 #include "query/RefCache.h"
 
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "lifecycle/State.h"
 
 #include "concurrency/Reaper.h"
-#include "lifecycle/LoadingState.h"
 #include "document/PathHash.h"
+#include "lifecycle/LoadingState.h"
 
 #include <utility>
 

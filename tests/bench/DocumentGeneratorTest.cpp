@@ -1,6 +1,6 @@
 #include "bench/DocumentGenerator.h"
-#include "model/Index.h"
 #include "lifecycle/ReadyState.h"
+#include "model/Index.h"
 #include "support/TestDocuments.h"
 
 #include <gtest/gtest.h>

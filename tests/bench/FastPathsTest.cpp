@@ -2,11 +2,11 @@
 // short names, the document memory) must give exactly what the plain rules give.
 #include "bench/DocumentGenerator.h"
 #include "document/DocumentMemory.h"
-#include "model/IndexBuilder.h"
 #include "lifecycle/IndexingState.h"
+#include "lifecycle/ReadyState.h"
+#include "model/IndexBuilder.h"
 #include "model/NodeText.h"
 #include "model/Ref.h"
-#include "lifecycle/ReadyState.h"
 #include "support/TestDocuments.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "model/Index.h"
 #include "lifecycle/ReadyState.h"
+#include "model/Index.h"
 #include "support/TestDocuments.h"
 
 #include <gtest/gtest.h>
