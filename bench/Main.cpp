@@ -3,6 +3,7 @@
 // JSON line of timings and sizes, next to the baseline (a bare pugixml parse) of the same run.
 
 #include "bench/DocumentGenerator.h"
+#include "bench/HugePageParse.h"
 #include "bench/Measure.h"
 #include "bench/TreeFrame.h"
 #include "bench/WorkspaceBench.h"
@@ -237,6 +238,51 @@ double Round(double value, int digits)
     return std::round(value * scale) / scale;
 }
 
+// A program of this build, looked for beside this one and then in its own build folder.
+std::string SiblingProgram(const std::string& name, const std::string& buildFolder)
+{
+    const std::filesystem::path here = Platform::PathFromUtf8(Platform::GetExecutablePath()).parent_path();
+    const std::string suffix = Platform::GetExecutableName().ends_with(".exe") ? ".exe" : "";
+    for (const std::filesystem::path& candidate :
+         {here / (name + suffix), here.parent_path() / buildFolder / (name + suffix)}) {
+        std::error_code ignored;
+        if (std::filesystem::is_regular_file(candidate, ignored))
+            return Platform::Utf8FromPath(candidate);
+    }
+    return {};
+}
+
+// Median seconds and peak memory of three whole runs of each program, taken in turn so that both
+// meet the same machine.
+void CompareWholeProcesses(const std::string& path, nlohmann::ordered_json& out)
+{
+    const std::string query = SiblingProgram("tessaro-query", "cli");
+    const std::string baseline = SiblingProgram("tessaro-parse-baseline", "bench");
+    if (query.empty() || baseline.empty())
+        return;
+    std::vector<Platform::ProgramRun> ours, theirs;
+    for (int round = 0; round < 3; ++round) {
+        auto a = Platform::RunProgramMeasured({query, path, "stats"});
+        auto b = Platform::RunProgramMeasured({baseline, path});
+        if (!a || !b || a->exitCode != 0 || b->exitCode != 0)
+            return;
+        ours.push_back(*a);
+        theirs.push_back(*b);
+    }
+    auto median = [](std::vector<Platform::ProgramRun> runs, auto field) {
+        std::sort(runs.begin(), runs.end(),
+                  [&](const auto& x, const auto& y) { return x.*field < y.*field; });
+        return runs[runs.size() / 2].*field;
+    };
+    const double querySeconds = median(ours, &Platform::ProgramRun::seconds);
+    const double baselineSeconds = median(theirs, &Platform::ProgramRun::seconds);
+    out["process_query_stats_s"] = Round(querySeconds, 4);
+    out["process_query_stats_peak_rss_bytes"] = median(ours, &Platform::ProgramRun::peakMemoryBytes);
+    out["process_baseline_s"] = Round(baselineSeconds, 4);
+    out["process_baseline_peak_rss_bytes"] = median(theirs, &Platform::ProgramRun::peakMemoryBytes);
+    out["process_ratio"] = Round(querySeconds / baselineSeconds, 3);
+}
+
 int Run(const Options& options)
 {
     const std::string& path = options.path;
@@ -250,6 +296,15 @@ int Run(const Options& options)
     // Children first, while this process has no threads and a small heap.
     out["raw_parse_s"] =
         Round(Platform::RunIsolated([&] { return std::vector<double>{RawParseSeconds(path)}; }, 1)[0], 4);
+    const std::vector<double> hugePages = Platform::RunIsolated(
+        [&] {
+            return std::vector<double>{HugePageParseSeconds(path), double(Platform::PeakMemoryBytes())};
+        },
+        2);
+    out["raw_parse_hugepages_s"] = Round(hugePages[0], 4);
+    out["raw_parse_hugepages_peak_rss_bytes"] =
+        std::isnan(hugePages[1]) ? nlohmann::json() : nlohmann::json(uint64_t(hugePages[1]));
+    CompareWholeProcesses(path, out);
     std::vector<double> child = Platform::RunIsolated([&] { return ChildOpenFigures(path, missingPath); }, 3);
 
     UiCallTimer ui;
@@ -263,6 +318,7 @@ int Run(const Options& options)
         return 1;
     }
     out["open_to_ready_s"] = Round(openToReady, 4);
+    out["open_to_ready_vs_hugepages"] = Round(openToReady / hugePages[0], 3);
     out["open_load_s"] = Round(loaded, 4);
     out["peak_rss_bytes"] = std::isnan(child[0]) ? nlohmann::json() : nlohmann::json(uint64_t(child[0]));
 

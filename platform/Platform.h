@@ -144,6 +144,16 @@ void ResetPeakMemory();
 // figures are its own, else in this process; `count` NaNs when it fails.
 std::vector<double> RunIsolated(const std::function<std::vector<double>()>& work, size_t count);
 
+// A program run to its end, timed as a whole process: wall seconds from start to exit and the
+// peak of its resident memory. Its output is thrown away.
+struct ProgramRun
+{
+    double seconds = 0;
+    uint64_t peakMemoryBytes = 0;
+    int exitCode = -1;
+};
+std::optional<ProgramRun> RunProgramMeasured(const std::vector<std::string>& arguments);
+
 // Lets the calling thread's work (freeing replaced documents, say) yield to the window's thread,
 // so that waking it never takes the processor from a frame.
 void LowerCurrentThreadPriority();

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -466,6 +467,37 @@ bool IsReadOnlyFile(const std::filesystem::path& file)
     if (status.st_uid == ::geteuid())
         return (status.st_mode & S_IWUSR) == 0;
     return (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(file.c_str(), W_OK) != 0;
+}
+
+std::optional<ProgramRun> RunProgramMeasured(const std::vector<std::string>& arguments)
+{
+    if (arguments.empty()) {
+        return std::nullopt;
+    }
+    SpawnSetup setup(false);
+    setup.CloseOthers();
+    posix_spawn_file_actions_addopen(&setup.actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&setup.actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> argv = ArgumentPointers(arguments);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], &setup.actions, &setup.attributes, argv.data(), environ) != 0) {
+        return std::nullopt;
+    }
+    int status = 0;
+    struct rusage usage = {};
+    pid_t waited;
+    do {
+        waited = ::wait4(pid, &status, 0, &usage);
+    } while (waited < 0 && errno == EINTR);
+    if (waited != pid) {
+        return std::nullopt;
+    }
+    ProgramRun run;
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.peakMemoryBytes = uint64_t(usage.ru_maxrss) * 1024; // kilobytes on Linux
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
 }
 
 void* MapPages(size_t size, size_t alignment)

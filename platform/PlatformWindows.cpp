@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <iostream>
@@ -95,6 +96,47 @@ bool Start(const std::wstring& executable, std::wstring commandLine)
 }
 
 } // namespace
+
+std::optional<ProgramRun> RunProgramMeasured(const std::vector<std::string>& arguments)
+{
+    if (arguments.empty()) {
+        return std::nullopt;
+    }
+    std::wstring commandLine;
+    for (const std::string& argument : arguments) {
+        commandLine += (commandLine.empty() ? L"" : L" ") + Quoted(Wide(argument));
+    }
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE nul = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                             OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = nul;
+    startup.hStdError = nul;
+    PROCESS_INFORMATION process = {};
+    const auto start = std::chrono::steady_clock::now();
+    const bool started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &startup, &process);
+    if (nul != INVALID_HANDLE_VALUE) {
+        CloseHandle(nul);
+    }
+    if (!started) {
+        return std::nullopt;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    ProgramRun run;
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    PROCESS_MEMORY_COUNTERS counters = {};
+    if (GetProcessMemoryInfo(process.hProcess, &counters, sizeof counters)) {
+        run.peakMemoryBytes = counters.PeakWorkingSetSize;
+    }
+    DWORD code = 0;
+    run.exitCode = GetExitCodeProcess(process.hProcess, &code) ? int(code) : -1;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return run;
+}
 
 bool SpawnDetached(const std::vector<std::string>& arguments)
 {
