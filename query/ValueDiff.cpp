@@ -7,6 +7,7 @@
 #include <deque>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -16,6 +17,21 @@ struct ChildKey
     pugi::xml_node node;
     const char* definitionRef;
     size_t ordinal = 0; // among the earlier siblings with the same tag and DEFINITION-REF
+    size_t place = 0;   // among the children compared
+};
+
+// A child of either version and its counterpart, if any, in the order they are reported: the new
+// version's order, with a child it lacks after the child that came before it in the old one.
+struct MatchedChildren
+{
+    pugi::xml_node oldChild;
+    pugi::xml_node newChild;
+    size_t after;   // the new version's place, or that of the child before in the old version, plus 1
+    size_t oldOnly; // for a child only the old version has: its place there, else 0
+    bool operator<(const MatchedChildren& other) const
+    {
+        return after != other.after ? after < other.after : oldOnly < other.oldOnly;
+    }
 };
 
 bool SameText(const char* a, const char* b)
@@ -57,8 +73,10 @@ void KeysOfChildren(pugi::xml_node element, std::vector<ChildKey>& keys)
     if (!element)
         return;
     for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
-        if (std::optional<ChildKey> key = KeyOf(child))
+        if (std::optional<ChildKey> key = KeyOf(child)) {
+            key->place = keys.size();
             keys.push_back(*key);
+        }
     }
 }
 
@@ -147,8 +165,11 @@ private:
 
     void CompareChildren(pugi::xml_node oldElement, pugi::xml_node newElement)
     {
-        if (scratch.size() <= trail.size())
+        if (scratch.size() <= trail.size()) {
             scratch.emplace_back();
+            scratchMatches.emplace_back();
+            scratchPlaces.emplace_back();
+        }
         auto& [oldKeys, newKeys] = scratch[trail.size()];
         KeysOfChildren(oldElement, oldKeys);
         KeysOfChildren(newElement, newKeys);
@@ -163,6 +184,11 @@ private:
         }
         SortKeys(oldKeys);
         SortKeys(newKeys);
+        std::vector<MatchedChildren>& matched = scratchMatches[trail.size()];
+        matched.clear();
+        // The new place (plus 1) of each old child, by its old place; 0 for none.
+        std::vector<size_t>& newPlaceOf = scratchPlaces[trail.size()];
+        newPlaceOf.assign(oldKeys.size(), 0);
         size_t o = 0, n = 0;
         while (o < oldKeys.size() || n < newKeys.size()) {
             int order = o == oldKeys.size()   ? 1
@@ -171,13 +197,30 @@ private:
             if (order == 0)
                 order = int(oldKeys[o].ordinal > newKeys[n].ordinal) -
                         int(oldKeys[o].ordinal < newKeys[n].ordinal);
-            if (order < 0)
-                Enter(oldKeys[o++].node, {});
-            else if (order > 0)
-                Enter({}, newKeys[n++].node);
-            else
-                Enter(oldKeys[o++].node, newKeys[n++].node);
+            if (order < 0) {
+                matched.push_back({oldKeys[o].node, {}, 0, oldKeys[o].place + 1});
+                ++o;
+            } else if (order > 0) {
+                matched.push_back({{}, newKeys[n].node, newKeys[n].place + 1, 0});
+                ++n;
+            } else {
+                newPlaceOf[oldKeys[o].place] = newKeys[n].place + 1;
+                matched.push_back({oldKeys[o++].node, newKeys[n].node, newKeys[n].place + 1, 0});
+                ++n;
+            }
         }
+        // Now the new place of the nearest earlier old child that has one.
+        for (size_t place = 0, last = 0; place < newPlaceOf.size(); ++place) {
+            if (size_t own = std::exchange(newPlaceOf[place], last))
+                last = own;
+        }
+        for (MatchedChildren& match : matched) {
+            if (match.oldOnly)
+                match.after = newPlaceOf[match.oldOnly - 1];
+        }
+        std::sort(matched.begin(), matched.end());
+        for (const MatchedChildren& match : matched)
+            Enter(match.oldChild, match.newChild);
     }
 
     // Spelled out only for a value that differs, so that the places of equal values cost nothing.
@@ -220,6 +263,8 @@ private:
     // The children's keys at each depth of `trail`, kept for the next element at that depth; a
     // deque, since deeper levels are added while shallower ones are still in use.
     std::deque<std::pair<std::vector<ChildKey>, std::vector<ChildKey>>> scratch;
+    std::deque<std::vector<MatchedChildren>> scratchMatches;
+    std::deque<std::vector<size_t>> scratchPlaces;
 };
 } // namespace
 
