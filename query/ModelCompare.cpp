@@ -17,10 +17,11 @@ struct Element
     bool matched = false;
 };
 
-using ElementVisit = std::function<void(const std::string& path, pugi::xml_node node)>;
+using ElementVisit = std::function<void(const std::string& path, pugi::xml_node node, uint32_t element)>;
 
 // Every named element that its path finds (the first in workspace and document order), with that
-// path; file by file, in document order. The path is carried down one name at a time.
+// path and its number in its file's index; file by file, in document order. The path is carried
+// down one name at a time.
 void ForEachIdentified(const Workspace& model, const std::atomic<bool>& stop, const ElementVisit& visit)
 {
     std::string path;
@@ -29,6 +30,8 @@ void ForEachIdentified(const Workspace& model, const std::atomic<bool>& stop, co
         if (!file.index || stop)
             continue;
         const Index& index = *file.index;
+        // Where no path occurs twice, every element is the one its path finds.
+        const bool unique = model.Files().size() == 1 && index.PathCount() == index.ElementCount();
         open.clear();
         index.ForEachElement([&](uint32_t element, uint32_t parent, uint64_t) {
             if (stop)
@@ -43,11 +46,21 @@ void ForEachIdentified(const Workspace& model, const std::atomic<bool>& stop, co
             path.append("/").append(index.NameOf(element));
             open.emplace_back(element, path.size());
             pugi::xml_node node = index.NodeOf(element);
+            if (unique) {
+                visit(path, node, element);
+                return;
+            }
             std::optional<Workspace::Located> first = model.FindPath(path);
             if (first && first->node == node)
-                visit(path, node);
+                visit(path, node, element);
         });
     }
+}
+
+// The only file's index of a model of one file, else null.
+const Index* SingleIndex(const Workspace& model)
+{
+    return model.Files().size() == 1 ? model.Files()[0].index.get() : nullptr;
 }
 
 pugi::xml_node NamedParent(pugi::xml_node node)
@@ -88,25 +101,38 @@ class Comparison
 public:
     Comparison(const Workspace& oldModel, const Workspace& newModel, const CompareOptions& options,
                const std::atomic<bool>& stop)
-        : oldModel(oldModel), newModel(newModel), options(options), stop(stop)
+        : oldModel(oldModel), newModel(newModel), options(options), stop(stop), values({options.ignoreIds})
     {}
 
     std::vector<ModelChange> Run()
     {
         if (IsUnderPath("/", options.under))
             CompareFileContents();
-        ForEachIdentified(oldModel, stop, [&](const std::string& path, pugi::xml_node node) {
-            if (std::optional<Workspace::Located> counterpart = newModel.FindPath(path)) {
-                if (IsUnderPath(path, options.under))
-                    CompareValues(path, node, counterpart->node);
-            } else {
-                removed.push_back({path, node});
+        // A new version of one file has its paired elements marked by number, so that finding
+        // what it adds takes no lookup in the old version.
+        const Index* newIndex = SingleIndex(newModel);
+        std::vector<bool> paired(newIndex ? newIndex->ElementCount() : 0);
+        ForEachIdentified(oldModel, stop, [&](const std::string& path, pugi::xml_node node, uint32_t) {
+            pugi::xml_node counterpart;
+            if (newIndex) {
+                uint32_t element = newIndex->FindElement(path);
+                if (element != Index::kNoElement) {
+                    paired[element] = true;
+                    counterpart = newIndex->NodeOf(element);
+                }
+            } else if (std::optional<Workspace::Located> found = newModel.FindPath(path)) {
+                counterpart = found->node;
             }
+            if (!counterpart)
+                removed.push_back({path, node});
+            else if (IsUnderPath(path, options.under))
+                CompareValues(path, node, counterpart);
         });
-        ForEachIdentified(newModel, stop, [&](const std::string& path, pugi::xml_node node) {
-            if (!oldModel.FindPath(path))
-                added.push_back({path, node});
-        });
+        ForEachIdentified(newModel, stop,
+                          [&](const std::string& path, pugi::xml_node node, uint32_t element) {
+                              if (newIndex ? !paired[element] : !oldModel.FindPath(path))
+                                  added.push_back({path, node});
+                          });
         std::sort(removed.begin(), removed.end(), ByPath);
         std::sort(added.begin(), added.end(), ByPath);
         MatchMoves();
@@ -142,7 +168,7 @@ private:
 
     void CompareValues(const std::string& path, pugi::xml_node oldNode, pugi::xml_node newNode)
     {
-        DiffValues(oldNode, newNode, {options.ignoreIds}, [&](const ValueDifference& difference) {
+        values.Diff(oldNode, newNode, [&](const ValueDifference& difference) {
             changes.push_back({ChangeKind::Changed,
                                path,
                                {},
@@ -222,6 +248,7 @@ private:
     const Workspace& newModel;
     const CompareOptions& options;
     const std::atomic<bool>& stop;
+    ValueDiffer values;
     std::vector<Element> removed; // named elements whose path the new version lacks
     std::vector<Element> added;   // and those the old version lacks
     std::vector<ModelChange> changes;

@@ -1,5 +1,6 @@
 #include "query/ValueDiff.h"
 
+#include "model/NodeReaders.h"
 #include "model/NodeText.h"
 
 #include <algorithm>
@@ -11,10 +12,48 @@
 #include <vector>
 
 namespace {
+// Every node of both documents is read, so through the parser's own fields where they are known to
+// match the library: its accessors are calls that cannot be inlined.
+struct Nodes
+{
+    static inline const bool direct = DirectNodeReaderFits();
+
+    static pugi::xml_node_type Type(NodeHandle node)
+    {
+        return direct ? DirectNodeReader::Type(node) : LibraryNodeReader::Type(node);
+    }
+    static const char* Name(NodeHandle node)
+    {
+        return direct ? DirectNodeReader::Name(node) : LibraryNodeReader::Name(node);
+    }
+    static const char* Value(NodeHandle node)
+    {
+        return direct ? DirectNodeReader::Value(node) : LibraryNodeReader::Value(node);
+    }
+    static NodeHandle FirstChild(NodeHandle node)
+    {
+        return direct ? DirectNodeReader::FirstChild(node) : LibraryNodeReader::FirstChild(node);
+    }
+    static NodeHandle NextSibling(NodeHandle node)
+    {
+        return direct ? DirectNodeReader::NextSibling(node) : LibraryNodeReader::NextSibling(node);
+    }
+    static bool HasAttributes(NodeHandle node)
+    {
+        return node && (direct ? DirectNodeReader::Of(node).firstAttribute != nullptr
+                               : bool(pugi::xml_node(node).first_attribute()));
+    }
+    static bool IsText(NodeHandle node)
+    {
+        pugi::xml_node_type type = Type(node);
+        return type == pugi::node_pcdata || type == pugi::node_cdata;
+    }
+};
+
 // What a child is matched by; `definitionRef` is null for a child without a DEFINITION-REF.
 struct ChildKey
 {
-    pugi::xml_node node;
+    NodeHandle node;
     const char* definitionRef;
     size_t ordinal = 0; // among the earlier siblings with the same tag and DEFINITION-REF
     size_t place = 0;   // among the children compared
@@ -24,8 +63,8 @@ struct ChildKey
 // version's order, with a child it lacks after the child that came before it in the old one.
 struct MatchedChildren
 {
-    pugi::xml_node oldChild;
-    pugi::xml_node newChild;
+    NodeHandle oldChild;
+    NodeHandle newChild;
     size_t after;   // the new version's place, or that of the child before in the old version, plus 1
     size_t oldOnly; // for a child only the old version has: its place there, else 0
     bool operator<(const MatchedChildren& other) const
@@ -41,18 +80,26 @@ bool SameText(const char* a, const char* b)
 
 // Null for a child compared on its own (it has a SHORT-NAME) or not compared at all (the
 // SHORT-NAME itself, which is the element's identity).
-std::optional<ChildKey> KeyOf(pugi::xml_node child)
+std::optional<ChildKey> KeyOf(NodeHandle child)
 {
-    if (child.type() != pugi::node_element || IsShortNameTag(child.name()))
+    if (Nodes::Type(child) != pugi::node_element || IsShortNameTag(Nodes::Name(child)))
         return std::nullopt;
     ChildKey key{child, nullptr};
-    for (pugi::xml_node inner = child.first_child(); inner; inner = inner.next_sibling()) {
-        if (inner.type() != pugi::node_element)
+    for (NodeHandle inner = Nodes::FirstChild(child); inner; inner = Nodes::NextSibling(inner)) {
+        if (Nodes::Type(inner) != pugi::node_element)
             continue;
-        if (IsShortNameTag(inner.name()))
+        const char* name = Nodes::Name(inner);
+        if (IsShortNameTag(name))
             return std::nullopt;
-        if (!key.definitionRef && std::strcmp(inner.name(), "DEFINITION-REF") == 0)
-            key.definitionRef = inner.text().get();
+        if (!key.definitionRef && name[0] == 'D' && std::strcmp(name, "DEFINITION-REF") == 0) {
+            key.definitionRef = "";
+            for (NodeHandle text = Nodes::FirstChild(inner); text; text = Nodes::NextSibling(text)) {
+                if (Nodes::IsText(text)) {
+                    key.definitionRef = Nodes::Value(text);
+                    break;
+                }
+            }
+        }
     }
     return key;
 }
@@ -60,19 +107,19 @@ std::optional<ChildKey> KeyOf(pugi::xml_node child)
 // Tag, then DEFINITION-REF, in byte order; the ordinal only where both are the same.
 int CompareKeys(const ChildKey& a, const ChildKey& b)
 {
-    if (int byTag = std::strcmp(a.node.name(), b.node.name()))
+    if (int byTag = std::strcmp(Nodes::Name(a.node), Nodes::Name(b.node)))
         return byTag;
     if (!a.definitionRef || !b.definitionRef)
         return int(bool(a.definitionRef)) - int(bool(b.definitionRef));
     return std::strcmp(a.definitionRef, b.definitionRef);
 }
 
-void KeysOfChildren(pugi::xml_node element, std::vector<ChildKey>& keys)
+void KeysOfChildren(NodeHandle element, std::vector<ChildKey>& keys)
 {
     keys.clear();
     if (!element)
         return;
-    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+    for (NodeHandle child = Nodes::FirstChild(element); child; child = Nodes::NextSibling(child)) {
         if (std::optional<ChildKey> key = KeyOf(child)) {
             key->place = keys.size();
             keys.push_back(*key);
@@ -100,33 +147,35 @@ bool IsBlank(const char* text)
 
 // The text an element holds as a value: that of an element without element children (empty
 // when it has none), or text between element children that is more than layout; else null.
-const char* ValueOf(pugi::xml_node element)
+const char* ValueOf(NodeHandle element)
 {
-    if (!element || element.type() != pugi::node_element)
+    if (!element || Nodes::Type(element) != pugi::node_element)
         return nullptr;
     bool hasElements = false;
     const char* text = nullptr;
-    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
-        if (child.type() == pugi::node_element)
+    for (NodeHandle child = Nodes::FirstChild(element); child; child = Nodes::NextSibling(child)) {
+        if (Nodes::Type(child) == pugi::node_element)
             hasElements = true;
-        else if (!text && (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata))
-            text = child.value();
+        else if (!text && Nodes::IsText(child))
+            text = Nodes::Value(child);
     }
     if (!hasElements)
         return text ? text : "";
     return text && !IsBlank(text) ? text : nullptr;
 }
+} // namespace
 
-class Differ
+class ValueDiffer::Walk
 {
 public:
-    Differ(const ValueDiffOptions& options, const ValueDifferenceFound& found)
-        : options(options), found(found)
-    {}
+    explicit Walk(ValueDiffOptions options) : options(options) {}
 
-    void Compare(pugi::xml_node oldElement, pugi::xml_node newElement)
+    const ValueDifferenceFound* found = nullptr; // of the Diff under way
+
+    void Compare(NodeHandle oldElement, NodeHandle newElement)
     {
-        CompareAttributes(oldElement, newElement);
+        if (Nodes::HasAttributes(oldElement) || Nodes::HasAttributes(newElement))
+            CompareAttributes(pugi::xml_node(oldElement), pugi::xml_node(newElement));
         const char* oldValue = ValueOf(oldElement);
         const char* newValue = ValueOf(newElement);
         if (!SameText(oldValue, newValue))
@@ -147,23 +196,24 @@ private:
                 continue;
             pugi::xml_attribute other = newElement.attribute(attribute.name());
             if (!other || std::strcmp(attribute.value(), other.value()) != 0)
-                Report(attribute.name(), attribute.value(), other ? other.value() : nullptr, oldElement,
-                       newElement);
+                Report(attribute.name(), attribute.value(), other ? other.value() : nullptr,
+                       oldElement.internal_object(), newElement.internal_object());
         }
         for (pugi::xml_attribute attribute : newElement.attributes()) {
             if (!Ignored(attribute.name()) && !oldElement.attribute(attribute.name()))
-                Report(attribute.name(), nullptr, attribute.value(), oldElement, newElement);
+                Report(attribute.name(), nullptr, attribute.value(), oldElement.internal_object(),
+                       newElement.internal_object());
         }
     }
 
-    void Enter(pugi::xml_node oldChild, pugi::xml_node newChild)
+    void Enter(NodeHandle oldChild, NodeHandle newChild)
     {
         trail.push_back(oldChild ? oldChild : newChild);
         Compare(oldChild, newChild);
         trail.pop_back();
     }
 
-    void CompareChildren(pugi::xml_node oldElement, pugi::xml_node newElement)
+    void CompareChildren(NodeHandle oldElement, NodeHandle newElement)
     {
         if (scratch.size() <= trail.size()) {
             scratch.emplace_back();
@@ -227,17 +277,17 @@ private:
     std::string At(const char* attribute) const
     {
         std::string at;
-        for (pugi::xml_node step : trail) {
+        for (NodeHandle step : trail) {
             if (!at.empty())
                 at += '/';
-            at += step.name();
+            at += Nodes::Name(step);
             ChildKey key = *KeyOf(step);
             if (key.definitionRef)
                 at.append("[").append(key.definitionRef).append("]");
             size_t ordinal = 0;
-            for (pugi::xml_node before = step.previous_sibling(); before;
+            for (pugi::xml_node before = pugi::xml_node(step).previous_sibling(); before;
                  before = before.previous_sibling()) {
-                std::optional<ChildKey> other = KeyOf(before);
+                std::optional<ChildKey> other = KeyOf(before.internal_object());
                 ordinal += other && CompareKeys(*other, key) == 0;
             }
             if (ordinal > 0)
@@ -251,25 +301,28 @@ private:
         return at;
     }
 
-    void Report(const char* attribute, const char* oldValue, const char* newValue, pugi::xml_node oldNode,
-                pugi::xml_node newNode)
+    void Report(const char* attribute, const char* oldValue, const char* newValue, NodeHandle oldNode,
+                NodeHandle newNode)
     {
-        found(ValueDifference{At(attribute), oldValue, newValue, oldNode, newNode});
+        (*found)(ValueDifference{At(attribute), oldValue, newValue, pugi::xml_node(oldNode),
+                                 pugi::xml_node(newNode)});
     }
 
-    const ValueDiffOptions& options;
-    const ValueDifferenceFound& found;
-    std::vector<pugi::xml_node> trail; // the children entered below the compared element
+    const ValueDiffOptions options;
+    std::vector<NodeHandle> trail; // the children entered below the compared element
     // The children's keys at each depth of `trail`, kept for the next element at that depth; a
     // deque, since deeper levels are added while shallower ones are still in use.
     std::deque<std::pair<std::vector<ChildKey>, std::vector<ChildKey>>> scratch;
     std::deque<std::vector<MatchedChildren>> scratchMatches;
     std::deque<std::vector<size_t>> scratchPlaces;
 };
-} // namespace
+ValueDiffer::ValueDiffer(ValueDiffOptions options) : walk(std::make_unique<Walk>(options)) {}
 
-void DiffValues(pugi::xml_node oldElement, pugi::xml_node newElement, const ValueDiffOptions& options,
-                const ValueDifferenceFound& found)
+ValueDiffer::~ValueDiffer() = default;
+
+void ValueDiffer::Diff(pugi::xml_node oldElement, pugi::xml_node newElement,
+                       const ValueDifferenceFound& found)
 {
-    Differ(options, found).Compare(oldElement, newElement);
+    walk->found = &found;
+    walk->Compare(oldElement.internal_object(), newElement.internal_object());
 }

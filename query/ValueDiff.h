@@ -3,6 +3,7 @@
 #include <pugixml.hpp>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 // One value that differs between two versions of an element: an attribute, or the text of an
@@ -28,11 +29,23 @@ struct ValueDiffOptions
 
 using ValueDifferenceFound = std::function<void(const ValueDifference&)>;
 
-// Reports every value that differs between the contents of `oldElement` and `newElement` (either
-// may be null: every value of the other is then reported). Children with a SHORT-NAME of their own
-// are not entered: they are elements of their own, compared by their path. Children without one
-// are matched by tag and DEFINITION-REF text where they have one, else by tag and place among the
-// siblings of that tag, so reordered parameter values are no change. Comments are not values.
-// The texts reported point into the two documents.
-void DiffValues(pugi::xml_node oldElement, pugi::xml_node newElement, const ValueDiffOptions& options,
-                const ValueDifferenceFound& found);
+// Reports every value that differs between the contents of two elements. Children with a
+// SHORT-NAME of their own are not entered: they are elements of their own, compared by their
+// path. Children without one are matched by tag and DEFINITION-REF text where they have one, else
+// by tag and place among the siblings of that tag, so reordered parameter values are no change.
+// Comments are not values. The texts reported point into the two documents. One differ serves
+// any number of elements, reusing its memory.
+class ValueDiffer
+{
+public:
+    explicit ValueDiffer(ValueDiffOptions options);
+    ~ValueDiffer();
+
+    // In document order of the new version; either element may be null: every value of the other
+    // is then reported.
+    void Diff(pugi::xml_node oldElement, pugi::xml_node newElement, const ValueDifferenceFound& found);
+
+private:
+    class Walk;
+    std::unique_ptr<Walk> walk;
+};
