@@ -82,6 +82,8 @@ public:
     {
         return {elements[element].name, elements[element].nameLength};
     }
+    // Its nearest named ancestor's number, or kNoElement.
+    uint32_t ParentOf(uint32_t element) const { return elements[element].parent; }
     // Every reference text with its nodes, in the order the texts were first met.
     void ForEachReferenceTextAsMet(
         const std::function<void(std::string_view, std::span<const pugi::xml_node>)>& visit) const;

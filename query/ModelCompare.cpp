@@ -33,9 +33,9 @@ void ForEachIdentified(const Workspace& model, const std::atomic<bool>& stop, co
         // Where no path occurs twice, every element is the one its path finds.
         const bool unique = model.Files().size() == 1 && index.PathCount() == index.ElementCount();
         open.clear();
-        index.ForEachElement([&](uint32_t element, uint32_t parent, uint64_t) {
-            if (stop)
-                return;
+        // A parent comes before its children.
+        for (uint32_t element = 0; element < index.ElementCount() && !stop; ++element) {
+            const uint32_t parent = index.ParentOf(element);
             while (!open.empty() && open.back().first != parent)
                 open.pop_back();
             // The last path visited still begins with its ancestors' paths.
@@ -48,12 +48,12 @@ void ForEachIdentified(const Workspace& model, const std::atomic<bool>& stop, co
             pugi::xml_node node = index.NodeOf(element);
             if (unique) {
                 visit(path, node, element);
-                return;
+                continue;
             }
             std::optional<Workspace::Located> first = model.FindPath(path);
             if (first && first->node == node)
                 visit(path, node, element);
-        });
+        }
     }
 }
 
