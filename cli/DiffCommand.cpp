@@ -4,6 +4,9 @@
 #include "model/Workspace.h"
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 using Json = nlohmann::ordered_json;
 
@@ -14,12 +17,33 @@ Json TextOrNull(const char* text)
 }
 } // namespace
 
-size_t WriteChanges(const Workspace& oldModel, const Workspace& newModel, const Invocation& invocation,
-                    JsonLinesWriter& out)
+std::optional<size_t> WriteChanges(const Workspace& oldModel, const Workspace& newModel,
+                                   const Invocation& invocation, const Deadline& deadline,
+                                   JsonLinesWriter& out)
 {
+    // A watch that stops the comparison once the deadline passes.
     std::atomic<bool> stop{false};
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    std::thread watch([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        while (!finished && !deadline.Passed())
+            done.wait_for(lock, std::chrono::milliseconds(10));
+        stop = !finished;
+    });
+    std::vector<ModelChange> changes = CompareModels(oldModel, newModel, invocation.compare, stop);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        finished = true;
+    }
+    done.notify_one();
+    watch.join();
+    if (stop)
+        return std::nullopt;
+
     size_t counts[4] = {};
-    for (const ModelChange& change : CompareModels(oldModel, newModel, invocation.compare, stop)) {
+    for (const ModelChange& change : changes) {
         if (!(invocation.kinds & (1u << unsigned(change.kind))))
             continue;
         ++counts[unsigned(change.kind)];

@@ -134,10 +134,11 @@ int main(int argc, char** argv)
     }
 
     JsonLinesWriter out(stdout);
-    size_t changes = 0;
+    std::optional<size_t> changes = 0;
     if (diff)
-        changes = WriteChanges(*ready[0]->GetWorkspace(), *ready[1]->GetWorkspace(), invocation, out);
-    else if (!RunCommand(*ready[0], invocation, deadline, out))
+        changes =
+            WriteChanges(*ready[0]->GetWorkspace(), *ready[1]->GetWorkspace(), invocation, deadline, out);
+    if (!changes || (!diff && !RunCommand(*ready[0], invocation, deadline, out)))
         return TimedOut(invocation);
     if (!out.Finish()) {
         ErrorLine("tessaro-query: could not write the output");
@@ -145,5 +146,5 @@ int main(int argc, char** argv)
     }
     if (skipped)
         return kFilesSkipped;
-    return changes > 0 ? kDiffer : kAnswered;
+    return *changes > 0 ? kDiffer : kAnswered;
 }
