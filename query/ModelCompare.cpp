@@ -144,6 +144,11 @@ public:
     }
 
 private:
+    bool IsUnderEither(std::string_view oldPath, std::string_view newPath) const
+    {
+        return IsUnderPath(oldPath, options.under) || IsUnderPath(newPath, options.under);
+    }
+
     void CompareFileContents()
     {
         const std::vector<WorkspaceFile>& oldFiles = oldModel.Files();
@@ -197,7 +202,7 @@ private:
         auto pair = [&](Element& from, Element& to) {
             from.matched = to.matched = true;
             moved.try_emplace(from.node.internal_object(), from.path, to.path);
-            if (IsUnderPath(from.path, options.under) || IsUnderPath(to.path, options.under))
+            if (IsUnderEither(from.path, to.path))
                 CompareValues(to.path, from.node, to.node);
         };
         if (!removedByUuid.empty()) {
@@ -207,7 +212,8 @@ private:
                 if (found == removedByUuid.end() || removed[found->second].matched)
                     continue;
                 Element& from = removed[found->second];
-                if (TranslatedPath(moved, from) != element.path) { // not just carried along by its parent
+                // Shown unless just carried along by its parent.
+                if (TranslatedPath(moved, from) != element.path && IsUnderEither(from.path, element.path)) {
                     ModelChange change{ChangeKind::Moved, element.path, from.path,
                                        from.node,         element.node, {}};
                     changes.push_back(std::move(change));

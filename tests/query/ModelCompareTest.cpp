@@ -141,7 +141,10 @@ TEST(ModelCompare, EachKindOfChangeAndEachNonChangeIsToldExactly)
          {},
          {"changed / AUTOSAR/@xmlns: http://autosar.org/schema/r4.0 -> http://autosar.org/schema/r4.1"}},
         {"only under a path",
-         {{"<LENGTH>8<", "<LENGTH>12<"}, {"<LENGTH>16<", "<LENGTH>17<"}, {"r4.0\"", "r4.1\""}},
+         {{"<LENGTH>8<", "<LENGTH>12<"},
+          {"<LENGTH>16<", "<LENGTH>17<"},
+          {"r4.0\"", "r4.1\""},
+          {"S1<", "S9<"}},
          {false, "/P/S2"},
          {"changed /P/S2 LENGTH: 16 -> 17"}},
     };
