@@ -157,7 +157,7 @@ private:
             if (oldFile.document && newFile.document)
                 CompareValues("/", *oldFile.document, *newFile.document);
         };
-        if (!oldModel.IsFolder() && !newModel.IsFolder() && oldFiles.size() == 1 && newFiles.size() == 1) {
+        if (oldFiles.size() == 1 && newFiles.size() == 1) { // whatever their names, also in folders
             compare(oldFiles[0], newFiles[0]);
             return;
         }

@@ -51,7 +51,7 @@ bool IsUnderPath(std::string_view path, std::string_view under);
 // path is the same, the first in document order as for lookups; an element whose UUID sits at
 // another path in the other version has moved, and the elements below it are compared with
 // their counterparts below its new path. Unnamed content above every named element is compared
-// file by file (with the same name in a folder, or the two files when each side is one), at "/".
+// file by file (the two files when each side has one, else those of the same name), at "/".
 // Reads both models once, in a single pass each, and copies no document. Once `stop` reads true
 // it returns early with what it has found.
 std::vector<ModelChange> CompareModels(const Workspace& oldModel, const Workspace& newModel,

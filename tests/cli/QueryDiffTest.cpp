@@ -17,7 +17,7 @@ const std::string kOld = R"(<AUTOSAR>
 </ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>
 )";
 
-const std::string kNew = R"(<AUTOSAR>
+const std::string kNew = R"(<AUTOSAR T="2025">
 <AR-PACKAGES><AR-PACKAGE><SHORT-NAME>P</SHORT-NAME><ELEMENTS>
 <SIG><SHORT-NAME>Lamp</SHORT-NAME></SIG>
 <SIG UUID="u-speed"><SHORT-NAME>Velocity</SHORT-NAME>
@@ -39,6 +39,13 @@ TEST(QueryDiff, EveryChangeIsARowWithItsPlaceAndTheExitStatusSaysWhetherAnyDiffe
     QueryRun run = RunQuery({oldFile, "diff", dir.File("new")});
     EXPECT_EQ(run.exitCode, 1) << run.err;
     EXPECT_EQ(run.Lines(), (std::vector<json>{
+                               {{"change", "changed"},
+                                {"path", "/"},
+                                {"at", "AUTOSAR/@T"},
+                                {"old", nullptr},
+                                {"new", "2025"},
+                                {"file", newFile},
+                                {"line", 1}},
                                {{"change", "removed"}, {"path", "/P/Door"}, {"file", oldFile}, {"line", 4}},
                                {{"change", "added"}, {"path", "/P/Lamp"}, {"file", newFile}, {"line", 3}},
                                {{"change", "moved"},
@@ -60,7 +67,7 @@ TEST(QueryDiff, EveryChangeIsARowWithItsPlaceAndTheExitStatusSaysWhetherAnyDiffe
                                 {"new", "km/h"},
                                 {"file", newFile},
                                 {"line", 5}},
-                               {{"added", 1}, {"removed", 1}, {"moved", 1}, {"changed", 2}},
+                               {{"added", 1}, {"removed", 1}, {"moved", 1}, {"changed", 3}},
                            }));
 
     QueryRun limited = RunQuery({archive, "diff", newFile, "--kinds", "added,removed", "--under", "/P/Lamp"});
