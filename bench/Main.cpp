@@ -1,7 +1,8 @@
-// tessaro-bench FILE | tessaro-bench --generate MB [--seed N] [--shape catalogue|ecuc]
-// Opens a document the way the viewer does, asks the questions the viewer asks, and prints one
-// JSON line of timings and sizes, next to the baseline (a bare pugixml parse) of the same run.
+// tessaro-bench [--compare] FILE | tessaro-bench [--compare] --generate MB [--seed N] [--shape
+// catalogue|ecuc] Opens a document the way the viewer does, asks the questions the viewer asks, and prints
+// one JSON line of timings and sizes, next to the baseline (a bare pugixml parse) of the same run.
 
+#include "bench/CompareBench.h"
 #include "bench/DocumentGenerator.h"
 #include "bench/HugePageParse.h"
 #include "bench/Measure.h"
@@ -39,6 +40,7 @@ struct Options
     std::string workspace;          // --workspace DIR
     uint64_t generateWorkspace = 0; // --generate-workspace MB: bytes in all
     int workspaceFiles = 100;       // --files N
+    bool compare = false;           // --compare: only the figures of comparing two versions
 };
 
 bool IsZip(const std::string& path)
@@ -444,6 +446,20 @@ int Run(const Options& options)
     return 0;
 }
 
+// Comparing the document with an edited copy and with itself, instead of the figures of one document.
+int RunCompare(const Options& options)
+{
+    nlohmann::ordered_json out;
+    out["file"] = !options.generateBytes                  ? options.path
+                  : options.shape == GeneratedShape::Ecuc ? "generated-ecuc"
+                                                          : "generated";
+    out["file_bytes"] = std::filesystem::file_size(options.path);
+    for (const auto& [key, value] : CompareFigures(options.path))
+        out[key] = Round(value, 4);
+    std::cout << out.dump() << std::endl;
+    return out.contains("compare_failed") ? 1 : 0;
+}
+
 // 0 (which asks for the usage text) for anything but a positive number of megabytes.
 uint64_t ParseMegabytes(const std::string& text)
 {
@@ -490,6 +506,8 @@ int Usage()
 {
     std::cerr
         << "usage: tessaro-bench FILE | tessaro-bench --generate MB [--seed N] [--shape catalogue|ecuc]\n"
+           "       tessaro-bench --compare FILE | tessaro-bench --compare --generate MB [--seed N] [--shape "
+           "...]\n"
            "       tessaro-bench --workspace DIR [--shape catalogue|ecuc]\n"
            "       tessaro-bench --generate-workspace MB [--files N] [--seed N] [--shape catalogue|ecuc]\n";
     return 2;
@@ -505,6 +523,8 @@ int main(int argc, char** argv)
             options.generateBytes = ParseMegabytes(args[++i]);
             if (options.generateBytes == 0)
                 return Usage();
+        } else if (args[i] == "--compare") {
+            options.compare = true;
         } else if (args[i] == "--workspace" && i + 1 < args.size()) {
             options.workspace = args[++i];
         } else if (args[i] == "--generate-workspace" && i + 1 < args.size()) {
@@ -528,7 +548,7 @@ int main(int argc, char** argv)
             return Usage();
     }
     if (!options.workspace.empty() || options.generateWorkspace != 0)
-        return WorkspaceMain(options);
+        return options.compare ? Usage() : WorkspaceMain(options);
     if (options.path.empty() == (options.generateBytes == 0))
         return Usage();
 
@@ -551,7 +571,7 @@ int main(int argc, char** argv)
 
     int code = 1;
     try {
-        code = Run(options);
+        code = options.compare ? RunCompare(options) : Run(options);
     } catch (const std::exception& e) {
         std::cerr << e.what() << '\n';
     }

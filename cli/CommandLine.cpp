@@ -1,10 +1,12 @@
 #include "cli/CommandLine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
 const char* const kUsageText =
     R"(Usage: tessaro-query [--timeout SECONDS] FILE... COMMAND [ARGS]
+       tessaro-query [--timeout SECONDS] OLD diff NEW [--kinds LIST] [--under PATH] [--ignore-ids]
        tessaro-query --help
 
 Loads FILE (an ARXML/XML file, or a .zip archive whose first member with ".arxml" in its
@@ -31,6 +33,20 @@ Commands:
                         without --match-case only ASCII letters ignore case
   broken-refs           one {"ref","count","first_referrer"} per reference text that names
                         no element
+  diff NEW [--kinds LIST] [--under PATH] [--ignore-ids]
+                        what changed from FILE (the old version) to NEW, each a file, folder
+                        or archive: one {"change","path","file","line"} per change, by path,
+                        then {"added","removed","moved","changed"} with the counts. "change":
+                        added or removed (an element and all below it), moved ("from": the
+                        old path; the same UUID at another path), changed (one row per value,
+                        "at" its place below the element, "old" and "new" its texts, null
+                        where missing). Named elements are the same when their paths are;
+                        the order of named siblings is no change; values without a name are
+                        matched by tag and DEFINITION-REF, else by place. "file" and "line"
+                        are in the new version, in the old one for what is gone there.
+                        --kinds added,removed,moved,changed shows only those kinds,
+                        --under PATH only what lies at or below PATH, --ignore-ids leaves
+                        out the UUID and timestamp (T) attributes
 
 No result: find-ref, find-shortname and refs-to print the single line {"error":MESSAGE}
 on standard output and exit with 0, for example {"error":"Invalid Reference"}.
@@ -44,9 +60,11 @@ Options:
   --timeout SECONDS     give up when loading and answering take longer (default 600)
 
 Exit status:
-  0  answered, also when the answer is empty or says that nothing was found
-  1  the file could not be loaded ("Could not load the file FILE: REASON" on standard error)
-  2  bad usage: unknown command, missing or extra argument
+  0  answered, also when the answer is empty or says that nothing was found;
+     diff: the versions are the same
+  1  the file could not be loaded ("Could not load the file FILE: REASON" on standard error);
+     diff: the versions differ
+  2  bad usage: unknown command, missing or extra argument; diff: a version could not be loaded
   3  the output could not be written
   4  no answer within the time limit (see --timeout)
 )";
@@ -67,6 +85,7 @@ constexpr CommandInfo kCommands[] = {
     {"refs-to", Command::RefsTo, "PATH"},
     {"search", Command::Search, "TEXT"},
     {"broken-refs", Command::BrokenRefs, nullptr},
+    {"diff", Command::Diff, "NEW"},
 };
 
 const CommandInfo* FindCommand(const std::string& name)
@@ -102,6 +121,54 @@ std::optional<double> Seconds(const std::string& text)
     }
     return std::nullopt;
 }
+// A comma-separated list of kind names, as bits; nothing when a name is unknown.
+std::optional<unsigned> Kinds(const std::string& list)
+{
+    unsigned kinds = 0;
+    for (size_t start = 0; start <= list.size();) {
+        size_t end = std::min(list.find(',', start), list.size());
+        const std::string name = list.substr(start, end - start);
+        bool known = false;
+        for (ChangeKind kind :
+             {ChangeKind::Added, ChangeKind::Removed, ChangeKind::Moved, ChangeKind::Changed}) {
+            if (name == ChangeKindName(kind)) {
+                kinds |= 1u << unsigned(kind);
+                known = true;
+            }
+        }
+        if (!known)
+            return std::nullopt;
+        start = end + 1;
+    }
+    return kinds;
+}
+
+// The options of diff after NEW; false with a usage error when one is unknown or lacks its value.
+bool ParseDiffOption(const std::vector<std::string>& args, size_t& i, Invocation& invocation,
+                     std::string& error)
+{
+    const std::string& option = args[i];
+    if (option == "--ignore-ids") {
+        invocation.compare.ignoreIds = true;
+        return true;
+    }
+    if (option != "--kinds" && option != "--under")
+        return false;
+    if (i + 1 == args.size()) {
+        error = option + " needs a value";
+        return false;
+    }
+    const std::string& value = args[++i];
+    if (option == "--under") {
+        invocation.compare.under = value;
+        return true;
+    }
+    std::optional<unsigned> kinds = Kinds(value);
+    if (!kinds)
+        error = "--kinds takes added, removed, moved and changed, separated by commas";
+    invocation.kinds = kinds.value_or(0);
+    return kinds.has_value();
+}
 } // namespace
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& allArgs)
@@ -132,6 +199,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& allArgs)
     if (at == args.size())
         return UsageError(args.size() == 2 ? "unknown command '" + args[1] + "'" : "missing COMMAND");
     const CommandInfo* info = FindCommand(args[at]);
+    if (info->command == Command::Diff && at != 1)
+        return UsageError("diff compares one OLD with one NEW");
 
     Invocation& invocation = parsed.invocation;
     invocation.file = args[0];
@@ -140,8 +209,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& allArgs)
 
     std::optional<std::string> argument;
     for (size_t i = at + 1; i < args.size(); ++i) {
+        std::string optionError;
         if (info->command == Command::Search && args[i] == "--match-case" && !invocation.matchCase)
             invocation.matchCase = true;
+        else if (info->command == Command::Diff && ParseDiffOption(args, i, invocation, optionError))
+            continue;
+        else if (!optionError.empty())
+            return UsageError(optionError);
         else if (info->argumentName && !argument)
             argument = args[i];
         else

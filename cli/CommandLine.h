@@ -1,5 +1,7 @@
 #pragma once
 
+#include "query/ModelCompare.h"
+
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@ enum class Command
     RefsTo,
     Search,
     BrokenRefs,
+    Diff,
 };
 
 // One run of tessaro-query, as the command line asked for it.
@@ -24,6 +27,9 @@ struct Invocation
     std::string argument; // PATH, NAME or TEXT of the commands that take one
     bool matchCase = false;
     double timeoutSeconds = 600; // how long loading and answering may take in all
+    // diff: FILE is the old version, `argument` the new one.
+    CompareOptions compare;
+    unsigned kinds = ~0u; // diff: the kinds of change shown, one bit per ChangeKind
 };
 
 struct ParsedCommandLine

@@ -169,6 +169,8 @@ bool RunCommand(ReadyState& state, const Invocation& invocation, const Deadline&
             return Search(state, argument, invocation.matchCase, deadline, rows, out);
         case Command::BrokenRefs:
             return BrokenRefs(state, deadline, rows, out);
+        case Command::Diff: // two versions: WriteChanges
+            break;
     }
     return true;
 }

@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/DiffCommand.h"
 #include "cli/JsonLinesWriter.h"
 #include "document/DocumentParser.h"
 #include "lifecycle/LoadingState.h"
@@ -21,24 +22,37 @@ enum ExitCode
     kOutputFailed = 3,
     kTimedOut = 4,
     kFilesSkipped = 5,
+    // diff, as diff(1) has them
+    kDiffer = 1,
+    kDiffTrouble = 2,
 };
 
 // The viewer's road from a path (or several files and folders, opened together) to a ready
-// document, with a frame every millisecond; null when the deadline passes first.
-std::shared_ptr<State> LoadDocument(const Invocation& invocation, const Deadline& deadline)
+// document, for each side at once, with a frame every millisecond; empty when the deadline passes
+// first.
+std::vector<std::shared_ptr<State>> LoadDocuments(const std::vector<std::vector<std::string>>& sides,
+                                                  const Deadline& deadline)
 {
-    std::shared_ptr<State> state = std::make_shared<InitialState>();
-    if (invocation.files.size() > 1)
-        state = std::make_shared<LoadingState>(invocation.file, invocation.files);
-    else
-        state->OpenFile(invocation.file);
+    std::vector<std::shared_ptr<State>> states;
+    for (const std::vector<std::string>& files : sides) {
+        std::shared_ptr<State> state = std::make_shared<InitialState>();
+        if (files.size() > 1)
+            state = std::make_shared<LoadingState>(files[0], files);
+        else
+            state->OpenFile(files[0]);
+        states.push_back(std::move(state));
+    }
     for (;;) {
-        state = state->Update();
-        StateKind kind = state->GetKind();
-        if (kind == StateKind::Ready || kind == StateKind::Error)
-            return state;
+        bool settled = true;
+        for (std::shared_ptr<State>& state : states) {
+            state = state->Update();
+            StateKind kind = state->GetKind();
+            settled = settled && (kind == StateKind::Ready || kind == StateKind::Error);
+        }
+        if (settled)
+            return states;
         if (deadline.Passed())
-            return nullptr;
+            return {};
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
@@ -54,6 +68,23 @@ int TimedOut(const Invocation& invocation)
     std::snprintf(seconds, sizeof(seconds), "%g", invocation.timeoutSeconds);
     ErrorLine(std::string("tessaro-query: no answer within ") + seconds + " s (see --timeout)");
     return kTimedOut;
+}
+
+// The ready state of a settled side, once every file that failed is told on standard error; null
+// when nothing could be loaded. `skipped` is set when some file failed.
+std::shared_ptr<ReadyState> ReadyOrReport(const std::shared_ptr<State>& state, bool& skipped)
+{
+    auto ready = std::dynamic_pointer_cast<ReadyState>(state);
+    if (!ready) {
+        ErrorLine(state->GetErrorMessage());
+        return nullptr;
+    }
+    for (const WorkspaceFile& file : ready->GetWorkspace()->Files()) {
+        if (!file.error.empty())
+            ErrorLine(file.error);
+        skipped = skipped || !file.error.empty();
+    }
+    return ready->GetWorkspace()->LoadedCount() > 0 ? ready : nullptr;
 }
 } // namespace
 
@@ -73,39 +104,47 @@ int main(int argc, char** argv)
         return std::fflush(stdout) == 0 ? kAnswered : kOutputFailed;
     }
 
+    const Command command = invocation.command;
+    const bool diff = command == Command::Diff;
+    // Like diff(1): 1 says that the versions differ, so a version that cannot be loaded is trouble.
+    const int notLoaded = diff ? kDiffTrouble : kNotLoaded;
+    std::vector<std::vector<std::string>> sides = {invocation.files};
+    if (diff)
+        sides.push_back({invocation.argument});
     // An empty path opens nothing: the state machine would wait for a file forever.
-    if (invocation.file.empty()) {
-        ErrorLine("Could not load the file ");
-        return kNotLoaded;
+    for (const std::vector<std::string>& side : sides) {
+        if (side[0].empty()) {
+            ErrorLine("Could not load the file ");
+            return notLoaded;
+        }
     }
     // Only the answers that name lines pay for the table of line starts.
-    const Command command = invocation.command;
     KeepLineStartsOfParsedDocuments(command == Command::FindRef || command == Command::FindShortName ||
-                                    command == Command::RefsTo);
+                                    command == Command::RefsTo || diff);
     const Deadline deadline(invocation.timeoutSeconds);
-    std::shared_ptr<State> state = LoadDocument(invocation, deadline);
-    if (!state)
+    std::vector<std::shared_ptr<State>> states = LoadDocuments(sides, deadline);
+    if (states.empty())
         return TimedOut(invocation);
-    auto ready = std::dynamic_pointer_cast<ReadyState>(state);
-    if (!ready) {
-        ErrorLine(state->GetErrorMessage());
-        return kNotLoaded;
-    }
     bool skipped = false;
-    for (const WorkspaceFile& file : ready->GetWorkspace()->Files()) {
-        if (!file.error.empty())
-            ErrorLine(file.error);
-        skipped = skipped || !file.error.empty();
+    std::vector<std::shared_ptr<ReadyState>> ready;
+    for (const std::shared_ptr<State>& state : states) {
+        ready.push_back(ReadyOrReport(state, skipped));
+        if (!ready.back())
+            return notLoaded;
     }
-    if (ready->GetWorkspace()->LoadedCount() == 0)
-        return kNotLoaded;
 
     JsonLinesWriter out(stdout);
-    if (!RunCommand(*ready, invocation, deadline, out))
+    std::optional<size_t> changes = 0;
+    if (diff)
+        changes =
+            WriteChanges(*ready[0]->GetWorkspace(), *ready[1]->GetWorkspace(), invocation, deadline, out);
+    if (!changes || (!diff && !RunCommand(*ready[0], invocation, deadline, out)))
         return TimedOut(invocation);
     if (!out.Finish()) {
         ErrorLine("tessaro-query: could not write the output");
         return kOutputFailed;
     }
-    return skipped ? kFilesSkipped : kAnswered;
+    if (skipped)
+        return kFilesSkipped;
+    return *changes > 0 ? kDiffer : kAnswered;
 }

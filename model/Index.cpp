@@ -23,9 +23,15 @@ bool Index::PathEquals(uint32_t element, std::string_view path) const
 
 pugi::xml_node Index::FindPath(std::string_view path) const
 {
+    uint32_t found = FindElement(path);
+    return found == kNoElement ? pugi::xml_node() : elements[found].node;
+}
+
+uint32_t Index::FindElement(std::string_view path) const
+{
     uint32_t found = pathSlots.Find(ContinueIndexHash(kIndexHashSeed, path),
                                     [&](uint32_t element) { return PathEquals(element, path); });
-    return found == HashSlots::kNone ? pugi::xml_node() : elements[found].node;
+    return found == HashSlots::kNone ? kNoElement : found;
 }
 
 std::optional<Index::Named> Index::FindShortName(std::string_view name) const

@@ -31,6 +31,8 @@ public:
 
     // The first node in document order whose element path is exactly `path`, or a null node.
     pugi::xml_node FindPath(std::string_view path) const;
+    // The same by its number (as ForEachElement gives it), or kNoElement.
+    uint32_t FindElement(std::string_view path) const;
     // The first node in document order whose short name is exactly `name`, with its element path.
     std::optional<Named> FindShortName(std::string_view name) const;
     // The nodes whose text is exactly `text`, in document order; empty when there are none.
@@ -80,6 +82,8 @@ public:
     {
         return {elements[element].name, elements[element].nameLength};
     }
+    // Its nearest named ancestor's number, or kNoElement.
+    uint32_t ParentOf(uint32_t element) const { return elements[element].parent; }
     // Every reference text with its nodes, in the order the texts were first met.
     void ForEachReferenceTextAsMet(
         const std::function<void(std::string_view, std::span<const pugi::xml_node>)>& visit) const;

@@ -133,6 +133,10 @@ TEST(QueryTool, BadInputExitsNonZeroWithoutOutput)
              {file, "find-ref"},
              {file, "search", "--match-case"},
              {file, "stats", "extra"},
+             {file, "diff"},
+             {file, file, "diff", file},
+             {file, "diff", file, "--kinds", "renamed"},
+             {file, "diff", file, "--under"},
          }) {
         QueryRun run = RunQuery(args);
         EXPECT_EQ(run.exitCode, 2) << run.err;
