@@ -82,6 +82,7 @@ DocumentFacts GatherFacts(const pugi::xml_document& document)
         }
         if (at.node.type() != pugi::node_pcdata && TextOf(at.node)[0] == '/')
             facts.referrers[TextOf(at.node)].push_back(at.node);
+        facts.referenceBases |= std::string_view(at.node.name()) == "REFERENCE-BASE";
         facts.order.push_back(at.node);
         facts.nodes[at.node.internal_object()] = {at.path.empty() ? "/" : at.path, at.element, at.depth};
 

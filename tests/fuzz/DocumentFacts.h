@@ -30,6 +30,7 @@ struct DocumentFacts
     std::vector<Named> paths;                    // one per distinct path, document order
     std::vector<Named> shortNames;               // one per distinct short name, document order
     std::map<std::string, std::vector<pugi::xml_node>> referrers; // reference text -> holders, document order
+    bool referenceBases = false; // a REFERENCE-BASE is declared: relative references may resolve
 
     const Node& Of(pugi::xml_node node) const { return nodes.at(node.internal_object()); }
 };
