@@ -107,7 +107,9 @@ void CheckReferrers(State& ready, const DocumentFacts& facts)
 {
     const bool exact = !facts.referenceBases;
     size_t checked = 0;
-    for (const auto& [text, holders] : facts.referrers) {
+    for (const auto& entry : facts.referrers) {
+        const std::string& text = entry.first; // named, not bound: lambdas below capture it
+        const std::vector<pugi::xml_node>& holders = entry.second;
         if (++checked > kMaxChecked)
             break;
         Result<size_t> count = ready.CountRefsTo(text);
