@@ -67,44 +67,6 @@ double RawParseSeconds(const std::string& path)
     return ok ? SecondsSince(start) : NAN;
 }
 
-// Replaced states are freed here, as in the viewer, never on the polling thread.
-Reaper& BenchReaper()
-{
-    static Reaper reaper;
-    return reaper;
-}
-
-// Drives Update() every millisecond until the state is Ready or Error. `indexedAt` receives the
-// seconds from the call until the state became Indexing (the end of the load).
-std::shared_ptr<State> PollUntilSettled(std::shared_ptr<State> state, UiCallTimer& ui,
-                                        double* indexedAt = nullptr)
-{
-    auto start = BenchClock::now();
-    while (state->GetKind() == StateKind::Loading || state->GetKind() == StateKind::Indexing) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        ui("Update", [&] {
-            AdvanceState(state, BenchReaper());
-            return 0;
-        });
-        if (indexedAt && *indexedAt == 0.0 && state->GetKind() != StateKind::Loading)
-            *indexedAt = SecondsSince(start);
-    }
-    return state;
-}
-
-// Mean microseconds of a bare path search over `keys`: what any key lookup costs at least.
-double MeanPathFindMicros(const Index& index, const std::vector<std::string>& keys)
-{
-    if (keys.empty())
-        return NAN;
-    size_t found = 0;
-    auto start = BenchClock::now();
-    for (const std::string& key : keys)
-        found += bool(index.FindPath(key));
-    double seconds = SecondsSince(start);
-    return found == keys.size() ? seconds / double(keys.size()) * 1e6 : NAN;
-}
-
 // Asks `query` every millisecond until its answer is final; returns the seconds from the first call.
 template <class Query> auto PollQuery(UiCallTimer& ui, const char* what, Query&& query, double& seconds)
 {
@@ -230,14 +192,6 @@ void PollQueryQuietly(State& state, const std::string& text)
     double seconds = 0;
     PollQuery(
         ignored, "FullTextSearch", [&] { return state.FullTextSearch(text, false); }, seconds);
-}
-
-double Round(double value, int digits)
-{
-    if (std::isnan(value))
-        return value;
-    double scale = std::pow(10.0, digits);
-    return std::round(value * scale) / scale;
 }
 
 // A program of this build, looked for beside this one and then in its own build folder.
@@ -382,8 +336,9 @@ int Run(const Options& options)
     // A second state's maps are as cold as the first's were: the floor under every key lookup.
     UiCallTimer floorTimer;
     auto twin = PollUntilSettled(std::make_shared<IndexingState>(path, state->document), floorTimer);
-    out["map_find_floor_us"] =
-        Round(MeanPathFindMicros(*twin->GetWorkspace()->Files()[0].index, pathKeys), 3);
+    const Index& twinIndex = *twin->GetWorkspace()->Files()[0].index;
+    out["map_find_floor_us"] = Round(
+        MeanPathFindMicros(pathKeys, [&](const std::string& key) { return twinIndex.FindPath(key); }), 3);
     twin.reset();
     out["find_ref_cached_us"] = Round(MeanCachedCallMicros(*state, pathKeys, ui, "FindRef", findRef), 3);
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <thread>
 
 void ShuffleKeys(std::vector<std::string>& keys, uint64_t seed)
 {
@@ -43,4 +44,41 @@ std::vector<std::string> SampleKeys(std::vector<std::string> keys, size_t limit,
         sampled.push_back(keys[i]);
     ShuffleKeys(sampled, seed);
     return sampled;
+}
+
+double Round(double value, int digits)
+{
+    if (std::isnan(value))
+        return value;
+    double scale = std::pow(10.0, digits);
+    return std::round(value * scale) / scale;
+}
+
+double Median(std::vector<double> values)
+{
+    if (values.empty() || std::any_of(values.begin(), values.end(), [](double v) { return std::isnan(v); }))
+        return NAN;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+Reaper& BenchReaper()
+{
+    static Reaper reaper;
+    return reaper;
+}
+
+std::shared_ptr<State> PollUntilSettled(std::shared_ptr<State> state, UiCallTimer& ui, double* indexedAt)
+{
+    auto start = BenchClock::now();
+    while (state->GetKind() == StateKind::Loading || state->GetKind() == StateKind::Indexing) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ui("Update", [&] {
+            AdvanceState(state, BenchReaper());
+            return 0;
+        });
+        if (indexedAt && *indexedAt == 0.0 && state->GetKind() != StateKind::Loading)
+            *indexedAt = SecondsSince(start);
+    }
+    return state;
 }

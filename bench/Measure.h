@@ -1,5 +1,6 @@
 #pragma once
 
+#include "concurrency/Reaper.h"
 #include "lifecycle/State.h"
 
 #include <algorithm>
@@ -45,6 +46,33 @@ public:
     double longest = 0.0;
     std::string longestWhat;
 };
+
+// `value` rounded to `digits` decimals; NaN stays NaN.
+double Round(double value, int digits);
+
+// The middle value; NaN when there is none or any is NaN.
+double Median(std::vector<double> values);
+
+// Replaced states are freed here, as in the viewer, never on the polling thread.
+Reaper& BenchReaper();
+
+// Drives Update() every millisecond, as the viewer's frames do, until the state is Ready or Error.
+// `indexedAt` receives the seconds from the call until the state was no longer Loading.
+std::shared_ptr<State> PollUntilSettled(std::shared_ptr<State> state, UiCallTimer& ui,
+                                        double* indexedAt = nullptr);
+
+// Mean microseconds of `findPath` over `paths`: what any key lookup costs at least. NaN unless it
+// finds every one.
+template <class FindPath>
+double MeanPathFindMicros(const std::vector<std::string>& paths, FindPath&& findPath)
+{
+    size_t found = 0;
+    auto start = BenchClock::now();
+    for (const std::string& path : paths)
+        found += bool(findPath(path));
+    double seconds = SecondsSince(start);
+    return found == paths.size() && !paths.empty() ? seconds / double(paths.size()) * 1e6 : NAN;
+}
 
 // Up to `limit` of `keys` (in their given order), spread evenly over it, then shuffled by `seed`.
 std::vector<std::string> SampleKeys(std::vector<std::string> keys, size_t limit, uint64_t seed);

@@ -22,42 +22,16 @@
 #include <thread>
 
 namespace {
-// Drives the state machine every millisecond, as the viewer's frames do, until Ready or Error;
-// replaced states are freed by the reaper, off this thread.
-std::shared_ptr<State> OpenToReady(const std::string& path, Reaper& reaper)
+std::shared_ptr<State> OpenToReady(const std::string& path)
 {
-    std::shared_ptr<State> state = LoadingState::Start(path);
-    while (state->GetKind() == StateKind::Loading || state->GetKind() == StateKind::Indexing) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        AdvanceState(state, reaper);
-    }
-    return state;
-}
-
-double Round(double value, int digits)
-{
-    if (std::isnan(value))
-        return value;
-    double scale = std::pow(10.0, digits);
-    return std::round(value * scale) / scale;
+    UiCallTimer ignored;
+    return PollUntilSettled(LoadingState::Start(path), ignored);
 }
 
 void SortUnique(std::vector<std::string>& keys)
 {
     std::sort(keys.begin(), keys.end());
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-}
-
-// Mean microseconds of `findPath` over `paths`, NaN unless it finds every one.
-template <class FindPath>
-double MeanPathFindMicros(const std::vector<std::string>& paths, FindPath&& findPath)
-{
-    size_t found = 0;
-    auto start = BenchClock::now();
-    for (const std::string& path : paths)
-        found += findPath(path);
-    double seconds = SecondsSince(start);
-    return found == paths.size() && !paths.empty() ? seconds / double(paths.size()) * 1e6 : NAN;
 }
 
 // Rounds of lookups per model. The models take turns, round by round, so that a busy spell of the
@@ -136,14 +110,6 @@ void TimeRound(QuerySubject& subject, size_t round, CacheSweep& sweep)
     subject.pathFind.push_back(MeanPathFindMicros(subject.paths, subject.findPath));
 }
 
-double Median(std::vector<double> values)
-{
-    if (values.empty() || std::any_of(values.begin(), values.end(), [](double v) { return std::isnan(v); }))
-        return NAN;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 void WriteQueryFigures(const QuerySubject& subject, nlohmann::ordered_json& out)
 {
     out[subject.prefix + "find_ref_us"] = Round(Median(subject.findRef), 3);
@@ -162,13 +128,13 @@ void WriteQueryFigures(const QuerySubject& subject, nlohmann::ordered_json& out)
 }
 
 // One document opened on its own, as the single-file program opens it; null when it fails.
-std::unique_ptr<QuerySubject> FileSubject(const std::string& path, Reaper& reaper, const std::string& prefix,
+std::unique_ptr<QuerySubject> FileSubject(const std::string& path, const std::string& prefix,
                                           nlohmann::ordered_json& out)
 {
     out[prefix + "bytes"] = std::filesystem::file_size(path);
     auto subject = std::make_unique<QuerySubject>();
     subject->prefix = prefix;
-    subject->ready = OpenToReady(path, reaper);
+    subject->ready = OpenToReady(path);
     if (subject->ready->GetKind() != StateKind::Ready)
         return nullptr;
     // Later rounds ask states with empty caches over one more index of the same document, built
@@ -247,7 +213,7 @@ int RunWorkspaceBench(const std::string& folder, GeneratedShape shape)
         [&] {
             Platform::ResetPeakMemory();
             Reaper reaper;
-            std::shared_ptr<State> state = OpenToReady(folder, reaper);
+            std::shared_ptr<State> state = OpenToReady(folder);
             reaper.Drain();
             return std::vector<double>{double(Platform::PeakMemoryBytes())};
         },
@@ -261,7 +227,7 @@ int RunWorkspaceBench(const std::string& folder, GeneratedShape shape)
             [&] {
                 Reaper reaper;
                 auto start = BenchClock::now();
-                std::shared_ptr<State> state = OpenToReady(file, reaper);
+                std::shared_ptr<State> state = OpenToReady(file);
                 double took = SecondsSince(start);
                 return std::vector<double>{state->GetKind() == StateKind::Ready ? took : NAN};
             },
@@ -303,7 +269,7 @@ int RunWorkspaceBench(const std::string& folder, GeneratedShape shape)
             reaper.Drain();
         }
         auto start = BenchClock::now();
-        state = OpenToReady(folder, reaper);
+        state = OpenToReady(folder);
         opens.push_back(SecondsSince(start));
     }
     const double together = Median(opens);
@@ -343,9 +309,9 @@ int RunWorkspaceBench(const std::string& folder, GeneratedShape shape)
     const std::string joined = BenchFilePath("joined");
     try {
         WriteGeneratedArxmlFile(generated, totalBytes, 1, shape);
-        subjects.push_back(FileSubject(generated, reaper, "single_file_", out));
+        subjects.push_back(FileSubject(generated, "single_file_", out));
         WriteJoinedFile(files, joined);
-        subjects.push_back(FileSubject(joined, reaper, "joined_file_", out));
+        subjects.push_back(FileSubject(joined, "joined_file_", out));
     } catch (const std::exception& e) {
         std::cerr << e.what() << '\n';
     }
