@@ -94,10 +94,12 @@ bool Gui::DrawFrame()
     ImGui::PushStyleVar(ImGuiStyleVar_WindowRounding, 0.0f);
     ImGui::PushStyleVar(ImGuiStyleVar_WindowBorderSize, 0.0f);
     ImGui::PushStyleVar(ImGuiStyleVar_FrameBorderSize, 0.0f);
+    // The tree fills the whole window: brought to the front by a click, it would hide every result
+    // window while their menu entries still showed them as open.
     ImGui::Begin("XML Tree View", nullptr,
                  ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoScrollbar |
                      ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings |
-                     ImGuiWindowFlags_MenuBar);
+                     ImGuiWindowFlags_MenuBar | ImGuiWindowFlags_NoBringToFrontOnFocus);
     ImGui::PopStyleVar(3);
 
     if (ImGui::BeginMenuBar()) {
