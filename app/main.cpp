@@ -103,6 +103,7 @@ int main(int argc, char** argv)
     const std::string iniPath = configDirectory.empty() ? std::string() : configDirectory + "/imgui.ini";
     io.IniFilename = iniPath.empty() ? nullptr : iniPath.c_str();
     io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
+    io.ConfigInputTextCursorBlink = false; // a blinking cursor would redraw the window all the time
 
     const int running = Platform::CountProcessesNamed(Platform::GetExecutableName());
     ApplyTheme(ImGui::GetStyle(), InstanceColor(running), scale);
@@ -129,7 +130,7 @@ int main(int argc, char** argv)
     std::string shownTitle = kTitle;
     while (!quit && !Platform::StopRequested()) {
         if (pacer.MaySleep()) {
-            Backend::WaitEvents(FramePacer::kSleepTimeoutSeconds);
+            Backend::WaitEvents(pacer.SleepTimeout());
             nextFrame = Clock::now();
         }
         if (!Backend::PumpEvents())
@@ -146,7 +147,7 @@ int main(int argc, char** argv)
         }
         ImGui::Render();
         Backend::Present();
-        pacer.FrameDrawn(gui.IsLive());
+        pacer.FrameDrawn(gui.IsLive(), gui.IsLiveSlowly());
 
         nextFrame += framePeriod;
         const auto now = Clock::now();

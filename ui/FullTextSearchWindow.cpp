@@ -27,7 +27,7 @@ void DrawSearchProgress(bool visible, double progress, float width)
 {
     const ImVec2 size(width, 5);
     if (visible) {
-        KeepDrawing();
+        KeepDrawingSlowly();
         ImGui::ProgressBar(static_cast<float>(progress), size, "");
         return;
     }

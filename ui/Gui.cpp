@@ -26,6 +26,7 @@ void BeginScrollingRegion()
 }
 
 bool frameIsLive = false;
+bool frameIsLiveSlowly = false;
 
 // What the tree's nodes point into: the document, or the workspace of several.
 const void* ShownContent(const State& state)
@@ -39,6 +40,11 @@ const void* ShownContent(const State& state)
 void KeepDrawing()
 {
     frameIsLive = true;
+}
+
+void KeepDrawingSlowly()
+{
+    frameIsLiveSlowly = true;
 }
 
 ImVec4 HexToColor(const std::string& hex)
@@ -86,7 +92,8 @@ bool Gui::DrawFrame()
     HandleShortcuts();
     hoveredElementPath.clear();
     statusText.clear();
-    frameIsLive = state->GetKind() == StateKind::Loading || state->GetKind() == StateKind::Indexing;
+    frameIsLive = false;
+    frameIsLiveSlowly = state->GetKind() == StateKind::Loading || state->GetKind() == StateKind::Indexing;
 
     const ImGuiViewport* viewport = ImGui::GetMainViewport();
     ImGui::SetNextWindowPos(viewport->Pos);
@@ -226,6 +233,8 @@ bool Gui::DrawFrame()
     if (xmlPanes.Count() > elementWindows.size())
         xmlPanes.KeepOnly(elementWindows);
 
-    live = frameIsLive || ImGui::GetIO().WantTextInput; // an active text field blinks its cursor
+    // A focused text field shows a steady cursor (the shell turns blinking off): nothing to redraw.
+    live = frameIsLive;
+    liveSlowly = frameIsLiveSlowly && !frameIsLive;
     return !keepRunning;
 }

@@ -53,9 +53,13 @@ public:
     // Draws one frame; true when the program should end.
     bool DrawFrame();
 
-    // Whether the last frame showed anything that changes without input (a state still loading or
-    // indexing, a spinner, a highlight, a search in progress, a blinking text cursor).
+    // Whether the last frame showed anything that changes without input (a highlight about to
+    // vanish, a notice), so that the next frame is due at once.
     bool IsLive() const { return live; }
+    // Whether all that moved on the last frame was a spinner or a progress bar (a state loading or
+    // indexing, a search in progress): a few frames a second show that well enough and leave the
+    // processor to the work they wait for.
+    bool IsLiveSlowly() const { return liveSlowly; }
 
     void OpenElementWindow(std::string path);
     void OpenRefsWindow(std::string path);
@@ -112,6 +116,7 @@ public:
     bool keepRunning = true;
     int windowCounter = 0;
     bool live = true;
+    bool liveSlowly = false;
 
     // Palette and tree constants.
     const ImVec4 mutedColor = HexToColor("ABB3BF");
@@ -159,6 +164,8 @@ public:
 // Marks the frame being drawn as live: something on it moves by itself, so the next frame must
 // be drawn even when no input comes.
 void KeepDrawing();
+// Marks the frame as showing work in progress: the next frame is due soon, but not at once.
+void KeepDrawingSlowly();
 
 // Loading and status screens.
 void PendingSpinner();
