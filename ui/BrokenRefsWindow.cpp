@@ -46,7 +46,7 @@ bool Gui::DrawBrokenRefsWindow()
 {
     ImGuiStorage* storage = ImGui::GetStateStorage();
     const ImGuiID selectionKey = ImGui::GetID("Broken References");
-    int selected = storage->GetInt(selectionKey, -1); // index into the whole list
+    int selected = StoredSelection(selectionKey); // index into the whole list
 
     const float font = ImGui::GetFontSize();
     ImGui::SetNextWindowSize(ImVec2(50 * font, 35 * font), ImGuiCond_FirstUseEver);

@@ -65,6 +65,29 @@ void Gui::OpenRefsWindow(std::string path)
     refsWindows.push_back(WindowEntry{std::move(path), std::to_string(windowCounter++)});
 }
 
+void Gui::StartDocument()
+{
+    ++documentCount;
+    if (state->GetFilePath() == documentPath)
+        return;
+    documentPath = state->GetFilePath();
+    ClearTreeFilter();
+    history = NavigationHistory();
+}
+
+int Gui::StoredSelection(ImGuiID key)
+{
+    ImGuiStorage* storage = ImGui::GetStateStorage();
+    ImGui::PushID(static_cast<int>(key));
+    const ImGuiID documentKey = ImGui::GetID("document");
+    ImGui::PopID();
+    if (storage->GetInt(documentKey, 0) != documentCount) {
+        storage->SetInt(documentKey, documentCount);
+        storage->SetInt(key, -1);
+    }
+    return storage->GetInt(key, -1);
+}
+
 void Gui::SetStatusTextIfHovered(std::string path)
 {
     if (ImGui::IsItemHovered())
@@ -88,6 +111,8 @@ bool Gui::DrawFrame()
         navigationTarget.clear();
         reaper.Dispose(std::move(shownFilter)); // may be large; freed off this thread
         shownFilter.reset();
+        if (ShownContent(*state))
+            StartDocument();
     }
     HandleShortcuts();
     hoveredElementPath.clear();

@@ -80,6 +80,13 @@ public:
     void OpenChosenPaths();
     void Reload();
 
+    // The selection of a result list stored under `key`, or -1 when it was made in an earlier
+    // document: a new document starts with nothing selected and nothing previewed.
+    int StoredSelection(ImGuiID key);
+    // A new document is shown: its tree starts unfiltered and Back and Forward start afresh, but a
+    // reload of the same file keeps both.
+    void StartDocument();
+
     // Small button beside a tree row. Flags: 1 tight spacing, 2 highlighted, 4 disabled.
     bool ActionButton(bool visible, std::string label, std::string tooltip, int flags);
 
@@ -115,6 +122,8 @@ public:
     bool showTooltips = true;
     bool keepRunning = true;
     int windowCounter = 0;
+    int documentCount = 0;    // documents shown so far, each reload counted
+    std::string documentPath; // the file or folder shown last
     bool live = true;
     bool liveSlowly = false;
 

@@ -60,7 +60,7 @@ void Gui::Reload()
 
 void Gui::Reveal(std::vector<TreeItem> trail, std::string path)
 {
-    history.Record(RevealEntry{std::move(path), trail, state->id});
+    history.Record(RevealEntry{std::move(path), trail, documentCount});
     navigationTarget = std::move(trail);
 }
 
@@ -71,7 +71,7 @@ void RevealAgain(Gui& gui, const RevealEntry* entry)
 {
     if (!entry)
         return;
-    if (entry->stateId == gui.state->id) {
+    if (entry->document == gui.documentCount) {
         gui.navigationTarget = entry->trail;
         return;
     }
