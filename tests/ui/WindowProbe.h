@@ -319,4 +319,5 @@ inline void MapNamedKeys()
     io.KeyMap[ImGuiKey_RightArrow] = 262;
     io.KeyMap[ImGuiKey_Enter] = 257;
     io.KeyMap[ImGuiKey_Escape] = 256;
+    io.KeyMap[ImGuiKey_Tab] = 258;
 }
