@@ -154,6 +154,10 @@ bool Gui::DrawFrame()
     if (state->GetKind() != StateKind::Loading)
         loadingLabel.clear(); // read again next time: the file may have changed
     BeginScrollingRegion();
+    if (focusTree) {
+        ImGui::SetWindowFocus();
+        focusTree = false;
+    }
     switch (state->GetKind()) {
         case StateKind::Initial:
             DrawStartScreen();

@@ -105,6 +105,7 @@ public:
     std::string hoveredElementPath; // named element row under the mouse or the keyboard focus
     bool focusFindText = false;     // bring the full-text search window forward with its field focused
     bool focusFilter = false;       // put the keyboard focus into the tree filter
+    bool focusTree = false;         // put the keyboard focus into the main tree
     bool filterCleared = false;     // the filter was emptied outside its field this frame
     TreeFilterQuery filter;         // what the filter field and its toggles ask for
     std::shared_ptr<TreeFilterMatches> shownFilter; // the last complete answer, drawn until the next

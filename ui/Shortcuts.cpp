@@ -114,10 +114,17 @@ void Gui::HandleShortcuts()
         Reload();
 
     const bool alt = io.KeyAlt && !io.KeyCtrl;
-    if ((alt && Pressed(ImGui::GetKeyIndex(ImGuiKey_LeftArrow))) || ImGui::IsMouseClicked(3))
+    const bool altLeft = alt && Pressed(ImGui::GetKeyIndex(ImGuiKey_LeftArrow));
+    const bool altRight = alt && Pressed(ImGui::GetKeyIndex(ImGuiKey_RightArrow));
+    if (altLeft || ImGui::IsMouseClicked(3))
         GoBack();
-    if ((alt && Pressed(ImGui::GetKeyIndex(ImGuiKey_RightArrow))) || ImGui::IsMouseClicked(4))
+    if (altRight || ImGui::IsMouseClicked(4))
         GoForward();
+    if (altLeft || altRight) {
+        // Alt let go would otherwise move the keyboard to the menu bar; it belongs in the tree.
+        GImGui->NavWindowingToggleLayer = false;
+        focusTree = true;
+    }
 
     if (!Pressed(ImGui::GetKeyIndex(ImGuiKey_Escape)))
         return;
@@ -136,6 +143,8 @@ void Gui::HandleShortcuts()
         showFindRef = false;
     else if (name == "Find Shortname")
         showFindShortname = false;
+    else if (name == "Broken References")
+        showBrokenRefs = false;
     else if (name == "About")
         showAbout = false;
     std::erase_if(refsWindows, [&](const WindowEntry& entry) {

@@ -86,9 +86,13 @@ TEST_F(Navigation, AltArrowsAndMouseButtonsWalkTheRevealsInTheMainTree)
     Reveal("/P/S05");
     EXPECT_EQ(MainWindowText(headless).find("3 / 3"), std::string::npos);
 
-    PressKey(headless, 263, false, false, true); // Alt+Left
+    io().ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;         // as the program runs
+    headless.Frame([] { ImGui::SetWindowFocus("XML Tree View"); }); // as a click on the tree does
+    PressKey(headless, 263, false, false, true);                    // Alt+Left
     EXPECT_NE(MainWindowText(headless).find("3 / 3"), std::string::npos) << "back on the page of S45";
     EXPECT_FALSE(headless.gui.history.CanGoBack());
+    EXPECT_EQ(GImGui->NavLayer, ImGuiNavLayer_Main) << "letting Alt go left the keyboard in the tree";
+    EXPECT_STREQ(GImGui->NavWindow->RootWindow->Name, "XML Tree View");
 
     PressKey(headless, 262, false, false, true); // Alt+Right
     EXPECT_NE(MainWindowText(headless).find("1 / 3"), std::string::npos);
@@ -199,6 +203,11 @@ TEST_F(Navigation, ShortcutsOpenTheFindWindowsAndEscapeClosesMenusThenTheFocused
 
     PressKey(headless, 256);
     EXPECT_FALSE(gui.showFindShortname) << "Escape closed the focused dialog";
+    EXPECT_TRUE(gui.showFindRef);
+    gui.showBrokenRefs = true; // a window that appears takes the focus
+    headless.Frame();
+    PressKey(headless, 256);
+    EXPECT_FALSE(gui.showBrokenRefs);
     EXPECT_TRUE(gui.showFindRef);
 
     ASSERT_TRUE(ClickText(headless, "Navigate"));
