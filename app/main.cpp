@@ -41,22 +41,6 @@ void WakeFrameLoop()
     Backend::Wake();
 }
 
-// The window's place for the next run. A minimized window keeps the place it had before; a
-// maximized one keeps it too and is maximized again.
-void RememberWindowPlace(Settings& settings)
-{
-    const Backend::WindowNow now = Backend::CurrentPlace();
-    if (now.minimized)
-        return;
-    if (now.maximized) {
-        if (settings.window)
-            settings.window->maximized = true;
-        return;
-    }
-    if (now.place.width > 0 && now.place.height > 0)
-        settings.window = now.place;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -158,7 +142,8 @@ int main(int argc, char** argv)
     }
     SetWakeHook(nullptr); // workers may outlive the window
 
-    RememberWindowPlace(gui.settings);
+    const Backend::WindowNow now = Backend::CurrentPlace();
+    RememberWindowPlace(gui.settings, now.place, now.minimized, now.maximized);
     Backend::StopGui();
     ImGui::DestroyContext();
     Backend::Close();
