@@ -142,7 +142,7 @@ void ApplyTheme(ImGuiStyle& style, const ImVec4& instanceColor, float scale)
     c[ImGuiCol_ButtonHovered] = HexToColor("2F343C");
     c[ImGuiCol_ButtonActive] = HexToColor("383E47");
     c[ImGuiCol_Header] = HexToColor("1A509C");
-    c[ImGuiCol_HeaderHovered] = HexToColor("215DB0");
+    c[ImGuiCol_HeaderHovered] = HexToColor("383E47"); // grey: blue is the selection's
     c[ImGuiCol_HeaderActive] = HexToColor("2571DB");
     c[ImGuiCol_Separator] = HexToColor("3F3F3F");
     c[ImGuiCol_SeparatorHovered] = HexToColor("404854");

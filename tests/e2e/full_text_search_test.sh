@@ -13,7 +13,7 @@ pick_file() {
     fi
 }
 
-HOVER_COLOUR=215DB0
+HOVER_COLOUR=383E47 # a hovered row, grey unlike the blue of a selected one
 file=$(pick_file)
 [ -f "$file" ] || e2e_skip "no document to search: $file"
 # A short name of the file itself, at least five letters long, so that the query surely occurs.
