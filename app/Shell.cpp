@@ -76,14 +76,32 @@ std::optional<WindowGeometry> SavedGeometryOnMonitors(const WindowPlace& saved,
         const bool topInside = saved.y >= area.y && saved.y < area.y + area.height;
         if (!topInside || right - left < grip || area.width <= 0 || area.height <= 0)
             continue;
+        // Shrunk to the work area if need be, then moved into it: a place saved on a taller
+        // screen must not leave the bottom edge, and the grip with it, out of reach.
         WindowGeometry geometry;
-        geometry.x = saved.x;
-        geometry.y = saved.y;
         geometry.width = std::min(saved.width, area.width);
         geometry.height = std::min(saved.height, area.height);
+        geometry.x = std::clamp(saved.x, area.x, area.x + area.width - geometry.width);
+        geometry.y = std::clamp(saved.y, area.y, area.y + area.height - geometry.height);
         return geometry;
     }
     return std::nullopt;
+}
+
+void RememberWindowPlace(Settings& settings, const WindowPlace& now, bool minimized, bool maximized)
+{
+    if (minimized)
+        return;
+    const bool valid = now.width > 0 && now.height > 0;
+    if (maximized) {
+        if (!settings.window && valid)
+            settings.window = now;
+        if (settings.window)
+            settings.window->maximized = true;
+        return;
+    }
+    if (valid)
+        settings.window = now;
 }
 
 ImVec4 InstanceColor(int runningProcesses)
@@ -124,7 +142,7 @@ void ApplyTheme(ImGuiStyle& style, const ImVec4& instanceColor, float scale)
     c[ImGuiCol_ButtonHovered] = HexToColor("2F343C");
     c[ImGuiCol_ButtonActive] = HexToColor("383E47");
     c[ImGuiCol_Header] = HexToColor("1A509C");
-    c[ImGuiCol_HeaderHovered] = HexToColor("215DB0");
+    c[ImGuiCol_HeaderHovered] = HexToColor("383E47"); // grey: blue is the selection's
     c[ImGuiCol_HeaderActive] = HexToColor("2571DB");
     c[ImGuiCol_Separator] = HexToColor("3F3F3F");
     c[ImGuiCol_SeparatorHovered] = HexToColor("404854");

@@ -52,10 +52,15 @@ struct WorkArea
 
 // The place the main window had when the program last ended, if a monitor still shows enough of
 // its top edge to take hold of the window (at least 64 pixels of it, or its whole width when
-// narrower), its size limited to that monitor's work area; nothing when no monitor does, as after
-// the monitor it was on was unplugged.
+// narrower), its size limited to that monitor's work area and moved as little as it takes to lie
+// wholly inside it; nothing when no monitor does, as after the monitor it was on was unplugged.
 std::optional<WindowGeometry> SavedGeometryOnMonitors(const WindowPlace& saved,
                                                       const std::vector<WorkArea>& areas);
+
+// The window's place for the next run, from where it is now. A minimized window keeps the place
+// it had before; a maximized one keeps it too (or, on a first run, takes the one it has) and is
+// maximized again.
+void RememberWindowPlace(Settings& settings, const WindowPlace& now, bool minimized, bool maximized);
 
 // Title and menu bar colour of this copy of the program, from the number of running processes with
 // this executable's name (itself included), so that side-by-side copies are told apart.

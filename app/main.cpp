@@ -41,22 +41,6 @@ void WakeFrameLoop()
     Backend::Wake();
 }
 
-// The window's place for the next run. A minimized window keeps the place it had before; a
-// maximized one keeps it too and is maximized again.
-void RememberWindowPlace(Settings& settings)
-{
-    const Backend::WindowNow now = Backend::CurrentPlace();
-    if (now.minimized)
-        return;
-    if (now.maximized) {
-        if (settings.window)
-            settings.window->maximized = true;
-        return;
-    }
-    if (now.place.width > 0 && now.place.height > 0)
-        settings.window = now.place;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -103,6 +87,7 @@ int main(int argc, char** argv)
     const std::string iniPath = configDirectory.empty() ? std::string() : configDirectory + "/imgui.ini";
     io.IniFilename = iniPath.empty() ? nullptr : iniPath.c_str();
     io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
+    io.ConfigInputTextCursorBlink = false; // a blinking cursor would redraw the window all the time
 
     const int running = Platform::CountProcessesNamed(Platform::GetExecutableName());
     ApplyTheme(ImGui::GetStyle(), InstanceColor(running), scale);
@@ -129,7 +114,7 @@ int main(int argc, char** argv)
     std::string shownTitle = kTitle;
     while (!quit && !Platform::StopRequested()) {
         if (pacer.MaySleep()) {
-            Backend::WaitEvents(FramePacer::kSleepTimeoutSeconds);
+            Backend::WaitEvents(pacer.SleepTimeout());
             nextFrame = Clock::now();
         }
         if (!Backend::PumpEvents())
@@ -146,7 +131,7 @@ int main(int argc, char** argv)
         }
         ImGui::Render();
         Backend::Present();
-        pacer.FrameDrawn(gui.IsLive());
+        pacer.FrameDrawn(gui.IsLive(), gui.IsLiveSlowly());
 
         nextFrame += framePeriod;
         const auto now = Clock::now();
@@ -157,7 +142,8 @@ int main(int argc, char** argv)
     }
     SetWakeHook(nullptr); // workers may outlive the window
 
-    RememberWindowPlace(gui.settings);
+    const Backend::WindowNow now = Backend::CurrentPlace();
+    RememberWindowPlace(gui.settings, now.place, now.minimized, now.maximized);
     Backend::StopGui();
     ImGui::DestroyContext();
     Backend::Close();

@@ -4,6 +4,7 @@
 #include "lifecycle/LoadingState.h"
 #include "model/Workspace.h"
 #include "query/FullTextSearchService.h"
+#include "query/PathCompletion.h"
 #include "query/TreeFilterService.h"
 
 #include <exception>
@@ -57,6 +58,7 @@ ReadyState::~ReadyState()
         shared.condition.wait(lock, [&shared] { return shared.ready; });
     }
     brokenRefs.Wait();
+    sortedPaths.Wait();
 }
 
 std::shared_ptr<State> ReadyState::Update()
@@ -150,6 +152,25 @@ Result<std::vector<BrokenRef>> ReadyState::FindBrokenRefs()
 std::vector<BrokenRef> ReadyState::CollectBrokenRefs()
 {
     return MostHeldFirst(workspace->BrokenReferences(lookupPool.StopFlag()));
+}
+
+Result<std::string> ReadyState::CompleteRefPath(std::string typed)
+{
+    if (!sortedPaths.Started())
+        sortedPaths.Start(lookupPool.Submit(&ReadyState::SortPaths, this));
+    const Result<std::shared_ptr<const PathCompletion>> paths = sortedPaths.Poll();
+    if (paths.status != ResultStatus::Done)
+        return paths.status == ResultStatus::Error ? Result<std::string>::Error(paths.message)
+                                                   : Result<std::string>::Pending();
+    return Result<std::string>::Value(paths.GetValue()->Complete(typed));
+}
+
+std::shared_ptr<const PathCompletion> ReadyState::SortPaths()
+{
+    std::vector<const Index*> indexes;
+    for (const WorkspaceFile& file : workspace->Files())
+        indexes.push_back(file.index.get());
+    return std::make_shared<const PathCompletion>(indexes, lookupPool.StopFlag());
 }
 
 std::string ReadyState::ResolvedReference(pugi::xml_node node) const

@@ -12,6 +12,7 @@
 #include <vector>
 
 class FullTextSearchService;
+class PathCompletion;
 class TreeFilterService;
 class Workspace;
 
@@ -37,12 +38,14 @@ public:
     Result<TreeFilterMatches> FilterTree(const TreeFilterQuery& query) override;
     Result<TreeFilterMatches> FindShortNamesContaining(std::string part) override;
     Result<std::vector<BrokenRef>> FindBrokenRefs() override;
+    Result<std::string> CompleteRefPath(std::string typed) override;
     std::string ResolvedReference(pugi::xml_node node) const override;
     std::shared_ptr<const Workspace> GetWorkspace() const override { return workspace; }
 
     // Tasks; public so that the pool can bind them.
     std::vector<Ref> CollectReferrers(std::string path);
     std::vector<BrokenRef> CollectBrokenRefs();
+    std::shared_ptr<const PathCompletion> SortPaths();
 
     uint64_t GetNodeCount() const { return nodeCount; } // of every file
 
@@ -53,6 +56,7 @@ private:
     StringKeyMap<Result<std::vector<Ref>>> refsToCache;
     StringKeyMap<Future<std::vector<Ref>>> pendingRefsTo;
     PolledAnswer<std::vector<BrokenRef>> brokenRefs;
+    PolledAnswer<std::shared_ptr<const PathCompletion>> sortedPaths; // asked for by the first completion
     std::shared_ptr<const Workspace> workspace;
     uint64_t nodeCount = 0;
     std::shared_ptr<FullTextSearchService> searchService;

@@ -77,6 +77,11 @@ Result<std::vector<BrokenRef>> State::FindBrokenRefs()
     return NotLoaded<std::vector<BrokenRef>>();
 }
 
+Result<std::string> State::CompleteRefPath(std::string)
+{
+    return NotLoaded<std::string>();
+}
+
 std::string State::ResolvedReference(pugi::xml_node) const
 {
     return {};

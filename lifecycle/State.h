@@ -56,6 +56,9 @@ public:
     virtual Result<TreeFilterMatches> FindShortNamesContaining(std::string part);
     // Every reference text that names no element, most held first.
     virtual Result<std::vector<BrokenRef>> FindBrokenRefs();
+    // `typed` completed by the next piece of the element paths that begin with it (see
+    // PathCompletion); Pending while the sorted paths are being gathered.
+    virtual Result<std::string> CompleteRefPath(std::string typed);
     // The absolute text that a relative reference held by `node` names; empty when there is none.
     virtual std::string ResolvedReference(pugi::xml_node node) const;
     // The files opened together, or null when one file is open.

@@ -125,12 +125,10 @@ Result<std::vector<Ref>> FullTextSearchService::Search(std::string newQuery, boo
         if (!sameQuery || newLimit < limit) {
             results.clear();
             contexts.clear();
-            hitKeys.clear();
         }
         query = std::move(newQuery);
         matchCase = newMatchCase;
         limit = newLimit;
-        hitCount = results.size();
         kept = results;
         processed = 0;
         idle = false;
@@ -157,26 +155,33 @@ void FullTextSearchService::Run()
         // Nodes counted by an older walk while it unwound do not belong to this one; that walk has
         // been joined, so nothing adds to the count until the new workers start.
         processed = 0;
-        Job job{query, matchCase, limit, generation.load(), {hitKeys.begin(), hitKeys.end()}};
+        Job job{query, matchCase, limit, generation.load()};
         if (job.query.empty()) {
             idle = true;
             continue;
         }
+        spanHits.assign(kWorkers, {});
+        spanDone.assign(kWorkers, false);
+        for (std::atomic<size_t>& count : spanCounts)
+            count = 0;
+        publishedSpan = publishedHit = publishedPlace = 0;
         lock.unlock();
 
+        if (spans.empty())
+            MakeSpans();
         std::vector<std::thread> workers;
         workers.reserve(kWorkers);
         std::vector<int> notStarted;
         for (int i = 0; i < kWorkers; ++i) {
             visitCounts[i] = 0;
             try {
-                workers.push_back(StartThread([this, i, &job] { SearchRoots(i, job); }));
+                workers.push_back(StartThread([this, i, &job] { SearchSpan(i, job); }));
             } catch (const std::system_error&) {
-                notStarted.push_back(i); // its share is searched here instead
+                notStarted.push_back(i); // its span is searched here instead
             }
         }
         for (int i : notStarted)
-            SearchRoots(i, job);
+            SearchSpan(i, job);
         for (auto& worker : workers)
             worker.join();
 
@@ -189,75 +194,122 @@ void FullTextSearchService::Run()
     }
 }
 
-bool FullTextSearchService::AppendHit(pugi::xml_node node, const void* key, HitContext context,
-                                      const Job& job)
+namespace {
+// The node after `node` in pre-order within the tree of `root`; null after its last node.
+pugi::xml_node NextInOrder(pugi::xml_node node, pugi::xml_node root)
 {
-    if (job.found.count(key))
-        return true; // listed before the limit was raised
-    Ref hit(node);
+    if (pugi::xml_node child = node.first_child())
+        return child;
+    for (; node != root; node = node.parent()) {
+        if (pugi::xml_node sibling = node.next_sibling())
+            return sibling;
+    }
+    return {};
+}
+} // namespace
+
+void FullTextSearchService::MakeSpans()
+{
+    size_t total = 0;
+    for (pugi::xml_node root : roots) {
+        for (pugi::xml_node node = root; node && running; node = NextInOrder(node, root))
+            ++total;
+    }
+    spans.assign(kWorkers, Span{});
+    size_t at = 0;
+    int next = 0;
+    for (size_t r = 0; r < roots.size() && next < kWorkers; ++r) {
+        for (pugi::xml_node node = roots[r]; node && next < kWorkers;
+             node = NextInOrder(node, roots[r]), ++at) {
+            while (next < kWorkers && at == total * next / kWorkers) {
+                spans[next] = Span{r, node, total * (next + 1) / kWorkers - at};
+                ++next;
+            }
+        }
+    }
+}
+
+bool FullTextSearchService::Enough(int worker, const Job& job) const
+{
+    size_t found = 0;
+    for (int i = 0; i <= worker; ++i)
+        found += spanCounts[i].load();
+    return found >= job.limit;
+}
+
+void FullTextSearchService::Publish(const Job& job)
+{
+    while (publishedSpan < spanHits.size()) {
+        const std::vector<Hit>& hits = spanHits[publishedSpan];
+        for (; publishedHit < hits.size(); ++publishedHit, ++publishedPlace) {
+            if (publishedPlace < results.size())
+                continue; // listed already, before the limit was raised
+            if (results.size() >= job.limit)
+                return;
+            results.push_back(hits[publishedHit].ref);
+            contexts.push_back(hits[publishedHit].context);
+        }
+        if (!spanDone[publishedSpan])
+            return;
+        ++publishedSpan;
+        publishedHit = 0;
+    }
+}
+
+bool FullTextSearchService::AppendHit(int worker, pugi::xml_node node, HitContext context, const Job& job)
+{
+    Hit hit{Ref(node), std::move(context)};
     {
         std::lock_guard<std::mutex> lock(mutex);
         // A newer query emptied the list under this lock; hits of the old one must not reach it.
-        if (results.size() >= job.limit || job.generation != generation.load())
+        if (job.generation != generation.load())
             return false;
-        results.push_back(std::move(hit));
-        contexts.push_back(std::move(context));
-        hitKeys.push_back(key);
-        hitCount = results.size();
+        spanHits[worker].push_back(std::move(hit));
+        spanCounts[worker] = spanHits[worker].size();
+        Publish(job);
     }
     WakeUserInterface();
     return true;
 }
 
-void FullTextSearchService::SearchRoots(int worker, const Job& job)
-{
-    int visits = 0;
-    for (pugi::xml_node root : roots)
-        visits += SearchNode(worker, root, job);
-    visitCounts[worker] = visits;
-}
-
-// Every worker walks the whole tree in document order and examines every fourth node, so each
-// node is examined by exactly one worker. Explicit stack: any nesting depth is fine.
-int FullTextSearchService::SearchNode(int worker, pugi::xml_node node, const Job& job)
+// Walks the worker's span in document order. Without a stack: any nesting depth is fine.
+void FullTextSearchService::SearchSpan(int worker, const Job& job)
 {
     const std::string& query = job.query;
     const bool matchCase = job.matchCase;
+    const Span span = spans[worker];
+    size_t root = span.root;
+    pugi::xml_node current = span.first;
     int visits = 0;
     int unpublished = 0;
-    std::vector<pugi::xml_node> stack; // next sibling to visit at each open level
-    pugi::xml_node current = node;
     bool stopped = false;
-    while (current && !stopped) {
-        if (hitCount.load() >= job.limit || Stale(job.generation))
+    for (size_t i = 0; i < span.count && !stopped; ++i) {
+        if (Enough(worker, job) || Stale(job.generation))
             break;
         ++visits;
-        if (visits % kWorkers == worker) {
-            if (++unpublished == kProgressBatch) {
-                processed += unpublished;
-                unpublished = 0;
-            }
-            const char* text = NodeText(current);
-            if (Contains(text, query, matchCase) || Contains(current.name(), query, matchCase))
-                stopped =
-                    !AppendHit(current, current.internal_object(), NodeContext(current, text, job), job);
-            for (pugi::xml_attribute a = current.first_attribute(); a && !stopped; a = a.next_attribute()) {
-                if (Contains(a.name(), query, matchCase) || Contains(a.value(), query, matchCase))
-                    stopped = !AppendHit(current, a.internal_object(), AttributeContext(a, job), job);
-            }
+        if (++unpublished == kProgressBatch) {
+            processed += unpublished;
+            unpublished = 0;
         }
-        // Next in pre-order: first child, else the next sibling of the nearest open level.
-        if (pugi::xml_node child = current.first_child()) {
-            stack.push_back(current == node ? pugi::xml_node() : current.next_sibling());
-            current = child;
-            continue;
+        const char* text = NodeText(current);
+        if (Contains(text, query, matchCase) || Contains(current.name(), query, matchCase))
+            stopped = !AppendHit(worker, current, NodeContext(current, text, job), job);
+        for (pugi::xml_attribute a = current.first_attribute(); a && !stopped; a = a.next_attribute()) {
+            if (Contains(a.name(), query, matchCase) || Contains(a.value(), query, matchCase))
+                stopped = !AppendHit(worker, current, AttributeContext(a, job), job);
         }
-        current = current == node ? pugi::xml_node() : current.next_sibling();
-        while (!current && !stack.empty()) {
-            current = stack.back();
-            stack.pop_back();
-        }
+        current = NextInOrder(current, roots[root]);
+        if (!current && ++root < roots.size())
+            current = roots[root];
     }
     processed += unpublished;
-    return visits;
+    visitCounts[worker] = visits;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (job.generation != generation.load())
+            return;
+        spanDone[worker] = true;
+        Publish(job);
+    }
+    WakeUserInterface();
 }

@@ -217,7 +217,8 @@ void LoadSettings(Settings& settings)
     }
     Settings read;
     switch (ReadSettingsFile(file, read)) {
-        case FileRead::Missing:
+        case FileRead::Missing: // a first start: nothing to tell
+            return;
         case FileRead::CannotOpen:
             std::cerr << "Error opening file: " << file << std::endl;
             return;

@@ -1,8 +1,10 @@
+#include "ui/BrokenRefRows.h"
 #include "ui/Gui.h"
 #include "ui/ResultListView.h"
 
 #include "model/Workspace.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cstring>
 #include <filesystem>
@@ -11,42 +13,52 @@ namespace {
 // Kept for the whole process: closing and reopening the window keeps the filter.
 char filterText[1024] = "";
 
-// The rows that pass the filter, worked out again only when the filter or the list changes, so a
-// long list costs nothing per frame.
-struct FilteredRows
+// The rows shown, worked out again only when the view or the list changes, so a long list costs
+// nothing per frame.
+struct ShownRows
 {
-    std::string filter;
+    BrokenRefView view;
     const void* list = nullptr;
     std::vector<int> rows;
 };
 
-const std::vector<int>& RowsPassing(const std::vector<BrokenRef>& list, const std::string& filter)
+const std::vector<int>& RowsShown(const std::vector<BrokenRef>& list, const BrokenRefView& view)
 {
-    static FilteredRows memo;
-    if (memo.list != &list || memo.filter != filter) {
+    static ShownRows memo;
+    if (memo.list != &list || !(memo.view == view)) {
         memo.list = &list;
-        memo.filter = filter;
-        memo.rows.clear();
-        for (size_t i = 0; i < list.size(); ++i) {
-            if (list[i].text.find(filter) != std::string::npos)
-                memo.rows.push_back(static_cast<int>(i));
-        }
+        memo.view = view;
+        memo.rows = BrokenRefRows(list, view);
     }
     return memo.rows;
 }
 
-void Cell(const std::string& text)
+// A cell's text; one cut off at the column's edge shows whole in a tooltip.
+void Cell(const std::string& text, bool next = true)
 {
-    ImGui::TableNextColumn();
+    if (next)
+        ImGui::TableNextColumn();
+    const float room = ImGui::GetContentRegionAvail().x;
     ImGui::TextUnformatted(text.c_str(), text.c_str() + text.size());
+    if (ImGui::IsItemHovered() && ImGui::CalcTextSize(text.c_str(), text.c_str() + text.size()).x > room) {
+        ImGui::BeginTooltip();
+        ImGui::PushTextWrapPos(ImGui::GetFontSize() * 50);
+        ImGui::TextUnformatted(text.c_str(), text.c_str() + text.size());
+        ImGui::PopTextWrapPos();
+        ImGui::EndTooltip();
+    }
 }
+
+// Share of the list in the height it shares with the preview, changed by dragging the bar between.
+float listShare = 0.4f;
+bool hideDefinitions = false;
 } // namespace
 
 bool Gui::DrawBrokenRefsWindow()
 {
     ImGuiStorage* storage = ImGui::GetStateStorage();
     const ImGuiID selectionKey = ImGui::GetID("Broken References");
-    int selected = storage->GetInt(selectionKey, -1); // index into the whole list
+    int selected = StoredSelection(selectionKey); // index into the whole list
 
     const float font = ImGui::GetFontSize();
     ImGui::SetNextWindowSize(ImVec2(50 * font, 35 * font), ImGuiCond_FirstUseEver);
@@ -58,8 +70,14 @@ bool Gui::DrawBrokenRefsWindow()
         return open;
     }
 
-    ImGui::SetNextItemWidth(-FLT_MIN);
+    const char* hideLabel = "Hide definition references";
+    ImGui::SetNextItemWidth(ImGui::GetContentRegionAvail().x - ImGui::CalcTextSize(hideLabel).x -
+                            ImGui::GetFrameHeight() - 2 * ImGui::GetStyle().ItemSpacing.x);
     ImGui::InputTextWithHint("##Filter", "Filter by text", filterText, sizeof filterText);
+    ImGui::SameLine();
+    ImGui::Checkbox(hideLabel, &hideDefinitions);
+    if (showTooltips && ImGui::IsItemHovered())
+        ImGui::SetTooltip("Leave out references held by DEFINITION-REF (to module definitions)");
 
     const Result<std::vector<BrokenRef>> result = state->FindBrokenRefs();
     const bool done = result.status == ResultStatus::Done && result.value;
@@ -68,21 +86,33 @@ bool Gui::DrawBrokenRefsWindow()
     const ImVec2 avail = ImGui::GetContentRegionAvail();
     const float height =
         avail.y - (font + style.WindowPadding.y + 2 * style.FramePadding.y) - style.ItemSpacing.y;
-    const float listHeight = height * 0.4f;
+    const float barHeight = std::max(4.0f, font * 0.4f);
+    const float listHeight = std::clamp(height * listShare, 3 * font, std::max(3 * font, height - 3 * font));
 
     const std::string singleFileName = std::filesystem::path(state->filePath).filename().string();
     bool selectionChanged = false;
-    const std::vector<int>* rows = done ? &RowsPassing(*result.value, filterText) : nullptr;
+    BrokenRefView view{filterText, hideDefinitions};
     const ImGuiTableFlags tableFlags = ImGuiTableFlags_ScrollY | ImGuiTableFlags_RowBg |
-                                       ImGuiTableFlags_BordersInnerV | ImGuiTableFlags_Resizable;
+                                       ImGuiTableFlags_BordersInnerV | ImGuiTableFlags_Resizable |
+                                       ImGuiTableFlags_Sortable;
+    const std::vector<int>* rows = nullptr;
     if (ImGui::BeginTable("##BrokenRefs", 5, tableFlags, ImVec2(avail.x, listHeight))) {
         ImGui::TableSetupScrollFreeze(0, 1);
         ImGui::TableSetupColumn("Reference", ImGuiTableColumnFlags_WidthStretch, 3.0f);
-        ImGui::TableSetupColumn("Holders", ImGuiTableColumnFlags_WidthFixed);
+        // Most held first, as the list comes, until another order is asked for.
+        ImGui::TableSetupColumn("Holders", ImGuiTableColumnFlags_WidthFixed |
+                                               ImGuiTableColumnFlags_DefaultSort |
+                                               ImGuiTableColumnFlags_PreferSortDescending);
         ImGui::TableSetupColumn("Why", ImGuiTableColumnFlags_WidthFixed);
         ImGui::TableSetupColumn("First referrer", ImGuiTableColumnFlags_WidthStretch, 2.0f);
-        ImGui::TableSetupColumn("File", ImGuiTableColumnFlags_WidthStretch, 1.0f);
+        ImGui::TableSetupColumn("File", ImGuiTableColumnFlags_WidthStretch | ImGuiTableColumnFlags_NoSort,
+                                1.0f);
         ImGui::TableHeadersRow();
+        if (const ImGuiTableSortSpecs* sort = ImGui::TableGetSortSpecs(); sort && sort->SpecsCount > 0) {
+            view.sortColumn = sort->Specs[0].ColumnIndex;
+            view.descending = sort->Specs[0].SortDirection == ImGuiSortDirection_Descending;
+        }
+        rows = done ? &RowsShown(*result.value, view) : nullptr;
         if (rows) {
             ImGuiListClipper clipper;
             clipper.Begin(static_cast<int>(rows->size()));
@@ -99,7 +129,7 @@ bool Gui::DrawBrokenRefsWindow()
                         selectionChanged = true;
                     }
                     ImGui::SameLine(0, 0);
-                    ImGui::TextUnformatted(broken.text.c_str(), broken.text.c_str() + broken.text.size());
+                    Cell(broken.text, false);
                     Cell(std::to_string(broken.count));
                     Cell(broken.reason);
                     Cell(broken.firstReferrer->path);
@@ -110,12 +140,19 @@ bool Gui::DrawBrokenRefsWindow()
         }
         ImGui::EndTable();
     }
+    // The bar between list and preview: dragged, it gives one the height the other loses.
+    ImGui::InvisibleButton("##Split", ImVec2(avail.x, barHeight));
+    if (ImGui::IsItemActive() && height > 0)
+        listShare = std::clamp((listHeight + ImGui::GetIO().MouseDelta.y) / height, 0.1f, 0.9f);
+    if (ImGui::IsItemHovered() || ImGui::IsItemActive())
+        ImGui::SetMouseCursor(ImGuiMouseCursor_ResizeNS);
     storage->SetInt(selectionKey, selected);
 
     const Ref* chosen = done && selected >= 0 && size_t(selected) < result.value->size()
                             ? &(*result.value)[selected].firstReferrer
                             : nullptr;
-    DrawResultPreview(*this, chosen, selected, selectionChanged, ImVec2(avail.x, height - listHeight));
+    DrawResultPreview(*this, chosen, selected, selectionChanged,
+                      ImVec2(avail.x, height - listHeight - barHeight - ImGui::GetStyle().ItemSpacing.y));
 
     ImGui::AlignTextToFramePadding();
     if (done) {

@@ -30,9 +30,9 @@ bool ElementXmlPanes::DrawBar(Gui& gui, const std::string& windowId, const Ref& 
         return false;
 
     // A new document (or another element under the same path) needs its text made again.
-    if (pane.node != element->node || pane.stateId != gui.state->id) {
+    if (pane.node != element->node || pane.document != gui.documentCount) {
         pane.node = element->node;
-        pane.stateId = gui.state->id;
+        pane.document = gui.documentCount;
         pane.xml.reset();
         pane.pending = std::make_unique<Future<ElementXml>>(
             pool.Submit(&ElementXmlPanes::Make, this, element->node, gui.state->document));

@@ -47,7 +47,7 @@ private:
     {
         bool shown = false;
         pugi::xml_node node; // what the text below is of
-        size_t stateId = 0;  // ... in which document
+        int document = 0;    // ... in which document (Gui::documentCount)
         std::unique_ptr<Future<ElementXml>> pending;
         std::shared_ptr<ElementXml> xml;
     };

@@ -11,15 +11,31 @@ namespace {
 // Kept for the whole process, so reopening a dialog shows the text typed last time.
 char refInput[4096] = "";
 char shortnameInput[4096] = "";
+std::string refEntered; // the reference text Enter was last pressed on: only its failure is told
 
 int IgnoreEdit(ImGuiInputTextCallbackData*)
 {
     return 0;
 }
 
+// Tab in the reference field: the next piece of the element paths that begin with the text.
+int CompleteRef(ImGuiInputTextCallbackData* data)
+{
+    if (data->EventFlag != ImGuiInputTextFlags_CallbackCompletion)
+        return 0;
+    State& state = *static_cast<State*>(data->UserData);
+    const Result<std::string> completed = state.CompleteRefPath(NormaliseRefInput(data->Buf));
+    if (completed.status == ResultStatus::Done && completed.GetValue() != data->Buf) {
+        data->DeleteChars(0, data->BufTextLen);
+        data->InsertChars(0, completed.GetValue().c_str());
+    }
+    return 0;
+}
+
 // Window, prompt and input field. False when the window draws nothing this frame (already ended).
+// `state`, when given, completes the field's text as a reference path on Tab.
 bool BeginFindDialog(const char* title, const char* prompt, bool* open, char* buffer, size_t capacity,
-                     float extraHeight = 0)
+                     float extraHeight = 0, State* state = nullptr)
 {
     const float font = ImGui::GetFontSize();
     const ImVec2 size(42 * font, 12.5f * font + extraHeight);
@@ -34,22 +50,27 @@ bool BeginFindDialog(const char* title, const char* prompt, bool* open, char* bu
     ImGui::PushItemWidth(-1);
     if (ImGui::IsWindowAppearing())
         ImGui::SetKeyboardFocusHere();
-    ImGui::InputText("##RefInput", buffer, capacity, ImGuiInputTextFlags_CallbackEdit, IgnoreEdit);
+    if (state)
+        ImGui::InputText("##RefInput", buffer, capacity, ImGuiInputTextFlags_CallbackCompletion, CompleteRef,
+                         state);
+    else
+        ImGui::InputText("##RefInput", buffer, capacity, ImGuiInputTextFlags_CallbackEdit, IgnoreEdit);
     ImGui::PopItemWidth();
     return true;
 }
 
-// One empty line below the field, then the spinner or the error on the line shared with the buttons.
-void DrawFindStatus(const Result<Ref>& result, const std::string& errorText, const ImVec4& errorColor)
+// One empty line below the field, then the spinner or one message on the line shared with the
+// buttons.
+void DrawFindStatus(bool spinner, const std::string& message, const ImVec4& colour)
 {
     ImGui::NewLine();
     ImGui::NewLine();
     ImGui::SameLine();
-    if (result.status == ResultStatus::Pending) {
+    if (spinner) {
         PendingSpinner();
-    } else if (result.status == ResultStatus::Error) {
-        ImGui::PushStyleColor(ImGuiCol_Text, errorColor);
-        ImGui::TextUnformatted(errorText.c_str());
+    } else if (!message.empty()) {
+        ImGui::PushStyleColor(ImGuiCol_Text, colour);
+        ImGui::TextUnformatted(message.c_str(), message.c_str() + message.size());
         ImGui::PopStyleColor();
     }
 }
@@ -61,23 +82,34 @@ ResultButtonPresses DrawFindButtons(const Result<Ref>& result, const char* revea
     const float rightEdge = ImGui::GetWindowWidth() - ImGui::GetStyle().WindowPadding.x;
     return DrawResultButtons(result.status == ResultStatus::Done, mutedColor, revealLabel, rightEdge);
 }
+bool EnterPressed()
+{
+    return ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) &&
+           ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter), false);
+}
+
 // Enter in the dialog acts as the button that shows the answer in the main window.
 bool EnterPressed(const Result<Ref>& result)
 {
-    return result.status == ResultStatus::Done &&
-           ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) &&
-           ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter), false);
+    return result.status == ResultStatus::Done && EnterPressed();
 }
 } // namespace
 
 void Gui::DrawFindRefDialog(bool* open)
 {
-    if (!BeginFindDialog("Find Ref", "Please enter a reference:", open, refInput, sizeof refInput))
+    if (!BeginFindDialog("Find Ref", "Please enter a reference:", open, refInput, sizeof refInput, 0,
+                         state.get()))
         return;
     const std::string path = NormaliseRefInput(refInput);
     const Result<Ref> result = state->FindRef(path);
-    // Whatever the reason (not found, invalid, no document), the user is told the same.
-    DrawFindStatus(result, "Could not find the ref.", errorColor);
+    state->CompleteRefPath(path); // gathers the paths for Tab before it is pressed
+    if (EnterPressed())
+        refEntered = refInput;
+    // Whatever the reason (not found, invalid, no document), the user is told the same, but only
+    // once Enter asked for that text: not while it is still being typed.
+    const bool failed = result.status == ResultStatus::Error && refEntered == refInput;
+    DrawFindStatus(result.status == ResultStatus::Pending, failed ? "Could not find the ref." : "",
+                   errorColor);
     const ResultButtonPresses presses = DrawFindButtons(result, "Jump to Ref", mutedColor);
     if (presses.openWindow)
         OpenElementWindow(path);
@@ -166,13 +198,20 @@ void Gui::DrawFindShortnameDialog(bool* open)
     // Without an element of exactly that name, those whose name contains it.
     const bool lookForParts = exact.status == ResultStatus::Error && shortnameInput[0] != '\0' &&
                               state->GetKind() == StateKind::Ready;
-    DrawFindStatus(exact, exact.message, errorColor);
     Result<Ref> result = exact;
     Result<TreeFilterMatches> parts;
     if (lookForParts) {
         parts = state->FindShortNamesContaining(shortnameInput);
         result = SelectedPart(parts);
     }
+    // One message at a time: the element found, or why none was, unless the list below has some.
+    const bool noParts = !lookForParts || (parts.status == ResultStatus::Done && parts.value->listed.empty());
+    if (exact.status == ResultStatus::Done)
+        DrawFindStatus(false, exact.GetValue()->path, successColor);
+    else if (exact.status == ResultStatus::Error && shortnameInput[0] != '\0' && noParts)
+        DrawFindStatus(false, exact.message, errorColor);
+    else
+        DrawFindStatus(exact.status == ResultStatus::Pending, "", errorColor);
     const ResultButtonPresses presses = DrawFindButtons(result, "Show in main window", mutedColor);
     if (presses.openWindow)
         OpenElementWindow(result.GetValue()->path);

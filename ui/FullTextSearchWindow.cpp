@@ -27,7 +27,7 @@ void DrawSearchProgress(bool visible, double progress, float width)
 {
     const ImVec2 size(width, 5);
     if (visible) {
-        KeepDrawing();
+        KeepDrawingSlowly();
         ImGui::ProgressBar(static_cast<float>(progress), size, "");
         return;
     }
@@ -42,7 +42,7 @@ bool Gui::DrawFullTextSearchWindow()
 {
     ImGuiStorage* storage = ImGui::GetStateStorage();
     const ImGuiID selectionKey = ImGui::GetID("Full-Text Search");
-    int selected = storage->GetInt(selectionKey, -1);
+    int selected = StoredSelection(selectionKey);
 
     const float font = ImGui::GetFontSize();
     PlaceNextWindowBesideMiddle(ImVec2(42 * font, 35 * font), ImGuiCond_FirstUseEver, 0);

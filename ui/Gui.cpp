@@ -26,6 +26,7 @@ void BeginScrollingRegion()
 }
 
 bool frameIsLive = false;
+bool frameIsLiveSlowly = false;
 
 // What the tree's nodes point into: the document, or the workspace of several.
 const void* ShownContent(const State& state)
@@ -39,6 +40,11 @@ const void* ShownContent(const State& state)
 void KeepDrawing()
 {
     frameIsLive = true;
+}
+
+void KeepDrawingSlowly()
+{
+    frameIsLiveSlowly = true;
 }
 
 ImVec4 HexToColor(const std::string& hex)
@@ -57,6 +63,29 @@ void Gui::OpenElementWindow(std::string path)
 void Gui::OpenRefsWindow(std::string path)
 {
     refsWindows.push_back(WindowEntry{std::move(path), std::to_string(windowCounter++)});
+}
+
+void Gui::StartDocument()
+{
+    ++documentCount;
+    if (state->GetFilePath() == documentPath)
+        return;
+    documentPath = state->GetFilePath();
+    ClearTreeFilter();
+    history = NavigationHistory();
+}
+
+int Gui::StoredSelection(ImGuiID key)
+{
+    ImGuiStorage* storage = ImGui::GetStateStorage();
+    ImGui::PushID(static_cast<int>(key));
+    const ImGuiID documentKey = ImGui::GetID("document");
+    ImGui::PopID();
+    if (storage->GetInt(documentKey, 0) != documentCount) {
+        storage->SetInt(documentKey, documentCount);
+        storage->SetInt(key, -1);
+    }
+    return storage->GetInt(key, -1);
 }
 
 void Gui::SetStatusTextIfHovered(std::string path)
@@ -82,11 +111,14 @@ bool Gui::DrawFrame()
         navigationTarget.clear();
         reaper.Dispose(std::move(shownFilter)); // may be large; freed off this thread
         shownFilter.reset();
+        if (ShownContent(*state))
+            StartDocument();
     }
     HandleShortcuts();
     hoveredElementPath.clear();
     statusText.clear();
-    frameIsLive = state->GetKind() == StateKind::Loading || state->GetKind() == StateKind::Indexing;
+    frameIsLive = false;
+    frameIsLiveSlowly = state->GetKind() == StateKind::Loading || state->GetKind() == StateKind::Indexing;
 
     const ImGuiViewport* viewport = ImGui::GetMainViewport();
     ImGui::SetNextWindowPos(viewport->Pos);
@@ -94,10 +126,12 @@ bool Gui::DrawFrame()
     ImGui::PushStyleVar(ImGuiStyleVar_WindowRounding, 0.0f);
     ImGui::PushStyleVar(ImGuiStyleVar_WindowBorderSize, 0.0f);
     ImGui::PushStyleVar(ImGuiStyleVar_FrameBorderSize, 0.0f);
+    // The tree fills the whole window: brought to the front by a click, it would hide every result
+    // window while their menu entries still showed them as open.
     ImGui::Begin("XML Tree View", nullptr,
                  ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoScrollbar |
                      ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings |
-                     ImGuiWindowFlags_MenuBar);
+                     ImGuiWindowFlags_MenuBar | ImGuiWindowFlags_NoBringToFrontOnFocus);
     ImGui::PopStyleVar(3);
 
     if (ImGui::BeginMenuBar()) {
@@ -120,6 +154,10 @@ bool Gui::DrawFrame()
     if (state->GetKind() != StateKind::Loading)
         loadingLabel.clear(); // read again next time: the file may have changed
     BeginScrollingRegion();
+    if (focusTree) {
+        ImGui::SetWindowFocus();
+        focusTree = false;
+    }
     switch (state->GetKind()) {
         case StateKind::Initial:
             DrawStartScreen();
@@ -224,6 +262,8 @@ bool Gui::DrawFrame()
     if (xmlPanes.Count() > elementWindows.size())
         xmlPanes.KeepOnly(elementWindows);
 
-    live = frameIsLive || ImGui::GetIO().WantTextInput; // an active text field blinks its cursor
+    // A focused text field shows a steady cursor (the shell turns blinking off): nothing to redraw.
+    live = frameIsLive;
+    liveSlowly = frameIsLiveSlowly && !frameIsLive;
     return !keepRunning;
 }

@@ -53,9 +53,13 @@ public:
     // Draws one frame; true when the program should end.
     bool DrawFrame();
 
-    // Whether the last frame showed anything that changes without input (a state still loading or
-    // indexing, a spinner, a highlight, a search in progress, a blinking text cursor).
+    // Whether the last frame showed anything that changes without input (a highlight about to
+    // vanish, a notice), so that the next frame is due at once.
     bool IsLive() const { return live; }
+    // Whether all that moved on the last frame was a spinner or a progress bar (a state loading or
+    // indexing, a search in progress): a few frames a second show that well enough and leave the
+    // processor to the work they wait for.
+    bool IsLiveSlowly() const { return liveSlowly; }
 
     void OpenElementWindow(std::string path);
     void OpenRefsWindow(std::string path);
@@ -76,6 +80,13 @@ public:
     void OpenChosenPaths();
     void Reload();
 
+    // The selection of a result list stored under `key`, or -1 when it was made in an earlier
+    // document: a new document starts with nothing selected and nothing previewed.
+    int StoredSelection(ImGuiID key);
+    // A new document is shown: its tree starts unfiltered and Back and Forward start afresh, but a
+    // reload of the same file keeps both.
+    void StartDocument();
+
     // Small button beside a tree row. Flags: 1 tight spacing, 2 highlighted, 4 disabled.
     bool ActionButton(bool visible, std::string label, std::string tooltip, int flags);
 
@@ -94,6 +105,7 @@ public:
     std::string hoveredElementPath; // named element row under the mouse or the keyboard focus
     bool focusFindText = false;     // bring the full-text search window forward with its field focused
     bool focusFilter = false;       // put the keyboard focus into the tree filter
+    bool focusTree = false;         // put the keyboard focus into the main tree
     bool filterCleared = false;     // the filter was emptied outside its field this frame
     TreeFilterQuery filter;         // what the filter field and its toggles ask for
     std::shared_ptr<TreeFilterMatches> shownFilter; // the last complete answer, drawn until the next
@@ -111,7 +123,10 @@ public:
     bool showTooltips = true;
     bool keepRunning = true;
     int windowCounter = 0;
+    int documentCount = 0;    // documents shown so far, each reload counted
+    std::string documentPath; // the file or folder shown last
     bool live = true;
+    bool liveSlowly = false;
 
     // Palette and tree constants.
     const ImVec4 mutedColor = HexToColor("ABB3BF");
@@ -159,6 +174,8 @@ public:
 // Marks the frame being drawn as live: something on it moves by itself, so the next frame must
 // be drawn even when no input comes.
 void KeepDrawing();
+// Marks the frame as showing work in progress: the next frame is due soon, but not at once.
+void KeepDrawingSlowly();
 
 // Loading and status screens.
 void PendingSpinner();

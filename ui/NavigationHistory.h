@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-// One reveal in the main tree: the element path, and the trail as it was in the document with
-// state id `stateId` (a trail is only valid for that document; the path outlives it).
+// One reveal in the main tree: the element path, and the trail as it was in the document shown
+// `document`-th (a trail is only valid for that document; the path outlives it, a reload too).
 struct RevealEntry
 {
     std::string path;
     std::vector<TreeItem> trail;
-    size_t stateId = 0;
+    int document = 0;
 };
 
 // Every reveal, in order, with a current position that Back and Forward move, like a browser's:

@@ -11,7 +11,7 @@ bool Gui::DrawRefsWindow(const WindowEntry& entry)
     // The selection lives in the caller's storage under its ID scope, so each entry keeps its own.
     ImGuiStorage* storage = ImGui::GetStateStorage();
     const ImGuiID selectionKey = ImGui::GetID((entry.path + "##" + entry.windowId).c_str());
-    int selected = storage->GetInt(selectionKey, -1);
+    int selected = StoredSelection(selectionKey);
 
     const Result<std::vector<Ref>> result = state->FindRefsTo(entry.path);
 

@@ -31,7 +31,7 @@ bool SpinnerItem(const char* id, float radius, ImVec2& pos, ImVec2& size, ImVec2
 
 void LoadingSpinner(const ImVec4& colour)
 {
-    KeepDrawing();
+    KeepDrawingSlowly();
     const float radius = 36;
     ImVec2 pos, size, centre;
     int segments = 0;
@@ -53,7 +53,7 @@ void LoadingSpinner(const ImVec4& colour)
 
 void PendingSpinner()
 {
-    KeepDrawing();
+    KeepDrawingSlowly();
     const float fontSize = ImGui::GetFontSize();
     const float radius = fontSize / 2;
     ImVec2 pos, size, centre;

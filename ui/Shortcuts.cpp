@@ -60,7 +60,7 @@ void Gui::Reload()
 
 void Gui::Reveal(std::vector<TreeItem> trail, std::string path)
 {
-    history.Record(RevealEntry{std::move(path), trail, state->id});
+    history.Record(RevealEntry{std::move(path), trail, documentCount});
     navigationTarget = std::move(trail);
 }
 
@@ -71,7 +71,7 @@ void RevealAgain(Gui& gui, const RevealEntry* entry)
 {
     if (!entry)
         return;
-    if (entry->stateId == gui.state->id) {
+    if (entry->document == gui.documentCount) {
         gui.navigationTarget = entry->trail;
         return;
     }
@@ -114,10 +114,17 @@ void Gui::HandleShortcuts()
         Reload();
 
     const bool alt = io.KeyAlt && !io.KeyCtrl;
-    if ((alt && Pressed(ImGui::GetKeyIndex(ImGuiKey_LeftArrow))) || ImGui::IsMouseClicked(3))
+    const bool altLeft = alt && Pressed(ImGui::GetKeyIndex(ImGuiKey_LeftArrow));
+    const bool altRight = alt && Pressed(ImGui::GetKeyIndex(ImGuiKey_RightArrow));
+    if (altLeft || ImGui::IsMouseClicked(3))
         GoBack();
-    if ((alt && Pressed(ImGui::GetKeyIndex(ImGuiKey_RightArrow))) || ImGui::IsMouseClicked(4))
+    if (altRight || ImGui::IsMouseClicked(4))
         GoForward();
+    if (altLeft || altRight) {
+        // Alt let go would otherwise move the keyboard to the menu bar; it belongs in the tree.
+        GImGui->NavWindowingToggleLayer = false;
+        focusTree = true;
+    }
 
     if (!Pressed(ImGui::GetKeyIndex(ImGuiKey_Escape)))
         return;
@@ -136,6 +143,8 @@ void Gui::HandleShortcuts()
         showFindRef = false;
     else if (name == "Find Shortname")
         showFindShortname = false;
+    else if (name == "Broken References")
+        showBrokenRefs = false;
     else if (name == "About")
         showAbout = false;
     std::erase_if(refsWindows, [&](const WindowEntry& entry) {

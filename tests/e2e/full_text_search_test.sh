@@ -13,6 +13,7 @@ pick_file() {
     fi
 }
 
+HOVER_COLOUR=383E47 # a hovered row, grey unlike the blue of a selected one
 file=$(pick_file)
 [ -f "$file" ] || e2e_skip "no document to search: $file"
 # A short name of the file itself, at least five letters long, so that the query surely occurs.
@@ -63,6 +64,18 @@ e2e_wait_for 20 first_hit_shown || {
     e2e_fail "selected row (#1A509C) or preview short name or text (#68C1EE, #FBD065) missing (see full-text-search.png)"
 }
 e2e_log "searched '$query': $(e2e_keep_screenshot "$E2E_WORK/last.png" full-text-search.png)"
+
+# A click on a tree row (drawn as hovered from then on) must leave the search window in front.
+e2e_click 60 100
+tree_clicked_under_search() {
+    e2e_screenshot "$E2E_WORK/last.png" || return 1
+    [ "$(e2e_count_colour "$E2E_WORK/last.png" "$HOVER_COLOUR" "$(e2e_tree_region)")" -ge 200 ] &&
+        [ "$(e2e_count_colour "$E2E_WORK/last.png" 1A509C "$search_area")" -ge 200 ]
+}
+e2e_wait_for 10 tree_clicked_under_search || {
+    e2e_keep_screenshot "$E2E_WORK/last.png" full-text-search-behind.png >/dev/null
+    e2e_fail "after a click on the tree the search window is not in front of it (see full-text-search-behind.png)"
+}
 
 e2e_stop_tessaro TERM
 [ "$E2E_EXIT_CODE" = 0 ] || e2e_fail "exit code $E2E_EXIT_CODE after SIGTERM"

@@ -54,6 +54,25 @@ TEST_F(ReadyStateTest, FindShortNameIsWholeTextAndCaseSensitive)
     EXPECT_EQ(state->FindShortName("f1").message, "Could not find such an element.");
 }
 
+// Tab in Find Ref: the text extended as far as the paths beginning with it agree, one piece at most.
+TEST_F(ReadyStateTest, CompletesARefPathByOnePiece)
+{
+    const std::pair<const char*, const char*> cases[] = {{"/B", "/Body"},
+                                                         {"/Body", "/Body/"},
+                                                         {"/Body/", "/Body/"}, // Can, Door, Speed
+                                                         {"/Body/S", "/Body/Speed"},
+                                                         {"/Body/Can", "/Body/Can/"},
+                                                         {"/Body/Can/", "/Body/Can/F1"},
+                                                         {"/", "/"},
+                                                         {"/Types/UInt8", "/Types/UInt8"},
+                                                         {"/X", "/X"}};
+    for (const auto& [typed, completed] : cases) {
+        auto result = PollUntilFinal([&] { return state->CompleteRefPath(typed); });
+        ASSERT_EQ(result.status, ResultStatus::Done) << typed;
+        EXPECT_EQ(result.GetValue(), completed) << typed;
+    }
+}
+
 TEST_F(ReadyStateTest, ReferrersInDocumentOrderWithTheirElements)
 {
     std::vector<Ref> toType = Referrers("/Types/UInt8");

@@ -90,18 +90,40 @@ TEST(FullTextSearch, EmptyQueriesAreNeverSearched)
     EXPECT_TRUE(after.GetValue().empty());
 }
 
-TEST(FullTextSearch, StopsAtExactlyOneHundredHits)
+// Under the cap, the first hundred in document order, the same on every run: each V and then its
+// text node; of several documents, the first one's hits first.
+TEST(FullTextSearch, ListsTheFirstOneHundredHitsInDocumentOrder)
 {
-    auto doc = ParseDocument(ManyMatches(1000));
-    FullTextSearchService service(*doc);
-    service.total = 3001;
-    auto done = SearchUntilDone(service, "NEEDLE", false);
-    ASSERT_EQ(done.status, ResultStatus::Done);
-    EXPECT_EQ(done.GetValue().size(), 100u);
+    auto inOrder = [](const Hits& hits, std::vector<std::pair<int, int>> firstAndCount) {
+        std::vector<std::string> expected, got;
+        for (auto [first, count] : firstAndCount) {
+            for (int i = first; i < first + count; ++i)
+                for (const char* kind : {"V ", "PC_DATA "})
+                    expected.push_back(kind + std::to_string(i));
+        }
+        for (const Ref& ref : hits.GetValue()) {
+            const bool text = ref->node.type() == pugi::node_pcdata;
+            got.push_back((text ? "PC_DATA " : "V ") +
+                          std::string(text ? ref->node.value() : ref->node.child_value()).substr(7));
+        }
+        return got == expected;
+    };
+    auto many = ParseDocument(ManyMatches(1000));
+    FullTextSearchService service(*many);
+    service.total = 2002;
+    for (int run = 0; run < 3; ++run) {
+        service.Search("", false);
+        auto done = SearchUntilDone(service, "NEEDLE", false);
+        ASSERT_EQ(done.status, ResultStatus::Done);
+        EXPECT_TRUE(inOrder(done, {{0, 50}})) << "run " << run;
+    }
 
     auto under = ParseDocument(ManyMatches(49)); // 49 elements + 49 text nodes = 98 hits
     FullTextSearchService small(*under);
-    EXPECT_EQ(SearchUntilDone(small, "needle", true).GetValue().size(), 98u);
+    EXPECT_TRUE(inOrder(SearchUntilDone(small, "needle", true), {{0, 49}}));
+
+    FullTextSearchService both(std::vector<pugi::xml_node>{*under, *many});
+    EXPECT_TRUE(inOrder(SearchUntilDone(both, "needle", true), {{0, 49}, {0, 1}}));
 }
 
 TEST(FullTextSearch, ProgressIsZeroWithoutTotalAndAtLeastHitsWithIt)

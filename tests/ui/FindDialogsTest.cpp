@@ -27,7 +27,11 @@ const char* kDocument = R"(<AUTOSAR>
 class FindDialogs : public ::testing::Test
 {
 protected:
-    void SetUp() override { ASSERT_TRUE(OpenDocument(headless, files.Write("find.arxml", kDocument))); }
+    void SetUp() override
+    {
+        MapNamedKeys();
+        ASSERT_TRUE(OpenDocument(headless, files.Write("find.arxml", kDocument)));
+    }
 
     // Shows a dialog, lets its field take the focus and types into it.
     void ShowAndType(bool& flag, const std::string& text)
@@ -61,9 +65,21 @@ TEST_F(FindDialogs, FindRefAddsTheMissingSlashOpensThePathAndJumpsToIt)
     EXPECT_TRUE(Drew(headless, "Target here"));
 }
 
-TEST_F(FindDialogs, FindRefWithTrailingSlashIsNotFound)
+// Tab completes the path piece by piece; a text not found is told so only after Enter.
+TEST_F(FindDialogs, FindRefCompletesOnTabAndTellsAFailureOnEnter)
 {
-    ShowAndType(headless.gui.showFindRef, "/Pkg/Elem/");
+    ShowAndType(headless.gui.showFindRef, "Pkg/Ot");
+    ASSERT_TRUE(headless.FramesUntil(
+        [&] { return headless.gui.state->CompleteRefPath("/").status == ResultStatus::Done; }));
+    PressKey(headless, 258); // Tab
+    ASSERT_TRUE(ClickRowButton(headless, "Find Ref", "Jump to Ref", "Jump to Ref"));
+    EXPECT_EQ(headless.gui.history.Size(), 1u) << "completed to /Pkg/Other";
+
+    ASSERT_TRUE(ClickButton(headless, "Find Ref", "##RefInput",
+                            headless.FindWindow("Find Ref")->Rect().GetCenter().x));
+    TypeText(headless, "/Pkg/Elem/");
+    EXPECT_FALSE(Drew(headless, "Could not find the ref.")) << "still being typed";
+    PressKey(headless, 257); // Enter
     EXPECT_TRUE(Drew(headless, "Could not find the ref."));
     EXPECT_FALSE(ClickRowButton(headless, "Find Ref", "Open in new window", "Jump to Ref"));
     EXPECT_FALSE(ClickRowButton(headless, "Find Ref", "Jump to Ref", "Jump to Ref"));
@@ -74,15 +90,15 @@ TEST_F(FindDialogs, FindShortnameIsExactAndCaseSensitive)
 {
     const char* open = "Open in new window";
     const char* show = "Show in main window";
-    // A prefix is no match; the message of the lookup is shown as it is.
-    ShowAndType(headless.gui.showFindShortname, "Ele");
-    const std::string drawn = FrameText(headless);
-    EXPECT_NE(drawn.find(Squash("Please enter a shortname:")), std::string::npos);
-    EXPECT_NE(drawn.find(Squash("Could not find such an element.")), std::string::npos);
+    // A name no element has, nor in part: the message of the lookup is shown as it is.
+    ShowAndType(headless.gui.showFindShortname, "Nowhere");
+    ASSERT_TRUE(headless.FramesUntil([&] { return Drew(headless, "Could not find such an element."); }));
+    EXPECT_TRUE(Drew(headless, "Please enter a shortname:"));
     EXPECT_FALSE(ClickRowButton(headless, "Find Shortname", open, show));
 
     TypeText(headless, "elem");
     EXPECT_FALSE(Drew(headless, "Could not find"));
+    EXPECT_TRUE(Drew(headless, "/Second/elem")) << "the match's path";
     ASSERT_TRUE(ClickRowButton(headless, "Find Shortname", open, show));
     ASSERT_EQ(headless.gui.elementWindows.size(), 1u);
     EXPECT_EQ(headless.gui.elementWindows.back().path, "/Second/elem");
@@ -98,13 +114,18 @@ TEST_F(FindDialogs, FindShortnameIsExactAndCaseSensitive)
 TEST(FindDialogsWithoutDocument, ShowTheirErrorLineAndStayDisabled)
 {
     HeadlessGui headless;
-    headless.gui.showFindRef = true;
+    MapNamedKeys();
     headless.gui.showFindShortname = true;
     headless.Frame();
-    const std::string drawn = FrameText(headless);
-    EXPECT_NE(drawn.find(Squash("Could not find the ref.")), std::string::npos);
-    EXPECT_NE(drawn.find(Squash("File not loaded. Result unavailable.")), std::string::npos);
+    headless.Frame();
+    TypeText(headless, "Elem");
+    EXPECT_TRUE(Drew(headless, "File not loaded. Result unavailable."));
     headless.gui.showFindShortname = false;
+    headless.gui.showFindRef = true;
+    headless.Frame();
+    headless.Frame();
+    PressKey(headless, 257); // Enter
+    EXPECT_TRUE(Drew(headless, "Could not find the ref."));
     headless.Frame();
     ASSERT_NE(headless.FindWindow("Find Ref"), nullptr);
     EXPECT_FALSE(ClickRowButton(headless, "Find Ref", "Open in new window", "Jump to Ref"));
@@ -119,7 +140,7 @@ TEST_F(FindDialogs, FindShortnameListsNamesContainingTheTextWhenNoneIsEqual)
     ShowAndType(headless.gui.showFindShortname, "ther");
     ASSERT_TRUE(
         headless.FramesUntil([&] { return Drew(headless, "1 element has the text in its short name"); }));
-    EXPECT_TRUE(Drew(headless, "Could not find such an element."));
+    EXPECT_FALSE(Drew(headless, "Could not find such an element.")) << "one message at a time";
     // Nothing is chosen for the user: the buttons wait for a row.
     EXPECT_FALSE(ClickRowButton(headless, "Find Shortname", show, show));
 

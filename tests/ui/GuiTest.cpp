@@ -95,18 +95,55 @@ TEST(DrawFrame, NavigationTargetWaitsForADocumentAndIsConsumedOnceOneIsShown)
     EXPECT_TRUE(headless.gui.navigationTarget.empty());
 }
 
-// The target names nodes of the document it was made for; another document must never follow it.
-TEST(DrawFrame, ANewDocumentDropsTheNavigationTargetOfTheOldOne)
+// What belongs to the document shown starts afresh with another one: the reveal target (it names
+// the old document's nodes), the filter, Back and Forward, a selected broken reference. A reload
+// of the same file keeps the filter and the history, whose paths hold in it again.
+TEST(DrawFrame, ANewDocumentStartsFresh)
 {
     TempDir dir;
     HeadlessGui headless;
-    headless.gui.state->OpenFile(dir.Write("first.arxml", kSmallArxml));
-    ASSERT_TRUE(headless.FramesUntil([&] { return headless.gui.state->GetKind() == StateKind::Ready; }));
-    Result<Ref> speed = headless.gui.state->FindRef("/Body/Speed");
-    ASSERT_EQ(speed.status, ResultStatus::Done);
-
-    headless.gui.navigationTarget = speed.GetValue()->trail; // as a reveal button drawn late leaves it
-    headless.gui.state->OpenFile(dir.Write("second.arxml", kSmallArxml));
+    Gui& gui = headless.gui;
+    const std::string broken = R"(<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>Body</SHORT-NAME><ELEMENTS>
+        <I-SIGNAL><SHORT-NAME>Speed</SHORT-NAME><X-REF>/Missing</X-REF></I-SIGNAL>
+        </ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>)";
+    ASSERT_TRUE(OpenDocument(headless, dir.Write("first.arxml", broken)));
+    for (const char* path : {"/Body", "/Body/Speed"}) {
+        gui.Reveal(gui.state->FindRef(path).GetValue()->trail, path);
+        headless.Frame();
+    }
+    gui.focusFilter = true;
     headless.Frame();
-    EXPECT_TRUE(headless.gui.navigationTarget.empty());
+    headless.Frame();
+    TypeText(headless, "Speed");
+    gui.showBrokenRefs = true;
+    auto selectBroken = [&] {
+        // The row's reason: the tree shows "/Missing" too.
+        ASSERT_TRUE(headless.FramesUntil([&] { return Drew(headless, "target missing"); }));
+        ASSERT_TRUE(ClickDrawnText(headless, "target missing"));
+    };
+    auto brokenSelected = [&] {
+        int selected = -2;
+        headless.Frame([&] { selected = gui.StoredSelection(ImGui::GetID("Broken References")); });
+        return selected;
+    };
+    selectBroken();
+    ASSERT_EQ(brokenSelected(), 0);
+    auto leaveTargetAndOpen = [&](const std::string& path) {
+        gui.navigationTarget = gui.state->FindRef("/Body/Speed").GetValue()->trail; // as a late button does
+        gui.state->OpenFile(path);
+        headless.Frame();
+        EXPECT_TRUE(gui.navigationTarget.empty());
+        ASSERT_TRUE(OpenDocument(headless, path));
+    };
+
+    leaveTargetAndOpen(gui.state->GetFilePath()); // a reload
+    EXPECT_EQ(gui.filter.text, "Speed");
+    EXPECT_TRUE(gui.history.CanGoBack());
+    EXPECT_EQ(brokenSelected(), -1) << "the list was made anew";
+
+    selectBroken();
+    leaveTargetAndOpen(dir.Write("second.arxml", broken));
+    EXPECT_EQ(gui.filter.text, "");
+    EXPECT_FALSE(gui.history.CanGoBack() || gui.history.CanGoForward());
+    EXPECT_EQ(brokenSelected(), -1);
 }

@@ -86,9 +86,13 @@ TEST_F(Navigation, AltArrowsAndMouseButtonsWalkTheRevealsInTheMainTree)
     Reveal("/P/S05");
     EXPECT_EQ(MainWindowText(headless).find("3 / 3"), std::string::npos);
 
-    PressKey(headless, 263, false, false, true); // Alt+Left
+    io().ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;         // as the program runs
+    headless.Frame([] { ImGui::SetWindowFocus("XML Tree View"); }); // as a click on the tree does
+    PressKey(headless, 263, false, false, true);                    // Alt+Left
     EXPECT_NE(MainWindowText(headless).find("3 / 3"), std::string::npos) << "back on the page of S45";
     EXPECT_FALSE(headless.gui.history.CanGoBack());
+    EXPECT_EQ(GImGui->NavLayer, ImGuiNavLayer_Main) << "letting Alt go left the keyboard in the tree";
+    EXPECT_STREQ(GImGui->NavWindow->RootWindow->Name, "XML Tree View");
 
     PressKey(headless, 262, false, false, true); // Alt+Right
     EXPECT_NE(MainWindowText(headless).find("1 / 3"), std::string::npos);
@@ -99,11 +103,13 @@ TEST_F(Navigation, AltArrowsAndMouseButtonsWalkTheRevealsInTheMainTree)
     io.MouseDown[3] = false;
     EXPECT_NE(MainWindowText(headless).find("3 / 3"), std::string::npos);
 
-    // A reopened document takes the history along by path.
-    const size_t before = headless.gui.state->id;
-    headless.gui.state->OpenFile(files.Write("again.arxml", Signals()));
+    // A reloaded document takes the history along by path, never by the old document's nodes
+    // (another file starts without one).
+    headless.gui.Reload();
+    bool reloading = false;
     ASSERT_TRUE(headless.FramesUntil([&] {
-        return headless.gui.state->id != before && headless.gui.state->GetKind() == StateKind::Ready;
+        reloading |= headless.gui.state->GetKind() == StateKind::Loading;
+        return reloading && headless.gui.state->GetKind() == StateKind::Ready;
     }));
     io.MouseDown[4] = true;
     headless.Frame();
@@ -197,6 +203,11 @@ TEST_F(Navigation, ShortcutsOpenTheFindWindowsAndEscapeClosesMenusThenTheFocused
 
     PressKey(headless, 256);
     EXPECT_FALSE(gui.showFindShortname) << "Escape closed the focused dialog";
+    EXPECT_TRUE(gui.showFindRef);
+    gui.showBrokenRefs = true; // a window that appears takes the focus
+    headless.Frame();
+    PressKey(headless, 256);
+    EXPECT_FALSE(gui.showBrokenRefs);
     EXPECT_TRUE(gui.showFindRef);
 
     ASSERT_TRUE(ClickText(headless, "Navigate"));

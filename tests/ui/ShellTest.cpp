@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <optional>
+#include <tuple>
 
 TEST(CommandLine, ArgumentsJoinIntoOnePathAndOnlyEnclosingQuotesAreDropped)
 {
@@ -184,10 +185,34 @@ TEST(WindowGeometry, TheSavedPlaceIsUsedWhileAMonitorStillShowsItsTopEdge)
     // Only a sliver of the top edge left on screen is not enough to take hold of the window.
     EXPECT_FALSE(SavedGeometryOnMonitors(WindowPlace{1900, 100, 800, 600, false}, {twoMonitors[0]}));
     EXPECT_FALSE(SavedGeometryOnMonitors(WindowPlace{100, -300, 800, 600, false}, {twoMonitors[0]}));
-    // A place larger than the monitor now is cut to its work area.
-    std::optional<WindowGeometry> cut =
-        SavedGeometryOnMonitors(WindowPlace{0, 0, 2500, 1500, false}, twoMonitors);
-    ASSERT_TRUE(cut.has_value());
-    EXPECT_EQ(cut->width, 1920);
-    EXPECT_EQ(cut->height, 1050);
+    // A place larger than the monitor now is cut to its work area; one that reaches past it (saved
+    // on a taller screen, say) is moved into it.
+    const std::pair<WindowPlace, WindowGeometry> fitted[] = {
+        {{0, 0, 2500, 1500, false}, {0, 0, 1920, 1050}},
+        {{350, 60, 900, 1080, false}, {350, 0, 900, 1050}},
+        {{1500, 500, 800, 600, false}, {1120, 450, 800, 600}},
+    };
+    for (const auto& [saved, expected] : fitted) {
+        std::optional<WindowGeometry> got = SavedGeometryOnMonitors(saved, {twoMonitors[0]});
+        ASSERT_TRUE(got.has_value()) << saved.x;
+        EXPECT_EQ(std::tie(got->x, got->y, got->width, got->height),
+                  std::tie(expected.x, expected.y, expected.width, expected.height))
+            << saved.x;
+    }
+}
+
+TEST(WindowGeometry, AMaximizedWindowIsRememberedFromTheFirstRunOn)
+{
+    const WindowPlace now{10, 20, 800, 600, false};
+    Settings first; // no place saved yet
+    RememberWindowPlace(first, now, false, true);
+    ASSERT_TRUE(first.window.has_value());
+    EXPECT_EQ(*first.window, (WindowPlace{10, 20, 800, 600, true}));
+
+    Settings later;
+    later.window = WindowPlace{1, 2, 300, 400, false};
+    RememberWindowPlace(later, now, false, true);
+    EXPECT_EQ(*later.window, (WindowPlace{1, 2, 300, 400, true})) << "the place to restore to is kept";
+    RememberWindowPlace(later, now, true, false);
+    EXPECT_EQ(*later.window, (WindowPlace{1, 2, 300, 400, true})) << "minimized: nothing changes";
 }

@@ -298,4 +298,6 @@ inline void MapNamedKeys()
     io.KeyMap[ImGuiKey_RightArrow] = 262;
     io.KeyMap[ImGuiKey_Enter] = 257;
     io.KeyMap[ImGuiKey_Escape] = 256;
+    io.KeyMap[ImGuiKey_Tab] = 258;
+    io.KeyMap[ImGuiKey_Space] = 32; // keyboard navigation needs it
 }
