@@ -99,11 +99,15 @@ bool Gui::DrawBrokenRefsWindow()
     if (ImGui::BeginTable("##BrokenRefs", 5, tableFlags, ImVec2(avail.x, listHeight))) {
         ImGui::TableSetupScrollFreeze(0, 1);
         ImGui::TableSetupColumn("Reference", ImGuiTableColumnFlags_WidthStretch, 3.0f);
+        // Fixed columns fit their content only in their first frames, which come before a large
+        // document's list does: they start wide enough for a count and the longest reason.
         // Most held first, as the list comes, until another order is asked for.
-        ImGui::TableSetupColumn("Holders", ImGuiTableColumnFlags_WidthFixed |
-                                               ImGuiTableColumnFlags_DefaultSort |
-                                               ImGuiTableColumnFlags_PreferSortDescending);
-        ImGui::TableSetupColumn("Why", ImGuiTableColumnFlags_WidthFixed);
+        ImGui::TableSetupColumn("Holders",
+                                ImGuiTableColumnFlags_WidthFixed | ImGuiTableColumnFlags_DefaultSort |
+                                    ImGuiTableColumnFlags_PreferSortDescending,
+                                ImGui::CalcTextSize("Holders 0000").x);
+        ImGui::TableSetupColumn("Why", ImGuiTableColumnFlags_WidthFixed,
+                                ImGui::CalcTextSize("base not absolute").x);
         ImGui::TableSetupColumn("First referrer", ImGuiTableColumnFlags_WidthStretch, 2.0f);
         ImGui::TableSetupColumn("File", ImGuiTableColumnFlags_WidthStretch | ImGuiTableColumnFlags_NoSort,
                                 1.0f);
