@@ -4,6 +4,7 @@
 #include "concurrency/WakeHook.h"
 #include "model/NodeText.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <system_error>
@@ -126,11 +127,12 @@ Result<std::vector<Ref>> FullTextSearchService::Search(std::string newQuery, boo
             results.clear();
             contexts.clear();
             hitKeys.clear();
+            places.clear();
         }
         query = std::move(newQuery);
         matchCase = newMatchCase;
         limit = newLimit;
-        hitCount = results.size();
+        cutoff = UINT64_MAX; // the list is emptied, or may grow
         kept = results;
         processed = 0;
         idle = false;
@@ -189,8 +191,8 @@ void FullTextSearchService::Run()
     }
 }
 
-bool FullTextSearchService::AppendHit(pugi::xml_node node, const void* key, HitContext context,
-                                      const Job& job)
+bool FullTextSearchService::AddHit(pugi::xml_node node, const void* key, Place place, HitContext context,
+                                   const Job& job)
 {
     if (job.found.count(key))
         return true; // listed before the limit was raised
@@ -198,12 +200,24 @@ bool FullTextSearchService::AppendHit(pugi::xml_node node, const void* key, HitC
     {
         std::lock_guard<std::mutex> lock(mutex);
         // A newer query emptied the list under this lock; hits of the old one must not reach it.
-        if (results.size() >= job.limit || job.generation != generation.load())
+        if (job.generation != generation.load())
             return false;
-        results.push_back(std::move(hit));
-        contexts.push_back(std::move(context));
-        hitKeys.push_back(key);
-        hitCount = results.size();
+        const bool full = results.size() >= job.limit;
+        if (full && place > places.back())
+            return false;
+        const size_t at = std::upper_bound(places.begin(), places.end(), place) - places.begin();
+        results.insert(results.begin() + at, std::move(hit));
+        contexts.insert(contexts.begin() + at, std::move(context));
+        hitKeys.insert(hitKeys.begin() + at, key);
+        places.insert(places.begin() + at, place);
+        if (full) { // a later hit makes room for this earlier one
+            results.pop_back();
+            contexts.pop_back();
+            hitKeys.pop_back();
+            places.pop_back();
+        }
+        if (results.size() >= job.limit)
+            cutoff = places.back().node;
     }
     WakeUserInterface();
     return true;
@@ -212,14 +226,14 @@ bool FullTextSearchService::AppendHit(pugi::xml_node node, const void* key, HitC
 void FullTextSearchService::SearchRoots(int worker, const Job& job)
 {
     int visits = 0;
-    for (pugi::xml_node root : roots)
-        visits += SearchNode(worker, root, job);
+    for (size_t r = 0; r < roots.size(); ++r)
+        visits += SearchNode(worker, r, roots[r], job);
     visitCounts[worker] = visits;
 }
 
 // Every worker walks the whole tree in document order and examines every fourth node, so each
 // node is examined by exactly one worker. Explicit stack: any nesting depth is fine.
-int FullTextSearchService::SearchNode(int worker, pugi::xml_node node, const Job& job)
+int FullTextSearchService::SearchNode(int worker, size_t rootNumber, pugi::xml_node node, const Job& job)
 {
     const std::string& query = job.query;
     const bool matchCase = job.matchCase;
@@ -229,7 +243,7 @@ int FullTextSearchService::SearchNode(int worker, pugi::xml_node node, const Job
     pugi::xml_node current = node;
     bool stopped = false;
     while (current && !stopped) {
-        if (hitCount.load() >= job.limit || Stale(job.generation))
+        if (NodePlace(rootNumber, visits + 1) > cutoff.load() || Stale(job.generation))
             break;
         ++visits;
         if (visits % kWorkers == worker) {
@@ -238,12 +252,16 @@ int FullTextSearchService::SearchNode(int worker, pugi::xml_node node, const Job
                 unpublished = 0;
             }
             const char* text = NodeText(current);
+            const uint64_t place = NodePlace(rootNumber, visits);
             if (Contains(text, query, matchCase) || Contains(current.name(), query, matchCase))
-                stopped =
-                    !AppendHit(current, current.internal_object(), NodeContext(current, text, job), job);
+                stopped = !AddHit(current, current.internal_object(), Place{place, 0},
+                                  NodeContext(current, text, job), job);
+            uint32_t part = 0;
             for (pugi::xml_attribute a = current.first_attribute(); a && !stopped; a = a.next_attribute()) {
+                ++part;
                 if (Contains(a.name(), query, matchCase) || Contains(a.value(), query, matchCase))
-                    stopped = !AppendHit(current, a.internal_object(), AttributeContext(a, job), job);
+                    stopped = !AddHit(current, a.internal_object(), Place{place, part},
+                                      AttributeContext(a, job), job);
             }
         }
         // Next in pre-order: first child, else the next sibling of the nearest open level.

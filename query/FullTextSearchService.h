@@ -15,7 +15,9 @@
 
 // Searches the whole document on its own threads: one service thread that waits for a new query
 // and four workers per search that split the nodes between them. A new query never waits for the
-// old walk: the walk stops at its next node and the service thread starts the new one.
+// old walk: the walk stops at its next node and the service thread starts the new one. Hits are
+// listed in document order (the roots in the order given), and the limit keeps the first ones,
+// whichever worker happens to find them first.
 class FullTextSearchService
 {
 public:
@@ -55,11 +57,22 @@ private:
         std::unordered_set<const void*> found; // hits kept from a search with a lower limit
     };
 
+    // Where a hit lies in document order: the root's number and the node's place in its walk
+    // (`node`), then 0 for the node itself or 1 + the attribute's number (`part`).
+    struct Place
+    {
+        uint64_t node = 0;
+        uint32_t part = 0;
+        auto operator<=>(const Place&) const = default;
+    };
+    static uint64_t NodePlace(size_t root, int visit) { return (uint64_t(root) << 40) | uint64_t(visit); }
+
     void Run();
     void SearchRoots(int worker, const Job& job);
-    int SearchNode(int worker, pugi::xml_node node, const Job& job); // the nodes it walked
-    // `key` names the matching node or attribute, so that searching on never lists it twice.
-    bool AppendHit(pugi::xml_node node, const void* key, HitContext context, const Job& job);
+    int SearchNode(int worker, size_t rootNumber, pugi::xml_node node, const Job& job); // the nodes it walked
+    // `key` names the matching node or attribute, so that searching on never lists it twice. False
+    // when the hit comes after every kept one of a full list: the worker has nothing more to add.
+    bool AddHit(pugi::xml_node node, const void* key, Place place, HitContext context, const Job& job);
     static HitContext NodeContext(pugi::xml_node node, const char* text, const Job& job);
     static HitContext AttributeContext(pugi::xml_attribute attribute, const Job& job);
     bool Stale(uint64_t generation) const { return generation != this->generation.load() || !running; }
@@ -73,10 +86,13 @@ private:
     std::string query;
     bool matchCase = false;
     size_t limit = kMaxHits;
-    std::vector<Ref> results;
+    std::vector<Ref> results;         // in document order
     std::vector<HitContext> contexts; // index for index with results
     std::vector<const void*> hitKeys; // index for index with results
-    std::atomic<size_t> hitCount{0};  // copy of results.size() for the lock-free cap check
+    std::vector<Place> places;        // index for index with results
+    // The node of the last kept hit once the list is full, else the greatest value: nodes after
+    // it cannot get in, so a worker that passed it stops (read without the lock).
+    std::atomic<uint64_t> cutoff{UINT64_MAX};
     std::vector<pugi::xml_node> roots;
     std::thread thread;
 };
