@@ -63,7 +63,14 @@ TEST(QueryWorkspace, ABadFileIsReportedAndTheOthersAnswerWithAnExitStatusOfTheir
     EXPECT_EQ(rows[3]["error"].get<std::string>().rfind("Could not load the file " + bad + ": ", 0), 0u);
     EXPECT_NE(stats.err.find("Could not load the file " + bad), std::string::npos);
 
+    // Nothing to answer from: a folder without model files, or one where no file loads.
     TempDir empty;
-    QueryRun nothing = RunQuery({empty.Path().string(), "stats"});
-    EXPECT_EQ(nothing.exitCode, 1);
+    EXPECT_EQ(RunQuery({empty.Path().string(), "stats"}).exitCode, 1);
+    TempDir allBad;
+    const std::string badA = allBad.Write("a.arxml", "<AUTOSAR>"), badB = allBad.Write("b.arxml", "");
+    QueryRun none = RunQuery({allBad.Path().string(), "stats"});
+    EXPECT_EQ(none.exitCode, 1) << none.err;
+    EXPECT_EQ(none.out, "");
+    for (const std::string& bad : {badA, badB})
+        EXPECT_NE(none.err.find("Could not load the file " + bad), std::string::npos) << none.err;
 }

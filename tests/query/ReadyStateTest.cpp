@@ -54,6 +54,22 @@ TEST_F(ReadyStateTest, FindShortNameIsWholeTextAndCaseSensitive)
     EXPECT_EQ(state->FindShortName("f1").message, "Could not find such an element.");
 }
 
+// Typing part of a name lists the elements whose own short name holds it, not everything below them.
+TEST_F(ReadyStateTest, NamesContainingAPartLookAtTheShortNameAlone)
+{
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+        {"bod", {"/Body"}}, {"E", {"/Body/Speed", "/Types"}}, {"/", {}}};
+    for (const auto& [part, paths] : cases) {
+        auto found = PollUntilFinal([&] { return state->FindShortNamesContaining(part); });
+        ASSERT_EQ(found.status, ResultStatus::Done) << part;
+        std::vector<std::string> listed;
+        for (const auto& [path, node] : found.GetValue().listed)
+            listed.push_back(path);
+        EXPECT_EQ(listed, paths) << part;
+        EXPECT_EQ(found.GetValue().matchCount, paths.size()) << part;
+    }
+}
+
 TEST_F(ReadyStateTest, ReferrersInDocumentOrderWithTheirElements)
 {
     std::vector<Ref> toType = Referrers("/Types/UInt8");
