@@ -6,12 +6,13 @@ source "$(dirname "$0")/lib.sh"
 e2e_start_xvfb
 e2e_start_tessaro "$TESSARO_EXAMPLE_ARXML"
 e2e_wait_window 20 || e2e_fail "no window"
-sleep 3 # loading and indexing are done long before this
+settled() { e2e_tree_drawn && ! e2e_status_label_shown; }
+e2e_wait_for 60 settled || e2e_fail "the document was not shown as indexed"
 
 ticks_per_second=$(getconf CLK_TCK)
 before=$(e2e_cpu_ticks "$E2E_TESSARO_PID")
 start=$(date +%s%N)
-sleep 10
+sleep 10 # the span measured, not a wait for something to happen
 after=$(e2e_cpu_ticks "$E2E_TESSARO_PID")
 end=$(date +%s%N)
 percent=$(awk -v t="$((after - before))" -v hz="$ticks_per_second" -v ns="$((end - start))" \

@@ -193,6 +193,24 @@ e2e_status_label_region() {
     echo "260x40+$((x + w - 260))+$((y + h - 44))"
 }
 
+# Succeeds once the count of colour RRGGBB pixels (whole screen, or GEOMETRY) differs from COUNT:
+# something was drawn or taken away (takes a screenshot).
+e2e_colour_count_differs() {
+    local hex=$1 count=$2 geometry=${3:-}
+    e2e_screenshot "$E2E_WORK/last.png" || return 1
+    [ "$(e2e_count_colour "$E2E_WORK/last.png" "$hex" "$geometry")" != "$count" ]
+}
+
+# Runs a command (a key press, a click) and waits up to 5 s until a window, menu or dialog opens or
+# closes (the count of border pixels changes), so that the next input reaches it.
+e2e_opens_window() {
+    e2e_screenshot "$E2E_WORK/last.png"
+    local borders
+    borders=$(e2e_count_colour "$E2E_WORK/last.png" 5F6B7C)
+    "$@"
+    e2e_wait_for 5 e2e_colour_count_differs 5F6B7C "$borders"
+}
+
 # The document tree is drawn (takes a screenshot).
 e2e_tree_drawn() { e2e_has_colour FFFFFF 20 "$(e2e_tree_region)"; }
 

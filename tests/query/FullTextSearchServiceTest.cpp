@@ -185,7 +185,7 @@ TEST(FullTextSearch, NewQueryReturnsAtOnceAndTheOldWalkStops)
     double newSearch = 1e9;
     for (int attempt = 0; attempt < 3; ++attempt) {
         service.Search("nothing matches that " + std::to_string(attempt), false);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5)); // picked up and walking
+        ASSERT_TRUE(WaitUntil([&] { return service.processed > 0; })) << "picked up and walking";
         Hits installed;
         install = std::min(install, SecondsOf([&] { installed = service.Search("rare", true); }));
         EXPECT_EQ(installed.status, ResultStatus::Partial);
@@ -218,7 +218,7 @@ TEST(FullTextSearch, DestructionMidSearchReturnsPromptly)
     }
     auto service = std::make_unique<FullTextSearchService>(*doc);
     service->Search("still nothing", false);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(WaitUntil([&] { return service->processed > 0; })) << "picked up and walking";
     EXPECT_LT(SecondsOf([&] { service.reset(); }), fullWalk / 2);
     // Idle, no query ever asked: nothing to wait for either.
     auto idle = std::make_unique<FullTextSearchService>(*doc);

@@ -142,13 +142,12 @@ TEST(ReadyStateLongTasks, OneTaskPerPathAskedEveryFrameAndDestructionStopsIt)
     ASSERT_EQ(answer.status, ResultStatus::Done);
     EXPECT_EQ(answer.GetValue().size(), 200000u);
     ASSERT_GT(pendingAnswers, 1) << "the list was asked for while its task ran";
-    ASSERT_TRUE(finishedTasks.WaitFor(1));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    state.reset(); // its pool runs every queued task before it ends, and each one counts
     EXPECT_EQ(finishedTasks.Count(), 1) << "every frame started a task of its own";
 
+    // Started or still queued, the list is given up at once.
     std::shared_ptr<State> other = OpenAndSettle(path);
     ASSERT_EQ(other->FindRefsTo("/T").status, ResultStatus::Pending);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_LT(SecondsOf([&] { other.reset(); }), fullList / 2) << "the list ran to its end";
 }
 
