@@ -8,8 +8,8 @@
 #   e2e_stop_tessaro; [ "$E2E_EXIT_CODE" = 0 ] || e2e_fail "exit code $E2E_EXIT_CODE"
 #   e2e_pass
 #
-# Inputs (environment): TESSARO_BIN (the executable, required), E2E_OUT (folder for kept
-# screenshots, default: the work folder). Everything started here is ended by the exit trap.
+# Inputs (environment): TESSARO_BIN (the executable, required), TESSARO_VERSION (as "2.7",
+# required), E2E_OUT (folder for kept screenshots, default: the work folder). Everything started here is ended by the exit trap.
 set -uo pipefail
 
 E2E_NAME=$(basename "${BASH_SOURCE[1]:-$0}" .sh)
@@ -150,7 +150,7 @@ e2e_stop_tessaro() {
 
 # The viewer's top-level window id, once it is mapped. The title names the open file first.
 e2e_window_id() {
-    xdotool search --onlyvisible --name '(^| - )Tessaro 2\.7$' 2>/dev/null | head -1
+    xdotool search --onlyvisible --name "(^| - )Tessaro ${TESSARO_VERSION//./\\.}\$" 2>/dev/null | head -1
 }
 
 e2e_wait_window() {
