@@ -1,6 +1,7 @@
 // A folder holding one file is a workspace of one document, as the file opened by itself is: every
 // command must answer both alike, apart from the file column (where the file sits).
 #include "cli/QueryRunner.h"
+#include "support/SlowTests.h"
 #include "support/TestDocuments.h"
 
 #include <gtest/gtest.h>
@@ -50,6 +51,7 @@ std::string WithoutFiles(const QueryRun& run)
 
 TEST(QueryOneFileFolder, AFolderOfOneFileAnswersEveryCommandAsTheFileDoes)
 {
+    TESSARO_SLOW_TEST();
     const std::vector<std::filesystem::path> files = RealFiles();
     if (files.empty())
         GTEST_SKIP() << "shared ARXML files absent";

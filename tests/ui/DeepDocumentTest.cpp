@@ -1,5 +1,6 @@
 #include "HeadlessGui.h"
 #include "WindowProbe.h"
+#include "support/SlowTests.h"
 #include "support/TestDocuments.h"
 
 #include "model/Trail.h"
@@ -69,6 +70,8 @@ protected:
 // Open, drawn, walked and searched at any depth, none of it on a stack as deep as the document.
 TEST_P(DeepDocument, OpensDrawsFiltersAndPreviewsToTheBottom)
 {
+    if (GetParam().levels > 10000)
+        TESSARO_SLOW_TEST();
     ImGuiIO& io = ImGui::GetIO();
     Gui& gui = headless.gui;
 
