@@ -150,7 +150,8 @@ fast_tests() {
 }
 
 say "scratch copy: $src"
-cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld >"$scratch/configure.log" 2>&1 ||
+# Warnings stay warnings: a fault often leaves a variable or parameter unused.
+cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld -DTESSARO_WERROR=OFF >"$scratch/configure.log" 2>&1 ||
     { cat "$scratch/configure.log"; exit 1; }
 build_all || { tail -30 "$scratch/build.log"; say "the unchanged sources do not build"; exit 1; }
 if [ "${BASELINE:-1}" = 1 ]; then
