@@ -134,12 +134,11 @@ bool BrokenRefs(ReadyState& state, const Deadline& deadline, Rows& rows, JsonLin
     std::sort(broken.begin(), broken.end(),
               [](const BrokenRef& a, const BrokenRef& b) { return a.text < b.text; });
     for (const BrokenRef& entry : broken) {
-        rows.Write(
-            Json{{"ref", entry.text},
-                 {"count", entry.count},
-                 {"first_referrer", entry.firstReferrer->path},
-                 {"reason", entry.reason}},
-            entry.firstReferrer->node, out, false);
+        rows.Write(Json{{"ref", entry.text},
+                        {"count", entry.count},
+                        {"first_referrer", entry.firstReferrer->path},
+                        {"reason", entry.reason}},
+                   entry.firstReferrer->node, out, false);
     }
     return true;
 }

@@ -86,10 +86,11 @@ TEST(QueryToolRealFiles, BrokenRefsFindsTheDanglingReferenceAndNothingWhereAllRe
     std::filesystem::path sound = SharedFile("cantools__cantools__system-4.2.arxml");
     if (dangling.empty() || sound.empty())
         GTEST_SKIP() << "shared ARXML files absent";
-    EXPECT_EQ(RunQuery({dangling.string(), "broken-refs"}).out,
-              "{\"ref\":\"/PackageDoesNotExist/Message1\",\"count\":1,"
-              "\"first_referrer\":\"/Cluster/Cluster0/Pch0/message1\",\"reason\":\"target missing\",\"file\":\"" +
-                  dangling.string() + "\"}\n");
+    EXPECT_EQ(
+        RunQuery({dangling.string(), "broken-refs"}).out,
+        "{\"ref\":\"/PackageDoesNotExist/Message1\",\"count\":1,"
+        "\"first_referrer\":\"/Cluster/Cluster0/Pch0/message1\",\"reason\":\"target missing\",\"file\":\"" +
+            dangling.string() + "\"}\n");
     EXPECT_EQ(RunQuery({sound.string(), "broken-refs"}).out, ""); // every reference text resolves
 }
 

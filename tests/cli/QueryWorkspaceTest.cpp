@@ -13,11 +13,12 @@ TEST(QueryWorkspace, AFolderAnswersAcrossItsFilesAndEveryRowNamesItsFile)
     SampleFolder sample;
     QueryRun broken = RunQuery({sample.dir.Path().string(), "broken-refs"});
     ASSERT_EQ(broken.exitCode, 0) << broken.err;
-    EXPECT_EQ(broken.out,
-              R"({"ref":"/Missing/Thing","count":1,"first_referrer":"/Body/Door","reason":"target missing","file":")" +
-                  sample.a + "\"}\n" +
-                  R"({"ref":"Speed","count":1,"first_referrer":"/Body/Door","reason":"unknown base","file":")" +
-                  sample.a + "\"}\n");
+    EXPECT_EQ(
+        broken.out,
+        R"({"ref":"/Missing/Thing","count":1,"first_referrer":"/Body/Door","reason":"target missing","file":")" +
+            sample.a + "\"}\n" +
+            R"({"ref":"Speed","count":1,"first_referrer":"/Body/Door","reason":"unknown base","file":")" +
+            sample.a + "\"}\n");
 
     QueryRun refs = RunQuery({sample.dir.Path().string(), "refs-to", "/Types/UInt8"});
     ASSERT_EQ(refs.exitCode, 0) << refs.err;

@@ -1,6 +1,6 @@
+#include "document/State.h"
 #include "document/LoadingState.h"
 #include "document/PathHash.h"
-#include "document/State.h"
 #include "support/TestDocuments.h"
 
 #include <gtest/gtest.h>
@@ -86,7 +86,8 @@ TEST(InitialState, OpenRequestsOverwriteEachOtherAndEmptyOpensNothing)
 
 TEST(ErrorState, KeepsItsMessageUntilAnotherFileIsOpened)
 {
-    std::shared_ptr<State> state = std::make_shared<ErrorState>("bad.arxml", "Could not load the file bad.arxml");
+    std::shared_ptr<State> state =
+        std::make_shared<ErrorState>("bad.arxml", "Could not load the file bad.arxml");
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(state->Update(), state);
         EXPECT_EQ(state->GetErrorMessage(), "Could not load the file bad.arxml");

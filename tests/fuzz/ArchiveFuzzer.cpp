@@ -53,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     try {
         ArchiveMember member = ExtractFirstArxmlMember(path);
         if (member.data)
-            expectDocument = expected.load_buffer(member.data.get(), member.size + 1).status == pugi::status_ok;
+            expectDocument =
+                expected.load_buffer(member.data.get(), member.size + 1).status == pugi::status_ok;
     } catch (const std::runtime_error&) {
         // not an archive: the state machine must fail as well
     }

@@ -28,7 +28,7 @@ TEST(IndexingState, ResolvesReferencesByWalkingTheTree)
     EXPECT_EQ(FinalPath(*state, "/Body/Can/F1"), "/Body/Can/F1");
     EXPECT_EQ(FinalPath(*state, "/body/speed"), "error: Invalid Reference");
     EXPECT_EQ(FinalPath(*state, "/Body/Nothing"), "error: Invalid Reference");
-    EXPECT_EQ(FinalPath(*state, "/Can/F1"), "error: Invalid Reference"); // named nodes must match
+    EXPECT_EQ(FinalPath(*state, "/Can/F1"), "error: Invalid Reference");     // named nodes must match
     EXPECT_EQ(FinalPath(*state, "/BodyXSpeed"), "error: Invalid Reference"); // names end at a "/"
 }
 

@@ -13,6 +13,6 @@ inline bool SlowTestsWanted()
     return wanted && *wanted && std::strcmp(wanted, "0") != 0;
 }
 
-#define TESSARO_SLOW_TEST()                                                                           \
-    if (!SlowTestsWanted())                                                                           \
+#define TESSARO_SLOW_TEST()                                                                                  \
+    if (!SlowTestsWanted())                                                                                  \
     GTEST_SKIP() << "slow: runs with TESSARO_SLOW_TESTS=1, as make test does"
