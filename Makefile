@@ -26,7 +26,7 @@ run: build
 # again under AddressSanitizer with UndefinedBehaviorSanitizer and under ThreadSanitizer, then
 # each fuzz target for a minute.
 test: build
-	@cd $(BUILD) && ctest --output-on-failure -j 2
+	@cd $(BUILD) && TESSARO_SLOW_TESTS=1 ctest --output-on-failure -j 2
 	@$(MAKE) --no-print-directory test-sanitizers
 	@$(MAKE) --no-print-directory fuzz SECONDS=60
 

@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "Version.h"
 
 #include <cstring>
 
@@ -39,7 +40,7 @@ std::string TerminalAnswer(TerminalRequest request)
         case TerminalRequest::Help:
             return kUsage;
         case TerminalRequest::Version:
-            return "Tessaro " TESSARO_VERSION "\n";
+            return std::string(kTessaroNameAndVersion) + "\n";
         case TerminalRequest::None:
             break;
     }

@@ -14,5 +14,5 @@ enum class TerminalRequest
 // open, so a file named "--help" is reached as ./--help.
 TerminalRequest TerminalRequestFromArguments(int argc, const char* const* argv);
 
-// The usage text, or "Tessaro 2.7" and a newline.
+// The usage text, or the program's name and version ("Tessaro 2.7") and a newline.
 std::string TerminalAnswer(TerminalRequest request);

@@ -1,5 +1,6 @@
 // The desktop viewer: start-up, the frame loop around Gui::DrawFrame and shutdown, in this order on
 // every platform; the window and renderer come from the platform's Backend.
+#include "Version.h"
 #include "app/Backend.h"
 #include "app/CommandLine.h"
 #include "app/FramePacer.h"
@@ -20,7 +21,7 @@
 
 namespace {
 
-const char* const kTitle = "Tessaro 2.7";
+const char* const kTitle = kTessaroNameAndVersion;
 
 // The whole command line as one path, from arguments in UTF-8.
 std::string StartUpPath(int argc, char** argv)

@@ -8,8 +8,7 @@
 #include <mutex>
 
 // Handle to the outcome of one pool task. Copies share the outcome; polling never waits.
-template <class T>
-class Future
+template <class T> class Future
 {
 public:
     struct SharedState
@@ -62,8 +61,7 @@ public:
     std::shared_ptr<SharedState> state;
 };
 
-template <>
-class Future<void>
+template <> class Future<void>
 {
 public:
     struct SharedState

@@ -15,8 +15,7 @@ enum class ResultStatus : int32_t
 };
 
 // What every query answers at once. Copies share the value object.
-template <class T>
-struct Result
+template <class T> struct Result
 {
     ResultStatus status = ResultStatus::Empty;
     std::shared_ptr<T> value;

@@ -11,7 +11,7 @@ packages=(
     xvfb xauth xdotool x11-utils imagemagick xclip
     dpkg-dev lintian man-db desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl
     bash-completion
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
 )
 if [ "${1:-}" = "--windows" ]; then
     # dpkg-dev unpacks the libraries' Debian sources (apt-get source); RE2's character tables are

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "Version.h"
+
 #include <string_view>
 
 // Who makes the program and where to find it: shown in the About window and the status line.
 namespace About {
-inline constexpr const char* kVersion = "2.7";
+inline constexpr const char* kVersion = kTessaroVersion;
 inline constexpr std::string_view kWebAddress = "https://tessaro.example.org";
 inline constexpr std::string_view kRightsHolder = "Copyright (c) 2026 The Tessaro authors";
 

@@ -105,8 +105,9 @@ TEST(FastPaths, IndexAnswersEveryKeyLikeThePlainMaps)
         index.ForEachReferenceText([&](std::string_view text, std::span<const pugi::xml_node> nodes) {
             referrers.emplace_back(text, std::vector(nodes.begin(), nodes.end()));
         });
-        if (index.RelativeReferenceCount() == 0) // the plain maps do not resolve relative references
+        if (index.RelativeReferenceCount() == 0) { // the plain maps do not resolve relative references
             EXPECT_TRUE(referrers == decltype(referrers)(plain.referrers.begin(), plain.referrers.end()));
+        }
         for (const auto& [text, nodes] : plain.referrers) {
             std::span<const pugi::xml_node> found = index.Referrers(text);
             ASSERT_TRUE(std::equal(found.begin(), found.end(), nodes.begin(), nodes.end())) << text;

@@ -1,10 +1,12 @@
 // The answers of tessaro-query must not change when the index changes inside. The expected answers
 // were recorded once per document and command (only their lengths and hashes are kept, since the
 // real files may not be copied here). To record them again, run this test with
-// TESSARO_RECORD_GOLDEN=1 and replace QueryGoldenAnswers.tsv with its standard output.
+// TESSARO_SLOW_TESTS=1 TESSARO_RECORD_GOLDEN=1 and replace QueryGoldenAnswers.tsv with its
+// standard output.
 #include "bench/DocumentGenerator.h"
 #include "cli/QueryRunner.h"
 #include "document/PathHash.h"
+#include "support/SlowTests.h"
 #include "support/TestDocuments.h"
 
 #include <gtest/gtest.h>
@@ -143,6 +145,7 @@ std::map<std::string, std::string> ReadExpected()
 
 TEST(QueryGolden, EveryAnswerMatchesTheRecordedOne)
 {
+    TESSARO_SLOW_TEST();
     TempDir dir;
     std::vector<std::pair<std::string, std::string>> documents = OwnDocuments(dir);
     for (const auto& file : SharedArxmlFiles())

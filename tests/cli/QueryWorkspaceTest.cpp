@@ -13,11 +13,12 @@ TEST(QueryWorkspace, AFolderAnswersAcrossItsFilesAndEveryRowNamesItsFile)
     SampleFolder sample;
     QueryRun broken = RunQuery({sample.dir.Path().string(), "broken-refs"});
     ASSERT_EQ(broken.exitCode, 0) << broken.err;
-    EXPECT_EQ(broken.out,
-              R"({"ref":"/Missing/Thing","count":1,"first_referrer":"/Body/Door","reason":"target missing","file":")" +
-                  sample.a + "\"}\n" +
-                  R"({"ref":"Speed","count":1,"first_referrer":"/Body/Door","reason":"unknown base","file":")" +
-                  sample.a + "\"}\n");
+    EXPECT_EQ(
+        broken.out,
+        R"({"ref":"/Missing/Thing","count":1,"first_referrer":"/Body/Door","reason":"target missing","file":")" +
+            sample.a + "\"}\n" +
+            R"({"ref":"Speed","count":1,"first_referrer":"/Body/Door","reason":"unknown base","file":")" +
+            sample.a + "\"}\n");
 
     QueryRun refs = RunQuery({sample.dir.Path().string(), "refs-to", "/Types/UInt8"});
     ASSERT_EQ(refs.exitCode, 0) << refs.err;
@@ -63,7 +64,14 @@ TEST(QueryWorkspace, ABadFileIsReportedAndTheOthersAnswerWithAnExitStatusOfTheir
     EXPECT_EQ(rows[3]["error"].get<std::string>().rfind("Could not load the file " + bad + ": ", 0), 0u);
     EXPECT_NE(stats.err.find("Could not load the file " + bad), std::string::npos);
 
+    // Nothing to answer from: a folder without model files, or one where no file loads.
     TempDir empty;
-    QueryRun nothing = RunQuery({empty.Path().string(), "stats"});
-    EXPECT_EQ(nothing.exitCode, 1);
+    EXPECT_EQ(RunQuery({empty.Path().string(), "stats"}).exitCode, 1);
+    TempDir allBad;
+    const std::string badA = allBad.Write("a.arxml", "<AUTOSAR>"), badB = allBad.Write("b.arxml", "");
+    QueryRun none = RunQuery({allBad.Path().string(), "stats"});
+    EXPECT_EQ(none.exitCode, 1) << none.err;
+    EXPECT_EQ(none.out, "");
+    for (const std::string& bad : {badA, badB})
+        EXPECT_NE(none.err.find("Could not load the file " + bad), std::string::npos) << none.err;
 }

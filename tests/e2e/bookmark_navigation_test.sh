@@ -33,8 +33,7 @@ bbox() {
 
 # Menu bar positions of the default font at scale 1: "File", then hover along to "Navigate" and
 # down to its fourth row, "Bookmarks", whose submenu opens beside it.
-e2e_click 38 16
-sleep 0.3
+e2e_opens_window e2e_click 38 16 || e2e_fail "the File menu did not open"
 hover 112 16
 hover 150 126
 hover 200 126

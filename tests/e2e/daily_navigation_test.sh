@@ -54,16 +54,19 @@ e2e_log "filtered: $(e2e_keep_screenshot "$E2E_WORK/last.png" daily-filter.png)"
 e2e_click 120 62
 press ctrl+a BackSpace
 
-# 2. Find Ref with Enter reveals the signal, Escape closes the dialog.
-press ctrl+g
-sleep 0.5
+# 2. Find Ref with Enter reveals the signal, Escape closes the dialog. Enter does nothing until the
+# answer is there (the index may still be building), so it is pressed until the row lights up.
+e2e_opens_window press ctrl+g || e2e_fail "Ctrl+G opened no dialog"
 e2e_type "/Body/Signals/VehicleSpeed"
-sleep 1 # the answer comes from the index, which may still be building
-press Return
+revealed() {
+    press Return
+    park_mouse
+    e2e_has_colour 165A36 200 "$tree_area"
+}
+e2e_wait_for 10 revealed || e2e_fail "Find Ref + Enter did not reveal the signal"
 press Escape
-park_mouse
-e2e_wait_for 10 e2e_has_colour 165A36 200 "$tree_area" || e2e_fail "Find Ref + Enter did not reveal the signal"
-sleep 2.5 # the highlight fades
+highlight_gone() { ! e2e_has_colour 165A36 200 "$tree_area"; }
+e2e_wait_for 10 highlight_gone || e2e_fail "the highlight did not fade"
 # Its reference row, right below the signal's row, is the only reference text shown.
 park_mouse
 e2e_screenshot "$E2E_WORK/last.png"
@@ -87,7 +90,7 @@ e2e_wait_for 10 e2e_has_colour 165A36 200 "$tree_area" || {
     e2e_fail "Ctrl+click on the reference revealed nothing (see daily-goto.png)"
 }
 e2e_log "went to the definition: $(e2e_keep_screenshot "$E2E_WORK/last.png" daily-goto.png)"
-sleep 2.5
+e2e_wait_for 10 highlight_gone || e2e_fail "the highlight did not fade"
 
 # 4. Alt+Left reveals the signal again: its reference row is back in view.
 press alt+Left
@@ -101,8 +104,7 @@ e2e_wait_for 10 back_at_signal || {
 }
 
 # 5. Ctrl+F opens Find Text with its field focused: typing searches at once.
-press ctrl+f
-sleep 0.5
+e2e_opens_window press ctrl+f || e2e_fail "Ctrl+F opened no window"
 e2e_type "TrunkOpen"
 e2e_wait_for 20 grep -qx trigger "$E2E_WORK/tessaro.out" || e2e_fail "Ctrl+F then typing found nothing"
 

@@ -41,8 +41,7 @@ search_window_open() {
 }
 
 # Navigate is the second menu of the bar; "Find Text..." is its first item.
-e2e_click 110 16
-sleep 0.5
+e2e_opens_window e2e_click 110 16 || e2e_fail "the Navigate menu did not open"
 e2e_click 130 50
 e2e_wait_for 10 search_window_open || {
     e2e_keep_screenshot "$E2E_WORK/last.png" full-text-search-menu.png >/dev/null

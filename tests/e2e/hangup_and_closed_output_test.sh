@@ -11,7 +11,8 @@ e2e_start_xvfb
 e2e_temp_home
 bin=$(e2e_private_bin)
 exec 7> >(exec true) # the reader ends at once
-sleep 0.5
+reader_gone() { ! (trap '' PIPE; printf x >&7) 2>/dev/null; } # a write then fails with EPIPE
+e2e_wait_for 5 reader_gone || e2e_fail "the pipe's reader did not end"
 HOME="$E2E_HOME" "$bin" "$file" >&7 2>&7 &
 E2E_TESSARO_PID=$!
 E2E_STARTED_PIDS+=("$E2E_TESSARO_PID")

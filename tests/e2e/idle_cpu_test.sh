@@ -14,7 +14,7 @@ idle_cpu() {
     local before after start end
     before=$(e2e_cpu_ticks "$E2E_TESSARO_PID")
     start=$(date +%s%N)
-    sleep 8
+    sleep 8 # the span measured, not a wait for something to happen
     after=$(e2e_cpu_ticks "$E2E_TESSARO_PID")
     end=$(date +%s%N)
     awk -v t="$((after - before))" -v hz="$(getconf CLK_TCK)" -v ns="$((end - start))" \

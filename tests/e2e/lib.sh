@@ -8,8 +8,8 @@
 #   e2e_stop_tessaro; [ "$E2E_EXIT_CODE" = 0 ] || e2e_fail "exit code $E2E_EXIT_CODE"
 #   e2e_pass
 #
-# Inputs (environment): TESSARO_BIN (the executable, required), E2E_OUT (folder for kept
-# screenshots, default: the work folder). Everything started here is ended by the exit trap.
+# Inputs (environment): TESSARO_BIN (the executable, required), TESSARO_VERSION (as "2.7",
+# required), E2E_OUT (folder for kept screenshots, default: the work folder). Everything started here is ended by the exit trap.
 set -uo pipefail
 
 E2E_NAME=$(basename "${BASH_SOURCE[1]:-$0}" .sh)
@@ -150,7 +150,7 @@ e2e_stop_tessaro() {
 
 # The viewer's top-level window id, once it is mapped. The title names the open file first.
 e2e_window_id() {
-    xdotool search --onlyvisible --name '(^| - )Tessaro 2\.7$' 2>/dev/null | head -1
+    xdotool search --onlyvisible --name "(^| - )Tessaro ${TESSARO_VERSION//./\\.}\$" 2>/dev/null | head -1
 }
 
 e2e_wait_window() {
@@ -191,6 +191,24 @@ e2e_status_label_region() {
     local w h x y
     IFS='x+' read -r w h x y <<<"$(e2e_window_geometry)"
     echo "260x40+$((x + w - 260))+$((y + h - 44))"
+}
+
+# Succeeds once the count of colour RRGGBB pixels (whole screen, or GEOMETRY) differs from COUNT:
+# something was drawn or taken away (takes a screenshot).
+e2e_colour_count_differs() {
+    local hex=$1 count=$2 geometry=${3:-}
+    e2e_screenshot "$E2E_WORK/last.png" || return 1
+    [ "$(e2e_count_colour "$E2E_WORK/last.png" "$hex" "$geometry")" != "$count" ]
+}
+
+# Runs a command (a key press, a click) and waits up to 5 s until a window, menu or dialog opens or
+# closes (the count of border pixels changes), so that the next input reaches it.
+e2e_opens_window() {
+    e2e_screenshot "$E2E_WORK/last.png"
+    local borders
+    borders=$(e2e_count_colour "$E2E_WORK/last.png" 5F6B7C)
+    "$@"
+    e2e_wait_for 5 e2e_colour_count_differs 5F6B7C "$borders"
 }
 
 # The document tree is drawn (takes a screenshot).

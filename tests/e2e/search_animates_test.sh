@@ -13,10 +13,8 @@ e2e_wait_for 120 e2e_tree_drawn || e2e_fail "the document tree did not appear"
 search_area="$(e2e_search_window_area)"
 
 # Navigate is the second menu of the bar; "Find Text..." is its first item.
-e2e_click 110 16
-sleep 0.5
-e2e_click 130 50
-sleep 1
+e2e_opens_window e2e_click 110 16 || e2e_fail "the Navigate menu did not open"
+e2e_opens_window e2e_click 130 50 || e2e_fail "Find Text did not open its window"
 xdotool mousemove --window "$(e2e_window_id)" 1000 900
 
 # Each attempt types one more letter: a new query, a new walk of the whole document.

@@ -15,7 +15,7 @@ for option in --help -h; do
     [ ! -s "$E2E_WORK/tessaro.err" ] || e2e_fail "$option wrote to standard error"
 done
 run --version || e2e_fail "--version: exit code $?"
-[ "$(cat "$E2E_WORK/tessaro.out")" = "Tessaro 2.7" ] || e2e_fail "--version printed '$(cat "$E2E_WORK/tessaro.out")'"
+[ "$(cat "$E2E_WORK/tessaro.out")" = "Tessaro $TESSARO_VERSION" ] || e2e_fail "--version printed '$(cat "$E2E_WORK/tessaro.out")'"
 [ ! -e "$E2E_HOME/.Tessaro" ] || e2e_fail "answering an option created the settings folder"
 
 # Paths: without a display the viewer gives up on its window, which proves it took them as files.

@@ -2,6 +2,7 @@
 #include "document/ArchiveBudget.h"
 #include "support/OpenDescriptors.h"
 #include "support/RawZip.h"
+#include "support/SlowTests.h"
 #include "support/TestDocuments.h"
 #include "support/ZipWriter.h"
 
@@ -210,6 +211,7 @@ long PeakResidentKiB()
 // parser's copy), a small archive could ask for twice the memory it declares.
 TEST(LoadingState, AnArchiveMemberIsHeldOnlyOnceWhileItIsParsed)
 {
+    TESSARO_SLOW_TEST();
     if (kSanitized)
         GTEST_SKIP() << "memory figures under a sanitizer";
     TempDir dir;

@@ -8,11 +8,11 @@ source "$(dirname "$0")/lib.sh"
 deb=$(bash "$TESSARO_SOURCE_DIR/packaging/build-deb.sh" "$TESSARO_BUILD_DIR" "$PKG_WORK" 2>"$PKG_WORK/build.err") ||
     { cat "$PKG_WORK/build.err"; pkg_fail "packaging/build-deb.sh failed"; }
 arch=$(dpkg --print-architecture)
-[ "$(basename "$deb")" = "tessaro_2.7-1_$arch.deb" ] || pkg_fail "the package is named $(basename "$deb")"
+[ "$(basename "$deb")" = "tessaro_${TESSARO_VERSION}-1_$arch.deb" ] || pkg_fail "the package is named $(basename "$deb")"
 
 info=$(dpkg-deb --info "$deb") || pkg_fail "dpkg-deb --info cannot read $deb"
 field() { dpkg-deb --field "$deb" "$1"; }
-[ "$(field Package)" = tessaro ] && [ "$(field Version)" = 2.7-1 ] && [ "$(field Architecture)" = "$arch" ] ||
+[ "$(field Package)" = tessaro ] && [ "$(field Version)" = "$TESSARO_VERSION-1" ] && [ "$(field Architecture)" = "$arch" ] ||
     pkg_fail "control fields:
 $info"
 
@@ -54,7 +54,7 @@ if [ "$(id -u)" = 0 ] && { [ "${CI:-}" = true ] || [ "${TESSARO_TEST_APT_INSTALL
     DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -qq "$deb" >"$PKG_WORK/apt.log" 2>&1 ||
         { cat "$PKG_WORK/apt.log"; pkg_fail "apt-get install $deb failed"; }
     /usr/bin/tessaro-query "$real" stats | grep -q '"nodes":[1-9]' || pkg_fail "/usr/bin/tessaro-query on $real"
-    [ "$(/usr/bin/tessaro --version)" = "Tessaro 2.7" ] || pkg_fail "/usr/bin/tessaro --version"
+    [ "$(/usr/bin/tessaro --version)" = "Tessaro $TESSARO_VERSION" ] || pkg_fail "/usr/bin/tessaro --version"
     [ "$(man -w tessaro-query)" = /usr/share/man/man1/tessaro-query.1.gz ] || pkg_fail "man tessaro-query not found"
     remove || pkg_fail "apt-get purge tessaro failed"
     [ ! -e /usr/bin/tessaro ] || pkg_fail "/usr/bin/tessaro is left after removal"

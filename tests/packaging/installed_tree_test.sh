@@ -14,7 +14,7 @@ expected=$(pkg_expected_files | LC_ALL=C sort)
 $(diff <(echo "$expected") <(echo "$actual"))"
 
 # The programs run from the installation.
-[ "$("$installed/bin/tessaro" --version)" = "Tessaro 2.7" ] || pkg_fail "tessaro --version"
+[ "$("$installed/bin/tessaro" --version)" = "Tessaro $TESSARO_VERSION" ] || pkg_fail "tessaro --version"
 "$installed/bin/tessaro-query" --help | grep -q '^Usage: tessaro-query' || pkg_fail "tessaro-query --help"
 
 # Desktop entry: valid (hints are advice, not faults), and what it names is installed.

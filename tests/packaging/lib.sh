@@ -7,6 +7,11 @@ PKG_NAME=$(basename "${BASH_SOURCE[1]:-$0}" .sh)
 PKG_WORK=$(mktemp -d "${TMPDIR:-/tmp}/tessaro-$PKG_NAME.XXXXXX")
 trap 'rm -rf "$PKG_WORK"' EXIT
 : "${TESSARO_BUILD_DIR:?}" "${TESSARO_SOURCE_DIR:?}"
+# Installing and packing take many seconds: only with TESSARO_SLOW_TESTS=1, as `make test` does.
+if [ "${TESSARO_SLOW_TESTS:-0}" = 0 ]; then
+    echo "[$PKG_NAME] SKIP: slow: runs with TESSARO_SLOW_TESTS=1, as make test does"
+    exit 77
+fi
 
 pkg_fail() {
     echo "[$PKG_NAME] FAIL: $*"

@@ -126,6 +126,33 @@ TEST(FullTextSearch, ListsTheFirstOneHundredHitsInDocumentOrder)
     EXPECT_TRUE(inOrder(SearchUntilDone(both, "needle", true), {{0, 49}, {0, 1}}));
 }
 
+// A folder is searched as its files in the order given. Workers find hits in any order (without
+// threads of their own, one after the other: the last worker finds the first hit last); the list is
+// in document order all the same, and the limit keeps the first hits, not the first found.
+TEST(FullTextSearch, HitsAreInFileAndDocumentOrderAndTheLimitKeepsTheFirst)
+{
+    auto first = ParseDocument(ManyMatches(40)); // 80 hits: each V through its text, and the text node
+    auto second = ParseDocument(ManyMatches(40));
+    std::vector<pugi::xml_node> inOrder;
+    for (const auto& doc : {first, second}) {
+        for (pugi::xml_node v : doc->child("R").children())
+            inOrder.insert(inOrder.end(), {v, v.first_child()});
+    }
+    for (int starts : {-1, 1}) { // unlimited, or the service thread alone
+        ThreadStartLimit threads(starts);
+        FullTextSearchService service(std::vector<pugi::xml_node>{*first, *second});
+        for (size_t limit : {100, 1000}) {
+            Hits hits = PollUntilFinal([&] { return service.Search("NEEDLE", false, limit); });
+            std::vector<pugi::xml_node> found;
+            for (const Ref& ref : hits.GetValue())
+                found.push_back(ref->node);
+            const std::vector<pugi::xml_node> expected(inOrder.begin(),
+                                                       inOrder.begin() + std::min(limit, inOrder.size()));
+            EXPECT_EQ(found, expected) << "limit " << limit << ", thread starts " << starts;
+        }
+    }
+}
+
 TEST(FullTextSearch, ProgressIsZeroWithoutTotalAndAtLeastHitsWithIt)
 {
     auto doc = ParseDocument(ManyMatches(20000));
@@ -180,7 +207,7 @@ TEST(FullTextSearch, NewQueryReturnsAtOnceAndTheOldWalkStops)
     double newSearch = 1e9;
     for (int attempt = 0; attempt < 3; ++attempt) {
         service.Search("nothing matches that " + std::to_string(attempt), false);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5)); // picked up and walking
+        ASSERT_TRUE(WaitUntil([&] { return service.processed > 0; })) << "picked up and walking";
         Hits installed;
         install = std::min(install, SecondsOf([&] { installed = service.Search("rare", true); }));
         EXPECT_EQ(installed.status, ResultStatus::Partial);
@@ -213,7 +240,7 @@ TEST(FullTextSearch, DestructionMidSearchReturnsPromptly)
     }
     auto service = std::make_unique<FullTextSearchService>(*doc);
     service->Search("still nothing", false);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(WaitUntil([&] { return service->processed > 0; })) << "picked up and walking";
     EXPECT_LT(SecondsOf([&] { service.reset(); }), fullWalk / 2);
     // Idle, no query ever asked: nothing to wait for either.
     auto idle = std::make_unique<FullTextSearchService>(*doc);

@@ -75,8 +75,9 @@ TEST(RealFiles, EveryPathResolvesAndReferrerCountsAgree)
         state->document->traverse(counter);
         // Relative references add their resolved texts, which may also be written out in full.
         const bool plainOnly = index.RelativeReferenceCount() == 0;
-        if (plainOnly)
+        if (plainOnly) {
             EXPECT_EQ(counter.counts.size(), index.ReferenceTextCount());
+        }
         for (const auto& [text, count] : counter.counts) {
             if (plainOnly)
                 ASSERT_EQ(state->CountRefsTo(text).GetValue(), count) << text;

@@ -78,6 +78,17 @@ std::vector<std::filesystem::path> SharedArxmlFiles()
     return files;
 }
 
+bool WaitUntil(const std::function<bool()>& condition, double seconds)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 double SecondsOf(const std::function<void()>& work)
 {
     auto start = std::chrono::steady_clock::now();
@@ -99,13 +110,7 @@ WakeCounter::~WakeCounter()
 
 bool WakeCounter::WaitFor(int n) const
 {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (Count() < n) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    return WaitUntil([&] { return Count() >= n; });
 }
 
 const Index& OnlyIndex(const State& ready)

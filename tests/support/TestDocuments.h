@@ -51,6 +51,9 @@ template <class Query> auto PollUntilFinal(Query&& query)
     return result;
 }
 
+// Checks `condition` every millisecond until it holds (true) or `seconds` pass (false).
+bool WaitUntil(const std::function<bool()>& condition, double seconds = 60);
+
 // Wall-clock seconds that `work` took; tests compare such figures only with others of the same run.
 double SecondsOf(const std::function<void()>& work);
 

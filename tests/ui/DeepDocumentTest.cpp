@@ -1,5 +1,6 @@
 #include "HeadlessGui.h"
 #include "WindowProbe.h"
+#include "support/SlowTests.h"
 #include "support/TestDocuments.h"
 
 #include "model/Trail.h"
@@ -45,6 +46,8 @@ class DeepDocument : public ::testing::TestWithParam<Depth>
 protected:
     void SetUp() override
     {
+        if (GetParam().levels > 10000)
+            TESSARO_SLOW_TEST();
         ImGui::GetIO().DisplaySize = ImVec2(4000, 3000); // room for a hundred levels, indented
         ASSERT_TRUE(OpenDocument(headless, files.Write("deep.arxml", Nested(GetParam())), 300));
         deepest = Deepest(*headless.gui.state->document);

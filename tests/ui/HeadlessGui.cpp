@@ -42,12 +42,18 @@ bool HeadlessGui::Frame(const std::function<void()>& beforeDraw)
 
 bool HeadlessGui::FramesUntil(const std::function<bool()>& done, double timeoutSeconds)
 {
+    // Frames with nothing live on screen (no load, search, spinner or highlight under way, however
+    // slowly drawn) draw the same again: after that many the answer is final, and a wrong one fails
+    // at once.
+    constexpr int kSettledFrames = 100;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    int settled = 0;
     while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
+        if (std::chrono::steady_clock::now() > deadline || settled >= kSettledFrames)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         Frame();
+        settled = gui.IsLive() || gui.IsLiveSlowly() ? 0 : settled + 1;
     }
     return true;
 }

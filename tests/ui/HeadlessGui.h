@@ -26,7 +26,8 @@ public:
     // One whole frame: new frame, DrawFrame, render. `beforeDraw` runs after NewFrame.
     bool Frame(const std::function<void()>& beforeDraw = {});
 
-    // Runs frames (about 1 ms apart) until `done` holds or `timeoutSeconds` pass; false on timeout.
+    // Runs frames (about 1 ms apart) until `done` holds; false when `timeoutSeconds` pass first, or
+    // when the interface has settled (nothing live for a hundred frames) without it holding.
     bool FramesUntil(const std::function<bool()>& done, double timeoutSeconds = 60);
 
     // The GUI library's record of a window (its state storage, scroll, size), or null.

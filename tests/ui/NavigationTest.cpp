@@ -2,6 +2,7 @@
 #include "WindowProbe.h"
 #include "support/TestDocuments.h"
 
+#include "Version.h"
 #include "ui/DocumentLabels.h"
 #include "ui/NavigationHistory.h"
 #include "ui/TreePaths.h"
@@ -274,8 +275,9 @@ TEST_F(Navigation, NoHitsLeaveTheResultButtonsInertAndTooltipsAreOpaque)
 
 TEST(DocumentLabels, TitleNamesTheOpenFileAndTheLoadingLineItsSize)
 {
-    EXPECT_EQ(WindowTitle(""), "Tessaro 2.7");
-    EXPECT_EQ(WindowTitle("/data/projects/system.arxml"), "system.arxml - Tessaro 2.7");
+    EXPECT_EQ(WindowTitle(""), std::string(kTessaroNameAndVersion));
+    EXPECT_EQ(WindowTitle("/data/projects/system.arxml"),
+              "system.arxml - " + std::string(kTessaroNameAndVersion));
     EXPECT_EQ(ReadableSize(999), "999 bytes");
     EXPECT_EQ(ReadableSize(1000), "1.0 KB");
     EXPECT_EQ(ReadableSize(104857600), "105 MB");

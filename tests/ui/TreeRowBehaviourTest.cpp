@@ -49,7 +49,7 @@ TEST(OpenRef, OpensTheElementTheReferenceNamesNotTheRowsOwn)
     EXPECT_TRUE(Drew(headless, "only the target says this")) << FrameText(headless);
 }
 
-TEST(Highlight, ARevealedRowIsHighlightedForTwoSecondsOfFrameTime)
+TEST(Highlight, ARevealedRowAloneIsHighlightedForTwoSecondsOfFrameTime)
 {
     TempDir dir;
     HeadlessGui headless;
@@ -59,14 +59,15 @@ TEST(Highlight, ARevealedRowIsHighlightedForTwoSecondsOfFrameTime)
     ShownAround(headless, "/P/S4"); // t = 0
     ImGuiWindow* region = ScrollingRegionOf("XML Tree View");
     ASSERT_NE(region, nullptr);
-    auto highlightedAfter = [&](int frames) {
+    // A highlighted row is one filled rectangle of four vertices; the target's ancestors stay plain.
+    auto highlightedRowsAfter = [&](int frames) {
         for (int i = 0; i < frames; ++i)
             headless.Frame();
-        return VerticesInColour(region, headless.gui.highlightColor) > 0;
+        return VerticesInColour(region, headless.gui.highlightColor) / 4.0;
     };
-    EXPECT_TRUE(highlightedAfter(1)) << "at 0.25 s";
-    EXPECT_TRUE(highlightedAfter(6)) << "at 1.75 s";
-    EXPECT_FALSE(highlightedAfter(3)) << "at 2.5 s";
+    EXPECT_EQ(highlightedRowsAfter(1), 1) << "at 0.25 s";
+    EXPECT_EQ(highlightedRowsAfter(6), 1) << "at 1.75 s";
+    EXPECT_EQ(highlightedRowsAfter(3), 0) << "at 2.5 s";
 }
 
 // Sibling numbers are padded to the digits of the child count: the edge is a count that is a
