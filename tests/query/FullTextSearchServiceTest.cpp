@@ -238,13 +238,21 @@ TEST(FullTextSearch, DestructionMidSearchReturnsPromptly)
         FullTextSearchService service(*doc);
         fullWalk = SecondsOf([&] { SearchUntilDone(service, "nothing matches this", false); });
     }
-    auto service = std::make_unique<FullTextSearchService>(*doc);
-    service->Search("still nothing", false);
-    ASSERT_TRUE(WaitUntil([&] { return service->processed > 0; })) << "picked up and walking";
-    EXPECT_LT(SecondsOf([&] { service.reset(); }), fullWalk / 2);
-    // Idle, no query ever asked: nothing to wait for either.
-    auto idle = std::make_unique<FullTextSearchService>(*doc);
-    EXPECT_LT(SecondsOf([&] { idle.reset(); }), fullWalk / 2);
+    // Best of three, as above: joining threads may lose the processor once on a shared machine
+    // (under wine, most of a walk), where a reset that waits for the walk is slow every time.
+    double walking = 1e9;
+    double idle = 1e9;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        auto service = std::make_unique<FullTextSearchService>(*doc);
+        service->Search("still nothing", false);
+        ASSERT_TRUE(WaitUntil([&] { return service->processed > 0; })) << "picked up and walking";
+        walking = std::min(walking, SecondsOf([&] { service.reset(); }));
+        // Idle, no query ever asked: nothing to wait for either.
+        auto unused = std::make_unique<FullTextSearchService>(*doc);
+        idle = std::min(idle, SecondsOf([&] { unused.reset(); }));
+    }
+    EXPECT_LT(walking, fullWalk / 2);
+    EXPECT_LT(idle, fullWalk / 2);
 }
 
 TEST(FullTextSearch, EveryNodeIsExaminedByExactlyOneWorker)
