@@ -17,7 +17,9 @@ shared=${TESSARO_SHARED_ARXML_DIR:-$root/../shared/arxml}
 failures=0
 
 export WINEPREFIX=$windows_build/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
-export E2E_OUT=$windows_build/screenshots TESSARO_BIN=$viewer
+# The window title carries the version the build wrote from CMakeLists.txt.
+TESSARO_VERSION=$(sed -n 's/.*kTessaroVersion = "\(.*\)";/\1/p' "$linux_build/generated/Version.h")
+export E2E_OUT=$windows_build/screenshots TESSARO_BIN=$viewer TESSARO_VERSION
 source tests/e2e/lib.sh
 E2E_NAME=windows
 
