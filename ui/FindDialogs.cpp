@@ -5,8 +5,6 @@
 
 #include <string>
 
-#include <imgui_internal.h>
-
 namespace {
 // Kept for the whole process, so reopening a dialog shows the text typed last time.
 char refInput[4096] = "";

@@ -5,8 +5,7 @@
 #include "model/Workspace.h"
 #include "platform/Platform.h"
 
-#include <imgui_internal.h>
-
+#include <algorithm>
 #include <cfloat>
 
 namespace {
@@ -18,11 +17,11 @@ bool VerbatimMenuItem(const std::string& text, bool enabled)
     const char* begin = text.c_str();
     const char* end = begin + text.size();
     const ImVec2 position = ImGui::GetCursorScreenPos();
-    const float width = ImGui::CalcTextSize(begin, end, false).x;
-    ImGuiSelectableFlags flags = ImGuiSelectableFlags_SelectOnRelease | ImGuiSelectableFlags_SpanAvailWidth;
-    if (!enabled)
-        flags |= ImGuiSelectableFlags_Disabled;
-    const bool pressed = ImGui::Selectable("##item", false, flags, ImVec2(width, 0));
+    // As wide as its text, so that the menu grows to fit it, and as the menu, as menu items are.
+    const float width = std::max(ImGui::CalcTextSize(begin, end, false).x, ImGui::GetContentRegionAvail().x);
+    const bool pressed = ImGui::Selectable(
+        "##item", false, enabled ? ImGuiSelectableFlags_None : ImGuiSelectableFlags_Disabled,
+        ImVec2(width, 0));
     ImGui::GetWindowDrawList()->AddText(
         position, ImGui::GetColorU32(enabled ? ImGuiCol_Text : ImGuiCol_TextDisabled), begin, end);
     return pressed;
@@ -152,15 +151,11 @@ void Gui::HistoryButtons()
     } buttons[] = {{Icon::Back, "Back (Alt+Left)", canGoBack, &Gui::GoBack},
                    {Icon::Forward, "Forward (Alt+Right)", canGoForward, &Gui::GoForward}};
     for (const auto& button : buttons) {
-        if (!button.enabled) {
-            ImGui::PushItemFlag(ImGuiItemFlags_Disabled, true);
-            ImGui::PushStyleVar(ImGuiStyleVar_Alpha, ImGui::GetStyle().Alpha * 0.5f);
-        }
+        ImGui::PushStyleVar(ImGuiStyleVar_DisabledAlpha, 0.5f);
+        ImGui::BeginDisabled(!button.enabled);
         const bool pressed = ImGui::MenuItem(button.label);
-        if (!button.enabled) {
-            ImGui::PopStyleVar();
-            ImGui::PopItemFlag();
-        }
+        ImGui::EndDisabled();
+        ImGui::PopStyleVar();
         if (showTooltips && ImGui::IsItemHovered(ImGuiHoveredFlags_AllowWhenDisabled))
             ImGui::SetTooltip("%s", button.tooltip);
         if (pressed && button.enabled)

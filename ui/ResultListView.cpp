@@ -2,8 +2,6 @@
 
 #include "ui/SearchWindowsText.h"
 
-#include <imgui_internal.h>
-
 #include <algorithm>
 
 namespace {
@@ -12,8 +10,9 @@ void TooltipIfCut(const std::string& label, bool hidesAfterHashes = true)
 {
     if (!ImGui::IsItemHovered())
         return;
-    const char* end =
-        hidesAfterHashes ? ImGui::FindRenderedTextEnd(label.c_str()) : label.c_str() + label.size();
+    // The GUI library shows a label up to its "##", the rest being its identity.
+    const size_t shown = hidesAfterHashes ? std::min(label.find("##"), label.size()) : label.size();
+    const char* end = label.c_str() + shown;
     const float textRight = ImGui::GetItemRectMin().x + ImGui::CalcTextSize(label.c_str(), end).x;
     if (textRight <= ImGui::GetWindowPos().x + ImGui::GetWindowContentRegionMax().x)
         return;
@@ -127,8 +126,10 @@ ResultButtonPresses DrawResultButtons(bool enabled, const ImVec4& mutedColor, co
                                       float rightEdge)
 {
     if (!enabled) {
+        // Muted by the text colour alone, not dimmed again.
         ImGui::PushStyleColor(ImGuiCol_Text, mutedColor);
-        ImGui::PushItemFlag(ImGuiItemFlags_Disabled, true);
+        ImGui::PushStyleVar(ImGuiStyleVar_DisabledAlpha, 1.0f);
+        ImGui::BeginDisabled();
     }
     const ImGuiStyle& style = ImGui::GetStyle();
     const char* openLabel = "Open in new window";
@@ -140,7 +141,8 @@ ResultButtonPresses DrawResultButtons(bool enabled, const ImVec4& mutedColor, co
     ImGui::SameLine();
     presses.showInMain = ImGui::Button(revealLabel) && enabled;
     if (!enabled) {
-        ImGui::PopItemFlag();
+        ImGui::EndDisabled();
+        ImGui::PopStyleVar();
         ImGui::PopStyleColor();
     }
     return presses;

@@ -1,30 +1,29 @@
 #include "ui/Gui.h"
 
-#include <imgui_internal.h>
-
 #include <algorithm>
 #include <cmath>
 
 namespace {
+constexpr float kPi = 3.14159265358979f;
 
 // The palette's error colour (Gui::errorColor); the screens are free functions without a Gui.
 const ImVec4 kErrorColor = HexToColor("EB6847");
 
 // Reserves a spinner's box at the cursor; false when nothing is to be drawn.
-bool SpinnerItem(const char* id, float radius, ImVec2& pos, ImVec2& size, ImVec2& centre, int& segments)
+bool SpinnerItem(float radius, ImVec2& centre, int& segments)
 {
-    ImGuiWindow* window = ImGui::GetCurrentWindow();
-    if (window->SkipItems)
+    const ImVec2 pos = ImGui::GetCursorScreenPos();
+    const ImVec2 size(radius * 2, radius * 2 + ImGui::GetStyle().FramePadding.y * 2);
+    ImGui::Dummy(size);
+    if (!ImGui::IsItemVisible())
         return false;
-    const ImGuiStyle& style = ImGui::GetStyle();
-    ImGuiID itemId = window->GetID(id);
-    pos = window->DC.CursorPos;
-    size = ImVec2(radius * 2, radius * 2 + style.FramePadding.y * 2);
-    ImRect box(pos, ImVec2(pos.x + size.x, pos.y + size.y));
-    ImGui::ItemSize(box, style.FramePadding.y);
-    segments = window->DrawList->_CalcCircleAutoSegmentCount(radius);
-    centre = box.GetCenter();
-    return ImGui::ItemAdd(box, itemId);
+    centre = ImVec2(pos.x + size.x / 2, pos.y + size.y / 2);
+    // As many segments as the library's own circles of that radius take (an even count whose
+    // chords stray from the circle by at most the style's tessellation error).
+    const float error = std::min(ImGui::GetStyle().CircleTessellationMaxError, radius);
+    const int count = int(std::ceil(kPi / std::acos(1 - error / radius)));
+    segments = std::clamp((count + 1) / 2 * 2, 4, 512);
+    return true;
 }
 
 } // namespace
@@ -33,9 +32,9 @@ void LoadingSpinner(const ImVec4& colour)
 {
     KeepDrawingSlowly();
     const float radius = 36;
-    ImVec2 pos, size, centre;
+    ImVec2 centre;
     int segments = 0;
-    if (!SpinnerItem("Loading", radius, pos, size, centre, segments) || segments <= 0)
+    if (!SpinnerItem(radius, centre, segments))
         return;
     // A tail running around a lemniscate of Bernoulli, thickening towards its head.
     auto point = [&](float a) {
@@ -44,7 +43,7 @@ void LoadingSpinner(const ImVec4& colour)
         return ImVec2(centre.x + radius * std::cos(a) / d, centre.y + radius * s * std::cos(a) / d);
     };
     const float t0 = (float)ImGui::GetTime() * 2.8f;
-    const float step = (IM_PI / 2) / segments;
+    const float step = (kPi / 2) / segments;
     const ImU32 colour32 = ImGui::ColorConvertFloat4ToU32(colour);
     ImDrawList* drawList = ImGui::GetWindowDrawList();
     for (int k = 0; k < segments; ++k)
@@ -56,17 +55,17 @@ void PendingSpinner()
     KeepDrawingSlowly();
     const float fontSize = ImGui::GetFontSize();
     const float radius = fontSize / 2;
-    ImVec2 pos, size, centre;
+    ImVec2 centre;
     int segments = 0;
-    if (!SpinnerItem("RefPending", radius, pos, size, centre, segments))
+    if (!SpinnerItem(radius, centre, segments))
         return;
     // Five spokes fading towards the tail; the figure turns in steps of 45 degrees.
     const float a = (float)ImGui::GetTime() * 8;
-    const float a0 = a - std::fmod(a, IM_PI / 4);
+    const float a0 = a - std::fmod(a, kPi / 4);
     ImVec4 colour = ImGui::GetStyleColorVec4(ImGuiCol_Text);
     ImDrawList* drawList = ImGui::GetWindowDrawList();
     for (int k = 0; k < 5; ++k) {
-        float theta = a0 + k * IM_PI / 4;
+        float theta = a0 + k * kPi / 4;
         colour.w = std::max(k * 0.25f, 0.1f);
         ImVec2 direction(std::cos(theta), std::sin(theta));
         drawList->AddLine(

@@ -1,7 +1,5 @@
 #include "ui/Gui.h"
 
-#include <imgui_internal.h>
-
 namespace {
 // Kept for the whole process, like the find dialogs' fields.
 char filterInput[1024] = "";
@@ -22,11 +20,14 @@ const TreeFilterMatches* Gui::DrawTreeFilterBar()
         ImGui::SetKeyboardFocusHere();
         focusFilter = false;
     }
-    // A field being edited would write its own copy of the cleared text back.
-    if (filterCleared && ImGui::GetActiveID() == ImGui::GetID("##TreeFilter"))
-        ImGui::ClearActiveID();
+    // A field being edited would write its own copy of the cleared text back: a cleared filter is
+    // a new field.
+    static int generation = 0;
+    generation += filterCleared;
     filterCleared = false;
+    ImGui::PushID(generation);
     ImGui::InputTextWithHint("##TreeFilter", "Filter by SHORT-NAME", filterInput, sizeof filterInput);
+    ImGui::PopID();
     if (ActionButton(true, "/", "Match the whole element path", filter.wholePath ? 3 : 1))
         filter.wholePath = !filter.wholePath;
     if (ActionButton(true, ".*", "Regular expression", filter.regex ? 3 : 1))
