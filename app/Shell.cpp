@@ -66,9 +66,12 @@ WindowGeometry GlfwWindowGeometry(int areaLeft, int areaTop, int areaWidth, int 
     return ComputeWindowGeometry(areaLeft, areaTop, areaWidth, areaHeight, 1.0f);
 }
 
-std::optional<WindowGeometry> SavedGeometryOnMonitors(const WindowPlace& saved,
-                                                      const std::vector<WorkArea>& areas)
+std::optional<WindowGeometry> SavedGeometryOnMonitors(const WindowPlace& place,
+                                                      const std::vector<WorkArea>& areas, int othersRunning)
 {
+    WindowPlace saved = place;
+    saved.x += std::max(0, othersRunning) * kCascadeStep;
+    saved.y += std::max(0, othersRunning) * kCascadeStep;
     const int grip = std::min(64, saved.width);
     for (const WorkArea& area : areas) {
         const int left = std::max(saved.x, area.x);

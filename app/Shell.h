@@ -54,8 +54,11 @@ struct WorkArea
 // its top edge to take hold of the window (at least 64 pixels of it, or its whole width when
 // narrower), its size limited to that monitor's work area and moved as little as it takes to lie
 // wholly inside it; nothing when no monitor does, as after the monitor it was on was unplugged.
-std::optional<WindowGeometry> SavedGeometryOnMonitors(const WindowPlace& saved,
-                                                      const std::vector<WorkArea>& areas);
+// Each other copy of the program already running (`othersRunning`) moves the place down and right
+// by kCascadeStep pixels first, so that a new window does not open exactly on top of the last.
+inline constexpr int kCascadeStep = 32;
+std::optional<WindowGeometry>
+SavedGeometryOnMonitors(const WindowPlace& saved, const std::vector<WorkArea>& areas, int othersRunning = 0);
 
 // The window's place for the next run, from where it is now. A minimized window keeps the place
 // it had before; a maximized one keeps it too (or, on a first run, takes the one it has) and is

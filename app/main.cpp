@@ -71,9 +71,12 @@ int main(int argc, char** argv)
     }
     const float scale = Backend::Scale();
     // Where the window was last time, when a monitor still shows it.
+    // A copy started beside others (New Window, say) opens a step further down and right.
+    const int running = Platform::CountProcessesNamed(Platform::GetExecutableName());
     const std::optional<WindowGeometry> saved =
-        gui.settings.window ? SavedGeometryOnMonitors(*gui.settings.window, Backend::MonitorWorkAreas())
-                            : std::nullopt;
+        gui.settings.window
+            ? SavedGeometryOnMonitors(*gui.settings.window, Backend::MonitorWorkAreas(), running - 1)
+            : std::nullopt;
     if (saved)
         Backend::Place(*saved);
     Backend::OnDrop([&gui](int count, const char* const* paths) { OpenDroppedFiles(gui, count, paths); });
@@ -90,7 +93,6 @@ int main(int argc, char** argv)
     io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
     io.ConfigInputTextCursorBlink = false; // a blinking cursor would redraw the window all the time
 
-    const int running = Platform::CountProcessesNamed(Platform::GetExecutableName());
     ApplyTheme(ImGui::GetStyle(), InstanceColor(running), scale);
 
     if (!Backend::StartGui(error)) {

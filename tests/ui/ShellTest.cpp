@@ -187,13 +187,16 @@ TEST(WindowGeometry, TheSavedPlaceIsUsedWhileAMonitorStillShowsItsTopEdge)
     EXPECT_FALSE(SavedGeometryOnMonitors(WindowPlace{100, -300, 800, 600, false}, {twoMonitors[0]}));
     // A place larger than the monitor now is cut to its work area; one that reaches past it (saved
     // on a taller screen, say) is moved into it.
-    const std::pair<WindowPlace, WindowGeometry> fitted[] = {
-        {{0, 0, 2500, 1500, false}, {0, 0, 1920, 1050}},
-        {{350, 60, 900, 1080, false}, {350, 0, 900, 1050}},
-        {{1500, 500, 800, 600, false}, {1120, 450, 800, 600}},
+    // With other copies running it first moves a step down and right for each.
+    const std::tuple<WindowPlace, int, WindowGeometry> fitted[] = {
+        {{0, 0, 2500, 1500, false}, 0, {0, 0, 1920, 1050}},
+        {{350, 60, 900, 1080, false}, 0, {350, 0, 900, 1050}},
+        {{1500, 500, 800, 600, false}, 0, {1120, 450, 800, 600}},
+        {{100, 100, 800, 600, false}, 2, {164, 164, 800, 600}},
+        {{1100, 400, 800, 600, false}, 1, {1120, 432, 800, 600}},
     };
-    for (const auto& [saved, expected] : fitted) {
-        std::optional<WindowGeometry> got = SavedGeometryOnMonitors(saved, {twoMonitors[0]});
+    for (const auto& [saved, others, expected] : fitted) {
+        std::optional<WindowGeometry> got = SavedGeometryOnMonitors(saved, {twoMonitors[0]}, others);
         ASSERT_TRUE(got.has_value()) << saved.x;
         EXPECT_EQ(std::tie(got->x, got->y, got->width, got->height),
                   std::tie(expected.x, expected.y, expected.width, expected.height))
