@@ -8,27 +8,31 @@
 #include <cfloat>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 
 namespace {
 // Kept for the whole process: closing and reopening the window keeps the filter.
 char filterText[1024] = "";
 
 // The rows shown, worked out again only when the view or the list changes, so a long list costs
-// nothing per frame.
+// nothing per frame. The list is known by its owner, not its address: the list of the next
+// document may be allocated where this one was, and rows of the old list would index past it.
 struct ShownRows
 {
     BrokenRefView view;
-    const void* list = nullptr;
+    std::weak_ptr<const std::vector<BrokenRef>> list; // keeps the owner's identity, not the list
     std::vector<int> rows;
 };
 
-const std::vector<int>& RowsShown(const std::vector<BrokenRef>& list, const BrokenRefView& view)
+const std::vector<int>& RowsShown(const std::shared_ptr<const std::vector<BrokenRef>>& list,
+                                  const BrokenRefView& view)
 {
     static ShownRows memo;
-    if (memo.list != &list || !(memo.view == view)) {
-        memo.list = &list;
+    const bool sameList = !memo.list.owner_before(list) && !list.owner_before(memo.list);
+    if (!sameList || !(memo.view == view)) {
+        memo.list = list;
         memo.view = view;
-        memo.rows = BrokenRefRows(list, view);
+        memo.rows = BrokenRefRows(*list, view);
     }
     return memo.rows;
 }
@@ -116,7 +120,7 @@ bool Gui::DrawBrokenRefsWindow()
             view.sortColumn = sort->Specs[0].ColumnIndex;
             view.descending = sort->Specs[0].SortDirection == ImGuiSortDirection_Descending;
         }
-        rows = done ? &RowsShown(*result.value, view) : nullptr;
+        rows = done ? &RowsShown(result.value, view) : nullptr;
         if (rows) {
             ImGuiListClipper clipper;
             clipper.Begin(static_cast<int>(rows->size()));
