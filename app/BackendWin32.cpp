@@ -2,7 +2,6 @@
 // under wine's software drivers, where the Windows build is tested).
 #include "app/Backend.h"
 
-#include "app/Icon.h"
 #include "app/Shell.h"
 #include "platform/Platform.h"
 
@@ -29,7 +28,6 @@ namespace {
 const wchar_t* const kClassName = L"Tessaro";
 
 HWND window = nullptr;
-HICON smallIcon = nullptr, largeIcon = nullptr;
 ID3D11Device* device = nullptr;
 ID3D11DeviceContext* context = nullptr;
 IDXGISwapChain* swapChain = nullptr;
@@ -86,42 +84,6 @@ void ReleaseDevice()
     Release(swapChain);
     Release(context);
     Release(device);
-}
-
-HICON MakeIcon(int size)
-{
-    std::vector<unsigned char> pixels = MakeIconPixels(size);
-    BITMAPV5HEADER header = {};
-    header.bV5Size = sizeof header;
-    header.bV5Width = size;
-    header.bV5Height = -size; // top-down, as the pixels are stored
-    header.bV5Planes = 1;
-    header.bV5BitCount = 32;
-    header.bV5Compression = BI_BITFIELDS;
-    header.bV5RedMask = 0x00FF0000;
-    header.bV5GreenMask = 0x0000FF00;
-    header.bV5BlueMask = 0x000000FF;
-    header.bV5AlphaMask = 0xFF000000;
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HBITMAP colour =
-        CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
-    ReleaseDC(nullptr, screen);
-    if (!colour)
-        return nullptr;
-    auto* out = static_cast<unsigned char*>(bits);
-    for (size_t i = 0; i < pixels.size(); i += 4) { // RGBA to BGRA
-        out[i] = pixels[i + 2];
-        out[i + 1] = pixels[i + 1];
-        out[i + 2] = pixels[i];
-        out[i + 3] = pixels[i + 3];
-    }
-    HBITMAP mask = CreateBitmap(size, size, 1, 1, nullptr);
-    ICONINFO info = {TRUE, 0, 0, mask, colour};
-    HICON icon = CreateIconIndirect(&info);
-    DeleteObject(mask);
-    DeleteObject(colour);
-    return icon;
 }
 
 void OnDroppedFiles(HDROP drop)
@@ -188,26 +150,22 @@ void Destroy()
         DestroyWindow(window);
     window = nullptr;
     UnregisterClassW(kClassName, GetModuleHandleW(nullptr));
-    for (HICON* icon : {&smallIcon, &largeIcon}) {
-        if (*icon)
-            DestroyIcon(*icon);
-        *icon = nullptr;
-    }
 }
 
 } // namespace
 
 bool Open(const char* title, std::string& error)
 {
-    // The work area is read before the process becomes DPI aware, in the units the window is
-    // then placed in.
+    // The manifest makes the process DPI aware before it starts (this call only covers a copy
+    // that runs without it), so the work area comes in the physical pixels the window is placed
+    // in: the monitor's scale sizes fonts and widgets, never the window again.
+    ImGui_ImplWin32_EnableDpiAwareness();
     POINT pointer = {0, 0};
     GetCursorPos(&pointer);
     HMONITOR monitor = MonitorFromPoint(pointer, MONITOR_DEFAULTTONEAREST);
     MONITORINFO info = {};
     info.cbSize = sizeof info;
     GetMonitorInfoW(monitor, &info);
-    ImGui_ImplWin32_EnableDpiAwareness();
     scale = ImGui_ImplWin32_GetDpiScaleForMonitor(monitor);
     if (!(scale > 0))
         scale = 1.0f;
@@ -217,18 +175,21 @@ bool Open(const char* title, std::string& error)
         refreshRate = int(mode.dmDisplayFrequency);
     const RECT& area = info.rcWork;
     WindowGeometry geometry =
-        ComputeWindowGeometry(area.left, area.top, area.right - area.left, area.bottom - area.top, scale);
+        ComputeWindowGeometry(area.left, area.top, area.right - area.left, area.bottom - area.top, 1.0f);
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    smallIcon = MakeIcon(16);
-    largeIcon = MakeIcon(32);
     WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof windowClass;
     windowClass.style = CS_CLASSDC;
     windowClass.lpfnWndProc = WindowProcedure;
     windowClass.hInstance = instance;
-    windowClass.hIcon = largeIcon;
-    windowClass.hIconSm = smallIcon;
+    // The program icon, resource 100, in the sizes the title bar and the task switcher ask for;
+    // icons loaded shared belong to the system and are never destroyed.
+    windowClass.hIcon = static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(100), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(100), IMAGE_ICON,
+                                                        GetSystemMetrics(SM_CXSMICON),
+                                                        GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     windowClass.lpszClassName = kClassName;
     if (!RegisterClassExW(&windowClass)) {

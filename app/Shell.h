@@ -31,8 +31,8 @@ struct WindowGeometry
 };
 
 // The main window's place in a monitor's work area, whose size in pixels is the area's size times
-// `areaScale`: three quarters of the scaled height wide, nine tenths of it high, centred. Windows
-// reports the work area before DPI awareness, in 96-dpi units (areaScale = the monitor's scale).
+// `areaScale`: three quarters of the scaled height wide, nine tenths of it high, centred. Both
+// platforms read the work area in pixels already (Windows as a DPI-aware process) and pass 1.
 WindowGeometry ComputeWindowGeometry(int areaLeft, int areaTop, int areaWidth, int areaHeight,
                                      float areaScale);
 

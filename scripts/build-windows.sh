@@ -17,7 +17,7 @@ cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake
     -DCMAKE_PREFIX_PATH="$prefix" -DTESSARO_IMGUI_DIR="$prefix/imgui" > "$build/configure.log" 2>&1 ||
     { cat "$build/configure.log"; exit 1; }
 cmake --build "$build" -j "$jobs" --target tessaro tessaro-query tessaro-bench tessaro-core-tests \
-    tessaro-platform-helper tessaro-close-windows
+    tessaro-platform-helper tessaro-close-windows tessaro-resource-check
 
 executables=("$build/app/tessaro.exe" "$build/cli/tessaro-query.exe" "$build/bench/tessaro-bench.exe")
 # Only DLLs that every Windows has may be imported.

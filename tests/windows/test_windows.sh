@@ -13,6 +13,7 @@ query_linux=$linux_build/cli/tessaro-query
 query_windows=$windows_build/cli/tessaro-query.exe
 viewer=$windows_build/app/tessaro.exe
 close_windows=$windows_build/tests/windows/tessaro-close-windows.exe
+resource_check=$windows_build/tests/windows/tessaro-resource-check.exe
 shared=${TESSARO_SHARED_ARXML_DIR:-$root/../shared/arxml}
 failures=0
 
@@ -170,6 +171,25 @@ viewer_shows_error() {
     close_viewers "$pid" && [ "$E2E_EXIT_CODE" = 0 ]
 }
 check "tessaro.exe shows the error screen for a missing file" viewer_shows_error
+
+# 4. What Explorer shows of the executables: the project's version as four numbers, the product, a
+# description each, and the viewer's icon in every size Windows asks for.
+resources_read_back() {
+    local version exe answer failed=0
+    version=$(sed -n 's/^project(Tessaro VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt").0
+    for exe in app/tessaro.exe cli/tessaro-query.exe bench/tessaro-bench.exe; do
+        answer=$(cd "$windows_build" && run_windows 60 "$resource_check" "$exe")
+        if ! grep -qx "version $version" <<<"$answer" || ! grep -qx "product Tessaro" <<<"$answer" ||
+            ! grep -q "^description [A-Z]" <<<"$answer"; then
+            e2e_log "    $exe: $(tr '\n' ';' <<<"$answer") (want version $version)"
+            failed=1
+        fi
+    done
+    answer=$(cd "$windows_build" && run_windows 60 "$resource_check" app/tessaro.exe | grep '^icon')
+    [ "$answer" = "icon 100: 16 24 32 48 64 128 256" ] || { e2e_log "    tessaro.exe: $answer"; failed=1; }
+    return $failed
+}
+check "the executables carry their version and the viewer its icon" resources_read_back
 
 [ $failures = 0 ] || e2e_fail "$failures Windows checks failed"
 e2e_pass

@@ -1,0 +1,32 @@
+# Windows resources of an executable: the version Explorer shows under "Details", with the file
+# description taken from the program's NAME line in the README (as the manual page is), and the
+# copyright from the LICENSE. ICON adds the program icon as resource 100, MANIFEST the application
+# manifest.
+#   tessaro_windows_resources(TARGET [ICON file.ico] [MANIFEST file.manifest])
+function(tessaro_windows_resources target)
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "ICON;MANIFEST" "")
+    file(STRINGS ${PROJECT_SOURCE_DIR}/README.md name_line REGEX "^${target} - " LIMIT_COUNT 1)
+    if(NOT name_line)
+        message(FATAL_ERROR "README.md has no NAME line \"${target} - ...\" for the version resource")
+    endif()
+    string(REGEX REPLACE "^${target} - " "" description "${name_line}")
+    string(SUBSTRING "${description}" 0 1 first)
+    string(SUBSTRING "${description}" 1 -1 rest)
+    string(TOUPPER "${first}" first)
+    set(TESSARO_RC_DESCRIPTION "${first}${rest}")
+    file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE copyright REGEX "^Copyright " LIMIT_COUNT 1)
+    set(TESSARO_RC_COPYRIGHT "${copyright}")
+    set(TESSARO_RC_NAME ${target})
+    set(TESSARO_RC_EXTRA "")
+    if(arg_ICON)
+        string(APPEND TESSARO_RC_EXTRA "100 ICON \"${arg_ICON}\"\n")
+    endif()
+    if(arg_MANIFEST)
+        # The resource the loader reads when it starts the process (RT_MANIFEST 24, id 1).
+        string(APPEND TESSARO_RC_EXTRA "1 24 \"${arg_MANIFEST}\"\n")
+    endif()
+    set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/VersionInfo.rc.in ${rc} @ONLY)
+    target_sources(${target} PRIVATE ${rc})
+    set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${arg_ICON};${arg_MANIFEST}")
+endfunction()
