@@ -15,8 +15,9 @@ packages=(
 )
 if [ "${1:-}" = "--windows" ]; then
     # dpkg-dev unpacks the libraries' Debian sources (apt-get source); RE2's character tables are
-    # generated from unicode-data with python3-six.
-    packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 dpkg-dev unicode-data python3-six)
+    # generated from unicode-data with python3-six; wixl and msitools build the installer.
+    packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 dpkg-dev unicode-data python3-six
+        wixl msitools)
 fi
 
 missing=()
