@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Windows build under wine: the engine tests, tessaro-query.exe against the Linux tessaro-query
 # on the real files of ../shared/arxml, and tessaro.exe under Xvfb (tree drawn, error screen,
-# settings written on WM_CLOSE, the second copy's instance colour). Wine runs in a prefix of its own
-# in the build folder, so the machine's and other runs' wine set-ups are left alone.
+# settings written on WM_CLOSE, the second copy's instance colour), the executables' version and icon
+# resources, and the installer (install, file type, upgrade, removal). Wine runs in a prefix of its
+# own in the build folder, so the machine's and other runs' wine set-ups are left alone.
 # Usage: tests/windows/test_windows.sh LINUX_BUILD_DIR WINDOWS_BUILD_DIR
 set -uo pipefail
 cd "$(dirname "$0")/../.."
@@ -17,7 +18,9 @@ resource_check=$windows_build/tests/windows/tessaro-resource-check.exe
 shared=${TESSARO_SHARED_ARXML_DIR:-$root/../shared/arxml}
 failures=0
 
-export WINEPREFIX=$windows_build/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+# Wine's menu builder is off: it would copy the installer's Start menu entry and icons into the
+# desktop's menus of the machine's user.
+export WINEPREFIX=$windows_build/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" WINEARCH=win64
 # The window title carries the version the build wrote from CMakeLists.txt.
 TESSARO_VERSION=$(sed -n 's/.*kTessaroVersion = "\(.*\)";/\1/p' "$linux_build/generated/Version.h")
 export E2E_OUT=$windows_build/screenshots TESSARO_BIN=$viewer TESSARO_VERSION
@@ -190,6 +193,127 @@ resources_read_back() {
     return $failed
 }
 check "the executables carry their version and the viewer its icon" resources_read_back
+
+# 5. The installer, as a user meets it: an older version installed first and replaced, a silent
+# per-machine install under Program Files, .arxml offered by the file type and opened on a double
+# click, the Start menu entry, the installed programs at work, and a removal that leaves nothing;
+# then an install over a user's own .arxml program, with tessaro-query.exe put on PATH.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$windows_build/CMakeCache.txt")
+msi=$windows_build/tessaro-$version-x86_64.msi
+installed=$WINEPREFIX/drive_c/Program\ Files/Tessaro
+install_dir='C:\Program Files\Tessaro\'
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+environment_key='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
+
+registry() { # KEY [NAME]: the value's data (the key's default without NAME); fails when absent
+    local which=(/ve) answer
+    [ $# = 2 ] && which=(/v "$2")
+    answer=$(wine reg query "$1" "${which[@]}" 2>/dev/null | tr -d '\r') || return 1
+    sed -En 's/^    .*    REG_[A-Z_]+( {4})?//p' <<<"$answer" | head -n 1
+}
+msiexec_quietly() { run_windows 120 msiexec "$@" /qn >/dev/null 2>&1; }
+installed_versions() { # the versions of Tessaro in the installed programs' list
+    wine reg query "$uninstall_key" /s 2>/dev/null | tr -d '\r' | awk '
+        /^HKEY/ { key = $0 }
+        /^    DisplayName    REG_SZ    Tessaro$/ { ours[key] = 1 }
+        /^    DisplayVersion    REG_SZ    / { version[key] = $NF }
+        END { for (key in ours) print version[key] }'
+}
+start_menu_entry() { find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/Tessaro.lnk' 2>/dev/null | head -n 1; }
+expect() { # WHAT EXPECTED ACTUAL
+    [ "$2" = "$3" ] && return 0
+    e2e_log "    $1: \"$3\", expected \"$2\""
+    return 1
+}
+
+installs_over_older_version() {
+    [ -f "$msi" ] || { e2e_log "    no $msi"; return 1; }
+    # A removal left over from an earlier run in this prefix, and a file type of its own.
+    msiexec_quietly /x "$msi"
+    wine reg delete 'HKLM\Software\Classes\.arxml' /f >/dev/null 2>&1
+    bash packaging/build-msi.sh "$windows_build/packaging/tessaro.wxs" 0.0.1 "$E2E_WORK/older.msi" >/dev/null 2>&1 &&
+        msiexec_quietly /i "$E2E_WORK/older.msi" || { e2e_log "    the older version did not install"; return 1; }
+    expect "installed before the upgrade" 0.0.1 "$(installed_versions)" || return 1
+    msiexec_quietly /i "$msi" || { e2e_log "    msiexec /i failed"; return 1; }
+    expect "installed after the upgrade" "$version" "$(installed_versions)" || return 1
+    local file failed=0
+    while IFS= read -r file; do
+        cmp -s "$file" "$installed/$(basename "$file")" || { e2e_log "    not installed: $(basename "$file")"; failed=1; }
+    done <"$windows_build/package-files.txt"
+    return $failed
+}
+check "the installer replaces an older version, silently, under Program Files" installs_over_older_version
+
+registers_file_type() {
+    local failed=0 entry
+    expect ".arxml opens with" Tessaro.Document "$(registry 'HKCR\.arxml')" || failed=1
+    registry 'HKCR\.arxml\OpenWithProgids' Tessaro.Document >/dev/null || { e2e_log "    not under Open with"; failed=1; }
+    expect "open command" "\"${install_dir}tessaro.exe\" \"%1\"" "$(registry 'HKCR\Tessaro.Document\shell\open\command')" || failed=1
+    expect "document icon" "\"${install_dir}tessaro.exe\",0" "$(registry 'HKCR\Tessaro.Document\DefaultIcon')" || failed=1
+    expect "Default Apps" Tessaro.Document "$(registry 'HKLM\Software\Tessaro\Capabilities\FileAssociations' .arxml)" || failed=1
+    expect "registered application" 'Software\Tessaro\Capabilities' "$(registry 'HKLM\Software\RegisteredApplications' Tessaro)" || failed=1
+    entry=$(start_menu_entry)
+    [ -n "$entry" ] && grep -qa 'tessaro\.exe' "$entry" || { e2e_log "    no Start menu entry for tessaro.exe"; failed=1; }
+    return $failed
+}
+check "the installer registers .arxml and a Start menu entry" registers_file_type
+
+installed_query_answers() {
+    (cd "$root" && "$query_linux" "$example" stats) >"$E2E_WORK/linux.out"
+    (cd "$root" && run_windows 60 "$installed/tessaro-query.exe" "$example" stats) >"$E2E_WORK/windows.out"
+    cmp "$E2E_WORK/linux.out" "$E2E_WORK/windows.out"
+}
+check "the installed tessaro-query.exe answers as on Linux" installed_query_answers
+
+# The way Explorer opens a file: the shell finds the registered command and fills in the path, in
+# double quotes because of its blanks.
+double_click_opens() {
+    local folder="$WINEPREFIX/drive_c/path with spaces"
+    mkdir -p "$folder" && cp "$root/$example" "$folder/body network.arxml"
+    (exec wine start /wait 'C:\path with spaces\body network.arxml') >>"$E2E_WORK/tessaro.out" 2>>"$E2E_WORK/tessaro.err" &
+    local pid=$!
+    E2E_STARTED_PIDS+=("$pid")
+    e2e_wait_window 60 || { e2e_log "    no window"; return 1; }
+    e2e_wait_for 60 e2e_has_colour 68C1EE 20 || { e2e_log "    the tree's short names were not drawn"; return 1; }
+    e2e_log "    screenshot: $(e2e_keep_screenshot "$E2E_WORK/last.png" windows-installed-double-click.png)"
+    close_viewers "$pid"
+}
+check "the installed viewer opens a double-clicked file whose path has blanks" double_click_opens
+
+removes_everything() {
+    local path_before failed=0 key
+    path_before=$(registry "$environment_key" PATH)
+    msiexec_quietly /x "$msi" || { e2e_log "    msiexec /x failed"; return 1; }
+    [ ! -e "$installed" ] || { e2e_log "    left behind: $(ls -A "$installed" | tr '\n' ' ')"; failed=1; }
+    [ -z "$(start_menu_entry)" ] || { e2e_log "    the Start menu entry is left"; failed=1; }
+    for key in 'HKCR\.arxml' 'HKCR\Tessaro.Document' 'HKLM\Software\Tessaro'; do
+        ! wine reg query "$key" >/dev/null 2>&1 || { e2e_log "    key left: $key"; failed=1; }
+    done
+    ! registry 'HKLM\Software\RegisteredApplications' Tessaro >/dev/null || { e2e_log "    still a registered application"; failed=1; }
+    [ -z "$(installed_versions)" ] || { e2e_log "    still listed as installed"; failed=1; }
+    expect "PATH" "$path_before" "$(registry "$environment_key" PATH)" || failed=1
+    return $failed
+}
+check "msiexec /x removes every file and key it added" removes_everything
+
+# A user's own program for .arxml stays theirs, before and after; PATH gains the folder only when
+# asked and loses it on removal.
+keeps_users_choice() {
+    local path_before failed=0
+    path_before=$(registry "$environment_key" PATH)
+    wine reg add 'HKLM\Software\Classes\.arxml' /ve /d Other.Document /f >/dev/null 2>&1
+    msiexec_quietly /i "$msi" ADD_TO_PATH=1 || { e2e_log "    msiexec /i ADD_TO_PATH=1 failed"; return 1; }
+    expect ".arxml opens with" Other.Document "$(registry 'HKCR\.arxml')" || failed=1
+    registry 'HKCR\.arxml\OpenWithProgids' Tessaro.Document >/dev/null || { e2e_log "    not under Open with"; failed=1; }
+    expect "PATH" "$path_before;$install_dir" "$(registry "$environment_key" PATH)" || failed=1
+    msiexec_quietly /x "$msi" || { e2e_log "    msiexec /x failed"; return 1; }
+    expect ".arxml opens with, after removal" Other.Document "$(registry 'HKCR\.arxml')" || failed=1
+    # Wine's installer leaves the separator it had added.
+    expect "PATH after removal" "$path_before" "$(registry "$environment_key" PATH | sed 's/;$//')" || failed=1
+    wine reg delete 'HKLM\Software\Classes\.arxml' /f >/dev/null 2>&1
+    return $failed
+}
+check "the installer keeps a user's .arxml program and puts tessaro-query on PATH only when asked" keeps_users_choice
 
 [ $failures = 0 ] || e2e_fail "$failures Windows checks failed"
 e2e_pass
