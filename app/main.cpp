@@ -103,6 +103,7 @@ int main(int argc, char** argv)
     }
     if (!AddFonts(*io.Fonts, scale))
         std::fprintf(stderr, "tessaro: the embedded fonts could not be loaded; using the built-in font\n");
+    gui.windowHost = Backend::SecondaryWindows(gui.settings.windowPlaces);
 
     // Presenting in step with the display paces the loop where the display honours it; elsewhere
     // (Xvfb, some compositors) this cap keeps a busy viewer from spinning a core. Slightly above
@@ -148,6 +149,7 @@ int main(int argc, char** argv)
     const Backend::WindowNow now = Backend::CurrentPlace();
     RememberWindowPlace(gui.settings, now.place, now.minimized, now.maximized);
     Backend::StopGui();
+    gui.windowHost = nullptr;
     ImGui::DestroyContext();
     Backend::Close();
     SaveSettings(gui.settings);
