@@ -117,7 +117,8 @@ int main(int argc, char** argv)
     bool quit = false;
     std::string shownTitle = kTitle;
     while (!quit && !Platform::StopRequested()) {
-        if (pacer.MaySleep()) {
+        const bool waited = pacer.MaySleep();
+        if (waited) {
             Backend::WaitEvents(pacer.SleepTimeout());
             nextFrame = Clock::now();
         }
@@ -125,6 +126,8 @@ int main(int argc, char** argv)
             break;
         if (Backend::TakeInputSeen() || wokenByWorker.exchange(false))
             pacer.SomethingHappened();
+        else if (waited && !pacer.DueAfterQuietWait())
+            continue;
 
         Backend::NewFrame();
         ImGui::NewFrame();

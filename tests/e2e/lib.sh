@@ -297,6 +297,18 @@ e2e_cpu_ticks() {
     awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat"
 }
 
+# Share of one core the viewer used over eight seconds, as a percentage.
+e2e_idle_cpu() {
+    local before after start end
+    before=$(e2e_cpu_ticks "$E2E_TESSARO_PID")
+    start=$(date +%s%N)
+    sleep 8 # the span measured, not a wait for something to happen
+    after=$(e2e_cpu_ticks "$E2E_TESSARO_PID")
+    end=$(date +%s%N)
+    awk -v t="$((after - before))" -v hz="$(getconf CLK_TCK)" -v ns="$((end - start))" \
+        'BEGIN { printf "%.1f", 100 * (t / hz) / (ns / 1e9) }'
+}
+
 # Screen area of the Full-Text Search window (672x560 at scale 1) on its first opening: beside the
 # middle of the main window, as result windows are placed (right of the middle when it fits there,
 # else below or above the middle row, else against the right edge), as WIDTHxHEIGHT+X+Y.

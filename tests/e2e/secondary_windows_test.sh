@@ -3,7 +3,8 @@
 # from Find Ref is another top-level window of the process, titled with the element's path and
 # owned by the main window, so that it stays above it when the main window is clicked. Closed by
 # the window manager, it is gone for good (the interface let it go, rather than drawing it again).
-# Moved, then opened again after a restart, it comes back where it was left.
+# Open windows cost nothing while idle. Moved, then opened again after a restart, it comes back
+# where it was left.
 source "$(dirname "$0")/lib.sh"
 
 file=${TESSARO_EXAMPLE_ARXML:-}
@@ -71,7 +72,12 @@ e2e_click 60 100
 e2e_wait_for 10 eval '[ "$(xdotool getwindowfocus)" = "$main" ]' || e2e_fail "the click did not focus the main window"
 above_main || e2e_fail "the element window went below the main window"
 
-# 3. Moved, then closed by the window manager: gone, and still gone after the viewer drew a new
+# 3. Idle with the dialog and the element window open: no frames while nothing changes.
+idle=$(e2e_idle_cpu)
+e2e_log "idle CPU with two secondary windows open: $idle % of one core"
+awk -v p="$idle" 'BEGIN { exit !(p <= 3) }' || e2e_fail "idle viewer with secondary windows used $idle % of a core"
+
+# 4. Moved, then closed by the window manager: gone, and still gone after the viewer drew a new
 # window (Find Ref) in a later frame.
 xdotool windowmove --sync "$elem" 40 50
 moved=$(place_of "$elem")
@@ -81,7 +87,7 @@ e2e_press ctrl+g
 e2e_wait_for 10 has_window "Find Ref" || e2e_fail "Ctrl+G opened no Find Ref window"
 ! has_window "$element" || e2e_fail "the closed element window came back"
 
-# 4. Closing the main window ends the viewer; the element window opens again where it was left.
+# 5. Closing the main window ends the viewer; the element window opens again where it was left.
 wmctrl -i -c "$main"
 e2e_wait_for 20 eval '! e2e_tessaro_running' || e2e_fail "closing the main window did not end the viewer"
 start_viewer
