@@ -16,7 +16,9 @@ extern "C" Display* glfwGetX11Display(void);
 extern "C" Window glfwGetX11Window(GLFWwindow* window);
 
 #include <cstdio>
+#include <functional>
 #include <memory>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -44,6 +46,31 @@ template <typename... Args> void Noted(GLFWwindow*, Args...)
     inputSeen = true;
 }
 
+void OnRefresh(GLFWwindow* window);
+
+// What a frame of a window shows: its draw lists and its size. Equal hashes, equal pictures.
+size_t PictureHash(const ImDrawData& data, int width, int height)
+{
+    size_t hash = std::hash<long long>()((long long)width << 32 | unsigned(height));
+    auto mix = [&hash](const void* bytes, size_t size) {
+        const size_t part = std::hash<std::string_view>()(std::string_view((const char*)bytes, size));
+        hash ^= part + 0x9e3779b97f4a7c15ull + (hash << 6) + (hash >> 2);
+    };
+    for (int i = 0; i < data.CmdListsCount; ++i) {
+        const ImDrawList& list = *data.CmdLists[i];
+        mix(list.VtxBuffer.Data, list.VtxBuffer.size_in_bytes());
+        mix(list.IdxBuffer.Data, list.IdxBuffer.size_in_bytes());
+        for (const ImDrawCmd& command : list.CmdBuffer) {
+            mix(&command.ClipRect, sizeof command.ClipRect);
+            mix(&command.TextureId, sizeof command.TextureId);
+            mix(&command.ElemCount, sizeof command.ElemCount);
+            mix(&command.IdxOffset, sizeof command.IdxOffset);
+            mix(&command.VtxOffset, sizeof command.VtxOffset);
+        }
+    }
+    return hash;
+}
+
 struct Secondary
 {
     GLFWwindow* window = nullptr;
@@ -52,7 +79,9 @@ struct Secondary
     std::string placeKey;
     ImVec2 fixedSize;
     float scale = 1;
-    bool drawn = false; // asked for in the frame being drawn
+    bool drawn = false;   // asked for in the frame being drawn
+    size_t shown = 0;     // PictureHash of what the window shows
+    bool exposed = false; // the window system asks for the picture again
 };
 
 class Host final : public WindowHost
@@ -93,16 +122,23 @@ public:
         return !glfwWindowShouldClose(shown->window);
     }
 
+    // A window whose picture did not change keeps showing it: most windows are still while the
+    // user works in one, and drawing each of them again would cost a frame as much as all of them.
     void End() override
     {
         ImGui::Render();
         int width, height;
         glfwGetFramebufferSize(current->window, &width, &height);
-        glViewport(0, 0, width, height);
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT);
-        ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
-        glfwSwapBuffers(current->window);
+        const size_t picture = PictureHash(*ImGui::GetDrawData(), width, height);
+        if (picture != current->shown || current->exposed) {
+            glViewport(0, 0, width, height);
+            glClearColor(0, 0, 0, 1);
+            glClear(GL_COLOR_BUFFER_BIT);
+            ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
+            glfwSwapBuffers(current->window);
+            current->shown = picture;
+            current->exposed = false;
+        }
         ImGui::SetCurrentContext(mainContext);
         glfwMakeContextCurrent(main);
         current = nullptr;
@@ -120,6 +156,14 @@ public:
             }
             Close(window);
             it = windows.erase(it);
+        }
+    }
+
+    void Exposed(GLFWwindow* window)
+    {
+        for (auto& shown : windows) {
+            if (shown->window == window)
+                shown->exposed = true;
         }
     }
 
@@ -213,6 +257,7 @@ private:
         }
         glfwSetWindowUserPointer(window, shown->context);
         RouteInput(window);
+        glfwSetWindowRefreshCallback(window, OnRefresh);
         ImGui::SetCurrentContext(mainContext);
         glfwMakeContextCurrent(main);
         glfwShowWindow(window);
@@ -270,6 +315,13 @@ private:
 };
 
 std::unique_ptr<Host> host;
+
+void OnRefresh(GLFWwindow* window)
+{
+    inputSeen = true;
+    if (host)
+        host->Exposed(window);
+}
 
 } // namespace
 
