@@ -20,10 +20,10 @@ bool HeadlessWindowHost::Begin(const Request& request)
         ImGui::SetCurrentContext(window.context);
         ImGui::GetStyle() = style;
         ImGuiIO& io = ImGui::GetIO();
-        // The platform back end numbers the keys alike in every context.
+        // Configured and keys numbered as the main context, as the platform back end does.
         std::copy(std::begin(mainIo.KeyMap), std::end(mainIo.KeyMap), std::begin(io.KeyMap));
         io.IniFilename = nullptr;
-        io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
+        io.ConfigFlags = mainIo.ConfigFlags;
         io.DisplaySize = request.size;
     }
     window.drawn = true;
