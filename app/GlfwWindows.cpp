@@ -258,6 +258,11 @@ private:
         glfwSetWindowUserPointer(window, shown->context);
         RouteInput(window);
         glfwSetWindowRefreshCallback(window, OnRefresh);
+        // Files dropped on any window of the viewer open as if dropped on the main one (GLFW tells a
+        // callback only by setting another).
+        const GLFWdropfun drop = glfwSetDropCallback(main, nullptr);
+        glfwSetDropCallback(main, drop);
+        glfwSetDropCallback(window, drop);
         ImGui::SetCurrentContext(mainContext);
         glfwMakeContextCurrent(main);
         glfwShowWindow(window);
