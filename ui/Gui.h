@@ -119,6 +119,7 @@ public:
     WindowHost* windowHost = nullptr; // null: secondary windows are drawn inside the main window
     std::string hoveredElementPath;   // named element row under the mouse or the keyboard focus
     bool focusFindText = false;       // bring the full-text search window forward with its field focused
+    std::string raiseWindow;          // a secondary window of the desktop to bring forward when next drawn
     bool focusFilter = false;         // put the keyboard focus into the tree filter
     bool focusTree = false;           // put the keyboard focus into the main tree
     bool filterCleared = false;       // the filter was emptied outside its field this frame

@@ -27,6 +27,8 @@ bool HeadlessWindowHost::Begin(const Request& request)
         io.DisplaySize = request.size;
     }
     window.drawn = true;
+    if (request.focus)
+        raised = request.name;
     ImGui::SetCurrentContext(window.context);
     ImGui::GetIO().DeltaTime = 1.0f / 60.0f;
     ImGui::NewFrame();

@@ -25,6 +25,8 @@ public:
     // The context of the window named `name`, to give it input; null when it is not open.
     ImGuiContext* Context(const std::string& name) const;
     size_t Count() const { return windows.size(); }
+    // The window last brought forward, if any.
+    const std::string& Raised() const { return raised; }
 
 private:
     struct Window
@@ -35,4 +37,5 @@ private:
     };
     std::map<std::string, Window> windows;
     ImGuiContext* mainContext = nullptr;
+    std::string raised;
 };

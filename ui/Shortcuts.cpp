@@ -104,7 +104,8 @@ void Gui::HandleCommandKeys()
     if (ctrl && Pressed(keys.go)) {
         bool& shown = io.KeyShift ? showFindShortname : showFindRef;
         shown = true;
-        ImGui::SetWindowFocus(io.KeyShift ? "Find Shortname" : "Find Ref");
+        raiseWindow = io.KeyShift ? "Find Shortname" : "Find Ref";
+        ImGui::SetWindowFocus(raiseWindow.c_str());
     }
     if (ctrl && Pressed(keys.bookmark) && !hoveredElementPath.empty()) {
         if (!bookmarks.erase(hoveredElementPath))

@@ -119,6 +119,14 @@ TEST_F(SecondaryWindows, KeysActInTheWindowThatHasThem)
     PressIn("Full-Text Search", 256);
     EXPECT_FALSE(gui.showFindText) << "Escape in Find Text closes it";
     EXPECT_EQ(gui.elementWindows.size(), 1u) << "and nothing else";
+
+    // Ctrl+G opens Find Ref, and later brings it forward from behind the window it was pressed in.
+    PressIn("/P/S06##1", 'G', true);
+    ASSERT_TRUE(gui.showFindRef);
+    PressIn("/P/S06##1", 'F', true);
+    EXPECT_EQ(host.Raised(), "Full-Text Search");
+    PressIn("/P/S06##1", 'G', true);
+    EXPECT_EQ(host.Raised(), "Find Ref");
 }
 
 } // namespace
