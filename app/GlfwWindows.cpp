@@ -126,6 +126,8 @@ public:
     // user works in one, and drawing each of them again would cost a frame as much as all of them.
     void End() override
     {
+        if (!current)
+            return; // the window could not be opened: the interface drew into the main window once
         ImGui::Render();
         int width, height;
         glfwGetFramebufferSize(current->window, &width, &height);

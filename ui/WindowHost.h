@@ -26,7 +26,8 @@ public:
     virtual ~WindowHost() = default;
 
     // Makes the window's context current (opening the window the first time it is asked for) and
-    // starts its frame. False once the user closed the window through the desktop.
+    // starts its frame. False once the user closed the window through the desktop, or when it
+    // could not be opened (the main window's context then stays current).
     virtual bool Begin(const Request& request) = 0;
 
     // Draws the window's frame and goes back to the main window's context.
