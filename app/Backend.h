@@ -1,8 +1,10 @@
 #pragma once
 
 #include "app/Shell.h"
+#include "ui/WindowHost.h"
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -53,6 +55,11 @@ int ReloadKey();
 bool StartGui(std::string& error);
 void StopGui();
 
+// Gives every secondary window a window of the desktop of its own, owned by the main one, and
+// remembers their places in `places` by kind; null where they are drawn inside the main window.
+// Call after StartGui; StopGui closes them.
+WindowHost* SecondaryWindows(std::map<std::string, WindowPlace>& places);
+
 // Handles the window messages that are waiting; false once the window was asked to close.
 bool PumpEvents();
 
@@ -68,7 +75,8 @@ void Wake();
 // Starts a GUI frame in both back ends (before ImGui::NewFrame).
 void NewFrame();
 
-// Clears the back buffer to black, draws the GUI library's draw data and presents.
+// Clears the back buffer to black, draws the GUI library's draw data and presents; then closes
+// the secondary windows the frame did not draw.
 void Present();
 
 // Releases the renderer and destroys the window (after StopGui).

@@ -1,6 +1,7 @@
 // The window and renderer on Linux: GLFW with an OpenGL 3 context.
 #include "app/Backend.h"
 
+#include "app/GlfwWindows.h"
 #include "app/Icon.h"
 #include "app/Shell.h"
 
@@ -20,7 +21,6 @@ float scale = 1.0f;
 int refreshRate = 60;
 DropHandler dropHandler;
 std::string lastGlfwError = "unknown error";
-bool inputSeen = false; // set by the window's callbacks, on the GUI thread
 
 void OnGlfwError(int, const char* description)
 {
@@ -29,60 +29,9 @@ void OnGlfwError(int, const char* description)
 
 void OnGlfwDrop(GLFWwindow*, int count, const char** paths)
 {
-    inputSeen = true;
+    GlfwWindows::NoteInput();
     if (dropHandler)
         dropHandler(count, paths);
-}
-
-// Every kind of input counts. Installed before the GUI library's back end, which chains the
-// callbacks it shares with these.
-void NoteInput(GLFWwindow*)
-{
-    inputSeen = true;
-}
-void OnKey(GLFWwindow* w, int, int, int, int)
-{
-    NoteInput(w);
-}
-void OnChar(GLFWwindow* w, unsigned)
-{
-    NoteInput(w);
-}
-void OnMouseButton(GLFWwindow* w, int, int, int)
-{
-    NoteInput(w);
-}
-void OnScroll(GLFWwindow* w, double, double)
-{
-    NoteInput(w);
-}
-void OnCursorPos(GLFWwindow* w, double, double)
-{
-    NoteInput(w);
-}
-void OnCursorEnter(GLFWwindow* w, int)
-{
-    NoteInput(w);
-}
-void OnFocus(GLFWwindow* w, int)
-{
-    NoteInput(w);
-}
-void OnSize(GLFWwindow* w, int, int)
-{
-    NoteInput(w);
-}
-
-void WatchInput()
-{
-    glfwSetKeyCallback(window, OnKey);
-    glfwSetCharCallback(window, OnChar);
-    glfwSetMouseButtonCallback(window, OnMouseButton);
-    glfwSetScrollCallback(window, OnScroll);
-    glfwSetCursorPosCallback(window, OnCursorPos);
-    glfwSetCursorEnterCallback(window, OnCursorEnter);
-    glfwSetWindowFocusCallback(window, OnFocus);
-    glfwSetFramebufferSizeCallback(window, OnSize);
 }
 
 // The monitor under the pointer where the window system tells global positions (the hidden window's
@@ -158,7 +107,7 @@ bool Open(const char* title, std::string& error)
         }
     }
     glfwSetDropCallback(window, OnGlfwDrop);
-    WatchInput();
+    GlfwWindows::RouteInput(window);
     SetIcon();
     glfwMakeContextCurrent(window);
     glfwSwapInterval(1);
@@ -231,7 +180,8 @@ int ReloadKey()
 
 bool StartGui(std::string& error)
 {
-    if (!ImGui_ImplGlfw_InitForOpenGL(window, true)) {
+    // The window's own callbacks hand input to the back end, each window to its own context.
+    if (!ImGui_ImplGlfw_InitForOpenGL(window, false)) {
         error = "the GLFW back end could not be set up";
         return false;
     }
@@ -240,11 +190,19 @@ bool StartGui(std::string& error)
         error = "the OpenGL 3 renderer could not be set up";
         return false;
     }
+    glfwSetWindowUserPointer(window, ImGui::GetCurrentContext());
     return true;
+}
+
+WindowHost* SecondaryWindows(std::map<std::string, WindowPlace>& places)
+{
+    return GlfwWindows::StartSecondaryWindows(window, scale, places);
 }
 
 void StopGui()
 {
+    GlfwWindows::CloseSecondaryWindows();
+    glfwSetWindowUserPointer(window, nullptr);
     ImGui_ImplOpenGL3_Shutdown();
     ImGui_ImplGlfw_Shutdown();
 }
@@ -262,7 +220,7 @@ void WaitEvents(double timeoutSeconds)
 
 bool TakeInputSeen()
 {
-    return std::exchange(inputSeen, false);
+    return GlfwWindows::TakeInputSeen();
 }
 
 void Wake()
@@ -285,6 +243,7 @@ void Present()
     glClear(GL_COLOR_BUFFER_BIT);
     ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
     glfwSwapBuffers(window);
+    GlfwWindows::AfterFrame();
 }
 
 void Close()

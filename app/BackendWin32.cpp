@@ -303,6 +303,12 @@ bool StartGui(std::string& error)
     return true;
 }
 
+// Secondary windows are drawn inside the main window here.
+WindowHost* SecondaryWindows(std::map<std::string, WindowPlace>&)
+{
+    return nullptr;
+}
+
 void StopGui()
 {
     ImGui_ImplDX11_Shutdown();

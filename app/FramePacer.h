@@ -6,9 +6,9 @@
 // keeps coming, every frame is drawn, paced by the display. While only a spinner or a progress bar
 // moves, a few frames a second are drawn: the work they wait for gets the processor. After a few
 // frames in which nothing was live, the loop sleeps in the window system's event wait until input
-// arrives, a worker reports progress, or the timeout passes, so an idle viewer costs next to
-// nothing. The few extra frames let the GUI library settle what the last input changed (hover,
-// window sizes) before the picture stands still.
+// arrives or a worker reports progress (the timeout only checks for a request to stop), so an
+// idle viewer costs next to nothing. The few extra frames let the GUI library settle what the last input
+// changed (hover, window sizes) before the picture stands still.
 class FramePacer
 {
 public:
@@ -33,6 +33,10 @@ public:
 
     // How long that wait may last.
     double SleepTimeout() const { return slowly ? kSlowFrameSeconds : kSleepTimeoutSeconds; }
+
+    // After a wait that ran out with nothing happening: whether to draw all the same. Only work in
+    // progress moves on a timer; a still picture is not drawn again, in however many windows.
+    bool DueAfterQuietWait() const { return slowly; }
 
 private:
     int quietFrames = 0;

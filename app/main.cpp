@@ -103,6 +103,7 @@ int main(int argc, char** argv)
     }
     if (!AddFonts(*io.Fonts, scale))
         std::fprintf(stderr, "tessaro: the embedded fonts could not be loaded; using the built-in font\n");
+    gui.windowHost = Backend::SecondaryWindows(gui.settings.windowPlaces);
 
     // Presenting in step with the display paces the loop where the display honours it; elsewhere
     // (Xvfb, some compositors) this cap keeps a busy viewer from spinning a core. Slightly above
@@ -116,7 +117,8 @@ int main(int argc, char** argv)
     bool quit = false;
     std::string shownTitle = kTitle;
     while (!quit && !Platform::StopRequested()) {
-        if (pacer.MaySleep()) {
+        const bool waited = pacer.MaySleep();
+        if (waited) {
             Backend::WaitEvents(pacer.SleepTimeout());
             nextFrame = Clock::now();
         }
@@ -124,6 +126,8 @@ int main(int argc, char** argv)
             break;
         if (Backend::TakeInputSeen() || wokenByWorker.exchange(false))
             pacer.SomethingHappened();
+        else if (waited && !pacer.DueAfterQuietWait())
+            continue;
 
         Backend::NewFrame();
         ImGui::NewFrame();
@@ -148,6 +152,7 @@ int main(int argc, char** argv)
     const Backend::WindowNow now = Backend::CurrentPlace();
     RememberWindowPlace(gui.settings, now.place, now.minimized, now.maximized);
     Backend::StopGui();
+    gui.windowHost = nullptr;
     ImGui::DestroyContext();
     Backend::Close();
     SaveSettings(gui.settings);

@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 #include "ui/Gui.h"
+#include "ui/HeadlessWindowHost.h"
 
 #include <imgui_internal.h>
 
@@ -191,6 +192,26 @@ std::vector<std::pair<std::string, double>> TreeFrameFigures(const std::string& 
             headless.Frame(gui);
             if (OpenListInElementWindow(gui, "/P##0", 9000))
                 figures.emplace_back("tree_frame_ms_200k_two_windows", headless.CpuMsPerFrame(gui));
+        }
+    }
+    // The same main tree with ten element windows beside it, each in a context of its own as the
+    // desktop's windows have them (drawn, not rendered); then the frame that opens one more.
+    {
+        HeadlessContext headless;
+        Gui gui;
+        HeadlessWindowHost host; // after the main context: goes first
+        gui.windowHost = &host;
+        OpenAndWait(headless, gui, path);
+        Result<Ref> target = gui.state->FindRef("/P/S100000");
+        if (target.status == ResultStatus::Done) {
+            gui.navigationTarget = target.GetValue()->trail;
+            for (int i = 1; i <= 10; ++i)
+                gui.OpenElementWindow("/P/S" + std::to_string(i * 1000));
+            figures.emplace_back("tree_frame_ms_200k_ten_windows", headless.CpuMsPerFrame(gui));
+            gui.OpenElementWindow("/P/S11000");
+            const double start = ThreadCpuMs();
+            headless.Frame(gui);
+            figures.emplace_back("secondary_window_open_frame_ms", ThreadCpuMs() - start);
         }
     }
     std::filesystem::remove(path);

@@ -8,7 +8,7 @@ packages=(
     g++ cmake make pkg-config git
     libpugixml-dev libzip-dev libre2-dev nlohmann-json3-dev googletest libgtest-dev
     libimgui-dev libglfw3-dev libstb-dev libfreetype-dev libgl-dev
-    xvfb xauth xdotool x11-utils imagemagick xclip
+    xvfb xauth xdotool x11-utils imagemagick xclip openbox wmctrl
     dpkg-dev lintian man-db desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl
     bash-completion
     clang libclang-rt-14-dev clang-format

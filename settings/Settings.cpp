@@ -49,13 +49,13 @@ template <class Container> bool ReadStrings(const nlohmann::json& root, const ch
 bool KnownKey(const std::string& key)
 {
     return key == "bookmarks" || key == "recent_open_files" || key == "version" || key == "window" ||
-           key == kExactNamesKey;
+           key == "windows" || key == kExactNamesKey;
 }
 
 // A "window" entry of another shape is ignored: the window then opens at its first-run place.
-std::optional<WindowPlace> ReadWindowPlace(const nlohmann::json& root)
+std::optional<WindowPlace> ReadWindowPlace(const nlohmann::json& root, const char* key = "window")
 {
-    auto entry = root.find("window");
+    auto entry = root.find(key);
     if (entry == root.end() || !entry->is_object())
         return std::nullopt;
     WindowPlace place;
@@ -117,6 +117,13 @@ FileRead ReadSettingsFile(const fs::path& file, Settings& out)
     out.bookmarks = std::move(bookmarks);
     out.recentOpenFiles = std::move(recent);
     out.window = ReadWindowPlace(root);
+    if (auto places = root.find("windows"); places != root.end() && places->is_object()) {
+        for (const auto& [kind, entry] : places->items()) {
+            // One entry of another shape is left out alone.
+            if (std::optional<WindowPlace> place = ReadWindowPlace(*places, kind.c_str()))
+                out.windowPlaces[kind] = *place;
+        }
+    }
     for (const auto& [key, value] : root.items()) {
         // A "window" entry this version cannot read is kept as it is, like an unknown one.
         if (!KnownKey(key) || (key == "window" && !out.window))
@@ -180,6 +187,17 @@ std::string GetConfigDirectory()
     return Platform::Utf8FromPath(directory);
 }
 
+namespace {
+nlohmann::json PlaceToJson(const WindowPlace& place)
+{
+    return {{"x", place.x},
+            {"y", place.y},
+            {"width", place.width},
+            {"height", place.height},
+            {"maximized", place.maximized}};
+}
+} // namespace
+
 std::string SettingsToJson(const Settings& settings)
 {
     nlohmann::json root = nlohmann::json::object();
@@ -195,14 +213,10 @@ std::string SettingsToJson(const Settings& settings)
     root["version"] = 1;
     if (nlohmann::json exact = ExactNames(settings.recentOpenFiles, settings.bookmarks); !exact.is_null())
         root[kExactNamesKey] = std::move(exact);
-    if (settings.window) {
-        const WindowPlace& place = *settings.window;
-        root["window"] = {{"x", place.x},
-                          {"y", place.y},
-                          {"width", place.width},
-                          {"height", place.height},
-                          {"maximized", place.maximized}};
-    }
+    if (settings.window)
+        root["window"] = PlaceToJson(*settings.window);
+    for (const auto& [kind, place] : settings.windowPlaces)
+        root["windows"][kind] = PlaceToJson(place);
     // Paths are bytes on Linux; one that is not UTF-8 is listed with U+FFFD in place of the bad
     // bytes, and its bytes are kept under kExactNamesKey.
     return root.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
@@ -233,6 +247,7 @@ void LoadSettings(Settings& settings)
     settings.bookmarks = read.bookmarks;
     settings.recentOpenFiles = read.recentOpenFiles;
     settings.window = read.window;
+    settings.windowPlaces = read.windowPlaces;
     settings.loadedBookmarks = std::move(read.bookmarks);
     settings.loadedRecentFiles = std::move(read.recentOpenFiles);
 }

@@ -25,6 +25,8 @@ struct Settings
     std::set<std::string> bookmarks;        // element paths, byte-wise order
     std::list<std::string> recentOpenFiles; // most recent first
     std::optional<WindowPlace> window{};    // none before the first run that had a window
+    // Where the secondary windows of each kind ("Element", "About"...) were left last.
+    std::map<std::string, WindowPlace> windowPlaces{};
     // Entries of conf.json this program does not know (written by another version), as JSON
     // texts by key: saved back unchanged.
     std::map<std::string, std::string> otherEntries{};

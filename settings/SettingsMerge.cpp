@@ -40,6 +40,9 @@ Settings MergeSettings(const Settings& mine, const Settings& onDisk)
 
     // The window closed last gives its place; what only another version knows stays as it is now.
     merged.window = mine.window ? mine.window : onDisk.window;
+    merged.windowPlaces = onDisk.windowPlaces;
+    for (const auto& [kind, place] : mine.windowPlaces)
+        merged.windowPlaces[kind] = place;
     merged.otherEntries = onDisk.otherEntries;
     return merged;
 }

@@ -5,7 +5,6 @@
 #include "model/Workspace.h"
 
 #include <algorithm>
-#include <cfloat>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -65,12 +64,13 @@ bool Gui::DrawBrokenRefsWindow()
     int selected = StoredSelection(selectionKey); // index into the whole list
 
     const float font = ImGui::GetFontSize();
-    ImGui::SetNextWindowSize(ImVec2(50 * font, 35 * font), ImGuiCond_FirstUseEver);
-    ImGui::SetNextWindowSizeConstraints(ImVec2(42 * font, 35 * font), ImVec2(FLT_MAX, FLT_MAX));
+    SecondaryWindowLook look{"Broken References", "Broken References", ImVec2(50 * font, 35 * font),
+                             ImVec2(42 * font, 35 * font)};
+    look.flags = ImGuiWindowFlags_NoScrollbar;
     bool open = true;
-    const bool visible = ImGui::Begin("Broken References", &open, ImGuiWindowFlags_NoScrollbar);
+    const bool visible = BeginSecondaryWindow(look, &open);
     if (!visible || !open) {
-        ImGui::End();
+        EndSecondaryWindow();
         return open;
     }
 
@@ -175,6 +175,6 @@ bool Gui::DrawBrokenRefsWindow()
         ImGui::TextUnformatted(result.message.c_str());
     }
     ApplyResultButtons(*this, DrawResultButtons(chosen != nullptr, mutedColor), chosen);
-    ImGui::End();
+    EndSecondaryWindow();
     return true;
 }

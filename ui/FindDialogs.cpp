@@ -1,7 +1,6 @@
 #include "ui/Gui.h"
 #include "ui/ResultListView.h"
 #include "ui/SearchWindowsText.h"
-#include "ui/WindowPlacement.h"
 
 #include <string>
 
@@ -32,15 +31,16 @@ int CompleteRef(ImGuiInputTextCallbackData* data)
 
 // Window, prompt and input field. False when the window draws nothing this frame (already ended).
 // `state`, when given, completes the field's text as a reference path on Tab.
-bool BeginFindDialog(const char* title, const char* prompt, bool* open, char* buffer, size_t capacity,
-                     float extraHeight = 0, State* state = nullptr)
+bool BeginFindDialog(Gui& gui, const char* title, const char* prompt, bool* open, char* buffer,
+                     size_t capacity, float extraHeight = 0, State* state = nullptr)
 {
     const float font = ImGui::GetFontSize();
-    const ImVec2 size(42 * font, 12.5f * font + extraHeight);
-    PlaceNextWindowBesideMiddle(size, ImGuiCond_Appearing, 0);
-    ImGui::SetNextWindowSize(size, ImGuiCond_Always);
-    if (!ImGui::Begin(title, open, ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoSavedSettings)) {
-        ImGui::End();
+    SecondaryWindowLook look{title, title, ImVec2(42 * font, 12.5f * font + extraHeight)};
+    look.resizable = false;
+    look.besideMiddle = true;
+    look.flags = ImGuiWindowFlags_NoSavedSettings;
+    if (!gui.BeginSecondaryWindow(look, open)) {
+        gui.EndSecondaryWindow();
         return false;
     }
     ImGui::AlignTextToFramePadding();
@@ -95,7 +95,7 @@ bool EnterPressed(const Result<Ref>& result)
 
 void Gui::DrawFindRefDialog(bool* open)
 {
-    if (!BeginFindDialog("Find Ref", "Please enter a reference:", open, refInput, sizeof refInput, 0,
+    if (!BeginFindDialog(*this, "Find Ref", "Please enter a reference:", open, refInput, sizeof refInput, 0,
                          state.get()))
         return;
     const std::string path = NormaliseRefInput(refInput);
@@ -113,7 +113,7 @@ void Gui::DrawFindRefDialog(bool* open)
         OpenElementWindow(path);
     if (presses.showInMain || EnterPressed(result))
         Reveal(result.GetValue()->trail, path);
-    ImGui::End();
+    EndSecondaryWindow();
 }
 
 namespace {
@@ -185,7 +185,7 @@ void Gui::DrawFindShortnameDialog(bool* open)
     const float extra = partMatches.shown ? PartListHeight() + ImGui::GetFrameHeightWithSpacing() +
                                                 ImGui::GetStyle().ItemSpacing.y
                                           : 0.0f;
-    if (!BeginFindDialog("Find Shortname", "Please enter a shortname:", open, shortnameInput,
+    if (!BeginFindDialog(*this, "Find Shortname", "Please enter a shortname:", open, shortnameInput,
                          sizeof shortnameInput, extra))
         return;
     const Result<Ref> exact = state->FindShortName(shortnameInput);
@@ -218,5 +218,5 @@ void Gui::DrawFindShortnameDialog(bool* open)
     partMatches.shown = lookForParts && (parts.status != ResultStatus::Done || !parts.value->listed.empty());
     if (partMatches.shown)
         DrawPartMatches(parts);
-    ImGui::End();
+    EndSecondaryWindow();
 }

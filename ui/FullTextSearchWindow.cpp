@@ -1,9 +1,7 @@
 #include "ui/Gui.h"
 #include "ui/ResultListView.h"
 #include "ui/SearchWindowsText.h"
-#include "ui/WindowPlacement.h"
 
-#include <cfloat>
 #include <cstdio>
 
 namespace {
@@ -45,16 +43,16 @@ bool Gui::DrawFullTextSearchWindow()
     int selected = StoredSelection(selectionKey);
 
     const float font = ImGui::GetFontSize();
-    PlaceNextWindowBesideMiddle(ImVec2(42 * font, 35 * font), ImGuiCond_FirstUseEver, 0);
-    ImGui::SetNextWindowSize(ImVec2(42 * font, 35 * font), ImGuiCond_FirstUseEver);
-    ImGui::SetNextWindowSizeConstraints(ImVec2(42 * font, 35 * font), ImVec2(FLT_MAX, FLT_MAX));
-    if (focusFindText)
-        ImGui::SetNextWindowFocus();
+    SecondaryWindowLook look{"Full-Text Search", "Full-Text Search", ImVec2(42 * font, 35 * font),
+                             ImVec2(42 * font, 35 * font)};
+    look.besideMiddle = true;
+    look.focus = focusFindText;
+    look.flags = ImGuiWindowFlags_NoScrollbar;
     bool open = true;
-    const bool visible = ImGui::Begin("Full-Text Search", &open, ImGuiWindowFlags_NoScrollbar);
+    const bool visible = BeginSecondaryWindow(look, &open);
     // A close on a collapsed window counts too; otherwise the click would be lost.
     if (!visible || !open) {
-        ImGui::End();
+        EndSecondaryWindow();
         return open;
     }
     const ImGuiStyle& style = ImGui::GetStyle();
@@ -128,6 +126,6 @@ bool Gui::DrawFullTextSearchWindow()
     presses.showInMain |= chosen && ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) &&
                           ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter), false);
     ApplyResultButtons(*this, presses, chosen);
-    ImGui::End();
+    EndSecondaryWindow();
     return true;
 }

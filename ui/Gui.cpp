@@ -1,7 +1,6 @@
 #include "ui/Gui.h"
 
 #include "ui/DocumentLabels.h"
-#include "ui/WindowPlacement.h"
 
 #include <cctype>
 #include <stdexcept>
@@ -219,14 +218,14 @@ bool Gui::DrawFrame()
     const float fontSize = ImGui::GetFontSize();
     for (auto it = elementWindows.begin(); it != elementWindows.end();) {
         Result<Ref> result = state->FindRef(it->path);
-        PlaceNextWindowBesideMiddle(ImVec2(35 * fontSize, 25 * fontSize), ImGuiCond_Appearing,
-                                    std::stoi(it->windowId));
-        ImGui::SetNextWindowSize(ImVec2(35 * fontSize, 25 * fontSize), ImGuiCond_Appearing);
         statusText.clear();
         bool open = true;
         std::string title = it->path + "##" + it->windowId;
-        if (ImGui::Begin(title.c_str(), &open,
-                         ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoSavedSettings)) {
+        SecondaryWindowLook look{title.c_str(), "Element", ImVec2(35 * fontSize, 25 * fontSize)};
+        look.besideMiddle = true;
+        look.stagger = std::stoi(it->windowId);
+        look.flags = ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoSavedSettings;
+        if (BeginSecondaryWindow(look, &open)) {
             const bool showXml = result.status == ResultStatus::Done &&
                                  xmlPanes.DrawBar(*this, it->windowId, result.GetValue());
             BeginScrollingRegion();
@@ -256,7 +255,7 @@ bool Gui::DrawFrame()
         }
         ImGui::Separator();
         DrawStatusLine();
-        ImGui::End();
+        EndSecondaryWindow();
         it = open ? std::next(it) : elementWindows.erase(it);
     }
     if (xmlPanes.Count() > elementWindows.size())

@@ -7,6 +7,7 @@
 #include "ui/DialogChoices.h"
 #include "ui/ElementXmlPanes.h"
 #include "ui/NavigationHistory.h"
+#include "ui/SecondaryWindow.h"
 
 #include <imgui.h>
 
@@ -25,6 +26,7 @@ struct WindowEntry
 };
 
 class Workspace;
+class WindowHost;
 
 // File name of the workspace file that holds `node`; empty when there is none.
 std::string WorkspaceFileName(const Workspace& workspace, pugi::xml_node node);
@@ -73,6 +75,12 @@ public:
     void GoForward();
     // Keyboard shortcuts and the mouse's back and forward buttons; run at the start of a frame.
     void HandleShortcuts();
+    // The shortcuts that act on the whole program (open, find, back and forward...), in the
+    // window whose context is current.
+    void HandleCommandKeys();
+    // Escape: closes the menus open in the current context first; true when there were none, so
+    // that the focused window is to close.
+    bool EscapeClosesWindow();
     void ChooseFileToOpen();
     void ChooseFolderToOpen();
     void ChooseFileToOpenInNewWindow();
@@ -86,6 +94,12 @@ public:
     // A new document is shown: its tree starts unfiltered and Back and Forward start afresh, but a
     // reload of the same file keeps both.
     void StartDocument();
+
+    // A secondary window: Begin of the GUI library, or, with a window host, a window of the
+    // desktop of its own whose context stays current until EndSecondaryWindow, which must follow
+    // in either case. `open` turns false when the window was closed.
+    bool BeginSecondaryWindow(const SecondaryWindowLook& look, bool* open);
+    void EndSecondaryWindow();
 
     // Small button beside a tree row. Flags: 1 tight spacing, 2 highlighted, 4 disabled.
     bool ActionButton(bool visible, std::string label, std::string tooltip, int flags);
@@ -102,12 +116,14 @@ public:
     std::vector<TreeItem> navigationTarget;
     NavigationHistory history;
     ShortcutKeys keys;
-    std::string hoveredElementPath; // named element row under the mouse or the keyboard focus
-    bool focusFindText = false;     // bring the full-text search window forward with its field focused
-    bool focusFilter = false;       // put the keyboard focus into the tree filter
-    bool focusTree = false;         // put the keyboard focus into the main tree
-    bool filterCleared = false;     // the filter was emptied outside its field this frame
-    TreeFilterQuery filter;         // what the filter field and its toggles ask for
+    WindowHost* windowHost = nullptr; // null: secondary windows are drawn inside the main window
+    std::string hoveredElementPath;   // named element row under the mouse or the keyboard focus
+    bool focusFindText = false;       // bring the full-text search window forward with its field focused
+    std::string raiseWindow;          // a secondary window of the desktop to bring forward when next drawn
+    bool focusFilter = false;         // put the keyboard focus into the tree filter
+    bool focusTree = false;           // put the keyboard focus into the main tree
+    bool filterCleared = false;       // the filter was emptied outside its field this frame
+    TreeFilterQuery filter;           // what the filter field and its toggles ask for
     std::shared_ptr<TreeFilterMatches> shownFilter; // the last complete answer, drawn until the next
     TreeFilterQuery shownFilterQuery;
     std::list<WindowEntry> refsWindows;

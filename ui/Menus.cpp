@@ -6,7 +6,6 @@
 #include "platform/Platform.h"
 
 #include <algorithm>
-#include <cfloat>
 
 namespace {
 
@@ -177,9 +176,9 @@ void Gui::MenuHelp()
     if (showAbout) {
         const float fontSize = ImGui::GetFontSize();
         const ImVec2 size(42 * fontSize, 35 * fontSize);
-        ImGui::SetNextWindowSizeConstraints(size, ImVec2(FLT_MAX, FLT_MAX));
-        ImGui::SetNextWindowSize(size, ImGuiCond_FirstUseEver);
-        if (ImGui::Begin("About", &showAbout, ImGuiWindowFlags_NoScrollbar)) {
+        SecondaryWindowLook look{"About", "About", size, size};
+        look.flags = ImGuiWindowFlags_NoScrollbar;
+        if (BeginSecondaryWindow(look, &showAbout)) {
             ImGui::Text("Tessaro %s", About::kVersion);
             const std::string_view domain = About::WebDomain();
             ImGui::TextUnformatted(domain.data(), domain.data() + domain.size());
@@ -190,7 +189,7 @@ void Gui::MenuHelp()
             ImGui::TextUnformatted(About::kLicence);
             ImGui::PopTextWrapPos();
         }
-        ImGui::End();
+        EndSecondaryWindow();
     }
 
     if (!ImGui::BeginMenu("Help"))

@@ -1,10 +1,8 @@
 #include "ui/Gui.h"
 #include "ui/ResultListView.h"
 #include "ui/SearchWindowsText.h"
-#include "ui/WindowPlacement.h"
 
 #include <algorithm>
-#include <cfloat>
 
 bool Gui::DrawRefsWindow(const WindowEntry& entry)
 {
@@ -22,17 +20,17 @@ bool Gui::DrawRefsWindow(const WindowEntry& entry)
         2 * (font + 2 * style.FramePadding.y) + 3 * style.WindowPadding.y + style.ItemSpacing.y;
     const float mainHeight = ImGui::GetMainViewport()->Size.y;
     const float openHeight = std::max(35 * font, std::min(ResultWindowHeight(chrome), mainHeight));
-    ImGui::SetNextWindowSizeConstraints(ImVec2(42 * font, 35 * font), ImVec2(FLT_MAX, FLT_MAX));
-    PlaceNextWindowBesideMiddle(ImVec2(42 * font, openHeight), ImGuiCond_Appearing,
-                                std::stoi(entry.windowId));
-    ImGui::SetNextWindowSize(ImVec2(42 * font, openHeight), ImGuiCond_Appearing);
     const std::string title = "Refs to " + entry.path + "##" + entry.windowId;
+    SecondaryWindowLook look{title.c_str(), "Refs to", ImVec2(42 * font, openHeight),
+                             ImVec2(42 * font, 35 * font)};
+    look.besideMiddle = true;
+    look.stagger = std::stoi(entry.windowId);
+    look.flags = ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoSavedSettings;
     bool open = true;
-    const bool visible =
-        ImGui::Begin(title.c_str(), &open, ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoSavedSettings);
+    const bool visible = BeginSecondaryWindow(look, &open);
     // A close on a collapsed window counts too; otherwise the click would be lost.
     if (!visible || !open) {
-        ImGui::End();
+        EndSecondaryWindow();
         return open;
     }
 
@@ -67,6 +65,6 @@ bool Gui::DrawRefsWindow(const WindowEntry& entry)
     else
         ImGui::NewLine();
     ApplyResultButtons(*this, DrawResultButtons(done, mutedColor), chosen);
-    ImGui::End();
+    EndSecondaryWindow();
     return true;
 }

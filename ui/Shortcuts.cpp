@@ -91,7 +91,7 @@ void Gui::GoForward()
     RevealAgain(*this, history.Forward());
 }
 
-void Gui::HandleShortcuts()
+void Gui::HandleCommandKeys()
 {
     const ImGuiIO& io = ImGui::GetIO();
     const bool ctrl = io.KeyCtrl && !io.KeyAlt;
@@ -104,7 +104,8 @@ void Gui::HandleShortcuts()
     if (ctrl && Pressed(keys.go)) {
         bool& shown = io.KeyShift ? showFindShortname : showFindRef;
         shown = true;
-        ImGui::SetWindowFocus(io.KeyShift ? "Find Shortname" : "Find Ref");
+        raiseWindow = io.KeyShift ? "Find Shortname" : "Find Ref";
+        ImGui::SetWindowFocus(raiseWindow.c_str());
     }
     if (ctrl && Pressed(keys.bookmark) && !hoveredElementPath.empty()) {
         if (!bookmarks.erase(hoveredElementPath))
@@ -125,14 +126,25 @@ void Gui::HandleShortcuts()
         GImGui->NavWindowingToggleLayer = false;
         focusTree = true;
     }
+}
 
+bool Gui::EscapeClosesWindow()
+{
     if (!Pressed(ImGui::GetKeyIndex(ImGuiKey_Escape)))
-        return;
+        return false;
     // Escape first closes open menus, and only then the focused window.
     if (GImGui->OpenPopupStack.Size > 0) {
         ImGui::ClosePopupToLevel(0, true);
-        return;
+        return false;
     }
+    return true;
+}
+
+void Gui::HandleShortcuts()
+{
+    HandleCommandKeys();
+    if (!EscapeClosesWindow())
+        return;
     const char* focused = FocusedWindowName();
     if (!focused)
         return;

@@ -14,16 +14,6 @@ e2e_wait_for 60 e2e_tree_drawn || e2e_fail "the document tree did not appear"
 
 IFS='x+' read -r win_w win_h win_x win_y <<<"$(e2e_window_geometry)"
 tree_area="$((win_w - 40))x$((win_h - 160))+$((win_x + 20))+$((win_y + 80))"
-# Keys held for a few frames: the viewer reads key states once a frame, so a press released within
-# the same frame would go unseen.
-press() {
-    local key
-    for key in "$@"; do
-        xdotool keydown --window "$(e2e_window_id)" "$key"
-        sleep 0.15
-        xdotool keyup --window "$(e2e_window_id)" "$key"
-    done
-}
 park_mouse() { xdotool mousemove --window "$(e2e_window_id)" "$((win_w - 5))" "$((win_h - 5))"; }
 
 # Pixel rows (screen y, top and bottom) holding colour RRGGBB in the last shot, as "TOP BOTTOM".
@@ -52,19 +42,19 @@ e2e_wait_for 20 filtered || {
 }
 e2e_log "filtered: $(e2e_keep_screenshot "$E2E_WORK/last.png" daily-filter.png)"
 e2e_click 120 62
-press ctrl+a BackSpace
+e2e_press ctrl+a BackSpace
 
 # 2. Find Ref with Enter reveals the signal, Escape closes the dialog. Enter does nothing until the
 # answer is there (the index may still be building), so it is pressed until the row lights up.
-e2e_opens_window press ctrl+g || e2e_fail "Ctrl+G opened no dialog"
+e2e_opens_window e2e_press ctrl+g || e2e_fail "Ctrl+G opened no dialog"
 e2e_type "/Body/Signals/VehicleSpeed"
 revealed() {
-    press Return
+    e2e_press Return
     park_mouse
     e2e_has_colour 165A36 200 "$tree_area"
 }
 e2e_wait_for 10 revealed || e2e_fail "Find Ref + Enter did not reveal the signal"
-press Escape
+e2e_press Escape
 highlight_gone() { ! e2e_has_colour 165A36 200 "$tree_area"; }
 e2e_wait_for 10 highlight_gone || e2e_fail "the highlight did not fade"
 # Its reference row, right below the signal's row, is the only reference text shown.
@@ -77,13 +67,14 @@ read -r ref_top ref_bottom <<<"$(colour_rows 62D96B)"
 IFS='x+' read -r _ _ area_x area_y <<<"$tree_area"
 ref_x=$(convert "$E2E_WORK/last.png" -crop "$tree_area" +repage -fill black +opaque "#62D96B" -trim -format '%X' info: | tr -d +)
 # Like a hand: the pointer rests on the text, Ctrl goes down, then the click (each in frames of its own).
+# Ctrl is pressed in the X server, as the click is (see e2e_press).
 xdotool mousemove "$((area_x + ref_x + 8))" "$((area_y + (ref_top + ref_bottom) / 2))"
 sleep 0.3
-xdotool keydown --window "$(e2e_window_id)" ctrl
+xdotool keydown ctrl
 sleep 0.2
 xdotool click 1
 sleep 0.2
-xdotool keyup --window "$(e2e_window_id)" ctrl
+xdotool keyup ctrl
 park_mouse
 e2e_wait_for 10 e2e_has_colour 165A36 200 "$tree_area" || {
     e2e_keep_screenshot "$E2E_WORK/last.png" daily-goto.png >/dev/null
@@ -93,7 +84,7 @@ e2e_log "went to the definition: $(e2e_keep_screenshot "$E2E_WORK/last.png" dail
 e2e_wait_for 10 highlight_gone || e2e_fail "the highlight did not fade"
 
 # 4. Alt+Left reveals the signal again: its reference row is back in view.
-press alt+Left
+e2e_press alt+Left
 back_at_signal() {
     e2e_screenshot "$E2E_WORK/last.png" || return 1
     [ "$(e2e_count_colour "$E2E_WORK/last.png" 62D96B "$tree_area")" -ge 20 ]
@@ -104,7 +95,7 @@ e2e_wait_for 10 back_at_signal || {
 }
 
 # 5. Ctrl+F opens Find Text with its field focused: typing searches at once.
-e2e_opens_window press ctrl+f || e2e_fail "Ctrl+F opened no window"
+e2e_opens_window e2e_press ctrl+f || e2e_fail "Ctrl+F opened no window"
 e2e_type "TrunkOpen"
 e2e_wait_for 20 grep -qx trigger "$E2E_WORK/tessaro.out" || e2e_fail "Ctrl+F then typing found nothing"
 

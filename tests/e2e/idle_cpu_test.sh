@@ -9,20 +9,8 @@ e2e_start_tessaro "$TESSARO_EXAMPLE_ARXML"
 e2e_wait_window 20 || e2e_fail "no window"
 e2e_wait_for 30 e2e_tree_drawn || e2e_fail "no tree"
 
-# Share of one core used over eight seconds, as a percentage.
-idle_cpu() {
-    local before after start end
-    before=$(e2e_cpu_ticks "$E2E_TESSARO_PID")
-    start=$(date +%s%N)
-    sleep 8 # the span measured, not a wait for something to happen
-    after=$(e2e_cpu_ticks "$E2E_TESSARO_PID")
-    end=$(date +%s%N)
-    awk -v t="$((after - before))" -v hz="$(getconf CLK_TCK)" -v ns="$((end - start))" \
-        'BEGIN { printf "%.1f", 100 * (t / hz) / (ns / 1e9) }'
-}
-
 # Redrawing 60 frames a second with software rendering (llvmpipe) costs about half a core here.
-idle=$(idle_cpu)
+idle=$(e2e_idle_cpu)
 e2e_log "idle CPU: $idle % of one core"
 
 # The filter field left of the "/" toggle, focused: its cursor is the only white in it.
@@ -33,7 +21,7 @@ filter_focused() {
     e2e_has_colour FFFFFF 8 "260x24+$((x + 20))+$((y + 50))"
 }
 e2e_wait_for 10 filter_focused || e2e_fail "the filter field did not take the keyboard focus"
-focused=$(idle_cpu)
+focused=$(e2e_idle_cpu)
 e2e_log "idle CPU with the filter field focused: $focused % of one core"
 
 e2e_stop_tessaro TERM

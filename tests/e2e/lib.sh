@@ -226,17 +226,64 @@ e2e_window_geometry() {
     echo "${WIDTH}x${HEIGHT}+${X}+${Y}"
 }
 
-# Input helpers; coordinates are relative to the viewer's window.
+# The viewer's own visible top-level windows (those of this process, not of other copies running
+# beside it), optionally only those whose title matches the regular expression TITLE.
+e2e_own_windows() {
+    xdotool search --all --onlyvisible --pid "$E2E_TESSARO_PID" ${1:+--name "$1"} 2>/dev/null
+}
+
+# Where keys go: the viewer's window that has the keyboard focus (a dialog just opened, say), else
+# its main window.
+e2e_key_window() {
+    local focused
+    focused=$(xdotool getwindowfocus 2>/dev/null)
+    if [ -n "$focused" ] && e2e_own_windows | grep -qx "$focused"; then
+        echo "$focused"
+    else
+        e2e_window_id
+    fi
+}
+
+# Starts a window manager on the display (openbox) and waits until it manages windows.
+e2e_start_window_manager() {
+    command -v openbox >/dev/null || e2e_skip "openbox is not installed (scripts/setup.sh installs it)"
+    openbox --sm-disable >"$E2E_WORK/openbox.log" 2>&1 &
+    E2E_STARTED_PIDS+=("$!")
+    e2e_wait_for 20 eval 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
+        e2e_fail "the window manager did not start: $(tail -3 "$E2E_WORK/openbox.log")"
+}
+
+# Input helpers; coordinates are relative to the viewer's main window.
 e2e_click() {
     xdotool mousemove --window "$(e2e_window_id)" "$1" "$2" click 1
 }
 
 e2e_key() {
-    xdotool key --window "$(e2e_window_id)" "$@"
+    xdotool key --window "$(e2e_key_window)" "$@"
+}
+
+# Keys held like a hand holds them, each for a few frames (the viewer reads key states once a
+# frame, so a press released within one frame would go unseen), pressed in the X server as a
+# keyboard does, in the viewer's window that has the keyboard (the main window, given the focus
+# first, when none has). Sent key events are no substitute: GLFW takes a window's sent presses of a
+# key only until that key was pressed there for real.
+e2e_press() {
+    local key window
+    window=$(e2e_key_window)
+    if [ "$(xdotool getwindowfocus 2>/dev/null)" != "$window" ]; then
+        xdotool windowfocus "$window" 2>/dev/null
+        e2e_wait_for 5 eval '[ "$(xdotool getwindowfocus 2>/dev/null)" = "$window" ]' ||
+            e2e_fail "the viewer's window did not take the keyboard"
+    fi
+    for key in "$@"; do
+        xdotool keydown "$key"
+        sleep 0.15
+        xdotool keyup "$key"
+    done
 }
 
 e2e_type() {
-    xdotool type --window "$(e2e_window_id)" --delay 20 "$1"
+    xdotool type --window "$(e2e_key_window)" --delay 20 "$1"
 }
 
 # Copies FILE into the kept-screenshots folder as NAME and prints the path.
@@ -248,6 +295,18 @@ e2e_keep_screenshot() {
 # CPU time (user + system, in clock ticks) used so far by PID.
 e2e_cpu_ticks() {
     awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat"
+}
+
+# Share of one core the viewer used over eight seconds, as a percentage.
+e2e_idle_cpu() {
+    local before after start end
+    before=$(e2e_cpu_ticks "$E2E_TESSARO_PID")
+    start=$(date +%s%N)
+    sleep 8 # the span measured, not a wait for something to happen
+    after=$(e2e_cpu_ticks "$E2E_TESSARO_PID")
+    end=$(date +%s%N)
+    awk -v t="$((after - before))" -v hz="$(getconf CLK_TCK)" -v ns="$((end - start))" \
+        'BEGIN { printf "%.1f", 100 * (t / hz) / (ns / 1e9) }'
 }
 
 # Screen area of the Full-Text Search window (672x560 at scale 1) on its first opening: beside the

@@ -54,3 +54,13 @@ TEST(MergeSettings, OpenedFilesGoFirstClearedOnesGoAndTheRestKeepTheFilesOrder)
     Settings fewer = ThisRun({}, {}, {"old", "k"}, {"n0", "old"}, {"n0"});
     EXPECT_EQ(MergeSettings(fewer, Disk({}, {"y", "old", "k"})).recentOpenFiles, (List{"n0", "y", "old"}));
 }
+
+TEST(MergeSettings, WindowPlacesOfThisRunReplaceThoseOfTheSameKindOnly)
+{
+    Settings mine = ThisRun({}, {}, {}, {});
+    mine.windowPlaces["Element"] = WindowPlace{1, 1, 10, 10};
+    Settings disk = Disk({}, {});
+    disk.windowPlaces = {{"Element", WindowPlace{2, 2, 20, 20}}, {"About", WindowPlace{3, 3, 30, 30}}};
+    EXPECT_EQ(MergeSettings(mine, disk).windowPlaces,
+              (std::map<std::string, WindowPlace>{{"About", {3, 3, 30, 30}}, {"Element", {1, 1, 10, 10}}}));
+}

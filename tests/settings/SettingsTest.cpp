@@ -271,20 +271,26 @@ TEST_F(SettingsTest, ASaveThatFailsHalfWayLeavesTheOldFileWhole)
 
 } // namespace
 
-TEST_F(SettingsTest, TheWindowPlaceIsKeptAndEntriesOfOtherVersionsSurviveASave)
+TEST_F(SettingsTest, WindowPlacesAreKeptAndEntriesOfOtherVersionsSurviveASave)
 {
     WriteConf(R"({"bookmarks":["/A"],"future":{"a":[1,2]},"recent_open_files":["a"],"version":1,)"
-              R"("window":{"height":700,"maximized":true,"width":600,"x":-20,"y":40},"zoom":1.5})");
+              R"("window":{"height":700,"maximized":true,"width":600,"x":-20,"y":40},)"
+              R"("windows":{"About":"odd","Element":{"height":30,"width":40,"x":5,"y":6}},"zoom":1.5})");
     Settings settings;
     EXPECT_EQ(LoadOver(settings), "");
     ASSERT_TRUE(settings.window.has_value());
     EXPECT_EQ(*settings.window, (WindowPlace{-20, 40, 600, 700, true}));
+    EXPECT_EQ(settings.windowPlaces, (std::map<std::string, WindowPlace>{{"Element", {5, 6, 40, 30}}}))
+        << "a place of another shape is left out, the others are read";
 
     settings.window = WindowPlace{100, 50, 800, 900, false};
+    settings.windowPlaces["Refs to"] = WindowPlace{1, 2, 3, 4};
     SaveSettings(settings);
     EXPECT_EQ(ReadFile(conf), R"({"bookmarks":["/A"],"future":{"a":[1,2]},"recent_open_files":["a"],)"
                               R"("version":1,"window":{"height":900,"maximized":false,"width":800,)"
-                              R"("x":100,"y":50},"zoom":1.5})");
+                              R"("x":100,"y":50},"windows":{"Element":{"height":30,"maximized":false,)"
+                              R"("width":40,"x":5,"y":6},"Refs to":{"height":4,"maximized":false,)"
+                              R"("width":3,"x":1,"y":2}},"zoom":1.5})");
 
     // A window entry of another shape does not stop the rest from loading, and is not lost.
     const std::string odd = R"({"bookmarks":[],"recent_open_files":["b"],"version":1,"window":"left"})";
