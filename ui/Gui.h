@@ -80,6 +80,14 @@ public:
     void OpenChosenPaths();
     void Reload();
 
+    // Adds the bookmark of the element at `path`, made in the open file, or removes it.
+    void ToggleBookmark(const std::string& path);
+    // The file or folder a bookmark was made in when it is not the one open; else empty.
+    std::string BookmarkElsewhere(const std::string& path) const;
+    // Opens the file of a bookmark made elsewhere; its element is revealed once the file is shown.
+    void OpenBookmark(const std::string& path);
+    void RevealOpenedBookmark();
+
     // The selection of a result list stored under `key`, or -1 when it was made in an earlier
     // document: a new document starts with nothing selected and nothing previewed.
     int StoredSelection(ImGuiID key);
@@ -101,6 +109,11 @@ public:
     ElementXmlPanes xmlPanes; // "View XML" of the element windows
     std::vector<TreeItem> navigationTarget;
     NavigationHistory history;
+    struct
+    {
+        std::string file;
+        std::string path;
+    } bookmarkToReveal; // a bookmark whose file is being opened
     ShortcutKeys keys;
     std::string hoveredElementPath; // named element row under the mouse or the keyboard focus
     bool focusFindText = false;     // bring the full-text search window forward with its field focused

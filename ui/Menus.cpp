@@ -1,4 +1,5 @@
 #include "ui/About.h"
+#include "ui/DocumentLabels.h"
 #include "ui/Gui.h"
 #include "ui/TreePaths.h"
 
@@ -97,9 +98,21 @@ void Gui::MenuNavigate()
         std::vector<TreeItem> chosen;
         std::string chosenPath;
         int n = 0;
+        std::string toOpen;
         for (const std::string& path : bookmarks) {
-            Result<Ref> target = state->FindRef(path);
             ImGui::PushID(n++);
+            // Made in another file or folder: choosing it opens that first.
+            if (const std::string file = BookmarkElsewhere(path); !file.empty()) {
+                TextInColour(mutedColor, Icon::Open);
+                ImGui::SameLine(3 * fontSize);
+                if (VerbatimMenuItem(path + "   (" + DocumentName(file) + ")", true))
+                    toOpen = path;
+                if (showTooltips && ImGui::IsItemHovered())
+                    ImGui::SetTooltip("Opens %s", file.c_str());
+                ImGui::PopID();
+                continue;
+            }
+            Result<Ref> target = state->FindRef(path);
             switch (target.status) {
                 case ResultStatus::Pending:
                     PendingSpinner();
@@ -127,6 +140,8 @@ void Gui::MenuNavigate()
         }
         if (!chosen.empty())
             Reveal(std::move(chosen), std::move(chosenPath));
+        if (!toOpen.empty())
+            OpenBookmark(toOpen);
         ImGui::EndMenu();
     }
     if (ImGui::MenuItem("Broken References...", nullptr, showBrokenRefs))

@@ -106,10 +106,8 @@ void Gui::HandleShortcuts()
         shown = true;
         ImGui::SetWindowFocus(io.KeyShift ? "Find Shortname" : "Find Ref");
     }
-    if (ctrl && Pressed(keys.bookmark) && !hoveredElementPath.empty()) {
-        if (!bookmarks.erase(hoveredElementPath))
-            bookmarks.insert(hoveredElementPath);
-    }
+    if (ctrl && Pressed(keys.bookmark) && !hoveredElementPath.empty())
+        ToggleBookmark(hoveredElementPath);
     if (!io.KeyCtrl && !io.KeyAlt && Pressed(keys.reload))
         Reload();
 

@@ -644,12 +644,10 @@ void TreeDrawer::DrawElementDecorations(const Row& row, pugi::xml_node node, Nod
             }
         }
 
-        if (gui.bookmarks.count(path)) {
-            if (gui.ActionButton(row.hovered, Icon::Bookmark, "Remove Bookmark", 3))
-                gui.bookmarks.erase(path);
-        } else if (gui.ActionButton(row.hovered, Icon::Bookmark, "Add Bookmark", 1)) {
-            gui.bookmarks.insert(path);
-        }
+        const bool marked = gui.bookmarks.count(path);
+        if (gui.ActionButton(row.hovered, Icon::Bookmark, marked ? "Remove Bookmark" : "Add Bookmark",
+                             marked ? 3 : 1))
+            gui.ToggleBookmark(path);
         if (gui.ActionButton(row.hovered, Icon::Open, "Open element in a new window", 1))
             gui.OpenElementWindow(path);
         if (gui.ActionButton(row.hovered, Icon::Copy, "Copy path to clipboard", 1))

@@ -130,12 +130,15 @@ TEST(Bookmarks, TheRowButtonAddsThenRemovesTheRowsElement)
 {
     TempDir dir;
     HeadlessGui headless;
-    ASSERT_TRUE(OpenDocument(headless, dir.Write("five.arxml", PackageOf(5))));
+    const std::string file = dir.Write("five.arxml", PackageOf(5));
+    ASSERT_TRUE(OpenDocument(headless, file));
     ShownAround(headless, "/P/S5");
     ASSERT_TRUE(ClickRowAction(headless, "I-SIGNAL[5]", "Add Bookmark")) << FrameText(headless);
     EXPECT_EQ(headless.gui.bookmarks, std::set<std::string>{"/P/S5"});
+    EXPECT_EQ(headless.gui.settings.bookmarkFiles, (std::map<std::string, std::string>{{"/P/S5", file}}));
     ASSERT_TRUE(ClickRowAction(headless, "I-SIGNAL[5]", "Remove Bookmark")) << FrameText(headless);
     EXPECT_TRUE(headless.gui.bookmarks.empty());
+    EXPECT_TRUE(headless.gui.settings.bookmarkFiles.empty());
 }
 
 // A reference that names nothing looks broken, says why under the mouse, and says so again when followed.
