@@ -270,6 +270,9 @@ private:
         int index = 0; // of the next child, among the element's children or the filter's
         int last = 0;  // one past the last child of the page
         int childSiblingCount = 0;
+        ImGuiID pageId = 0; // where the page shown is kept
+        int page = 0;
+        int pages = 0;         // more than 1: a pager is drawn below the page too
         size_t pathLength = 0; // of this element's path
         size_t navDepth = 0;
         size_t level = 0;
@@ -307,7 +310,8 @@ private:
     void OpenRefButtons(const Row& row, const std::string& target, const Result<Ref>& found);
     // A reference that names nothing: the buttons say so, and so does a Ctrl+click.
     void BrokenRefButtons(const Row& row, bool ctrlClickedText, const std::string& why);
-    int PageControls(int page, int pages);
+    // "-", the page slider and "+", on the row's line when `sameLine`; the page chosen.
+    int PageControls(int page, int pages, bool sameLine = true);
     void SetNotice(std::string text);
 
     Gui& gui;
@@ -403,6 +407,14 @@ void TreeDrawer::CloseLevel()
 {
     const Level& level = levels.back();
     if (level.guideX >= 0) {
+        // A long page ends with a pager of its own, so that the next page is at hand there too.
+        if (level.pages > 1) {
+            ImGui::PushID("below");
+            const int page = PageControls(level.page, level.pages, false);
+            ImGui::PopID();
+            if (page != level.page)
+                ImGui::GetStateStorage()->SetInt(level.pageId, page);
+        }
         if (level.lastMiddle >= 0)
             ImGui::GetWindowDrawList()->AddLine(ImVec2(level.guideX, level.rowBottom),
                                                 ImVec2(level.guideX, level.lastMiddle),
@@ -556,13 +568,14 @@ void TreeDrawer::DrawElementRow(Row& row, pugi::xml_node node, int siblingIndex,
     }
 
     int page = storage->GetInt(pageId, 1);
+    int pages = 0;
     if (row.onNavPath && navigationTarget.size() > navDepth + 1) {
         int position = PositionAmongChildren(node, navigationTarget[navDepth + 1]);
         if (position >= 0)
             page = PageOfPosition(position, gui.pageSize);
     }
     if (paged && childCount > gui.pageSize) {
-        const int pages = PageCount(childCount, gui.pageSize);
+        pages = PageCount(childCount, gui.pageSize);
         page = ClampPage(page, pages);
         if (row.visible)
             page = PageControls(page, pages);
@@ -596,6 +609,9 @@ void TreeDrawer::DrawElementRow(Row& row, pugi::xml_node node, int siblingIndex,
                                 : node.first_child();
     // Sibling numbers are the element's own: a filtered row keeps its real position.
     opened.childSiblingCount = memo.paged ? memo.childCount : 0;
+    opened.pageId = pageId;
+    opened.page = page;
+    opened.pages = pages;
     opened.pathLength = path.size();
     opened.navDepth = navDepth;
     opened.level = level;
@@ -736,9 +752,10 @@ void TreeDrawer::SetNotice(std::string text)
     Memo().notice = Notice{treeId, std::move(text), NowSeconds() + 4.0f};
 }
 
-int TreeDrawer::PageControls(int page, int pages)
+int TreeDrawer::PageControls(int page, int pages, bool sameLine)
 {
-    ImGui::SameLine(0, 20);
+    if (sameLine)
+        ImGui::SameLine(0, 20);
     if (ImGui::Button("-"))
         page = std::max(1, page - 1);
     ImGui::SameLine(0, 2);
