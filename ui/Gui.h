@@ -95,7 +95,8 @@ public:
     // reload of the same file keeps both.
     void StartDocument();
 
-    // Small button beside a tree row. Flags: 1 tight spacing, 2 highlighted, 4 disabled.
+    // Small button beside a tree row. Flags: 1 tight spacing, 2 highlighted, 4 disabled, 8 placed by
+    // the caller (not after the last item).
     bool ActionButton(bool visible, std::string label, std::string tooltip, int flags);
 
     Reaper reaper; // frees replaced states off this thread; declared first, so it outlives `state`
@@ -108,12 +109,12 @@ public:
     std::shared_ptr<DialogChoices> dialogChoices = std::make_shared<DialogChoices>();
     ElementXmlPanes xmlPanes; // "View XML" of the element windows
     std::vector<TreeItem> navigationTarget;
-    NavigationHistory history;
     struct
     {
         std::string file;
         std::string path;
     } bookmarkToReveal; // a bookmark whose file is being opened
+    NavigationHistory history;
     ShortcutKeys keys;
     std::string hoveredElementPath; // named element row under the mouse or the keyboard focus
     bool focusFindText = false;     // bring the full-text search window forward with its field focused

@@ -51,6 +51,10 @@ struct TreeRoots
     std::vector<std::pair<pugi::xml_node, size_t>> roots;
     std::string path;
     int lastFrame = 0; // drawn last in this frame
+    // Where the rows' count buttons line up (window content coordinates): past the longest row
+    // drawn in the last frame, whose rows it could only be measured on.
+    float countColumn = 0;
+    float countColumnNext = 0;
 };
 
 // A message for the status line of the tree that set it, shown for a few seconds.
@@ -223,9 +227,9 @@ class TreeDrawer
 {
 public:
     TreeDrawer(Gui& gui, bool isMain, const std::vector<TreeItem>& navigationTarget,
-               const TreeFilterMatches* filter, std::string& path, ImGuiID treeId)
-        : gui(gui), isMain(isMain), navigationTarget(navigationTarget), filter(filter), path(path),
-          treeId(treeId), fontSize(ImGui::GetFontSize())
+               const TreeFilterMatches* filter, TreeRoots& roots, ImGuiID treeId)
+        : gui(gui), isMain(isMain), navigationTarget(navigationTarget), filter(filter), path(roots.path),
+          roots(roots), treeId(treeId), fontSize(ImGui::GetFontSize())
     {}
 
     // The children a filter keeps below `node`, or null when all of them are shown.
@@ -319,6 +323,7 @@ private:
     const std::vector<TreeItem>& navigationTarget;
     const TreeFilterMatches* filter;
     std::string& path; // of the element being drawn
+    TreeRoots& roots;
     const ImGuiID treeId;
     const float fontSize;
     std::vector<Level> levels;
@@ -646,17 +651,22 @@ void TreeDrawer::DrawElementDecorations(const Row& row, pugi::xml_node node, Nod
             if (count.status == ResultStatus::Done)
                 memo.refCount = count.GetValue();
         }
+        // The count buttons of all rows stand in one column, whatever their depth and names.
+        const float nameEnd = ImGui::GetItemRectMax().x - ImGui::GetWindowPos().x + ImGui::GetScrollX() + 20;
+        roots.countColumnNext = std::max(roots.countColumnNext, nameEnd);
+        if (row.hovered || (memo.refCount && *memo.refCount > 0))
+            ImGui::SameLine(std::max(nameEnd, roots.countColumn));
         if (!memo.refCount) {
-            gui.ActionButton(row.hovered, Icon::Count, kIndexingTooltip, 4);
+            gui.ActionButton(row.hovered, Icon::Count, kIndexingTooltip, 4 | 8);
         } else {
             const size_t count = *memo.refCount;
             const std::string label = std::string(Icon::Count) + " " + std::to_string(count);
             const std::string tooltip = RefCountTooltip(count);
             if (count > 0) {
-                if (gui.ActionButton(true, label, tooltip, 0))
+                if (gui.ActionButton(true, label, tooltip, 8))
                     gui.OpenRefsWindow(path);
             } else {
-                gui.ActionButton(row.hovered, label, tooltip, 4);
+                gui.ActionButton(row.hovered, label, tooltip, 4 | 8);
             }
         }
 
@@ -810,6 +820,10 @@ void Gui::DrawTree(const std::string& path, bool isMain, pugi::xml_node node,
         roots.path = path;
         roots.roots.assign(1, {node, path.size()});
     }
+    if (roots.lastFrame != ImGui::GetFrameCount()) {
+        roots.countColumn = roots.countColumnNext;
+        roots.countColumnNext = 0;
+    }
     roots.lastFrame = ImGui::GetFrameCount();
     const bool fromDocument = node.type() == pugi::node_document;
     // Depths matter only to follow a navigation target; the walk up is spared on other frames.
@@ -829,7 +843,7 @@ void Gui::DrawTree(const std::string& path, bool isMain, pugi::xml_node node,
         ImGui::PopStyleColor();
     }
     const pugi::xml_node root = roots.roots.back().first;
-    TreeDrawer drawer(*this, isMain, navigationTarget, filter, roots.path, treeId);
+    TreeDrawer drawer(*this, isMain, navigationTarget, filter, roots, treeId);
     if (root == node && fromDocument) {
         drawer.DrawDocument(node);
     } else {
@@ -857,7 +871,8 @@ bool Gui::ActionButton(bool visible, std::string label, std::string tooltip, int
 {
     if (!visible)
         return false;
-    ImGui::SameLine(0, (flags & 1) ? 5.0f : 20.0f);
+    if (!(flags & 8))
+        ImGui::SameLine(0, (flags & 1) ? 5.0f : 20.0f);
     int colours = 0;
     if (flags & 2) {
         ImGui::PushStyleColor(ImGuiCol_Text, buttonHighlightColor);

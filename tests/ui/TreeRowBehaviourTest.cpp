@@ -162,3 +162,29 @@ TEST(BrokenReferences, AreDrawnApartAndFollowingOneSaysWhyInTheStatusLine)
         EXPECT_EQ(headless.gui.statusText, std::string("Broken reference: ") + why + ".");
     }
 }
+
+// The count buttons of a short row and of a deeper one with a longer name stand in one column.
+TEST(RefCounts, StandInOneColumnWhateverTheRowsDepthAndName)
+{
+    std::string xml = "<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>P</SHORT-NAME><ELEMENTS>"
+                      "<X><SHORT-NAME>A</SHORT-NAME></X><X><SHORT-NAME>LongerName</SHORT-NAME>"
+                      "<SUB><Y><SHORT-NAME>BWithAMuchLongerName</SHORT-NAME></Y></SUB></X></ELEMENTS></"
+                      "AR-PACKAGE></AR-PACKAGES><REFS>";
+    for (int i = 0; i < 7; ++i)
+        xml += "<R>/P/A</R>";
+    for (int i = 0; i < 9; ++i)
+        xml += "<R>/P/LongerName/BWithAMuchLongerName</R>";
+    TempDir dir;
+    HeadlessGui headless;
+    ASSERT_TRUE(OpenDocument(headless, dir.Write("counts.arxml", xml + "</REFS></AUTOSAR>")));
+    ShownAround(headless, "/P/LongerName/BWithAMuchLongerName");
+    // The digits of the two counts, 7 and 9, are drawn nowhere else.
+    auto digitX = [&](char digit) {
+        for (const DrawnGlyph& glyph : DrawnGlyphs(headless))
+            if (glyph.character == digit)
+                return glyph.position.x;
+        return -1.0f;
+    };
+    ASSERT_TRUE(headless.FramesUntil([&] { return digitX('7') > 0 && digitX('9') > 0; }));
+    EXPECT_FLOAT_EQ(digitX('7'), digitX('9'));
+}
