@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cmath>
 
 namespace {
 
@@ -26,6 +27,21 @@ bool VerbatimMenuItem(const std::string& text, bool enabled)
     ImGui::GetWindowDrawList()->AddText(
         position, ImGui::GetColorU32(enabled ? ImGuiCol_Text : ImGuiCol_TextDisabled), begin, end);
     return pressed;
+}
+
+// The width a submenu of the menu being drawn may have and still stand beside it, on its wider
+// side, as the GUI library measures when it places the submenu; wider, it is laid over the menu.
+float RoomBesideMenu()
+{
+    const ImGuiStyle& style = ImGui::GetStyle();
+    const ImGuiViewport* viewport = ImGui::GetMainViewport();
+    const float overlap = style.ItemInnerSpacing.x; // submenus overlap their menu by this much
+    const float menuLeft = ImGui::GetWindowPos().x;
+    const float menuRight = menuLeft + ImGui::GetWindowWidth();
+    const float left = menuLeft + overlap - (viewport->Pos.x + style.DisplaySafeAreaPadding.x);
+    const float right =
+        viewport->Pos.x + viewport->Size.x - style.DisplaySafeAreaPadding.x - (menuRight - overlap);
+    return std::floor(std::max(left, right)) - 1;
 }
 
 void TextInColour(const ImVec4& colour, const char* text)
@@ -93,48 +109,62 @@ void Gui::MenuNavigate()
     if (ImGui::MenuItem("Find Shortname...", "Ctrl+Shift+G", showFindShortname))
         showFindShortname = !showFindShortname;
 
+    // Beside the menu, never over it: no wider than the room on the menu's wider side; a path too
+    // long for that is shown by its end, and whole in its tooltip.
+    const float room = RoomBesideMenu();
+    const float fontSize = ImGui::GetFontSize();
+    const bool fits = room > 12 * fontSize;
+    if (fits)
+        ImGui::SetNextWindowSizeConstraints(ImVec2(0, 0), ImVec2(room, FLT_MAX));
     if (ImGui::BeginMenu("Bookmarks", !bookmarks.empty())) {
-        const float fontSize = ImGui::GetFontSize();
+        const float textRoom = room - 3 * fontSize - 2 * ImGui::GetStyle().WindowPadding.x;
         std::vector<TreeItem> chosen;
         std::string chosenPath;
-        int n = 0;
         std::string toOpen;
+        int n = 0;
         for (const std::string& path : bookmarks) {
-            ImGui::PushID(n++);
             // Made in another file or folder: choosing it opens that first.
-            if (const std::string file = BookmarkElsewhere(path); !file.empty()) {
-                TextInColour(mutedColor, Icon::Open);
-                ImGui::SameLine(3 * fontSize);
-                if (VerbatimMenuItem(path + "   (" + DocumentName(file) + ")", true))
-                    toOpen = path;
-                if (showTooltips && ImGui::IsItemHovered())
-                    ImGui::SetTooltip("Opens %s", file.c_str());
-                ImGui::PopID();
+            const std::string file = BookmarkElsewhere(path);
+            Result<Ref> target = file.empty() ? state->FindRef(path) : Result<Ref>();
+            if (file.empty() &&
+                (target.status == ResultStatus::Empty || target.status == ResultStatus::Partial))
                 continue;
+            ImGui::PushID(n++);
+            if (!file.empty())
+                TextInColour(mutedColor, Icon::Open);
+            else if (target.status == ResultStatus::Pending)
+                PendingSpinner();
+            else if (target.status == ResultStatus::Error)
+                TextInColour(mutedColor, Icon::Cross);
+            else
+                TextInColour(successColor, Icon::Check);
+            ImGui::SameLine(3 * fontSize);
+            const std::string label = file.empty() ? path : path + "   (" + DocumentName(file) + ")";
+            const std::string shown =
+                fits ? TruncateFront(
+                           label, textRoom,
+                           [](std::string_view text) {
+                               return ImGui::CalcTextSize(text.data(), text.data() + text.size(), false).x;
+                           })
+                     : label;
+            const bool enabled = !file.empty() || target.status == ResultStatus::Done;
+            if (VerbatimMenuItem(shown, enabled)) {
+                if (!file.empty()) {
+                    toOpen = path;
+                } else {
+                    chosen = target.GetValue()->trail;
+                    chosenPath = path;
+                }
             }
-            Result<Ref> target = state->FindRef(path);
-            switch (target.status) {
-                case ResultStatus::Pending:
-                    PendingSpinner();
-                    ImGui::SameLine(3 * fontSize);
-                    VerbatimMenuItem(path, false);
-                    break;
-                case ResultStatus::Error:
-                    TextInColour(mutedColor, Icon::Cross);
-                    ImGui::SameLine(3 * fontSize);
-                    VerbatimMenuItem(path, false);
-                    break;
-                case ResultStatus::Done:
-                    TextInColour(successColor, Icon::Check);
-                    ImGui::SameLine(3 * fontSize);
-                    if (VerbatimMenuItem(path, true)) {
-                        chosen = target.GetValue()->trail;
-                        chosenPath = path;
-                    }
-                    break;
-                case ResultStatus::Empty:
-                case ResultStatus::Partial:
-                    break;
+            if (showTooltips && (shown != label || !file.empty()) &&
+                ImGui::IsItemHovered(ImGuiHoveredFlags_AllowWhenDisabled)) {
+                ImGui::BeginTooltip();
+                ImGui::TextUnformatted(path.c_str(), path.c_str() + path.size());
+                if (!file.empty()) {
+                    const std::string opens = "Opens " + file;
+                    ImGui::TextUnformatted(opens.c_str(), opens.c_str() + opens.size());
+                }
+                ImGui::EndTooltip();
             }
             ImGui::PopID();
         }

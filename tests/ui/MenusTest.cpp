@@ -171,3 +171,24 @@ TEST(NavigateMenu, BookmarksNavigateOpeningTheFileTheyWereMadeInUnresolvedOnesAr
     EXPECT_EQ(headless.gui.state->GetFilePath(), file);
     EXPECT_EQ(headless.gui.recentOpenFiles.front(), file);
 }
+
+// A bookmark too long for the room beside the Navigate menu neither lays the submenu over the menu
+// nor runs past the window: it is shown by its end.
+TEST(NavigateMenu, TheBookmarksSubmenuStandsBesideItsMenu)
+{
+    HeadlessGui headless;
+    const std::string longPath = "/" + std::string(300, 'L') + "/End";
+    headless.gui.bookmarks = {longPath};
+    MenuMouse mouse(headless);
+    ImGuiWindow* submenu = mouse.OpenSubmenu("Navigate", 3);
+    ASSERT_NE(submenu, nullptr);
+    headless.Frame();
+    const ImGuiWindow* menu = GImGui->OpenPopupStack[0].Window;
+    const float overlap = ImGui::GetStyle().ItemInnerSpacing.x;
+    EXPECT_TRUE(submenu->Pos.x >= menu->Pos.x + menu->Size.x - overlap ||
+                submenu->Pos.x + submenu->Size.x <= menu->Pos.x + overlap)
+        << "menu " << menu->Pos.x << "+" << menu->Size.x << ", submenu " << submenu->Pos.x << "+"
+        << submenu->Size.x;
+    EXPECT_LE(submenu->Pos.x + submenu->Size.x, ImGui::GetIO().DisplaySize.x);
+    EXPECT_TRUE(Drew(headless, "LLL/End"));
+}
