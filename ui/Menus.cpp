@@ -226,8 +226,6 @@ void Gui::MenuHelp()
         ImGui::SetNextWindowSize(size, ImGuiCond_FirstUseEver);
         if (ImGui::Begin("About", &showAbout, ImGuiWindowFlags_NoScrollbar)) {
             ImGui::Text("Tessaro %s", About::kVersion);
-            const std::string_view domain = About::WebDomain();
-            ImGui::TextUnformatted(domain.data(), domain.data() + domain.size());
             const std::string_view holder = About::kRightsHolder;
             ImGui::TextUnformatted(holder.data(), holder.data() + holder.size());
             ImGui::Spacing();
@@ -249,12 +247,9 @@ void Gui::DrawStatusLine()
 {
     const StateKind kind = state->GetKind();
     if (kind == StateKind::Initial) {
-        const std::string_view domain = About::WebDomain();
-        TextInColour(ImVec4(0.4f, 0.7f, 1.0f, 1.0f), std::string(domain).c_str());
-        if (ImGui::IsItemHovered())
-            ImGui::SetMouseCursor(ImGuiMouseCursor_Hand);
-        if (ImGui::IsItemClicked())
-            Platform::OpenWebAddress(std::string(About::kWebAddress));
+        ImGui::PushStyleColor(ImGuiCol_Text, mutedColor);
+        ImGui::Text("Tessaro %s, %s", About::kVersion, About::kLicenceName);
+        ImGui::PopStyleColor();
         return;
     }
 
