@@ -121,6 +121,10 @@ void Gui::HandleShortcuts()
     if (altLeft || altRight) {
         // Alt let go would otherwise move the keyboard to the menu bar; it belongs in the tree.
         GImGui->NavWindowingToggleLayer = false;
+        // Back and Forward, not a step left or right: the row with the keyboard focus, which the
+        // reveal may just have opened, must not close.
+        ImGui::NavMoveRequestCancel();
+        GImGui->NavMoveDir = ImGuiDir_None;
         focusTree = true;
     }
 
