@@ -35,6 +35,8 @@ int InitApplication(Gui& gui, const std::string& path)
     if (!path.empty()) {
         gui.AddRecentFile(path);
         gui.state->OpenFile(path);
+        // The file loads on its worker while the window, the renderer and the fonts are made.
+        AdvanceState(gui.state, gui.reaper);
     }
     return 0;
 }

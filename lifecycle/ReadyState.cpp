@@ -206,9 +206,9 @@ Result<TreeFilterMatches> ReadyState::FilterTree(const TreeFilterQuery& query)
     return treeFilter->Filter(query);
 }
 
-Result<TreeFilterMatches> ReadyState::FindShortNamesContaining(std::string part)
+Result<TreeFilterMatches> ReadyState::ListShortNames(std::string text, bool exact)
 {
     if (!shortNameParts)
         shortNameParts = std::make_unique<TreeFilterService>(DocumentRoots(*workspace), nodeCount);
-    return shortNameParts->Filter(TreeFilterQuery{std::move(part), false, false});
+    return shortNameParts->Filter(TreeFilterQuery{std::move(text), false, false, exact});
 }

@@ -36,7 +36,7 @@ public:
     HitContext FullTextHitContext(size_t index) override;
     Result<size_t> CountRefsTo(std::string path) override;
     Result<TreeFilterMatches> FilterTree(const TreeFilterQuery& query) override;
-    Result<TreeFilterMatches> FindShortNamesContaining(std::string part) override;
+    Result<TreeFilterMatches> ListShortNames(std::string text, bool exact) override;
     Result<std::vector<BrokenRef>> FindBrokenRefs() override;
     Result<std::string> CompleteRefPath(std::string typed) override;
     std::string ResolvedReference(pugi::xml_node node) const override;

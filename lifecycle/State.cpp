@@ -67,7 +67,7 @@ Result<TreeFilterMatches> State::FilterTree(const TreeFilterQuery&)
 {
     return NotLoaded<TreeFilterMatches>();
 }
-Result<TreeFilterMatches> State::FindShortNamesContaining(std::string)
+Result<TreeFilterMatches> State::ListShortNames(std::string, bool)
 {
     return NotLoaded<TreeFilterMatches>();
 }

@@ -52,8 +52,9 @@ public:
     virtual Result<size_t> CountRefsTo(std::string path);
     // The elements kept by the filter above the main tree.
     virtual Result<TreeFilterMatches> FilterTree(const TreeFilterQuery& query);
-    // Elements whose SHORT-NAME contains `part` (ASCII case ignored), for Find Shortname.
-    virtual Result<TreeFilterMatches> FindShortNamesContaining(std::string part);
+    // Elements whose SHORT-NAME contains `text` (ASCII case ignored), or with `exact` equals it, for
+    // Find Shortname. One question at a time: asking another cancels the last.
+    virtual Result<TreeFilterMatches> ListShortNames(std::string text, bool exact);
     // Every reference text that names no element, most held first.
     virtual Result<std::vector<BrokenRef>> FindBrokenRefs();
     // `typed` completed by the next piece of the element paths that begin with it (see

@@ -31,9 +31,6 @@ void LaunchInstance(const std::string& arguments);
 // when it could not be started.
 bool SpawnDetached(const std::vector<std::string>& arguments);
 
-// Opens a web address in the desktop's browser, detached; failures are ignored.
-void OpenWebAddress(const std::string& address);
-
 // Full path of the running executable; empty when it cannot be read.
 std::string GetExecutablePath();
 

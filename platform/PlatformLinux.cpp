@@ -340,11 +340,6 @@ void LaunchInstance(const std::string& arguments)
     }
 }
 
-void OpenWebAddress(const std::string& address)
-{
-    SpawnDetached({"xdg-open", address});
-}
-
 std::string GetExecutablePath()
 {
     return WithoutDeletedSuffix(ReadLink("/proc/self/exe"));

@@ -201,11 +201,6 @@ void LaunchInstance(const std::string& arguments)
     }
 }
 
-void OpenWebAddress(const std::string& address)
-{
-    ShellExecuteW(nullptr, L"open", Wide(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-}
-
 std::string GetExecutablePath()
 {
     return Utf8(ModulePath());

@@ -22,6 +22,11 @@ std::optional<size_t> FindIgnoringAsciiCase(std::string_view text, std::string_v
 
 TreeFilterMatcher::TreeFilterMatcher(const TreeFilterQuery& query) : wholePath(query.wholePath)
 {
+    if (query.exactName) {
+        wholePath = false;
+        exactName = query.text;
+        return;
+    }
     if (!query.regex) {
         lowered = query.text;
         std::transform(lowered.begin(), lowered.end(), lowered.begin(), LowerAscii);
@@ -39,6 +44,8 @@ TreeFilterMatcher::~TreeFilterMatcher() = default;
 
 std::optional<TextRange> TreeFilterMatcher::Find(std::string_view text) const
 {
+    if (exactName)
+        return text == *exactName ? std::optional<TextRange>(TextRange{0, text.size()}) : std::nullopt;
     if (!expression) {
         std::optional<size_t> at = FindIgnoringAsciiCase(text, lowered);
         return at ? std::optional<TextRange>(TextRange{*at, lowered.size()}) : std::nullopt;
@@ -53,6 +60,8 @@ std::optional<TextRange> TreeFilterMatcher::Find(std::string_view text) const
 bool TreeFilterMatcher::Matches(std::string_view shortName, std::string_view path) const
 {
     const std::string_view text = wholePath ? path : shortName;
+    if (exactName)
+        return text == *exactName;
     if (expression)
         return error.empty() && RE2::PartialMatch(re2::StringPiece(text.data(), text.size()), *expression);
     return FindIgnoringAsciiCase(text, lowered).has_value();

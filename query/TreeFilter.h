@@ -19,12 +19,14 @@ class RE2;
 }
 
 // What the tree filter looks for: `text` in each element's SHORT-NAME (ASCII case ignored), or in
-// its whole element path, or `text` as a regular expression (RE2 syntax, case ignored too).
+// its whole element path, or `text` as a regular expression (RE2 syntax, case ignored too); or, with
+// `exactName`, short names equal to `text`, case and all.
 struct TreeFilterQuery
 {
     std::string text;
     bool wholePath = false;
     bool regex = false;
+    bool exactName = false;
 
     bool operator==(const TreeFilterQuery&) const = default;
 };
@@ -84,6 +86,7 @@ private:
     std::optional<TextRange> Find(std::string_view text) const;
 
     bool wholePath;
+    std::optional<std::string> exactName;
     std::string lowered; // the text in ASCII lower case, for the substring search
     std::unique_ptr<re2::RE2> expression;
     std::string error;

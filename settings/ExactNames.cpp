@@ -18,11 +18,6 @@ bool IsUtf8(const std::string& text)
     }
 }
 
-std::string Lossy(const std::string& text)
-{
-    return Json::parse(Json(text).dump(-1, ' ', false, Json::error_handler_t::replace)).get<std::string>();
-}
-
 std::string Hex(const std::string& bytes)
 {
     static const char digits[] = "0123456789abcdef";
@@ -53,19 +48,27 @@ std::optional<std::string> FromHex(const std::string& hex)
 
 } // namespace
 
-Json ExactNames(const std::list<std::string>& recent, const std::set<std::string>& bookmarks)
+std::string LossyText(const std::string& text)
+{
+    return Json::parse(Json(text).dump(-1, ' ', false, Json::error_handler_t::replace)).get<std::string>();
+}
+
+Json ExactNames(const std::list<std::string>& recent, const std::set<std::string>& bookmarks,
+                const std::list<std::string>& bookmarkFiles)
 {
     Json exact = Json::object();
     auto keep = [&](const std::string& entry) {
         if (!IsUtf8(entry))
-            exact[Lossy(entry)].push_back(Hex(entry));
+            exact[LossyText(entry)].push_back(Hex(entry));
     };
     std::for_each(recent.begin(), recent.end(), keep);
     std::for_each(bookmarks.begin(), bookmarks.end(), keep);
+    std::for_each(bookmarkFiles.begin(), bookmarkFiles.end(), keep);
     return exact.empty() ? Json() : exact;
 }
 
-void RestoreExactNames(const Json& exact, std::list<std::string>& recent, std::list<std::string>& bookmarks)
+void RestoreExactNames(const Json& exact, std::list<std::string>& recent, std::list<std::string>& bookmarks,
+                       std::list<std::string>& bookmarkFiles)
 {
     if (!exact.is_object())
         return;
@@ -76,7 +79,7 @@ void RestoreExactNames(const Json& exact, std::list<std::string>& recent, std::l
         for (const Json& hex : hexes) {
             std::optional<std::string> bytes =
                 hex.is_string() ? FromHex(hex.get<std::string>()) : std::nullopt;
-            if (bytes && !IsUtf8(*bytes) && Lossy(*bytes) == lossy)
+            if (bytes && !IsUtf8(*bytes) && LossyText(*bytes) == lossy)
                 kept[lossy].push_back(*bytes);
         }
     }
@@ -91,4 +94,5 @@ void RestoreExactNames(const Json& exact, std::list<std::string>& recent, std::l
     };
     std::for_each(recent.begin(), recent.end(), restore);
     std::for_each(bookmarks.begin(), bookmarks.end(), restore);
+    std::for_each(bookmarkFiles.begin(), bookmarkFiles.end(), restore);
 }

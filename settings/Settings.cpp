@@ -16,6 +16,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Added after the first version: older ones keep it as an entry they do not know.
+constexpr const char* kBookmarkFilesKey = "bookmark_files";
+
 // Empty when no home folder is known: a relative path would land in the current folder.
 fs::path ConfigFilePath()
 {
@@ -49,7 +52,23 @@ template <class Container> bool ReadStrings(const nlohmann::json& root, const ch
 bool KnownKey(const std::string& key)
 {
     return key == "bookmarks" || key == "recent_open_files" || key == "version" || key == "window" ||
-           key == "windows" || key == kExactNamesKey;
+           key == "windows" || key == kBookmarkFilesKey || key == kExactNamesKey;
+}
+
+// The files of the bookmarks, {element path: file}, in the file's order; entries of another shape
+// are skipped: such a bookmark goes to its path in whatever is open.
+void ReadBookmarkFiles(const nlohmann::json& root, std::list<std::string>& paths,
+                       std::list<std::string>& files)
+{
+    auto entry = root.find(kBookmarkFilesKey);
+    if (entry == root.end() || !entry->is_object())
+        return;
+    for (const auto& [path, file] : entry->items()) {
+        if (file.is_string() && !file.get_ref<const std::string&>().empty()) {
+            paths.push_back(path);
+            files.push_back(file.get<std::string>());
+        }
+    }
 }
 
 // A "window" entry of another shape is ignored: the window then opens at its first-run place.
@@ -109,9 +128,21 @@ FileRead ReadSettingsFile(const fs::path& file, Settings& out)
     std::list<std::string> recent;
     if (!ReadStrings(root, "bookmarks", bookmarkList) || !ReadStrings(root, "recent_open_files", recent))
         return FileRead::NotOurs;
+    std::list<std::string> filePaths; // as listed: U+FFFD in place of bytes that are not UTF-8
+    std::list<std::string> files;
+    ReadBookmarkFiles(root, filePaths, files);
     if (auto exact = root.find(kExactNamesKey); exact != root.end())
-        RestoreExactNames(*exact, recent, bookmarkList);
+        RestoreExactNames(*exact, recent, bookmarkList, files);
     std::set<std::string> bookmarks(bookmarkList.begin(), bookmarkList.end());
+    std::map<std::string, std::string> fileByListedPath;
+    for (auto path = filePaths.begin(), file = files.begin(); path != filePaths.end(); ++path, ++file)
+        fileByListedPath.emplace(*path, *file);
+    if (!fileByListedPath.empty()) {
+        for (const std::string& bookmark : bookmarks) {
+            if (auto file = fileByListedPath.find(LossyText(bookmark)); file != fileByListedPath.end())
+                out.bookmarkFiles[bookmark] = file->second;
+        }
+    }
     std::set<std::string> seen;
     recent.remove_if([&seen](const std::string& path) { return !seen.insert(path).second; });
     out.bookmarks = std::move(bookmarks);
@@ -211,7 +242,19 @@ std::string SettingsToJson(const Settings& settings)
     root["bookmarks"] = settings.bookmarks;
     root["recent_open_files"] = settings.recentOpenFiles;
     root["version"] = 1;
-    if (nlohmann::json exact = ExactNames(settings.recentOpenFiles, settings.bookmarks); !exact.is_null())
+    // Keyed as the bookmarks are listed, so that a reader finds each bookmark's file by its entry.
+    nlohmann::json files = nlohmann::json::object();
+    for (const auto& [path, file] : settings.bookmarkFiles) {
+        if (settings.bookmarks.count(path) && !file.empty())
+            files[LossyText(path)] = file;
+    }
+    std::list<std::string> fileList; // in the order written, for their exact bytes
+    for (const auto& file : files)
+        fileList.push_back(file.get<std::string>());
+    if (!files.empty())
+        root[kBookmarkFilesKey] = std::move(files);
+    if (nlohmann::json exact = ExactNames(settings.recentOpenFiles, settings.bookmarks, fileList);
+        !exact.is_null())
         root[kExactNamesKey] = std::move(exact);
     if (settings.window)
         root["window"] = PlaceToJson(*settings.window);
@@ -248,6 +291,8 @@ void LoadSettings(Settings& settings)
     settings.recentOpenFiles = read.recentOpenFiles;
     settings.window = read.window;
     settings.windowPlaces = read.windowPlaces;
+    settings.bookmarkFiles = read.bookmarkFiles;
+    settings.loadedBookmarkFiles = std::move(read.bookmarkFiles);
     settings.loadedBookmarks = std::move(read.bookmarks);
     settings.loadedRecentFiles = std::move(read.recentOpenFiles);
 }

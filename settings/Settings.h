@@ -30,10 +30,14 @@ struct Settings
     // Entries of conf.json this program does not know (written by another version), as JSON
     // texts by key: saved back unchanged.
     std::map<std::string, std::string> otherEntries{};
+    // The file or folder each bookmark was made in, by element path; bookmarks from older
+    // versions have none.
+    std::map<std::string, std::string> bookmarkFiles{};
 
     // What conf.json held when this run read it, and the files this run opened. Several windows
     // share the file, so saving applies only this run's additions and removals to it.
     std::set<std::string> loadedBookmarks{};
+    std::map<std::string, std::string> loadedBookmarkFiles{};
     std::list<std::string> loadedRecentFiles{};
     std::set<std::string> openedFiles{};
 };

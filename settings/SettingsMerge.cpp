@@ -21,6 +21,14 @@ Settings MergeSettings(const Settings& mine, const Settings& onDisk)
         if (!mine.bookmarks.count(path))
             merged.bookmarks.erase(path);
     }
+    merged.bookmarkFiles = onDisk.bookmarkFiles;
+    for (const auto& [path, file] : mine.bookmarkFiles) {
+        auto loaded = mine.loadedBookmarkFiles.find(path);
+        if (loaded == mine.loadedBookmarkFiles.end() || loaded->second != file)
+            merged.bookmarkFiles[path] = file;
+    }
+    std::erase_if(merged.bookmarkFiles,
+                  [&](const auto& entry) { return !merged.bookmarks.count(entry.first); });
 
     // A file counts as opened by this run when it was opened, or when it is new to the list.
     for (const std::string& path : mine.recentOpenFiles) {

@@ -4,20 +4,12 @@
 
 #include <string_view>
 
-// Who makes the program and where to find it: shown in the About window and the status line.
+// Who makes the program and under which licence: shown in the About window and, before a document
+// is opened, in the status line. The program has no web site to point to.
 namespace About {
 inline constexpr const char* kVersion = kTessaroVersion;
-inline constexpr std::string_view kWebAddress = "https://tessaro.example.org";
 inline constexpr std::string_view kRightsHolder = "Copyright (c) 2026 The Tessaro authors";
-
-// The web address without its scheme, as shown to the user.
-inline constexpr std::string_view WebDomain()
-{
-    std::string_view domain = kWebAddress;
-    if (size_t scheme = domain.find("://"); scheme != std::string_view::npos)
-        domain.remove_prefix(scheme + 3);
-    return domain;
-}
+inline constexpr const char* kLicenceName = "MIT License";
 
 inline constexpr const char* kLicence =
     "Permission is hereby granted, free of charge, to any person obtaining a copy of this software and "

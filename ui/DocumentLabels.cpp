@@ -6,8 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
-namespace {
-std::string FileName(const std::string& filePath)
+std::string DocumentName(const std::string& filePath)
 {
     // A folder chosen as "/data/project/" is named by its last part too.
     std::filesystem::path path(filePath);
@@ -16,12 +15,11 @@ std::string FileName(const std::string& filePath)
     const std::string name = path.filename().string();
     return name.empty() ? filePath : name;
 }
-} // namespace
 
 std::string WindowTitle(const std::string& filePath)
 {
     const std::string program = std::string("Tessaro ") + About::kVersion;
-    return filePath.empty() ? program : FileName(filePath) + " - " + program;
+    return filePath.empty() ? program : DocumentName(filePath) + " - " + program;
 }
 
 std::string ReadableSize(uintmax_t bytes)
@@ -45,18 +43,18 @@ std::string FileNameAndSize(const std::string& filePath)
     std::error_code error;
     const uintmax_t size = std::filesystem::file_size(filePath, error);
     if (error)
-        return FileName(filePath);
-    return FileName(filePath) + " (" + ReadableSize(size) + ")";
+        return DocumentName(filePath);
+    return DocumentName(filePath) + " (" + ReadableSize(size) + ")";
 }
 
 std::string FolderLoadingLines(const std::string& folder, const WorkspaceProgress& progress)
 {
     const size_t files = progress.files.load(std::memory_order_relaxed);
     if (files == 0)
-        return FileName(folder) + "\nLooking for files";
+        return DocumentName(folder) + "\nLooking for files";
     const size_t read = progress.read.load(std::memory_order_relaxed);
     const size_t done = progress.indexed.load(std::memory_order_relaxed);
-    return FileName(folder) + "\n" + std::to_string(done) + " of " + std::to_string(files) +
+    return DocumentName(folder) + "\n" + std::to_string(done) + " of " + std::to_string(files) +
            " files loaded\n" + (read < files ? "Reading files" : "Indexing");
 }
 

@@ -8,6 +8,9 @@
 
 // Texts that name the open document: the window title and the loading screen's line.
 
+// The last part of a file's or folder's path: "system.arxml" for "/data/system.arxml".
+std::string DocumentName(const std::string& filePath);
+
 // "system.arxml - Tessaro 2.7" while a document is open (`filePath` not empty), else "Tessaro 2.7".
 std::string WindowTitle(const std::string& filePath);
 

@@ -117,11 +117,12 @@ void Gui::DrawFindRefDialog(bool* open)
 }
 
 namespace {
-// Elements whose short name contains the text, listed under the dialog when no name equals it.
+// The elements listed under the dialog: all those of exactly the name typed, or, when none has it,
+// those whose short name contains it.
 struct PartMatches
 {
     std::string text;  // what the list was made for
-    int selected = -1; // row chosen by the user; nothing is chosen for them
+    int selected = -1; // row chosen by the user; of the exact ones, the first counts until then
     bool shown = false;
 };
 PartMatches partMatches;
@@ -143,23 +144,26 @@ Result<Ref> SelectedPart(const Result<TreeFilterMatches>& parts)
     return Result<Ref>::Value(Ref(node, path));
 }
 
-// Below the buttons: how many elements have the text in their short name, and the first of them.
-void DrawPartMatches(const Result<TreeFilterMatches>& parts)
+// Below the buttons: how many elements match, and the first of them with their paths; a click
+// on one goes to it. True when a row was clicked.
+bool DrawPartMatches(const Result<TreeFilterMatches>& parts, bool exact)
 {
     ImGui::AlignTextToFramePadding();
     if (parts.status != ResultStatus::Done) {
         PendingSpinner();
-        return;
+        return false;
     }
     const TreeFilterMatches& found = *parts.value;
-    std::string count = GroupThousands(found.matchCount) +
-                        (found.matchCount == 1 ? " element has" : " elements have") +
-                        " the text in its short name";
+    const char* verb = found.matchCount == 1 ? " element has" : " elements have";
+    std::string count = GroupThousands(found.matchCount) + verb +
+                        (exact ? " this short name" : " the text in its short name");
     if (found.matchCount > found.listed.size())
         count += "; the first " + std::to_string(found.listed.size()) + " are listed";
     ImGui::TextUnformatted(count.c_str());
     if (!ImGui::BeginListBox("##Parts", ImVec2(-1, PartListHeight())))
-        return;
+        return false;
+    const int selected = exact && partMatches.selected < 0 ? 0 : partMatches.selected;
+    bool clicked = false;
     ImGuiListClipper clipper;
     clipper.Begin(static_cast<int>(found.listed.size()), ImGui::GetTextLineHeightWithSpacing());
     while (clipper.Step()) {
@@ -168,14 +172,17 @@ void DrawPartMatches(const Result<TreeFilterMatches>& parts)
             // Paths are drawn verbatim: "##" or "%" in a short name must not change the label.
             const std::string& path = found.listed[i].first;
             const ImVec2 at = ImGui::GetCursorScreenPos();
-            if (ImGui::Selectable("##part", partMatches.selected == i))
+            if (ImGui::Selectable("##part", selected == i)) {
                 partMatches.selected = i;
+                clicked = true;
+            }
             ImGui::GetWindowDrawList()->AddText(at, ImGui::GetColorU32(ImGuiCol_Text), path.c_str(),
                                                 path.c_str() + path.size());
             ImGui::PopID();
         }
     }
     ImGui::EndListBox();
+    return clicked;
 }
 } // namespace
 
@@ -193,18 +200,21 @@ void Gui::DrawFindShortnameDialog(bool* open)
         partMatches.text = shortnameInput;
         partMatches.selected = -1;
     }
-    // Without an element of exactly that name, those whose name contains it.
-    const bool lookForParts = exact.status == ResultStatus::Error && shortnameInput[0] != '\0' &&
-                              state->GetKind() == StateKind::Ready;
+    // Every element of exactly that name; without one, those whose name contains it.
+    const bool isExact = exact.status == ResultStatus::Done;
+    const bool listParts = state->GetKind() == StateKind::Ready &&
+                           (isExact || (exact.status == ResultStatus::Error && shortnameInput[0] != '\0'));
     Result<Ref> result = exact;
     Result<TreeFilterMatches> parts;
-    if (lookForParts) {
-        parts = state->FindShortNamesContaining(shortnameInput);
-        result = SelectedPart(parts);
+    if (listParts) {
+        parts = state->ListShortNames(shortnameInput, isExact);
+        if (!isExact || partMatches.selected >= 0)
+            result = SelectedPart(parts);
     }
+    const bool several = isExact && parts.status == ResultStatus::Done && parts.value->listed.size() > 1;
     // One message at a time: the element found, or why none was, unless the list below has some.
-    const bool noParts = !lookForParts || (parts.status == ResultStatus::Done && parts.value->listed.empty());
-    if (exact.status == ResultStatus::Done)
+    const bool noParts = !listParts || (parts.status == ResultStatus::Done && parts.value->listed.empty());
+    if (isExact && !several)
         DrawFindStatus(false, exact.GetValue()->path, successColor);
     else if (exact.status == ResultStatus::Error && shortnameInput[0] != '\0' && noParts)
         DrawFindStatus(false, exact.message, errorColor);
@@ -215,8 +225,13 @@ void Gui::DrawFindShortnameDialog(bool* open)
         OpenElementWindow(result.GetValue()->path);
     if (presses.showInMain || EnterPressed(result))
         Reveal(result.GetValue()->trail, result.GetValue()->path);
-    partMatches.shown = lookForParts && (parts.status != ResultStatus::Done || !parts.value->listed.empty());
-    if (partMatches.shown)
-        DrawPartMatches(parts);
+    // A single element of that name needs no list: the line above names it.
+    partMatches.shown =
+        listParts &&
+        (isExact ? several : (parts.status != ResultStatus::Done || !parts.value->listed.empty()));
+    if (partMatches.shown && DrawPartMatches(parts, isExact)) {
+        const Result<Ref> chosen = SelectedPart(parts);
+        Reveal(chosen.GetValue()->trail, chosen.GetValue()->path);
+    }
     EndSecondaryWindow();
 }

@@ -113,6 +113,7 @@ bool Gui::DrawFrame()
         if (ShownContent(*state))
             StartDocument();
     }
+    RevealOpenedBookmark();
     HandleShortcuts();
     hoveredElementPath.clear();
     statusText.clear();

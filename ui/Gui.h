@@ -88,6 +88,14 @@ public:
     void OpenChosenPaths();
     void Reload();
 
+    // Adds the bookmark of the element at `path`, made in the open file, or removes it.
+    void ToggleBookmark(const std::string& path);
+    // The file or folder a bookmark was made in when it is not the one open; else empty.
+    std::string BookmarkElsewhere(const std::string& path) const;
+    // Opens the file of a bookmark made elsewhere; its element is revealed once the file is shown.
+    void OpenBookmark(const std::string& path);
+    void RevealOpenedBookmark();
+
     // The selection of a result list stored under `key`, or -1 when it was made in an earlier
     // document: a new document starts with nothing selected and nothing previewed.
     int StoredSelection(ImGuiID key);
@@ -101,7 +109,8 @@ public:
     bool BeginSecondaryWindow(const SecondaryWindowLook& look, bool* open);
     void EndSecondaryWindow();
 
-    // Small button beside a tree row. Flags: 1 tight spacing, 2 highlighted, 4 disabled.
+    // Small button beside a tree row. Flags: 1 tight spacing, 2 highlighted, 4 disabled, 8 placed by
+    // the caller (not after the last item).
     bool ActionButton(bool visible, std::string label, std::string tooltip, int flags);
 
     Reaper reaper; // frees replaced states off this thread; declared first, so it outlives `state`
@@ -114,6 +123,11 @@ public:
     std::shared_ptr<DialogChoices> dialogChoices = std::make_shared<DialogChoices>();
     ElementXmlPanes xmlPanes; // "View XML" of the element windows
     std::vector<TreeItem> navigationTarget;
+    struct
+    {
+        std::string file;
+        std::string path;
+    } bookmarkToReveal; // a bookmark whose file is being opened
     NavigationHistory history;
     ShortcutKeys keys;
     WindowHost* windowHost = nullptr; // null: secondary windows are drawn inside the main window

@@ -1,4 +1,5 @@
 #include "ui/About.h"
+#include "ui/DocumentLabels.h"
 #include "ui/Gui.h"
 #include "ui/TreePaths.h"
 
@@ -6,6 +7,8 @@
 #include "platform/Platform.h"
 
 #include <algorithm>
+#include <cfloat>
+#include <cmath>
 
 namespace {
 
@@ -24,6 +27,21 @@ bool VerbatimMenuItem(const std::string& text, bool enabled)
     ImGui::GetWindowDrawList()->AddText(
         position, ImGui::GetColorU32(enabled ? ImGuiCol_Text : ImGuiCol_TextDisabled), begin, end);
     return pressed;
+}
+
+// The width a submenu of the menu being drawn may have and still stand beside it, on its wider
+// side, as the GUI library measures when it places the submenu; wider, it is laid over the menu.
+float RoomBesideMenu()
+{
+    const ImGuiStyle& style = ImGui::GetStyle();
+    const ImGuiViewport* viewport = ImGui::GetMainViewport();
+    const float overlap = style.ItemInnerSpacing.x; // submenus overlap their menu by this much
+    const float menuLeft = ImGui::GetWindowPos().x;
+    const float menuRight = menuLeft + ImGui::GetWindowWidth();
+    const float left = menuLeft + overlap - (viewport->Pos.x + style.DisplaySafeAreaPadding.x);
+    const float right =
+        viewport->Pos.x + viewport->Size.x - style.DisplaySafeAreaPadding.x - (menuRight - overlap);
+    return std::floor(std::max(left, right)) - 1;
 }
 
 void TextInColour(const ImVec4& colour, const char* text)
@@ -91,41 +109,69 @@ void Gui::MenuNavigate()
     if (ImGui::MenuItem("Find Shortname...", "Ctrl+Shift+G", showFindShortname))
         showFindShortname = !showFindShortname;
 
+    // Beside the menu, never over it: no wider than the room on the menu's wider side; a path too
+    // long for that is shown by its end, and whole in its tooltip.
+    const float room = RoomBesideMenu();
+    const float fontSize = ImGui::GetFontSize();
+    const bool fits = room > 12 * fontSize;
+    if (fits)
+        ImGui::SetNextWindowSizeConstraints(ImVec2(0, 0), ImVec2(room, FLT_MAX));
     if (ImGui::BeginMenu("Bookmarks", !bookmarks.empty())) {
-        const float fontSize = ImGui::GetFontSize();
+        const float textRoom = room - 3 * fontSize - 2 * ImGui::GetStyle().WindowPadding.x;
         std::vector<TreeItem> chosen;
         std::string chosenPath;
+        std::string toOpen;
         int n = 0;
         for (const std::string& path : bookmarks) {
-            Result<Ref> target = state->FindRef(path);
+            // Made in another file or folder: choosing it opens that first.
+            const std::string file = BookmarkElsewhere(path);
+            Result<Ref> target = file.empty() ? state->FindRef(path) : Result<Ref>();
+            if (file.empty() &&
+                (target.status == ResultStatus::Empty || target.status == ResultStatus::Partial))
+                continue;
             ImGui::PushID(n++);
-            switch (target.status) {
-                case ResultStatus::Pending:
-                    PendingSpinner();
-                    ImGui::SameLine(3 * fontSize);
-                    VerbatimMenuItem(path, false);
-                    break;
-                case ResultStatus::Error:
-                    TextInColour(mutedColor, Icon::Cross);
-                    ImGui::SameLine(3 * fontSize);
-                    VerbatimMenuItem(path, false);
-                    break;
-                case ResultStatus::Done:
-                    TextInColour(successColor, Icon::Check);
-                    ImGui::SameLine(3 * fontSize);
-                    if (VerbatimMenuItem(path, true)) {
-                        chosen = target.GetValue()->trail;
-                        chosenPath = path;
-                    }
-                    break;
-                case ResultStatus::Empty:
-                case ResultStatus::Partial:
-                    break;
+            if (!file.empty())
+                TextInColour(mutedColor, Icon::Open);
+            else if (target.status == ResultStatus::Pending)
+                PendingSpinner();
+            else if (target.status == ResultStatus::Error)
+                TextInColour(mutedColor, Icon::Cross);
+            else
+                TextInColour(successColor, Icon::Check);
+            ImGui::SameLine(3 * fontSize);
+            const std::string label = file.empty() ? path : path + "   (" + DocumentName(file) + ")";
+            const std::string shown =
+                fits ? TruncateFront(
+                           label, textRoom,
+                           [](std::string_view text) {
+                               return ImGui::CalcTextSize(text.data(), text.data() + text.size(), false).x;
+                           })
+                     : label;
+            const bool enabled = !file.empty() || target.status == ResultStatus::Done;
+            if (VerbatimMenuItem(shown, enabled)) {
+                if (!file.empty()) {
+                    toOpen = path;
+                } else {
+                    chosen = target.GetValue()->trail;
+                    chosenPath = path;
+                }
+            }
+            if (showTooltips && (shown != label || !file.empty()) &&
+                ImGui::IsItemHovered(ImGuiHoveredFlags_AllowWhenDisabled)) {
+                ImGui::BeginTooltip();
+                ImGui::TextUnformatted(path.c_str(), path.c_str() + path.size());
+                if (!file.empty()) {
+                    const std::string opens = "Opens " + file;
+                    ImGui::TextUnformatted(opens.c_str(), opens.c_str() + opens.size());
+                }
+                ImGui::EndTooltip();
             }
             ImGui::PopID();
         }
         if (!chosen.empty())
             Reveal(std::move(chosen), std::move(chosenPath));
+        if (!toOpen.empty())
+            OpenBookmark(toOpen);
         ImGui::EndMenu();
     }
     if (ImGui::MenuItem("Broken References...", nullptr, showBrokenRefs))
@@ -180,8 +226,6 @@ void Gui::MenuHelp()
         look.flags = ImGuiWindowFlags_NoScrollbar;
         if (BeginSecondaryWindow(look, &showAbout)) {
             ImGui::Text("Tessaro %s", About::kVersion);
-            const std::string_view domain = About::WebDomain();
-            ImGui::TextUnformatted(domain.data(), domain.data() + domain.size());
             const std::string_view holder = About::kRightsHolder;
             ImGui::TextUnformatted(holder.data(), holder.data() + holder.size());
             ImGui::Spacing();
@@ -203,12 +247,9 @@ void Gui::DrawStatusLine()
 {
     const StateKind kind = state->GetKind();
     if (kind == StateKind::Initial) {
-        const std::string_view domain = About::WebDomain();
-        TextInColour(ImVec4(0.4f, 0.7f, 1.0f, 1.0f), std::string(domain).c_str());
-        if (ImGui::IsItemHovered())
-            ImGui::SetMouseCursor(ImGuiMouseCursor_Hand);
-        if (ImGui::IsItemClicked())
-            Platform::OpenWebAddress(std::string(About::kWebAddress));
+        ImGui::PushStyleColor(ImGuiCol_Text, mutedColor);
+        ImGui::Text("Tessaro %s, %s", About::kVersion, About::kLicenceName);
+        ImGui::PopStyleColor();
         return;
     }
 

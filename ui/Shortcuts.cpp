@@ -107,10 +107,8 @@ void Gui::HandleCommandKeys()
         raiseWindow = io.KeyShift ? "Find Shortname" : "Find Ref";
         ImGui::SetWindowFocus(raiseWindow.c_str());
     }
-    if (ctrl && Pressed(keys.bookmark) && !hoveredElementPath.empty()) {
-        if (!bookmarks.erase(hoveredElementPath))
-            bookmarks.insert(hoveredElementPath);
-    }
+    if (ctrl && Pressed(keys.bookmark) && !hoveredElementPath.empty())
+        ToggleBookmark(hoveredElementPath);
     if (!io.KeyCtrl && !io.KeyAlt && Pressed(keys.reload))
         Reload();
 
@@ -124,6 +122,10 @@ void Gui::HandleCommandKeys()
     if (altLeft || altRight) {
         // Alt let go would otherwise move the keyboard to the menu bar; it belongs in the tree.
         GImGui->NavWindowingToggleLayer = false;
+        // Back and Forward, not a step left or right: the row with the keyboard focus, which the
+        // reveal may just have opened, must not close.
+        ImGui::NavMoveRequestCancel();
+        GImGui->NavMoveDir = ImGuiDir_None;
         focusTree = true;
     }
 }

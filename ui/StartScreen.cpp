@@ -1,7 +1,7 @@
 #include "ui/Gui.h"
 
 namespace {
-const ImVec4 kLinkColor(0.4f, 0.7f, 1.0f, 1.0f); // the status line's link colour
+const ImVec4 kLinkColor(0.4f, 0.7f, 1.0f, 1.0f); // recent files open on a click, as links do
 }
 
 void Gui::DrawStartScreen()

@@ -51,6 +51,10 @@ struct TreeRoots
     std::vector<std::pair<pugi::xml_node, size_t>> roots;
     std::string path;
     int lastFrame = 0; // drawn last in this frame
+    // Where the rows' count buttons line up (window content coordinates): past the longest row
+    // drawn in the last frame, whose rows it could only be measured on.
+    float countColumn = 0;
+    float countColumnNext = 0;
 };
 
 // A message for the status line of the tree that set it, shown for a few seconds.
@@ -223,9 +227,9 @@ class TreeDrawer
 {
 public:
     TreeDrawer(Gui& gui, bool isMain, const std::vector<TreeItem>& navigationTarget,
-               const TreeFilterMatches* filter, std::string& path, ImGuiID treeId)
-        : gui(gui), isMain(isMain), navigationTarget(navigationTarget), filter(filter), path(path),
-          treeId(treeId), fontSize(ImGui::GetFontSize())
+               const TreeFilterMatches* filter, TreeRoots& roots, ImGuiID treeId)
+        : gui(gui), isMain(isMain), navigationTarget(navigationTarget), filter(filter), path(roots.path),
+          roots(roots), treeId(treeId), fontSize(ImGui::GetFontSize())
     {}
 
     // The children a filter keeps below `node`, or null when all of them are shown.
@@ -270,6 +274,9 @@ private:
         int index = 0; // of the next child, among the element's children or the filter's
         int last = 0;  // one past the last child of the page
         int childSiblingCount = 0;
+        ImGuiID pageId = 0; // where the page shown is kept
+        int page = 0;
+        int pages = 0;         // more than 1: a pager is drawn below the page too
         size_t pathLength = 0; // of this element's path
         size_t navDepth = 0;
         size_t level = 0;
@@ -307,7 +314,8 @@ private:
     void OpenRefButtons(const Row& row, const std::string& target, const Result<Ref>& found);
     // A reference that names nothing: the buttons say so, and so does a Ctrl+click.
     void BrokenRefButtons(const Row& row, bool ctrlClickedText, const std::string& why);
-    int PageControls(int page, int pages);
+    // "-", the page slider and "+", on the row's line when `sameLine`; the page chosen.
+    int PageControls(int page, int pages, bool sameLine = true);
     void SetNotice(std::string text);
 
     Gui& gui;
@@ -315,6 +323,7 @@ private:
     const std::vector<TreeItem>& navigationTarget;
     const TreeFilterMatches* filter;
     std::string& path; // of the element being drawn
+    TreeRoots& roots;
     const ImGuiID treeId;
     const float fontSize;
     std::vector<Level> levels;
@@ -403,6 +412,14 @@ void TreeDrawer::CloseLevel()
 {
     const Level& level = levels.back();
     if (level.guideX >= 0) {
+        // A long page ends with a pager of its own, so that the next page is at hand there too.
+        if (level.pages > 1) {
+            ImGui::PushID("below");
+            const int page = PageControls(level.page, level.pages, false);
+            ImGui::PopID();
+            if (page != level.page)
+                ImGui::GetStateStorage()->SetInt(level.pageId, page);
+        }
         if (level.lastMiddle >= 0)
             ImGui::GetWindowDrawList()->AddLine(ImVec2(level.guideX, level.rowBottom),
                                                 ImVec2(level.guideX, level.lastMiddle),
@@ -556,13 +573,14 @@ void TreeDrawer::DrawElementRow(Row& row, pugi::xml_node node, int siblingIndex,
     }
 
     int page = storage->GetInt(pageId, 1);
+    int pages = 0;
     if (row.onNavPath && navigationTarget.size() > navDepth + 1) {
         int position = PositionAmongChildren(node, navigationTarget[navDepth + 1]);
         if (position >= 0)
             page = PageOfPosition(position, gui.pageSize);
     }
     if (paged && childCount > gui.pageSize) {
-        const int pages = PageCount(childCount, gui.pageSize);
+        pages = PageCount(childCount, gui.pageSize);
         page = ClampPage(page, pages);
         if (row.visible)
             page = PageControls(page, pages);
@@ -596,6 +614,9 @@ void TreeDrawer::DrawElementRow(Row& row, pugi::xml_node node, int siblingIndex,
                                 : node.first_child();
     // Sibling numbers are the element's own: a filtered row keeps its real position.
     opened.childSiblingCount = memo.paged ? memo.childCount : 0;
+    opened.pageId = pageId;
+    opened.page = page;
+    opened.pages = pages;
     opened.pathLength = path.size();
     opened.navDepth = navDepth;
     opened.level = level;
@@ -630,26 +651,29 @@ void TreeDrawer::DrawElementDecorations(const Row& row, pugi::xml_node node, Nod
             if (count.status == ResultStatus::Done)
                 memo.refCount = count.GetValue();
         }
+        // The count buttons of all rows stand in one column, whatever their depth and names.
+        const float nameEnd = ImGui::GetItemRectMax().x - ImGui::GetWindowPos().x + ImGui::GetScrollX() + 20;
+        roots.countColumnNext = std::max(roots.countColumnNext, nameEnd);
+        if (row.hovered || (memo.refCount && *memo.refCount > 0))
+            ImGui::SameLine(std::max(nameEnd, roots.countColumn));
         if (!memo.refCount) {
-            gui.ActionButton(row.hovered, Icon::Count, kIndexingTooltip, 4);
+            gui.ActionButton(row.hovered, Icon::Count, kIndexingTooltip, 4 | 8);
         } else {
             const size_t count = *memo.refCount;
             const std::string label = std::string(Icon::Count) + " " + std::to_string(count);
             const std::string tooltip = RefCountTooltip(count);
             if (count > 0) {
-                if (gui.ActionButton(true, label, tooltip, 0))
+                if (gui.ActionButton(true, label, tooltip, 8))
                     gui.OpenRefsWindow(path);
             } else {
-                gui.ActionButton(row.hovered, label, tooltip, 4);
+                gui.ActionButton(row.hovered, label, tooltip, 4 | 8);
             }
         }
 
-        if (gui.bookmarks.count(path)) {
-            if (gui.ActionButton(row.hovered, Icon::Bookmark, "Remove Bookmark", 3))
-                gui.bookmarks.erase(path);
-        } else if (gui.ActionButton(row.hovered, Icon::Bookmark, "Add Bookmark", 1)) {
-            gui.bookmarks.insert(path);
-        }
+        const bool marked = gui.bookmarks.count(path);
+        if (gui.ActionButton(row.hovered, Icon::Bookmark, marked ? "Remove Bookmark" : "Add Bookmark",
+                             marked ? 3 : 1))
+            gui.ToggleBookmark(path);
         if (gui.ActionButton(row.hovered, Icon::Open, "Open element in a new window", 1))
             gui.OpenElementWindow(path);
         if (gui.ActionButton(row.hovered, Icon::Copy, "Copy path to clipboard", 1))
@@ -738,9 +762,10 @@ void TreeDrawer::SetNotice(std::string text)
     Memo().notice = Notice{treeId, std::move(text), NowSeconds() + 4.0f};
 }
 
-int TreeDrawer::PageControls(int page, int pages)
+int TreeDrawer::PageControls(int page, int pages, bool sameLine)
 {
-    ImGui::SameLine(0, 20);
+    if (sameLine)
+        ImGui::SameLine(0, 20);
     if (ImGui::Button("-"))
         page = std::max(1, page - 1);
     ImGui::SameLine(0, 2);
@@ -795,6 +820,10 @@ void Gui::DrawTree(const std::string& path, bool isMain, pugi::xml_node node,
         roots.path = path;
         roots.roots.assign(1, {node, path.size()});
     }
+    if (roots.lastFrame != ImGui::GetFrameCount()) {
+        roots.countColumn = roots.countColumnNext;
+        roots.countColumnNext = 0;
+    }
     roots.lastFrame = ImGui::GetFrameCount();
     const bool fromDocument = node.type() == pugi::node_document;
     // Depths matter only to follow a navigation target; the walk up is spared on other frames.
@@ -814,7 +843,7 @@ void Gui::DrawTree(const std::string& path, bool isMain, pugi::xml_node node,
         ImGui::PopStyleColor();
     }
     const pugi::xml_node root = roots.roots.back().first;
-    TreeDrawer drawer(*this, isMain, navigationTarget, filter, roots.path, treeId);
+    TreeDrawer drawer(*this, isMain, navigationTarget, filter, roots, treeId);
     if (root == node && fromDocument) {
         drawer.DrawDocument(node);
     } else {
@@ -842,7 +871,8 @@ bool Gui::ActionButton(bool visible, std::string label, std::string tooltip, int
 {
     if (!visible)
         return false;
-    ImGui::SameLine(0, (flags & 1) ? 5.0f : 20.0f);
+    if (!(flags & 8))
+        ImGui::SameLine(0, (flags & 1) ? 5.0f : 20.0f);
     int colours = 0;
     if (flags & 2) {
         ImGui::PushStyleColor(ImGuiCol_Text, buttonHighlightColor);

@@ -73,13 +73,16 @@ TEST_F(ReadyStateTest, CompletesARefPathByOnePiece)
     }
 }
 
-// Typing part of a name lists the elements whose own short name holds it, not everything below them.
+// Typing part of a name lists the elements whose own short name holds it, not everything below them;
+// an exact name lists those of just that name, case and all.
 TEST_F(ReadyStateTest, NamesContainingAPartLookAtTheShortNameAlone)
 {
-    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
-        {"bod", {"/Body"}}, {"E", {"/Body/Speed", "/Types"}}, {"/", {}}};
-    for (const auto& [part, paths] : cases) {
-        auto found = PollUntilFinal([&] { return state->FindShortNamesContaining(part); });
+    const std::vector<std::tuple<std::string, bool, std::vector<std::string>>> cases = {
+        {"bod", false, {"/Body"}}, {"E", false, {"/Body/Speed", "/Types"}},
+        {"/", false, {}},          {"Speed", true, {"/Body/Speed"}},
+        {"speed", true, {}},       {"Spee", true, {}}};
+    for (const auto& [part, exact, paths] : cases) {
+        auto found = PollUntilFinal([&] { return state->ListShortNames(part, exact); });
         ASSERT_EQ(found.status, ResultStatus::Done) << part;
         std::vector<std::string> listed;
         for (const auto& [path, node] : found.GetValue().listed)

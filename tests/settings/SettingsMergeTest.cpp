@@ -64,3 +64,16 @@ TEST(MergeSettings, WindowPlacesOfThisRunReplaceThoseOfTheSameKindOnly)
     EXPECT_EQ(MergeSettings(mine, disk).windowPlaces,
               (std::map<std::string, WindowPlace>{{"About", {3, 3, 30, 30}}, {"Element", {1, 1, 10, 10}}}));
 }
+
+TEST(MergeSettings, ABookmarksFileIsTheOneLastGivenToIt)
+{
+    // Read /A in a and /B in b; this run made /A again in c and /C in d. Another window moved /B
+    // to x and dropped /D.
+    Settings mine = ThisRun({"/A", "/B", "/D"}, {"/A", "/B", "/C", "/D"}, {}, {});
+    mine.loadedBookmarkFiles = {{"/A", "a"}, {"/B", "b"}, {"/D", "y"}};
+    mine.bookmarkFiles = {{"/A", "c"}, {"/B", "b"}, {"/C", "d"}, {"/D", "y"}};
+    Settings disk = Disk({"/A", "/B"}, {});
+    disk.bookmarkFiles = {{"/A", "a"}, {"/B", "x"}};
+    EXPECT_EQ(MergeSettings(mine, disk).bookmarkFiles,
+              (std::map<std::string, std::string>{{"/A", "c"}, {"/B", "x"}, {"/C", "d"}}));
+}

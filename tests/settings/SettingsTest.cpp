@@ -302,3 +302,26 @@ TEST_F(SettingsTest, WindowPlacesAreKeptAndEntriesOfOtherVersionsSurviveASave)
     SaveSettings(other);
     EXPECT_EQ(ReadFile(conf), odd);
 }
+
+TEST_F(SettingsTest, EachBookmarkKeepsItsFileAndFilesWithoutThemStillLoad)
+{
+    // As older versions wrote it; an entry of another shape is skipped, not a reason to fail.
+    WriteConf(R"({"bookmarks":["/A","/B"],"bookmark_files":{"/A":7,"/B":"b.arxml"},)"
+              R"("recent_open_files":[],"version":1})");
+    Settings settings;
+    EXPECT_EQ(LoadOver(settings), "");
+    EXPECT_EQ(settings.bookmarks, (std::set<std::string>{"/A", "/B"}));
+    EXPECT_EQ(settings.bookmarkFiles, (std::map<std::string, std::string>{{"/B", "b.arxml"}}));
+
+    // A file name that is not UTF-8 comes back byte for byte; a removed bookmark takes its file along.
+    settings.bookmarkFiles["/A"] = "/data/caf\xE9 folder";
+    settings.bookmarks.erase("/B");
+    SaveSettings(settings);
+    EXPECT_EQ(ReadFile(conf),
+              "{\"bookmark_files\":{\"/A\":\"/data/caf\uFFFD folder\"},\"bookmarks\":[\"/A\"],"
+              "\"exact_names\":{\"/data/caf\uFFFD folder\":[\"2f646174612f636166e920666f6c646572\"]},"
+              "\"recent_open_files\":[],\"version\":1}");
+    Settings reread;
+    LoadSettings(reread);
+    EXPECT_EQ(reread.bookmarkFiles, (std::map<std::string, std::string>{{"/A", "/data/caf\xE9 folder"}}));
+}

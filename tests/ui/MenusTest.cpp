@@ -138,7 +138,7 @@ TEST(FileMenu, APathChosenInADialogOnAnotherThreadOpensOnTheNextFrame)
     EXPECT_TRUE(headless.gui.dialogChoices->Take().empty());
 }
 
-TEST(NavigateMenu, ResolvedBookmarkNavigatesUnresolvedOneIsInert)
+TEST(NavigateMenu, BookmarksNavigateOpeningTheFileTheyWereMadeInUnresolvedOnesAreInert)
 {
     TempDir dir;
     std::string xml = "<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>P</SHORT-NAME><ELEMENTS>";
@@ -146,7 +146,8 @@ TEST(NavigateMenu, ResolvedBookmarkNavigatesUnresolvedOneIsInert)
         xml += "<I-SIGNAL><SHORT-NAME>S" + std::to_string(i) + "</SHORT-NAME></I-SIGNAL>";
     xml += "</ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>";
     HeadlessGui headless;
-    ASSERT_TRUE(OpenDocument(headless, dir.Write("b.arxml", xml)));
+    const std::string file = dir.Write("b.arxml", xml);
+    ASSERT_TRUE(OpenDocument(headless, file));
     headless.gui.bookmarks = {"/Nope", "/P/S25"}; // byte order: the unresolved one first
     MenuMouse mouse(headless);
     for (int row : {0, 1}) {
@@ -159,4 +160,35 @@ TEST(NavigateMenu, ResolvedBookmarkNavigatesUnresolvedOneIsInert)
     const std::string text = MainWindowText(headless);
     EXPECT_NE(text.find("2 / 2"), std::string::npos);
     EXPECT_NE(text.find("S25"), std::string::npos);
+
+    // Made in b.arxml, a bookmark chosen while another file is open opens b.arxml again and goes
+    // to its element once it is shown.
+    headless.gui.bookmarks.clear();
+    headless.gui.ToggleBookmark("/P/S25");
+    ASSERT_TRUE(OpenDocument(headless, dir.Write("a.arxml", "<AUTOSAR/>")));
+    mouse.Click(MenuMouse::Row(mouse.OpenSubmenu("Navigate", 3), 0));
+    ASSERT_TRUE(headless.FramesUntil([&] { return headless.gui.history.Size() == 1; }));
+    EXPECT_EQ(headless.gui.state->GetFilePath(), file);
+    EXPECT_EQ(headless.gui.recentOpenFiles.front(), file);
+}
+
+// A bookmark too long for the room beside the Navigate menu neither lays the submenu over the menu
+// nor runs past the window: it is shown by its end.
+TEST(NavigateMenu, TheBookmarksSubmenuStandsBesideItsMenu)
+{
+    HeadlessGui headless;
+    const std::string longPath = "/" + std::string(300, 'L') + "/End";
+    headless.gui.bookmarks = {longPath};
+    MenuMouse mouse(headless);
+    ImGuiWindow* submenu = mouse.OpenSubmenu("Navigate", 3);
+    ASSERT_NE(submenu, nullptr);
+    headless.Frame();
+    const ImGuiWindow* menu = GImGui->OpenPopupStack[0].Window;
+    const float overlap = ImGui::GetStyle().ItemInnerSpacing.x;
+    EXPECT_TRUE(submenu->Pos.x >= menu->Pos.x + menu->Size.x - overlap ||
+                submenu->Pos.x + submenu->Size.x <= menu->Pos.x + overlap)
+        << "menu " << menu->Pos.x << "+" << menu->Size.x << ", submenu " << submenu->Pos.x << "+"
+        << submenu->Size.x;
+    EXPECT_LE(submenu->Pos.x + submenu->Size.x, ImGui::GetIO().DisplaySize.x);
+    EXPECT_TRUE(Drew(headless, "LLL/End"));
 }

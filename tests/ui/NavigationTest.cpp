@@ -1,8 +1,10 @@
 #include "HeadlessGui.h"
 #include "WindowProbe.h"
 #include "support/TestDocuments.h"
+#include "ui/About.h"
 
 #include "Version.h"
+#include "ui/About.h"
 #include "ui/DocumentLabels.h"
 #include "ui/NavigationHistory.h"
 #include "ui/TreePaths.h"
@@ -301,6 +303,8 @@ TEST(DocumentLabels, TitleNamesTheOpenFileAndTheLoadingLineItsSize)
     HeadlessGui headless;
     headless.gui.recentOpenFiles = {file};
     EXPECT_TRUE(Drew(headless, "Open a file (Ctrl+O) or drop one here"));
+    // No web site to link to: the status line names the version and the licence.
+    EXPECT_TRUE(Drew(headless, std::string("Tessaro ") + About::kVersion + ", MIT License"));
     ASSERT_TRUE(ClickText(headless, file));
     EXPECT_EQ(OpenDocumentPath(*headless.gui.state), file) << "a recent file on the start screen opens";
 }

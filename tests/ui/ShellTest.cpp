@@ -99,7 +99,7 @@ TEST(StartUp, RequestsTheFileBeforeAnyWindowAndSkipsAnEmptyPath)
     Gui opened;
     EXPECT_EQ(InitApplication(opened, "/data/a b.arxml"), 0);
     EXPECT_EQ(opened.recentOpenFiles.front(), "/data/a b.arxml");
-    EXPECT_EQ(opened.state->Update()->GetKind(), StateKind::Loading);
+    EXPECT_EQ(opened.state->GetKind(), StateKind::Loading) << "loading starts before there is a window";
 
     restore("HOME", oldHome);
     restore("USERPROFILE", oldProfile);

@@ -130,12 +130,15 @@ TEST(Bookmarks, TheRowButtonAddsThenRemovesTheRowsElement)
 {
     TempDir dir;
     HeadlessGui headless;
-    ASSERT_TRUE(OpenDocument(headless, dir.Write("five.arxml", PackageOf(5))));
+    const std::string file = dir.Write("five.arxml", PackageOf(5));
+    ASSERT_TRUE(OpenDocument(headless, file));
     ShownAround(headless, "/P/S5");
     ASSERT_TRUE(ClickRowAction(headless, "I-SIGNAL[5]", "Add Bookmark")) << FrameText(headless);
     EXPECT_EQ(headless.gui.bookmarks, std::set<std::string>{"/P/S5"});
+    EXPECT_EQ(headless.gui.settings.bookmarkFiles, (std::map<std::string, std::string>{{"/P/S5", file}}));
     ASSERT_TRUE(ClickRowAction(headless, "I-SIGNAL[5]", "Remove Bookmark")) << FrameText(headless);
     EXPECT_TRUE(headless.gui.bookmarks.empty());
+    EXPECT_TRUE(headless.gui.settings.bookmarkFiles.empty());
 }
 
 // A reference that names nothing looks broken, says why under the mouse, and says so again when followed.
@@ -158,4 +161,30 @@ TEST(BrokenReferences, AreDrawnApartAndFollowingOneSaysWhyInTheStatusLine)
         headless.Frame();
         EXPECT_EQ(headless.gui.statusText, std::string("Broken reference: ") + why + ".");
     }
+}
+
+// The count buttons of a short row and of a deeper one with a longer name stand in one column.
+TEST(RefCounts, StandInOneColumnWhateverTheRowsDepthAndName)
+{
+    std::string xml = "<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>P</SHORT-NAME><ELEMENTS>"
+                      "<X><SHORT-NAME>A</SHORT-NAME></X><X><SHORT-NAME>LongerName</SHORT-NAME>"
+                      "<SUB><Y><SHORT-NAME>BWithAMuchLongerName</SHORT-NAME></Y></SUB></X></ELEMENTS></"
+                      "AR-PACKAGE></AR-PACKAGES><REFS>";
+    for (int i = 0; i < 7; ++i)
+        xml += "<R>/P/A</R>";
+    for (int i = 0; i < 9; ++i)
+        xml += "<R>/P/LongerName/BWithAMuchLongerName</R>";
+    TempDir dir;
+    HeadlessGui headless;
+    ASSERT_TRUE(OpenDocument(headless, dir.Write("counts.arxml", xml + "</REFS></AUTOSAR>")));
+    ShownAround(headless, "/P/LongerName/BWithAMuchLongerName");
+    // The digits of the two counts, 7 and 9, are drawn nowhere else.
+    auto digitX = [&](char digit) {
+        for (const DrawnGlyph& glyph : DrawnGlyphs(headless))
+            if (glyph.character == digit)
+                return glyph.position.x;
+        return -1.0f;
+    };
+    ASSERT_TRUE(headless.FramesUntil([&] { return digitX('7') > 0 && digitX('9') > 0; }));
+    EXPECT_FLOAT_EQ(digitX('7'), digitX('9'));
 }

@@ -83,6 +83,23 @@ TEST(TreeNavigation, BookmarkOnThirdPageOpensAncestorsSwitchesPageScrollsAndHigh
     EXPECT_EQ(scrolled.find("S20"), std::string::npos);
 }
 
+// A long page ends with a pager of its own, which turns the page as the one above it does.
+TEST(TreeRows, APagedListHasItsPagerAboveAndBelow)
+{
+    TempDir dir;
+    HeadlessGui headless;
+    ASSERT_TRUE(OpenDocument(headless, dir.Write("paged.arxml", PagedPackage(50))));
+    headless.gui.navigationTarget = headless.gui.state->FindRef("/P/S05").GetValue()->trail;
+    EXPECT_EQ(Occurrences(MainWindowText(headless), "1 / 3"), 2);
+    const std::vector<DrawnGlyph> glyphs = DrawnGlyphs(headless);
+    auto lowerPlus =
+        std::find_if(glyphs.rbegin(), glyphs.rend(), [](const DrawnGlyph& g) { return g.character == '+'; });
+    ASSERT_NE(lowerPlus, glyphs.rend());
+    ImGui::GetIO().MousePos = ImVec2(lowerPlus->position.x + 2, lowerPlus->position.y + 2);
+    PressAndRelease(headless);
+    EXPECT_EQ(Occurrences(MainWindowText(headless), "2 / 3"), 2);
+}
+
 TEST(TreeRows, ShowTextsVerbatimReferencesAndSiblingNumbers)
 {
     TempDir dir;

@@ -15,12 +15,17 @@
 #include <string>
 #include <vector>
 
-// Opens a file the way the File menu does and draws frames until its document is ready.
+// Opens a file the way the File menu does and draws frames until its document is ready (not the
+// one open before, which may be ready already).
 inline bool OpenDocument(HeadlessGui& headless, const std::string& path, double timeoutSeconds = 60)
 {
     headless.gui.state->OpenFile(path);
-    return headless.FramesUntil([&] { return headless.gui.state->GetKind() == StateKind::Ready; },
-                                timeoutSeconds);
+    return headless.FramesUntil(
+        [&] {
+            return headless.gui.state->GetKind() == StateKind::Ready &&
+                   headless.gui.state->GetFilePath() == path;
+        },
+        timeoutSeconds);
 }
 
 // Writes the sample folder into `folder` (its three files and d.arxml, which does not parse) and
