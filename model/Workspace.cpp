@@ -86,14 +86,7 @@ size_t Workspace::CountReferrers(std::string_view text) const
 {
     if (single)
         return single->Referrers(text).size();
-    if (std::optional<size_t> count = lookup.ReferrerCount(text))
-        return *count;
-    size_t count = 0;
-    for (const WorkspaceFile& file : files) {
-        if (file.index)
-            count += file.index->Referrers(text).size();
-    }
-    return count;
+    return lookup.ReferrerCount(text);
 }
 
 std::vector<Workspace::Located> Workspace::Referrers(std::string_view text) const
