@@ -347,11 +347,14 @@ private:
 };
 
 namespace {
-// Runs `first` here and `second` on a thread of its own; rethrows the first failure of either.
+// Runs `first` here and `second` on a thread of its own, both with this thread's document arena;
+// rethrows the first failure of either.
 template <class First, class Second> void RunSideBySide(First&& first, Second&& second)
 {
     std::exception_ptr failure;
+    DocumentArena* arena = DocumentArena::Current();
     std::thread helper = StartThread([&] {
+        DocumentArena::Use use(arena);
         try {
             second();
         } catch (...) {

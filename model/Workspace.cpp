@@ -1,6 +1,7 @@
 #include "model/Workspace.h"
 
 #include "concurrency/ThreadStart.h"
+#include "document/DocumentParser.h"
 #include "document/ReadDocument.h"
 #include "model/IndexBuilder.h"
 #include "model/ReferenceBases.h"
@@ -179,6 +180,7 @@ void Read(WorkspaceFile& file)
 void IndexOne(WorkspaceFile& file, const std::atomic<bool>& stop, const ReferenceBases& bases)
 {
     try {
+        DocumentArena::Use use(ArenaOf(file.document)); // the index's lists live beside the document
         auto index = std::make_shared<Index>();
         BuildIndexInto(*index, file.nodeCount, *file.document, "", stop, &bases);
         file.index = std::move(index);
