@@ -1,13 +1,14 @@
-// tessaro-bench [--compare] FILE | tessaro-bench [--compare] --generate MB [--seed N] [--shape
-// catalogue|ecuc] Opens a document the way the viewer does, asks the questions the viewer asks, and prints
-// one JSON line of timings and sizes, next to the baseline (a bare pugixml parse) of the same run.
+// tessaro-bench FILE|FOLDER, or a generated one; see the usage below. Opens a document or a folder
+// the way the viewer does, asks the questions the viewer asks, and prints one JSON line of timings
+// and sizes, next to the baselines of the same run.
 
 #include "bench/CompareBench.h"
 #include "bench/DocumentGenerator.h"
+#include "bench/LookupRounds.h"
 #include "bench/Measure.h"
 #include "bench/TreeFrame.h"
-#include "bench/WorkspaceBench.h"
 #include "concurrency/Reaper.h"
+#include "concurrency/ThreadStart.h"
 #include "document/ArchiveReader.h"
 #include "lifecycle/IndexingState.h"
 #include "lifecycle/LoadingState.h"
@@ -23,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <mutex>
 #include <thread>
@@ -36,7 +38,6 @@ struct Options
     uint64_t generateBytes = 0;
     uint64_t seed = 1;
     GeneratedShape shape = GeneratedShape::Catalogue;
-    std::string workspace;          // --workspace DIR
     uint64_t generateWorkspace = 0; // --generate-workspace MB: bytes in all
     int workspaceFiles = 100;       // --files N
     bool compare = false;           // --compare: only the figures of comparing two versions
@@ -113,21 +114,21 @@ std::vector<double> ChildOpenFigures(const std::string& path, const std::string&
 {
     Platform::ResetPeakMemory();
     UiCallTimer ui;
-    std::shared_ptr<State> state = PollUntilSettled(std::make_shared<LoadingState>(path), ui);
+    std::shared_ptr<State> state = PollUntilSettled(LoadingState::Start(path), ui);
     if (state->GetKind() != StateKind::Ready)
-        return {};
+        return {NAN, NAN, NAN};
     BenchReaper().Drain(); // the indexing state shares the index: it must be gone first
     double peak = double(Platform::PeakMemoryBytes());
-    std::shared_ptr<pugi::xml_document> keep = state->document;
+    std::shared_ptr<const Workspace> keep = state->GetWorkspace();
     auto start = BenchClock::now();
     state->OpenFile(missingPath);
     state = state->Update();
-    double withoutDocument = SecondsSince(start);
+    double withoutModel = SecondsSince(start);
     start = BenchClock::now();
     keep.reset();
-    double documentFree = SecondsSince(start);
+    double modelFree = SecondsSince(start);
     PollUntilSettled(state, ui);
-    return {peak, withoutDocument, documentFree};
+    return {peak, withoutModel, modelFree};
 }
 
 // The longest FullTextSearch call while the query changes every 30 ms, as when typing, each new
@@ -167,7 +168,7 @@ std::pair<double, double> ReplaceLoadingSeconds(const std::string& path, const s
 {
     std::vector<double> samples;
     for (int delayMs : {20, 50, 80, 110, 140}) {
-        std::shared_ptr<State> state = std::make_shared<LoadingState>(path);
+        std::shared_ptr<State> state = LoadingState::Start(path);
         std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
         auto start = BenchClock::now();
         state->OpenFile(missingPath);
@@ -241,123 +242,245 @@ double CompareWholeProcesses(const std::string& path, nlohmann::ordered_json& ou
     return baselineSeconds;
 }
 
-int Run(const Options& options)
+std::string BenchFilePath(const char* kind)
+{
+    return (std::filesystem::temp_directory_path() /
+            ("tessaro-bench-" + std::string(kind) + "-" + std::to_string(Platform::ProcessId()) + ".arxml"))
+        .string();
+}
+
+// The workspace's own model as one document: the top-level packages of every file, in workspace
+// order, under one AR-PACKAGES. Its lookups ask the very keys of the very elements the workspace
+// holds, where a generated document of the same size has keys of its own kind and length.
+void WriteJoinedFile(const std::vector<std::string>& files, const std::string& path)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<AUTOSAR>\n<AR-PACKAGES>\n";
+    for (const std::string& file : files) {
+        std::shared_ptr<pugi::xml_document> document;
+        try {
+            document = ReadDocument(file);
+        } catch (const std::exception&) {
+            continue; // a file the workspace could not load either
+        }
+        for (pugi::xml_node package : document->document_element().child("AR-PACKAGES").children())
+            package.print(out, "  ", pugi::format_default, pugi::encoding_utf8, 1);
+    }
+    out << "</AR-PACKAGES>\n</AUTOSAR>\n";
+    if (!out)
+        throw std::runtime_error("Could not write " + path);
+}
+
+std::shared_ptr<State> OpenToReady(const std::string& path)
+{
+    UiCallTimer ignored;
+    return PollUntilSettled(LoadingState::Start(path), ignored);
+}
+
+// A folder's loading against its files opened one after another, each to ready in a fresh process
+// as one file is measured; the loading alone on one worker and on two, then with the table over all
+// files filled as each file comes in, as the viewer loads, and that table built alone afterwards.
+void FolderLoadFigures(const std::string& folder, const std::vector<ListedFile>& readable,
+                       nlohmann::ordered_json& out)
+{
+    std::vector<std::string> files;
+    for (const ListedFile& listed : readable)
+        files.push_back(listed.path);
+    double oneAfterAnother = 0;
+    size_t singleFailures = 0;
+    for (const std::string& file : files) {
+        std::vector<double> seconds = Platform::RunIsolated(
+            [&] {
+                auto start = BenchClock::now();
+                std::shared_ptr<State> state = OpenToReady(file);
+                double took = SecondsSince(start);
+                BenchReaper().Drain();
+                return std::vector<double>{state->GetKind() == StateKind::Ready ? took : NAN};
+            },
+            1);
+        singleFailures += std::isnan(seconds[0]);
+        oneAfterAnother += std::isnan(seconds[0]) ? 0 : seconds[0];
+    }
+    std::vector<double> direct;
+    double tableSeconds = 0;
+    for (size_t workers : {size_t(1), size_t(2)}) {
+        std::atomic<bool> never{false};
+        auto begin = BenchClock::now();
+        std::vector<WorkspaceFile> loaded = LoadWorkspaceFiles(files, workers, never);
+        direct.push_back(SecondsSince(begin));
+        begin = BenchClock::now();
+        auto made = std::make_shared<Workspace>(std::move(loaded));
+        tableSeconds = SecondsSince(begin);
+        BenchReaper().Dispose(std::move(made));
+        BenchReaper().Drain();
+        begin = BenchClock::now();
+        BenchReaper().Dispose(LoadWorkspace(readable, folder, workers, never));
+        direct.push_back(SecondsSince(begin));
+        BenchReaper().Drain();
+    }
+    out["single_file_failures"] = singleFailures;
+    out["workers"] = MachineThreads();
+    out["sum_single_open_to_ready_s"] = Round(oneAfterAnother, 4);
+    out["load_1_worker_s"] = Round(direct[0], 4);
+    out["load_2_workers_s"] = Round(direct[2], 4);
+    out["load_with_table_1_worker_s"] = Round(direct[1], 4);
+    out["load_with_table_2_workers_s"] = Round(direct[3], 4);
+    out["table_alone_s"] = Round(tableSeconds, 4);
+}
+
+// One file or a folder, opened as the viewer opens it. A folder is also measured against its files
+// opened one by one, and its lookups against those of one generated file of the same total size
+// (`single_file_`) and of its own files joined into one (`joined_file_`).
+int Run(const Options& options, const std::string& label)
 {
     const std::string& path = options.path;
     const std::string missingPath = path + ".tessaro-bench-missing";
+    const bool folder = std::filesystem::is_directory(Platform::PathFromUtf8(path));
+    std::vector<ListedFile> readable;
+    uint64_t totalBytes = 0;
     nlohmann::ordered_json out;
-    out["file"] = !options.generateBytes                  ? path
-                  : options.shape == GeneratedShape::Ecuc ? "generated-ecuc"
-                                                          : "generated";
-    out["file_bytes"] = std::filesystem::file_size(path);
+    if (folder) {
+        const std::atomic<bool> never{false};
+        for (const ListedFile& listed : ListWorkspaceFiles(path, never)) {
+            if (listed.error.empty())
+                readable.push_back(listed);
+        }
+        if (readable.empty()) {
+            std::cerr << "No .arxml file or .zip archive in " << path << '\n';
+            return 1;
+        }
+        for (const ListedFile& listed : readable)
+            totalBytes += std::filesystem::file_size(Platform::PathFromUtf8(listed.path));
+        out["workspace"] = label;
+        out["files"] = readable.size();
+        out["total_bytes"] = totalBytes;
+    } else {
+        totalBytes = std::filesystem::file_size(Platform::PathFromUtf8(path));
+        out["file"] = label;
+        out["file_bytes"] = totalBytes;
+    }
 
     // Children first, while this process has no threads and a small heap.
-    out["raw_parse_s"] =
-        Round(Platform::RunIsolated([&] { return std::vector<double>{RawParseSeconds(path)}; }, 1)[0], 4);
-    const double hugePageSeconds = CompareWholeProcesses(path, out);
+    double hugePageSeconds = NAN;
+    if (!folder) {
+        out["raw_parse_s"] =
+            Round(Platform::RunIsolated([&] { return std::vector<double>{RawParseSeconds(path)}; }, 1)[0], 4);
+        hugePageSeconds = CompareWholeProcesses(path, out);
+    }
     std::vector<double> child = Platform::RunIsolated([&] { return ChildOpenFigures(path, missingPath); }, 3);
+    if (folder)
+        FolderLoadFigures(path, readable, out);
 
+    // A folder is opened three times: a busy spell of the machine can make one open take twice as
+    // long, where the sum it is compared with adds up every file's own open. The last state is asked.
     UiCallTimer ui;
-    auto start = BenchClock::now();
-    std::shared_ptr<State> state = ui("LoadingState", [&] { return std::make_shared<LoadingState>(path); });
+    std::vector<double> opens;
+    std::shared_ptr<State> state;
     double loaded = 0.0;
-    state = PollUntilSettled(state, ui, &loaded);
-    double openToReady = SecondsSince(start);
+    for (int open = 0; open < (folder ? 3 : 1); ++open) {
+        if (state)
+            BenchReaper().Dispose(std::move(state));
+        BenchReaper().Drain();
+        loaded = 0.0;
+        auto start = BenchClock::now();
+        state = PollUntilSettled(ui("LoadingState", [&] { return LoadingState::Start(path); }), ui, &loaded);
+        opens.push_back(SecondsSince(start));
+    }
     if (state->GetKind() != StateKind::Ready) {
         std::cout << nlohmann::json{{"error", state->GetErrorMessage()}}.dump() << std::endl;
         return 1;
     }
+    const double openToReady = Median(opens);
     out["open_to_ready_s"] = Round(openToReady, 4);
-    out["open_to_ready_vs_hugepages"] = Round(openToReady / hugePageSeconds, 3);
+    if (folder) {
+        out["files_loaded"] = state->GetWorkspace()->LoadedCount();
+        out["open_to_ready_ratio"] = Round(openToReady / out["sum_single_open_to_ready_s"].get<double>(), 3);
+    } else {
+        out["open_to_ready_vs_hugepages"] = Round(openToReady / hugePageSeconds, 3);
+    }
     out["open_load_s"] = Round(loaded, 4);
     out["peak_rss_bytes"] = std::isnan(child[0]) ? nlohmann::json() : nlohmann::json(uint64_t(child[0]));
+    if (folder)
+        out["peak_rss_ratio"] = Round(child[0] / double(totalBytes), 3);
 
-    auto* ready = static_cast<ReadyState*>(state.get());
-    const Index& index = *ready->GetWorkspace()->Files()[0].index;
-    std::string hottest;
-    size_t hottestCount = 0;
-    std::vector<std::string> referKeys;
-    index.ForEachReferenceText([&](std::string_view text, std::span<const pugi::xml_node> nodes) {
-        referKeys.emplace_back(text);
-        if (nodes.size() > hottestCount) {
-            hottestCount = nodes.size();
-            hottest = text;
+    const Workspace& workspace = *state->GetWorkspace();
+    out["nodes"] = static_cast<ReadyState*>(state.get())->GetNodeCount();
+    size_t named = 0, shortNames = 0, referring = 0, referenced = 0;
+    for (const WorkspaceFile& file : workspace.Files()) {
+        if (file.index) {
+            named += file.index->PathCount();
+            shortNames += file.index->ShortNameCount();
+            referring += file.index->ReferringNodeCount();
+            referenced += file.index->ReferenceTextCount();
         }
-    });
-    std::string deepest;
-    size_t deepestDepth = 0;
-    std::vector<std::string> pathKeys;
-    index.ForEachPath([&](std::string_view path, pugi::xml_node) {
-        pathKeys.emplace_back(path);
-        if (size_t depth = PathDepth(path); depth > deepestDepth) {
-            deepestDepth = depth;
-            deepest = path;
-        }
-    });
-    std::vector<std::string> nameKeys;
-    for (const std::string& path : pathKeys) {
-        std::string name = path.substr(path.rfind('/') + 1);
-        if (index.FindShortName(name))
-            nameKeys.push_back(std::move(name));
     }
-    std::sort(nameKeys.begin(), nameKeys.end());
-    nameKeys.erase(std::unique(nameKeys.begin(), nameKeys.end()), nameKeys.end());
-    out["nodes"] = ready->GetNodeCount();
-    out["named_elements"] = index.PathCount();
-    out["short_names"] = index.ShortNameCount();
-    out["reference_texts"] = index.ReferringNodeCount();
-    out["referenced_keys"] = index.ReferenceTextCount();
+    out["named_elements"] = named;
+    out["short_names"] = shortNames;
+    out["reference_texts"] = referring;
+    out["referenced_keys"] = referenced;
 
-    pathKeys = SampleKeys(std::move(pathKeys), kQueryKeys, options.seed);
-    nameKeys = SampleKeys(std::move(nameKeys), kQueryKeys, options.seed + 1);
-    referKeys = SampleKeys(std::move(referKeys), kQueryKeys, options.seed + 2);
+    std::vector<std::unique_ptr<QuerySubject>> subjects;
+    subjects.push_back(std::make_unique<QuerySubject>("", state, options.seed));
+    const std::string generated = BenchFilePath("single");
+    const std::string joined = BenchFilePath("joined");
+    if (folder) {
+        std::vector<std::string> files;
+        for (const ListedFile& listed : readable)
+            files.push_back(listed.path);
+        try {
+            out["single_file_bytes"] = WriteGeneratedArxmlFile(generated, totalBytes, 1, options.shape).bytes;
+            WriteJoinedFile(files, joined);
+            out["joined_file_bytes"] = std::filesystem::file_size(joined);
+        } catch (const std::exception& e) {
+            std::cerr << e.what() << '\n';
+        }
+        for (const auto& [file, prefix] : {std::pair{generated, "single_file_"}, {joined, "joined_file_"}}) {
+            std::shared_ptr<State> opened = OpenToReady(file);
+            if (opened->GetKind() == StateKind::Ready)
+                subjects.push_back(std::make_unique<QuerySubject>(prefix, opened, options.seed));
+        }
+    }
     // Drawing the keys freed millions of small strings. glibc merges such blocks on the next large
     // request, which takes milliseconds and would otherwise fall into the first timed call.
     void* volatile merge = std::malloc(size_t(1) << 20);
     std::free(merge);
+    std::vector<QuerySubject*> timed;
+    for (auto& subject : subjects)
+        timed.push_back(subject.get());
+    TimeLookupRounds(timed);
+    for (auto& subject : subjects)
+        WriteLookupFigures(*subject, out);
+    const QuerySubject& own = *subjects[0];
     auto findRef = [](State& s, const std::string& key) { return s.FindRef(key); };
-    auto findShortName = [](State& s, const std::string& key) { return s.FindShortName(key); };
-    auto countRefsTo = [](State& s, const std::string& key) { return s.CountRefsTo(key); };
-    auto freshState = [&] {
-        UiCallTimer scaffolding;
-        return PollUntilSettled(std::make_shared<IndexingState>(path, state->document), scaffolding);
-    };
-    out["find_ref_us"] = Round(MeanFirstCallMicros(state, pathKeys, ui, "FindRef", findRef, freshState), 3);
-    out["find_short_name_us"] =
-        Round(MeanFirstCallMicros(state, nameKeys, ui, "FindShortName", findShortName, freshState), 3);
-    out["count_refs_to_us"] =
-        Round(MeanFirstCallMicros(state, referKeys, ui, "CountRefsTo", countRefsTo, freshState), 3);
-    // A second state's maps are as cold as the first's were: the floor under every key lookup.
-    UiCallTimer floorTimer;
-    auto twin = PollUntilSettled(std::make_shared<IndexingState>(path, state->document), floorTimer);
-    const Index& twinIndex = *twin->GetWorkspace()->Files()[0].index;
-    out["map_find_floor_us"] = Round(
-        MeanPathFindMicros(pathKeys, [&](const std::string& key) { return twinIndex.FindPath(key); }), 3);
-    twin.reset();
-    out["find_ref_cached_us"] = Round(MeanCachedCallMicros(*state, pathKeys, ui, "FindRef", findRef), 3);
+    out["find_ref_cached_us"] = Round(MeanCachedCallMicros(*state, own.paths, ui, "FindRef", findRef), 3);
+    for (size_t i = 1; i < subjects.size(); ++i)
+        BenchReaper().Dispose(std::move(subjects[i]->ready));
+    BenchReaper().Drain();
+    std::error_code ignored;
+    std::filesystem::remove(generated, ignored);
+    std::filesystem::remove(joined, ignored);
 
     double seconds = NAN;
-    if (!hottest.empty()) {
-        std::string key = hottest;
+    if (!own.hottest.empty()) {
         auto refs = PollQuery(
-            ui, "FindRefsTo", [&] { return state->FindRefsTo(key); }, seconds);
+            ui, "FindRefsTo", [&] { return state->FindRefsTo(own.hottest); }, seconds);
         out["refs_to_max_s"] = Round(seconds, 4);
         out["refs_to_max_count"] = refs.status == ResultStatus::Done ? refs.GetValue().size() : 0;
     }
-
-    if (!deepest.empty()) {
-        std::string key = deepest;
+    // The walk that answers while a file is still indexing; a folder is answered once loaded.
+    if (!folder && !own.deepest.empty()) {
         auto indexing = std::make_shared<IndexingState>(path, state->document);
         auto found = PollQuery(
-            ui, "FindRef(indexing)", [&] { return indexing->FindRef(key); }, seconds);
+            ui, "FindRef(indexing)", [&] { return indexing->FindRef(own.deepest); }, seconds);
         out["resolve_walk_s"] = Round(seconds, 4);
-        out["resolve_walk_depth"] = deepestDepth;
-        out["resolve_walk_ok"] = found.status == ResultStatus::Done && found.GetValue()->path == key;
+        out["resolve_walk_depth"] = own.deepestDepth;
+        out["resolve_walk_ok"] = found.status == ResultStatus::Done && found.GetValue()->path == own.deepest;
         // Stop its build before letting it go, as opening another file would.
         indexing->OpenFile(missingPath);
         UiCallTimer scaffolding;
         PollUntilSettled(indexing->Update(), scaffolding);
     }
+    subjects.clear();
 
     double install = 0.0;
     auto miss = TimedSearch(*state, ui, kGeneratedAbsentText, seconds, install);
@@ -374,10 +497,10 @@ int Run(const Options& options)
     out["max_ui_call_s"] = Round(ui.longest, 5);
     out["max_ui_call"] = ui.longestWhat;
 
-    // Drop every handle into the document first, so that the replacement frees all of it.
+    // Drop every handle into the model first, so that the replacement frees all of it.
     miss = {};
     hits = {};
-    start = BenchClock::now();
+    auto start = BenchClock::now();
     state->OpenFile(missingPath);
     AdvanceState(state, BenchReaper());
     out["replace_stall_s"] = Round(SecondsSince(start), 5);
@@ -396,12 +519,10 @@ int Run(const Options& options)
 }
 
 // Comparing the document with an edited copy and with itself, instead of the figures of one document.
-int RunCompare(const Options& options)
+int RunCompare(const Options& options, const std::string& label)
 {
     nlohmann::ordered_json out;
-    out["file"] = !options.generateBytes                  ? options.path
-                  : options.shape == GeneratedShape::Ecuc ? "generated-ecuc"
-                                                          : "generated";
+    out["file"] = label;
     out["file_bytes"] = std::filesystem::file_size(options.path);
     for (const auto& [key, value] : CompareFigures(options.path))
         out[key] = Round(value, 4);
@@ -425,39 +546,14 @@ bool ParseSeed(const std::string& text, uint64_t& seed)
     return end != text.c_str() && *end == '\0' && text[0] != '-';
 }
 
-int Usage();
-
-// --workspace DIR, or a generated workspace in a temporary folder that is removed afterwards.
-int WorkspaceMain(const Options& options)
-{
-    if (!options.path.empty() || options.generateBytes != 0 ||
-        options.workspace.empty() == (options.generateWorkspace == 0))
-        return Usage();
-    if (!options.workspace.empty())
-        return RunWorkspaceBench(options.workspace, options.shape);
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("tessaro-bench-workspace-" + std::to_string(getpid()));
-    int code = 1;
-    try {
-        std::filesystem::create_directories(folder);
-        WriteGeneratedWorkspace(folder.string(), options.generateWorkspace, options.workspaceFiles,
-                                options.seed);
-        code = RunWorkspaceBench(folder.string(), options.shape);
-    } catch (const std::exception& e) {
-        std::cerr << e.what() << '\n';
-    }
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
-    return code;
-}
-
 int Usage()
 {
     std::cerr
-        << "usage: tessaro-bench FILE | tessaro-bench --generate MB [--seed N] [--shape catalogue|ecuc]\n"
+        << "usage: tessaro-bench FILE|FOLDER | tessaro-bench --generate MB [--seed N] [--shape "
+           "catalogue|ecuc]\n"
            "       tessaro-bench --compare FILE | tessaro-bench --compare --generate MB [--seed N] [--shape "
            "...]\n"
-           "       tessaro-bench --workspace DIR [--shape catalogue|ecuc]\n"
+           "       tessaro-bench --workspace FOLDER [--shape catalogue|ecuc]\n"
            "       tessaro-bench --generate-workspace MB [--files N] [--seed N] [--shape catalogue|ecuc]\n";
     return 2;
 }
@@ -474,8 +570,8 @@ int main(int argc, char** argv)
                 return Usage();
         } else if (args[i] == "--compare") {
             options.compare = true;
-        } else if (args[i] == "--workspace" && i + 1 < args.size()) {
-            options.workspace = args[++i];
+        } else if (args[i] == "--workspace" && i + 1 < args.size() && options.path.empty()) {
+            options.path = args[++i]; // the same as naming the folder alone
         } else if (args[i] == "--generate-workspace" && i + 1 < args.size()) {
             options.generateWorkspace = ParseMegabytes(args[++i]);
             if (options.generateWorkspace == 0)
@@ -496,35 +592,47 @@ int main(int argc, char** argv)
         else
             return Usage();
     }
-    if (!options.workspace.empty() || options.generateWorkspace != 0)
-        return options.compare ? Usage() : WorkspaceMain(options);
-    if (options.path.empty() == (options.generateBytes == 0))
+    const bool generatedWorkspace = options.generateWorkspace != 0;
+    const bool generated = options.generateBytes != 0 || generatedWorkspace;
+    if (options.path.empty() != generated || (options.generateBytes && generatedWorkspace) ||
+        (options.compare && (generatedWorkspace || std::filesystem::is_directory(options.path))))
         return Usage();
 
-    bool generated = options.generateBytes != 0;
+    // A generated document or workspace is written to a temporary place, removed afterwards.
+    std::string label = options.path;
     if (generated) {
+        label = generatedWorkspace                      ? "generated-workspace"
+                : options.shape == GeneratedShape::Ecuc ? "generated-ecuc"
+                                                        : "generated";
         options.path = (std::filesystem::temp_directory_path() /
-                        ("tessaro-bench-" + std::to_string(Platform::ProcessId()) + ".arxml"))
+                        ("tessaro-bench-" + std::to_string(Platform::ProcessId()) +
+                         (generatedWorkspace ? "" : ".arxml")))
                            .string();
         try {
-            WriteGeneratedArxmlFile(options.path, options.generateBytes, options.seed, options.shape);
+            if (generatedWorkspace) {
+                std::filesystem::create_directories(options.path);
+                WriteGeneratedWorkspace(options.path, options.generateWorkspace, options.workspaceFiles,
+                                        options.seed);
+            } else {
+                WriteGeneratedArxmlFile(options.path, options.generateBytes, options.seed, options.shape);
+            }
         } catch (const std::exception& e) {
             std::cerr << e.what() << '\n';
-            std::filesystem::remove(options.path);
+            std::filesystem::remove_all(options.path);
             return 1;
         }
-    } else if (!std::filesystem::is_regular_file(options.path)) {
+    } else if (!std::filesystem::exists(options.path)) {
         std::cerr << "Cannot read " << options.path << '\n';
         return 1;
     }
 
     int code = 1;
     try {
-        code = options.compare ? RunCompare(options) : Run(options);
+        code = options.compare ? RunCompare(options, label) : Run(options, label);
     } catch (const std::exception& e) {
         std::cerr << e.what() << '\n';
     }
     if (generated)
-        std::filesystem::remove(options.path);
+        std::filesystem::remove_all(options.path);
     return code;
 }

@@ -1,4 +1,5 @@
 #include "document/DocumentMemory.h"
+#include "document/AddressSanitizer.h"
 #include "platform/Platform.h"
 
 #include <pugixml.hpp>
@@ -6,17 +7,23 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
-#include <mutex>
-#include <new>
 
-// gcc announces AddressSanitizer with a macro, clang through __has_feature.
-#if defined(__SANITIZE_ADDRESS__)
-#define TESSARO_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TESSARO_ADDRESS_SANITIZER 1
+#if defined(TESSARO_ADDRESS_SANITIZER)
+#define TESSARO_POISON(at, size) ASAN_POISON_MEMORY_REGION(at, size)
+#define TESSARO_UNPOISON(at, size) ASAN_UNPOISON_MEMORY_REGION(at, size)
+#else
+#define TESSARO_POISON(at, size) ((void)(at), (void)(size))
+#define TESSARO_UNPOISON(at, size) ((void)(at), (void)(size))
 #endif
-#endif
+
+// Blocks not yet freed, and kOpen while the chunk is its arena's current one: the last of the
+// two to go unmaps it, without a lock.
+struct DocumentChunk
+{
+    char* base;
+    size_t used;
+    std::atomic<uint64_t> state;
+};
 
 namespace {
 constexpr size_t kHugePage = size_t(2) << 20;
@@ -25,29 +32,50 @@ constexpr size_t kChunkBytes = size_t(16)
 constexpr size_t kLargeBlock = size_t(1) << 20; // at least this much gets a mapping of its own
 constexpr size_t kHeader = 16;                  // keeps blocks 16-byte aligned
 constexpr size_t kPage = 4096; // a kept table smaller than this shares the heap's pages anyway
+constexpr uint64_t kOpen = uint64_t(1) << 63;
 
-struct Chunk
-{
-    char* base;
-    size_t used;
-    size_t live; // blocks not yet freed; the chunk is unmapped when it reaches 0 and is not current
-};
-
+// In front of every block: where it came from.
 struct Header
 {
-    Chunk* chunk;  // null for a block with a mapping of its own
-    size_t mapped; // length of that mapping
+    DocumentChunk* chunk; // its chunk; null for a mapping of its own; HeapMark() for the heap
+    size_t bytes;         // the block's size in a chunk, the mapping's length, unused for the heap
 };
 static_assert(sizeof(Header) <= kHeader);
 
-std::mutex chunkMutex; // guards every Chunk and `current`
-Chunk* current = nullptr;
+thread_local DocumentArena* currentArena = nullptr;
 
-// A mapping of at least `size` bytes starting on a huge-page boundary.
+DocumentChunk* HeapMark()
+{
+    static char mark;
+    return reinterpret_cast<DocumentChunk*>(&mark);
+}
+
+Header ReadHeader(char* start)
+{
+    TESSARO_UNPOISON(start, kHeader);
+    return *reinterpret_cast<Header*>(start);
+}
+
+// The header is written, then hidden from the block's user.
+void* Hand(char* start, Header header)
+{
+    new (start) Header(header);
+    TESSARO_POISON(start, kHeader);
+    return start + kHeader;
+}
+
+// A mapping of at least `size` bytes starting on a huge-page boundary (on Windows, on the
+// allocation granularity of 64 KiB, more than any table asks for).
 char* MapAligned(size_t size, size_t& mapped)
 {
     mapped = (size + kHugePage - 1) / kHugePage * kHugePage;
     return static_cast<char*>(Platform::MapPages(mapped, kHugePage));
+}
+
+void Unmap(char* base, size_t mapped)
+{
+    TESSARO_UNPOISON(base, mapped); // the next mapping there starts clean
+    Platform::UnmapPages(base, mapped);
 }
 
 void* AllocateLarge(size_t size)
@@ -56,90 +84,118 @@ void* AllocateLarge(size_t size)
     char* base = MapAligned(size + kHeader, mapped);
     if (!base)
         return nullptr;
-    new (base) Header{nullptr, mapped};
-    return base + kHeader;
+    TESSARO_POISON(base + kHeader + size, mapped - kHeader - size);
+    return Hand(base, {nullptr, mapped});
 }
 
-void* AllocateSmall(size_t size)
+void* AllocateFromHeap(size_t size)
 {
-    size_t need = (size + kHeader + 15) & ~size_t(15);
-    std::lock_guard<std::mutex> lock(chunkMutex);
+    char* base = static_cast<char*>(std::malloc(size + kHeader));
+    return base ? Hand(base, {HeapMark(), 0}) : nullptr;
+}
+
+void Release(DocumentChunk* chunk, uint64_t part)
+{
+    if (chunk && chunk->state.fetch_sub(part, std::memory_order_acq_rel) == part) {
+        Unmap(chunk->base, kChunkBytes);
+        delete chunk;
+    }
+}
+} // namespace
+
+DocumentArena::~DocumentArena()
+{
+    Release(current, kOpen);
+}
+
+DocumentArena::Use::Use(DocumentArena* arena) : previous(currentArena)
+{
+    currentArena = arena;
+}
+
+DocumentArena::Use::~Use()
+{
+    currentArena = previous;
+}
+
+DocumentArena* DocumentArena::Current()
+{
+    return currentArena;
+}
+
+void* DocumentArena::Allocate(size_t size)
+{
+    if (size >= kLargeBlock)
+        return AllocateLarge(size);
+    const size_t need = (size + kHeader + 15) & ~size_t(15);
+    std::lock_guard<std::mutex> lock(mutex);
     if (!current || current->used + need > kChunkBytes) {
         size_t mapped = 0;
         char* base = MapAligned(kChunkBytes, mapped);
         if (!base)
             return nullptr;
-        Chunk* old = current;
-        current = new (std::nothrow) Chunk{base, 0, 0};
-        if (!current) {
+        auto* fresh = new (std::nothrow) DocumentChunk{base, 0, {kOpen}};
+        if (!fresh) {
             Platform::UnmapPages(base, mapped);
-            current = old;
             return nullptr;
         }
-        if (old && old->live == 0) {
-            Platform::UnmapPages(old->base, kChunkBytes);
-            delete old;
-        }
+        TESSARO_POISON(base, kChunkBytes);
+        Release(current, kOpen);
+        current = fresh;
     }
     char* block = current->base + current->used;
     current->used += need;
-    ++current->live;
-    new (block) Header{current, 0};
-    return block + kHeader;
+    current->state.fetch_add(1, std::memory_order_relaxed);
+    TESSARO_UNPOISON(block, kHeader + size);
+    return Hand(block, {current, size});
 }
-} // namespace
 
 void* AllocateDocumentMemory(size_t size)
 {
-    return size >= kLargeBlock ? AllocateLarge(size) : AllocateSmall(size);
+    if (DocumentArena* arena = currentArena)
+        return arena->Allocate(size);
+    return size >= kLargeBlock ? AllocateLarge(size) : AllocateFromHeap(size);
 }
 
 void FreeDocumentMemory(void* block)
 {
     if (!block)
         return;
-    Header* header = reinterpret_cast<Header*>(static_cast<char*>(block) - kHeader);
-    if (!header->chunk) {
-        Platform::UnmapPages(header, header->mapped);
-        return;
-    }
-    Chunk* chunk = header->chunk;
-    std::lock_guard<std::mutex> lock(chunkMutex);
-    if (--chunk->live == 0) {
-        if (chunk == current) {
-            chunk->used = 0; // reuse the mapping for the next document
-        } else {
-            Platform::UnmapPages(chunk->base, kChunkBytes);
-            delete chunk;
-        }
+    char* start = static_cast<char*>(block) - kHeader;
+    const Header header = ReadHeader(start);
+    if (header.chunk == HeapMark()) {
+        std::free(start);
+    } else if (!header.chunk) {
+        Unmap(start, header.bytes);
+    } else {
+        TESSARO_POISON(start, kHeader + header.bytes);
+        Release(header.chunk, 1);
     }
 }
 
 void* AllocateTableMemory(size_t size, size_t alignment)
 {
-    // Under AddressSanitizer the tables stay on the checked heap too.
     // No header: the caller gives the size back, so a table of a power-of-two size fills its
     // huge pages exactly instead of spilling a few bytes into one more.
-#if !defined(TESSARO_ADDRESS_SANITIZER)
     if (size >= kLargeBlock) {
         size_t mapped = 0;
-        return MapAligned(size, mapped);
+        char* base = MapAligned(size, mapped);
+        if (base)
+            TESSARO_POISON(base + size, mapped - size);
+        return base;
     }
-#endif
     if (alignment > alignof(std::max_align_t))
         return ::operator new(size == 0 ? 1 : size, std::align_val_t(alignment), std::nothrow);
     return std::malloc(size == 0 ? 1 : size);
 }
 
-void FreeTableMemory(void* block, [[maybe_unused]] size_t size, size_t alignment)
+void FreeTableMemory(void* block, size_t size, size_t alignment)
 {
-#if !defined(TESSARO_ADDRESS_SANITIZER)
     if (size >= kLargeBlock) {
         if (block)
-            Platform::UnmapPages(block, (size + kHugePage - 1) / kHugePage * kHugePage);
+            Unmap(static_cast<char*>(block), (size + kHugePage - 1) / kHugePage * kHugePage);
         return;
     }
-#endif
     if (alignment > alignof(std::max_align_t))
         ::operator delete(block, std::align_val_t(alignment));
     else
@@ -148,28 +204,20 @@ void FreeTableMemory(void* block, [[maybe_unused]] size_t size, size_t alignment
 
 void* AllocateKeptTableMemory(size_t size, size_t alignment)
 {
-#if !defined(TESSARO_ADDRESS_SANITIZER)
     if (size >= kPage && size < kLargeBlock && alignment <= kHeader)
-        return AllocateSmall(size);
-#endif
+        return AllocateDocumentMemory(size);
     return AllocateTableMemory(size, alignment);
 }
 
 void FreeKeptTableMemory(void* block, size_t size, size_t alignment)
 {
-#if !defined(TESSARO_ADDRESS_SANITIZER)
-    if (size >= kPage && size < kLargeBlock && alignment <= kHeader) {
+    if (size >= kPage && size < kLargeBlock && alignment <= kHeader)
         FreeDocumentMemory(block);
-        return;
-    }
-#endif
-    FreeTableMemory(block, size, alignment);
+    else
+        FreeTableMemory(block, size, alignment);
 }
 
 void InstallDocumentMemory()
 {
-    // Under AddressSanitizer documents stay on the checked heap, so that it sees their misuse.
-#if !defined(TESSARO_ADDRESS_SANITIZER)
     pugi::set_memory_management_functions(AllocateDocumentMemory, FreeDocumentMemory);
-#endif
 }

@@ -1,18 +1,62 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <vector>
 
-// Memory for parsed documents. A large document is hundreds of megabytes of nodes touched once
-// while parsing; backing them with transparent huge pages cuts the page faults of a cold parse
-// roughly in half.
+struct DocumentChunk;
+
+// The memory of one document and of the tables kept beside it (its index's own lists): blocks
+// carved from huge-page chunks that belong to this document alone, so that two documents loading
+// at once never share a lock or a chunk, and a document's memory goes back in whole chunks, by
+// whichever thread lets go of it last. A large document is hundreds of megabytes of nodes touched
+// once while parsing; backing them with transparent huge pages cuts the page faults of a cold
+// parse roughly in half. A chunk lives until the arena and every block carved from it are gone.
+// Under AddressSanitizer, the parts of a chunk not handed out and every freed block are poisoned.
+class DocumentArena
+{
+public:
+    DocumentArena() = default;
+    ~DocumentArena();
+    DocumentArena(const DocumentArena&) = delete;
+    DocumentArena& operator=(const DocumentArena&) = delete;
+
+    // While it lives, this thread's document memory comes from `arena` (the heap when null).
+    // pugixml's allocation functions are the same for every thread: this is how each parse and
+    // index build reaches its own document's arena.
+    class Use
+    {
+    public:
+        explicit Use(DocumentArena* arena);
+        ~Use();
+        Use(const Use&) = delete;
+        Use& operator=(const Use&) = delete;
+
+    private:
+        DocumentArena* previous;
+    };
+
+    // This thread's arena, or null.
+    static DocumentArena* Current();
+
+    // A block of at least `size` bytes, 16-byte aligned, freed by FreeDocumentMemory; null when
+    // no memory is left.
+    void* Allocate(size_t size);
+
+private:
+    std::mutex mutex; // guards `current`
+    DocumentChunk* current = nullptr;
+};
+
+// pugixml's allocation functions, installed for the whole process (they are pugixml's globals):
+// a block comes from this thread's arena (see DocumentArena::Use), or else from the heap, and
+// finds its way back by a header of its own, whichever thread frees it.
 void* AllocateDocumentMemory(size_t size);
 void FreeDocumentMemory(void* block);
-
-// Makes pugixml use the functions above. Must run before the process allocates any document
-// (the loading state does it during static initialisation), since a block is freed by the
-// functions installed at that time.
+// Must run before the process allocates any document (the reading code does it during static
+// initialisation), since a block is freed by the functions installed at that time.
 void InstallDocumentMemory();
 
 // Memory for the large tables built over a document (its index): blocks of a megabyte or more get
@@ -23,9 +67,9 @@ void* AllocateTableMemory(size_t size, size_t alignment = alignof(std::max_align
 void FreeTableMemory(void* block, size_t size, size_t alignment = alignof(std::max_align_t));
 
 // Memory for a table made once at its final size and kept as long as its document, such as an
-// index's own lists: blocks of a page up to a megabyte are carved from the documents' huge-page
-// chunks. The tables of a folder of small files then share huge pages instead of each taking
-// 4 KiB pages of the heap, whose TLB misses would slow every lookup that reads them.
+// index's own lists: blocks of a page up to a megabyte come from this thread's document arena.
+// The tables of a folder of small files then share huge pages instead of each taking 4 KiB pages
+// of the heap, whose TLB misses would slow every lookup that reads them.
 void* AllocateKeptTableMemory(size_t size, size_t alignment = alignof(std::max_align_t));
 void FreeKeptTableMemory(void* block, size_t size, size_t alignment = alignof(std::max_align_t));
 

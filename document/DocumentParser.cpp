@@ -10,18 +10,35 @@ namespace {
 std::atomic<bool> keepLineStarts{false};
 
 // A document whose line starts are forgotten with it.
-struct DocumentWithLines
+struct ParsedDocument : pugi::xml_document
 {
-    pugi::xml_document document;
     bool linesKept = false;
 
-    ~DocumentWithLines()
+    ~ParsedDocument()
     {
         if (linesKept)
-            LineStarts::Forget(document);
+            LineStarts::Forget(*this);
+    }
+};
+
+// The document goes first, giving its pages back, then its hold on the arena.
+struct ParsedDocumentDeleter
+{
+    std::shared_ptr<DocumentArena> arena;
+
+    void operator()(pugi::xml_document* document)
+    {
+        delete static_cast<ParsedDocument*>(document);
+        arena.reset();
     }
 };
 } // namespace
+
+DocumentArena* ArenaOf(const std::shared_ptr<pugi::xml_document>& document)
+{
+    const ParsedDocumentDeleter* deleter = std::get_deleter<ParsedDocumentDeleter>(document);
+    return deleter ? deleter->arena.get() : nullptr;
+}
 
 void KeepLineStartsOfParsedDocuments(bool keep)
 {
@@ -50,10 +67,11 @@ ArchiveMember ReadDocumentFile(const std::string& path)
     return file;
 }
 
-std::shared_ptr<pugi::xml_document> ParseInPlace(ArchiveMember text)
+std::shared_ptr<pugi::xml_document> ParseInPlace(ArchiveMember text, std::shared_ptr<DocumentArena> arena)
 {
-    auto holder = std::make_shared<DocumentWithLines>();
-    std::shared_ptr<pugi::xml_document> document(holder, &holder->document);
+    DocumentArena::Use use(arena.get());
+    auto* parsed = new ParsedDocument;
+    std::shared_ptr<pugi::xml_document> document(parsed, ParsedDocumentDeleter{std::move(arena)});
     char* buffer = text.data.get();
     const size_t size = text.size;
     std::shared_ptr<const LineStarts> lines;
@@ -61,30 +79,30 @@ std::shared_ptr<pugi::xml_document> ParseInPlace(ArchiveMember text)
         lines = std::make_shared<const LineStarts>(buffer, size);
     // The NUL after the text goes in too, as pugixml's own file loading passes it: the parser
     // treats the last byte specially, and without it a file pugixml reads could be refused.
-    pugi::xml_parse_result parsed = document->load_buffer_inplace_own(text.data.release(), size + 1);
-    if (parsed.status == pugi::status_ok) {
+    pugi::xml_parse_result result = document->load_buffer_inplace_own(text.data.release(), size + 1);
+    if (result.status == pugi::status_ok) {
         // Other encodings were converted into a new block, where offsets do not fit the text.
-        if (lines && parsed.encoding == pugi::encoding_utf8) {
+        if (lines && result.encoding == pugi::encoding_utf8) {
             LineStarts::Keep(*document, std::move(lines));
-            holder->linesKept = true;
+            parsed->linesKept = true;
         }
         return document;
     }
 
-    std::string reason = parsed.description();
+    std::string reason = result.description();
     // UTF-8 is parsed where it lies, which keeps the line breaks before the error where they were;
     // other encodings are converted into a new block first, where the offset would not fit.
-    if (parsed.encoding == pugi::encoding_utf8 && parsed.offset >= 0 && size_t(parsed.offset) <= size) {
+    if (result.encoding == pugi::encoding_utf8 && result.offset >= 0 && size_t(result.offset) <= size) {
         size_t line = 1;
         size_t lineStart = 0;
-        for (size_t i = 0; i < size_t(parsed.offset); ++i) {
+        for (size_t i = 0; i < size_t(result.offset); ++i) {
             if (buffer[i] == '\n') {
                 ++line;
                 lineStart = i + 1;
             }
         }
         reason += " at line " + std::to_string(line) + ", column " +
-                  std::to_string(size_t(parsed.offset) - lineStart + 1);
+                  std::to_string(size_t(result.offset) - lineStart + 1);
     }
     throw std::runtime_error(reason);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/ArchiveReader.h"
+#include "document/DocumentMemory.h"
 
 #include <pugixml.hpp>
 
@@ -17,6 +18,12 @@ ArchiveMember ReadDocumentFile(const std::string& path);
 void KeepLineStartsOfParsedDocuments(bool keep);
 
 // Parses `text` in place: the document takes the block over, so the text is held only once.
-// The block holds a NUL after its `size` bytes, as both readers leave it.
-// Throws std::runtime_error with the parser's description and, for UTF-8 text, the line and column.
-std::shared_ptr<pugi::xml_document> ParseInPlace(ArchiveMember text);
+// The block holds a NUL after its `size` bytes, as both readers leave it. The document's memory
+// comes from `arena`, which it holds for its lifetime (the text, too, when it was read while the
+// arena was in use). Throws std::runtime_error with the parser's description and, for UTF-8
+// text, the line and column.
+std::shared_ptr<pugi::xml_document>
+ParseInPlace(ArchiveMember text, std::shared_ptr<DocumentArena> arena = std::make_shared<DocumentArena>());
+
+// The arena of a document made by ParseInPlace, for the tables built over it; null for another.
+DocumentArena* ArenaOf(const std::shared_ptr<pugi::xml_document>& document);

@@ -15,7 +15,7 @@ std::string Extension(const std::string& path)
     return dot == std::string::npos ? path : path.substr(dot + 1);
 }
 
-// Before main: every document of the process comes from and returns to the same functions.
+// Before main: every block pugixml allocates carries the header these functions free it by.
 [[maybe_unused]] const bool documentMemoryInstalled = (InstallDocumentMemory(), true);
 
 std::runtime_error LoadFailure(const std::string& reason)
@@ -32,13 +32,16 @@ std::shared_ptr<pugi::xml_document> ReadDocument(const std::string& path)
     auto status = std::filesystem::status(Platform::PathFromUtf8(path), ignored);
     if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
         throw LoadFailure("not a regular file");
+    // The text is read into the document's own arena, as its nodes will be.
+    auto arena = std::make_shared<DocumentArena>();
+    DocumentArena::Use use(arena.get());
     if (Extension(path) == "zip") {
         ArchiveMember member = ExtractFirstArxmlMember(path);
         if (!member.data)
             throw LoadFailure(member.failure);
-        return ParseInPlace(std::move(member));
+        return ParseInPlace(std::move(member), std::move(arena));
     }
-    return ParseInPlace(ReadDocumentFile(path));
+    return ParseInPlace(ReadDocumentFile(path), std::move(arena));
 }
 
 std::string LoadFailureMessage(const std::string& path, const std::string& reason)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "document/CarriedHash.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -10,7 +12,7 @@
 struct StringKeyHash
 {
     using is_transparent = void;
-    size_t operator()(std::string_view key) const noexcept { return std::hash<std::string_view>{}(key); }
+    size_t operator()(std::string_view key) const noexcept { return CarriedHash::Of(key); }
 };
 
 // The caches of query answers: exact keys only, never iterated in order, so a hash map serves

@@ -1,6 +1,7 @@
 #include "lifecycle/IndexingState.h"
 
 #include "concurrency/ThreadStart.h"
+#include "document/DocumentParser.h"
 #include "lifecycle/LoadingState.h"
 #include "lifecycle/ReadyState.h"
 #include "model/ElementChain.h"
@@ -48,6 +49,7 @@ IndexingState::~IndexingState()
 void IndexingState::BuildIndex(pugi::xml_node node, std::string path)
 {
     try {
+        DocumentArena::Use use(ArenaOf(document)); // the index's lists live beside the document
         // One file's packages are all the bases its relative references can name.
         ReferenceBases bases;
         bases.Collect(node);

@@ -1,7 +1,7 @@
 #include "lifecycle/State.h"
 
 #include "concurrency/Reaper.h"
-#include "document/PathHash.h"
+#include "document/CarriedHash.h"
 #include "lifecycle/LoadingState.h"
 
 #include <utility>
@@ -22,7 +22,7 @@ std::shared_ptr<State> OpenPendingOrStay(State& self, const std::string& pending
 } // namespace
 
 State::State(std::string filePath, std::shared_ptr<pugi::xml_document> document)
-    : id(static_cast<size_t>(PathHash(filePath))), filePath(std::move(filePath)),
+    : id(static_cast<size_t>(CarriedHash::Of(filePath))), filePath(std::move(filePath)),
       document(std::move(document))
 {}
 

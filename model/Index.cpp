@@ -1,5 +1,5 @@
 #include "model/Index.h"
-#include "model/CarriedHash.h"
+#include "document/CarriedHash.h"
 #include "model/ElementChain.h"
 
 #include <algorithm>
@@ -29,15 +29,15 @@ pugi::xml_node Index::FindPath(std::string_view path) const
 
 uint32_t Index::FindElement(std::string_view path) const
 {
-    uint32_t found = pathSlots.Find(ContinueIndexHash(kIndexHashSeed, path),
-                                    [&](uint32_t element) { return PathEquals(element, path); });
+    uint32_t found =
+        pathSlots.Find(CarriedHash::Of(path), [&](uint32_t element) { return PathEquals(element, path); });
     return found == HashSlots::kNone ? kNoElement : found;
 }
 
 std::optional<Index::Named> Index::FindShortName(std::string_view name) const
 {
-    uint32_t found = shortNameSlots.Find(ContinueIndexHash(kIndexHashSeed, name),
-                                         [&](uint32_t element) { return NameOf(element) == name; });
+    uint32_t found =
+        shortNameSlots.Find(CarriedHash::Of(name), [&](uint32_t element) { return NameOf(element) == name; });
     if (found == HashSlots::kNone)
         return std::nullopt;
     return Named{elements[found].node, PathOf(found)};
@@ -45,7 +45,7 @@ std::optional<Index::Named> Index::FindShortName(std::string_view name) const
 
 std::span<const pugi::xml_node> Index::Referrers(std::string_view text) const
 {
-    uint32_t found = referenceSlots.Find(ReferenceTextHash(text),
+    uint32_t found = referenceSlots.Find(CarriedHash::Of(text),
                                          [&](uint32_t reference) { return TextOf(reference) == text; });
     if (found == HashSlots::kNone)
         return {};

@@ -134,18 +134,3 @@ inline uint64_t NodeHash(pugi::xml_node node)
 {
     return uint64_t(reinterpret_cast<uintptr_t>(node.internal_object()));
 }
-
-// Reference texts are keys as a whole: a hash that takes eight bytes at a step.
-inline uint64_t ReferenceTextHash(std::string_view text)
-{
-    return std::hash<std::string_view>{}(text);
-}
-
-// The hashes the index keys paths and names by: FNV-1a, which can be carried on from a prefix's hash.
-inline constexpr uint64_t kIndexHashSeed = 14695981039346656037ull;
-inline uint64_t ContinueIndexHash(uint64_t hash, std::string_view bytes)
-{
-    for (unsigned char c : bytes)
-        hash = (hash ^ c) * 1099511628211ull;
-    return hash;
-}

@@ -131,7 +131,7 @@ template <class Reader> class PieceWalker
 public:
     struct Mark
     {
-        uint64_t pathHash;
+        CarriedHash path; // of the element path, carried on into the children's
         uint32_t parent;
         ReferenceBases::Scope scope;
     };
@@ -139,7 +139,7 @@ public:
     PieceWalker(IndexFindings& out, IndexPiece& piece, const IndexPieceStart& start,
                 const std::atomic<bool>& stop, const ReferenceBases* bases)
         : out(out), piece(piece), stop(stop),
-          bases(bases), current{start.pathHash, IndexFindings::kOuterParent, start.scope}
+          bases(bases), current{start.path, IndexFindings::kOuterParent, start.scope}
     {}
 
     bool Stopped() const { return stop.load(std::memory_order_relaxed); }
@@ -156,7 +156,7 @@ public:
             AddNamed(pugi::xml_node(node), ShortNameText<Reader>(facts.shortName));
         const char* text = facts.text;
         if (bases && Reader::Type(node) == pugi::node_element) {
-            current.scope = bases->Enter(pugi::xml_node(node), current.pathHash, current.scope);
+            current.scope = bases->Enter(pugi::xml_node(node), current.path, current.scope);
             if (!IsReferenceText(text)) {
                 if (std::optional<ReferenceBases::Resolved> resolved =
                         bases->Resolve(pugi::xml_node(node), text, current.scope)) {
@@ -176,21 +176,15 @@ public:
 private:
     void AddNamed(pugi::xml_node node, const char* name)
     {
-        // One pass over the name gives its own hash and the path's, carried on from the parent's.
-        uint64_t nameHash = kIndexHashSeed;
-        uint64_t pathHash = ContinueIndexHash(current.pathHash, "/");
-        const char* end = name;
-        for (; *end; ++end) {
-            nameHash = (nameHash ^ static_cast<unsigned char>(*end)) * 1099511628211ull;
-            pathHash = (pathHash ^ static_cast<unsigned char>(*end)) * 1099511628211ull;
-        }
+        const std::string_view text(name);
         if (out.elements.size() >= IndexFindings::kOuterParent)
             throw std::length_error("Too many names to index.");
         uint32_t id = uint32_t(out.elements.size());
-        out.elements.push_back({node, name, CheckedLength(size_t(end - name)), current.parent});
-        out.pathHashes.push_back(pathHash);
-        out.nameHashes.push_back(nameHash);
-        current.pathHash = pathHash;
+        out.elements.push_back({node, name, CheckedLength(text.size()), current.parent});
+        current.path.Append("/");
+        current.path.Append(text);
+        out.pathHashes.push_back(current.path.Finish());
+        out.nameHashes.push_back(CarriedHash::Of(text));
         current.parent = id;
     }
 
@@ -199,7 +193,7 @@ private:
         if (out.referrers.size() >= UINT32_MAX)
             throw std::length_error("Too many references to index.");
         std::string_view key(text);
-        out.referrers.push_back({node, text, CheckedLength(key.size()), relative, ReferenceTextHash(key)});
+        out.referrers.push_back({node, text, CheckedLength(key.size()), relative, CarriedHash::Of(key)});
     }
 
     // The resolved text is kept with the piece, since the document holds only the relative one.
@@ -353,11 +347,14 @@ private:
 };
 
 namespace {
-// Runs `first` here and `second` on a thread of its own; rethrows the first failure of either.
+// Runs `first` here and `second` on a thread of its own, both with this thread's document arena;
+// rethrows the first failure of either.
 template <class First, class Second> void RunSideBySide(First&& first, Second&& second)
 {
     std::exception_ptr failure;
+    DocumentArena* arena = DocumentArena::Current();
     std::thread helper = StartThread([&] {
+        DocumentArena::Use use(arena);
         try {
             second();
         } catch (...) {
@@ -379,7 +376,9 @@ template <class First, class Second> void RunSideBySide(First&& first, Second&& 
 void BuildIndexInto(Index& index, uint64_t& nodeCount, pugi::xml_node node, std::string path,
                     const std::atomic<bool>& stop, const ReferenceBases* bases)
 {
-    IndexPieceList list = SplitIntoPieces(node, ContinueIndexHash(kIndexHashSeed, path), bases, stop);
+    CarriedHash rootPath;
+    rootPath.Append(path);
+    IndexPieceList list = SplitIntoPieces(node, rootPath, bases, stop);
 
     // Both cores take the pieces in turn, each appending its findings to lists of its own.
     std::vector<IndexPiece> pieces(list.starts.size());

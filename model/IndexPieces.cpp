@@ -36,14 +36,14 @@ void AddRuns(pugi::xml_node first, pugi::xml_node end, const IndexPieceStart& li
 }
 } // namespace
 
-IndexPieceList SplitIntoPieces(pugi::xml_node root, uint64_t rootPathHash, const ReferenceBases* bases,
+IndexPieceList SplitIntoPieces(pugi::xml_node root, const CarriedHash& rootPath, const ReferenceBases* bases,
                                const std::atomic<bool>& stop)
 {
     IndexPieceList list;
     // Pieces keep their place in `made` for good, so that they can name each other; `order`
     // lists them in document order and is redone each round.
-    std::vector<IndexPieceStart> made{{root, root.next_sibling(), false, rootPathHash,
-                                       IndexPieceStart::kNoPiece, ReferenceBases::kNoScope}};
+    std::vector<IndexPieceStart> made{
+        {root, root.next_sibling(), false, rootPath, IndexPieceStart::kNoPiece, ReferenceBases::kNoScope}};
     std::vector<uint32_t> order{0};
     for (int round = 0; round < kMostRounds && order.size() < kEnoughPieces; ++round) {
         if (stop.load(std::memory_order_relaxed))
@@ -71,12 +71,12 @@ IndexPieceList SplitIntoPieces(pugi::xml_node root, uint64_t rootPathHash, const
             next.push_back(id);
             IndexPieceStart inner = piece;
             if (pugi::xml_node shortName = ShortNameChild(node)) {
-                inner.pathHash =
-                    ContinueIndexHash(ContinueIndexHash(piece.pathHash, "/"), shortName.text().get());
+                inner.path.Append("/");
+                inner.path.Append(shortName.text().get());
                 inner.parentPiece = id;
             }
             if (bases)
-                inner.scope = bases->Enter(node, inner.pathHash, piece.scope);
+                inner.scope = bases->Enter(node, inner.path, piece.scope);
             AddRuns(node.first_child(), pugi::xml_node(), inner, made, next);
             cut = true;
         }

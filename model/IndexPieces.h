@@ -22,7 +22,7 @@ struct IndexPieceStart
     pugi::xml_node first;
     pugi::xml_node end; // the sibling after the run, or a null node
     bool alone;
-    uint64_t pathHash;           // of the path that the piece's paths extend
+    CarriedHash path;            // of the path that the piece's paths extend
     uint32_t parentPiece;        // the nearest named node above `first`, as a lone piece, or kNoPiece
     ReferenceBases::Scope scope; // the package whose reference bases are in force at `first`
 };
@@ -69,5 +69,5 @@ struct IndexPiece
 
 // Cuts the subtree of `root` into enough pieces for the cores to share the walk evenly, looking
 // only at the few nodes near the top. With `bases`, each piece records the package scope at its start.
-IndexPieceList SplitIntoPieces(pugi::xml_node root, uint64_t rootPathHash, const ReferenceBases* bases,
+IndexPieceList SplitIntoPieces(pugi::xml_node root, const CarriedHash& rootPath, const ReferenceBases* bases,
                                const std::atomic<bool>& stop);

@@ -130,15 +130,15 @@ void ReferenceBases::Finish()
         package.defaultFrom = package.byDefault           ? s
                               : package.outer == kNoScope ? kNoScope
                                                           : scopes[package.outer].defaultFrom;
-        scopeOfHash.emplace(ContinueIndexHash(kIndexHashSeed, package.path), s);
+        scopeOfHash.emplace(CarriedHash::Of(package.path), s);
     }
 }
 
-ReferenceBases::Scope ReferenceBases::Enter(pugi::xml_node node, uint64_t pathHash, Scope outer) const
+ReferenceBases::Scope ReferenceBases::Enter(pugi::xml_node node, const CarriedHash& path, Scope outer) const
 {
     if (scopes.empty() || !IsNamed(node, "AR-PACKAGE"))
         return outer;
-    auto [first, last] = scopeOfHash.equal_range(pathHash);
+    auto [first, last] = scopeOfHash.equal_range(path.Finish());
     for (auto found = first; found != last; ++found) {
         if (IsPathOf(node, scopes[found->second].path))
             return found->second;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "document/CarriedHash.h"
+
 #include <pugixml.hpp>
 
 #include <cstdint>
@@ -38,9 +40,9 @@ public:
     void Finish();
     bool Empty() const { return scopes.empty(); }
 
-    // The scope that `node` opens when it is a package with bases; `pathHash` is the hash of its
-    // element path as the index keys paths (ContinueIndexHash from kIndexHashSeed). `outer` otherwise.
-    Scope Enter(pugi::xml_node node, uint64_t pathHash, Scope outer) const;
+    // The scope that `node` opens when it is a package with bases; `path` is the hash of its
+    // element path so far. `outer` otherwise.
+    Scope Enter(pugi::xml_node node, const CarriedHash& path, Scope outer) const;
 
     struct Resolved
     {
@@ -59,7 +61,7 @@ private:
     struct Hash
     {
         using is_transparent = void;
-        size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+        size_t operator()(std::string_view text) const { return CarriedHash::Of(text); }
     };
     struct Package
     {

@@ -1,6 +1,7 @@
 #include "model/Workspace.h"
 
 #include "concurrency/ThreadStart.h"
+#include "document/DocumentParser.h"
 #include "document/ReadDocument.h"
 #include "model/IndexBuilder.h"
 #include "model/ReferenceBases.h"
@@ -86,14 +87,7 @@ size_t Workspace::CountReferrers(std::string_view text) const
 {
     if (single)
         return single->Referrers(text).size();
-    if (std::optional<size_t> count = lookup.ReferrerCount(text))
-        return *count;
-    size_t count = 0;
-    for (const WorkspaceFile& file : files) {
-        if (file.index)
-            count += file.index->Referrers(text).size();
-    }
-    return count;
+    return lookup.ReferrerCount(text);
 }
 
 std::vector<Workspace::Located> Workspace::Referrers(std::string_view text) const
@@ -186,6 +180,7 @@ void Read(WorkspaceFile& file)
 void IndexOne(WorkspaceFile& file, const std::atomic<bool>& stop, const ReferenceBases& bases)
 {
     try {
+        DocumentArena::Use use(ArenaOf(file.document)); // the index's lists live beside the document
         auto index = std::make_shared<Index>();
         BuildIndexInto(*index, file.nodeCount, *file.document, "", stop, &bases);
         file.index = std::move(index);

@@ -1,5 +1,5 @@
 #include "model/WorkspaceLookup.h"
-#include "model/CarriedHash.h"
+#include "document/CarriedHash.h"
 #include "model/ElementChain.h"
 
 #include <stdexcept>
@@ -58,24 +58,22 @@ void WorkspaceLookup::Add(uint32_t file, const Index& index)
     std::vector<Text> found;
     found.reserve(index.ReferenceTextCount());
     index.ForEachReferenceTextAsMet([&](std::string_view text, std::span<const pugi::xml_node> nodes) {
-        found.push_back({ReferenceTextHash(text), text, nodes.size()});
+        found.push_back({CarriedHash::Of(text), text, nodes.size()});
     });
     for (size_t i = 0; i < found.size(); ++i) {
-        if (i + kFetchAhead < found.size() && !references.empty())
-            __builtin_prefetch(&references[found[i + kFetchAhead].hash & (references.size() - 1)]);
+        if (i + kFetchAhead < found.size())
+            referenceSlots.Prefetch(found[i + kFetchAhead].hash);
         const auto& [hash, text, count] = found[i];
-        ReferenceEntry& reference = ReferenceEntryFor(hash);
-        if (!reference.taken) {
-            if (texts.size() + text.size() > UINT32_MAX)
-                throw std::length_error("Too many reference texts to index.");
-            reference = {hash, 0, uint32_t(texts.size()), uint32_t(text.size()), true};
+        const uint32_t added = uint32_t(references.size());
+        if (added == kNone || texts.size() + text.size() > UINT32_MAX)
+            throw std::length_error("Too many reference texts to index.");
+        uint32_t kept =
+            referenceSlots.FindOrInsert(hash, added, [&](uint32_t r) { return TextOf(r) == text; });
+        if (kept == added) {
+            references.push_back({0, uint32_t(texts.size()), uint32_t(text.size())});
             texts.insert(texts.end(), text.begin(), text.end());
-            ++referenceCount;
         }
-        if (TextOf(reference) == text)
-            reference.count += count;
-        else
-            reference.sharedHash = true;
+        references[kept].count += count;
     }
 }
 
@@ -170,52 +168,9 @@ WorkspaceLookup::Found WorkspaceLookup::FirstWithShortName(std::string_view name
     return FoundAt(shortNames.Find(CarriedHash::Of(name), [&](uint32_t id) { return NameOf(id) == name; }));
 }
 
-std::optional<size_t> WorkspaceLookup::ReferrerCount(std::string_view text) const
+size_t WorkspaceLookup::ReferrerCount(std::string_view text) const
 {
-    const ReferenceEntry* reference = FindReference(ReferenceTextHash(text));
-    if (!reference)
-        return 0;
-    if (reference->sharedHash)
-        return std::nullopt;
-    return TextOf(*reference) == text ? size_t(reference->count) : 0;
-}
-
-WorkspaceLookup::ReferenceEntry& WorkspaceLookup::ReferenceEntryFor(uint64_t hash)
-{
-    if ((referenceCount + 1) * 2 > references.size())
-        GrowReferences();
-    const size_t mask = references.size() - 1;
-    for (size_t i = hash & mask;; i = (i + 1) & mask) {
-        if (!references[i].taken || references[i].hash == hash)
-            return references[i];
-    }
-}
-
-const WorkspaceLookup::ReferenceEntry* WorkspaceLookup::FindReference(uint64_t hash) const
-{
-    if (references.empty())
-        return nullptr;
-    const size_t mask = references.size() - 1;
-    for (size_t i = hash & mask;; i = (i + 1) & mask) {
-        const ReferenceEntry& entry = references[i];
-        if (!entry.taken)
-            return nullptr;
-        if (entry.hash == hash)
-            return &entry;
-    }
-}
-
-void WorkspaceLookup::GrowReferences()
-{
-    TableVector<ReferenceEntry> old = std::move(references);
-    references = TableVector<ReferenceEntry>(old.empty() ? 64 : old.size() * 2);
-    const size_t mask = references.size() - 1;
-    for (const ReferenceEntry& entry : old) {
-        if (!entry.taken)
-            continue;
-        size_t i = entry.hash & mask;
-        while (references[i].taken)
-            i = (i + 1) & mask;
-        references[i] = entry;
-    }
+    uint32_t found =
+        referenceSlots.Find(CarriedHash::Of(text), [&](uint32_t r) { return TextOf(r) == text; });
+    return found == kNone ? 0 : size_t(references[found].count);
 }

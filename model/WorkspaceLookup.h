@@ -53,9 +53,8 @@ public:
     Found FirstWithShortName(std::string_view name) const;
     // The element path of a node found above, spelled out.
     std::string PathOf(uint32_t id) const;
-    // The nodes of every index holding exactly `text`, or nothing when another text shares its hash
-    // and only the indexes themselves can tell.
-    std::optional<size_t> ReferrerCount(std::string_view text) const;
+    // The nodes of every index holding exactly `text`.
+    size_t ReferrerCount(std::string_view text) const;
 
 private:
     // A named node as the lookup keeps it: 16 bytes, so that reading one never takes two cache lines.
@@ -87,28 +86,19 @@ private:
     void KeepFirst(HashSlots& slots, uint64_t hash, uint32_t id, uint32_t ownFirstId, uint32_t file,
                    SameKey&& sameKey);
 
-    // Reference texts by their 64-bit hash, each entry in the table itself: a count reads the entry
-    // its probe lands on, one cache miss fewer than a slot naming an entry kept elsewhere, then its
-    // text, copied into `texts` for the reason names are. Aligned to 32 bytes, so that reading one
-    // never takes two cache lines.
-    struct alignas(32) ReferenceEntry
+    // A reference text with the nodes of every index holding it; its text is copied into `texts`
+    // for the reason names are.
+    struct ReferenceEntry
     {
-        uint64_t hash = 0;
-        uint64_t count = 0;
-        uint32_t textAt = 0; // into `texts`
-        uint32_t length = 0;
-        bool taken = false;
-        bool sharedHash = false; // another text has the same hash
+        uint64_t count;
+        uint32_t textAt; // into `texts`
+        uint32_t length;
     };
 
-    // The entry holding `hash`, or the free one where it belongs (growing the table first).
-    ReferenceEntry& ReferenceEntryFor(uint64_t hash);
-    std::string_view TextOf(const ReferenceEntry& entry) const
+    std::string_view TextOf(uint32_t reference) const
     {
-        return {texts.data() + entry.textAt, entry.length};
+        return {texts.data() + references[reference].textAt, references[reference].length};
     }
-    const ReferenceEntry* FindReference(uint64_t hash) const;
-    void GrowReferences();
 
     // Ids come in blocks of 2^kBlockBits; each block names the run holding its first id, so that
     // finding a node's file takes one step instead of a search over the runs.
@@ -123,6 +113,6 @@ private:
     TableVector<char> texts;                // the reference texts, one after another
     HashSlots paths;                        // node ids
     HashSlots shortNames;                   // node ids
-    TableVector<ReferenceEntry> references; // open addressing, a power of two long, at most half full
-    size_t referenceCount = 0;
+    TableVector<ReferenceEntry> references; // by id
+    HashSlots referenceSlots;               // ids of `references`
 };

@@ -1,27 +1,19 @@
 #include "query/RefCache.h"
 
-#include "document/StringKeyMap.h"
+#include "document/CarriedHash.h"
 
 uint64_t RefCache::Hash(std::string_view key)
 {
-    return StringKeyHash{}(key);
+    return CarriedHash::Of(key);
 }
 
 std::optional<Result<Ref>> RefCache::Find(std::string_view key, uint64_t hash) const
 {
-    if (table.empty())
+    uint32_t found = slots.Find(hash, [&](uint32_t id) { return entries[id].key == key; });
+    if (found == HashSlots::kNone)
         return std::nullopt;
-    for (size_t i = Home(uint32_t(hash));; i = (i + 1) & (table.size() - 1)) {
-        const Entry& entry = table[i];
-        if (!entry.key)
-            return std::nullopt;
-        if (entry.hashBits == uint32_t(hash) && entry.keyLength == key.size()) {
-            // Its count of owners is raised next: load it while the key is compared.
-            __builtin_prefetch(entry.answer.get(), 1);
-            if (std::string_view(entry.key, entry.keyLength) == key)
-                return AnswerOf(entry);
-        }
-    }
+    const Entry& entry = entries[found];
+    return entry.answer ? Found(entry.answer) : Result<Ref>::Error(missing);
 }
 
 Result<Ref> RefCache::Add(std::string_view key, uint64_t hash, Ref ref)
@@ -40,11 +32,6 @@ Result<Ref> RefCache::AddMissing(std::string key, uint64_t hash)
     return Result<Ref>::Error(missing);
 }
 
-Result<Ref> RefCache::AnswerOf(const Entry& entry) const
-{
-    return entry.answer ? Found(entry.answer) : Result<Ref>::Error(missing);
-}
-
 Result<Ref> RefCache::Found(std::shared_ptr<Ref> answer)
 {
     Result<Ref> result;
@@ -55,29 +42,8 @@ Result<Ref> RefCache::Found(std::shared_ptr<Ref> answer)
 
 void RefCache::Store(std::string_view key, uint64_t hash, std::shared_ptr<Ref> answer)
 {
-    if (key.size() > UINT32_MAX)
+    if (entries.size() >= HashSlots::kNone)
         return; // asked again, it is looked up again
-    if ((count + 1) * 2 > table.size())
-        Grow();
-    size_t i = Home(uint32_t(hash));
-    while (table[i].key)
-        i = (i + 1) & (table.size() - 1);
-    // A view of an empty key may have no bytes to point at; any non-null pointer will do.
-    table[i] = {key.data() ? key.data() : missing.c_str(), uint32_t(key.size()), uint32_t(hash),
-                std::move(answer)};
-    ++count;
-}
-
-void RefCache::Grow()
-{
-    std::vector<Entry> old = std::move(table);
-    table = std::vector<Entry>(old.empty() ? 64 : old.size() * 2);
-    for (Entry& entry : old) {
-        if (!entry.key)
-            continue;
-        size_t i = Home(entry.hashBits);
-        while (table[i].key)
-            i = (i + 1) & (table.size() - 1);
-        table[i] = std::move(entry);
-    }
+    slots.FindOrInsert(hash, uint32_t(entries.size()), [](uint32_t) { return false; });
+    entries.push_back({key, std::move(answer)});
 }

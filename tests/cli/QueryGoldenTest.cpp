@@ -5,7 +5,6 @@
 // standard output.
 #include "bench/DocumentGenerator.h"
 #include "cli/QueryRunner.h"
-#include "document/PathHash.h"
 #include "support/SlowTests.h"
 #include "support/TestDocuments.h"
 
@@ -28,7 +27,10 @@ constexpr size_t kPicks = 6;
 std::string Fingerprint(const std::string& bytes)
 {
     std::ostringstream out;
-    out << bytes.size() << '\t' << std::hex << PathHash(bytes);
+    uint64_t fnv1a = 14695981039346656037ull; // as the answers were recorded
+    for (unsigned char c : bytes)
+        fnv1a = (fnv1a ^ c) * 1099511628211ull;
+    out << bytes.size() << '\t' << std::hex << fnv1a;
     return out.str();
 }
 

@@ -1,5 +1,4 @@
 #include "lifecycle/State.h"
-#include "document/PathHash.h"
 #include "lifecycle/LoadingState.h"
 #include "support/TestDocuments.h"
 
@@ -48,12 +47,10 @@ TEST(Result, AccessorsRefuseMisuse)
     EXPECT_EQ(copy.value.get(), done.value.get()); // copies share the value
 }
 
-TEST(PathHash, IsFnv1aOfThePathBytes)
+// The interface scopes the ids of a document's rows by its state's id: it must follow the path alone.
+TEST(StateId, FollowsThePathAlone)
 {
-    EXPECT_EQ(PathHash(""), 14695981039346656037ull);
-    EXPECT_EQ(PathHash("a"), 0xaf63dc4c8601ec8cull);
-    EXPECT_EQ(PathHash("foobar"), 0x85944171f73967e8ull);
-    EXPECT_EQ(InitialState().id, size_t(14695981039346656037ull));
+    EXPECT_EQ(InitialState().id, ErrorState("", "m").id);
     EXPECT_EQ(ErrorState("x.arxml", "m").id, ErrorState("x.arxml", "other").id);
     EXPECT_NE(ErrorState("x.arxml", "m").id, ErrorState("y.arxml", "m").id);
 }

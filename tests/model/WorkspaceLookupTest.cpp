@@ -1,5 +1,5 @@
 #include "model/WorkspaceLookup.h"
-#include "model/CarriedHash.h"
+#include "document/CarriedHash.h"
 #include "model/IndexBuilder.h"
 #include "model/Workspace.h"
 #include "support/TestDocuments.h"

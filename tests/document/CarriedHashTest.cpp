@@ -1,4 +1,4 @@
-#include "model/CarriedHash.h"
+#include "document/CarriedHash.h"
 
 #include <gtest/gtest.h>
 

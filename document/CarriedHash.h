@@ -5,10 +5,12 @@
 #include <cstring>
 #include <string_view>
 
-// A hash of a byte string that can be carried on from the state of any prefix, as a parent's path
-// is carried on into its children's, yet takes eight bytes at a step: a lookup hashes its key with
-// a chain of about one multiply per eight bytes, where a byte at a time waits on one per byte.
-// The value depends on the bytes alone, never on how they were split among the calls to Append.
+// The hash of every string key of the program (paths, names, reference texts, cached questions, a
+// state's id). It can be carried on from the state of any prefix, as a parent's path is carried on
+// into its children's, yet takes eight bytes at a step: a lookup hashes its key with a chain of
+// about one multiply per eight bytes, where a byte at a time waits on one per byte. The value
+// depends on the bytes alone, never on how they were split among the calls to Append, nor on the
+// platform or the standard library.
 class CarriedHash
 {
 public:
