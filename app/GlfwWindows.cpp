@@ -3,6 +3,7 @@
 #include "app/GlfwWindows.h"
 
 #include "app/Backend.h"
+#include "app/HostedWindows.h"
 #include "app/Shell.h"
 
 #include <GLFW/glfw3.h>
@@ -16,9 +17,7 @@ extern "C" Display* glfwGetX11Display(void);
 extern "C" Window glfwGetX11Window(GLFWwindow* window);
 
 #include <cstdio>
-#include <functional>
 #include <memory>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -47,29 +46,6 @@ template <typename... Args> void Noted(GLFWwindow*, Args...)
 }
 
 void OnRefresh(GLFWwindow* window);
-
-// What a frame of a window shows: its draw lists and its size. Equal hashes, equal pictures.
-size_t PictureHash(const ImDrawData& data, int width, int height)
-{
-    size_t hash = std::hash<long long>()((long long)width << 32 | unsigned(height));
-    auto mix = [&hash](const void* bytes, size_t size) {
-        const size_t part = std::hash<std::string_view>()(std::string_view((const char*)bytes, size));
-        hash ^= part + 0x9e3779b97f4a7c15ull + (hash << 6) + (hash >> 2);
-    };
-    for (int i = 0; i < data.CmdListsCount; ++i) {
-        const ImDrawList& list = *data.CmdLists[i];
-        mix(list.VtxBuffer.Data, list.VtxBuffer.size_in_bytes());
-        mix(list.IdxBuffer.Data, list.IdxBuffer.size_in_bytes());
-        for (const ImDrawCmd& command : list.CmdBuffer) {
-            mix(&command.ClipRect, sizeof command.ClipRect);
-            mix(&command.TextureId, sizeof command.TextureId);
-            mix(&command.ElemCount, sizeof command.ElemCount);
-            mix(&command.IdxOffset, sizeof command.IdxOffset);
-            mix(&command.VtxOffset, sizeof command.VtxOffset);
-        }
-    }
-    return hash;
-}
 
 struct Secondary
 {
@@ -186,29 +162,21 @@ private:
         return nullptr;
     }
 
-    // Where the last window of this kind was left, a step down and right for each one of the kind
-    // still open; else beside the middle of the main window.
+    // Where the last window of this kind was left, else beside the middle of the main window.
     WindowGeometry PlaceFor(const Request& request)
     {
-        WindowGeometry geometry;
+        WindowGeometry fresh;
         int mainX = 0, mainY = 0;
         glfwGetWindowPos(main, &mainX, &mainY);
-        geometry.x = mainX + int(request.offset.x);
-        geometry.y = mainY + int(request.offset.y);
-        geometry.width = int(request.size.x);
-        geometry.height = int(request.size.y);
-        auto saved = places.find(request.placeKey);
-        if (saved == places.end())
-            return geometry;
+        fresh.x = mainX + int(request.offset.x);
+        fresh.y = mainY + int(request.offset.y);
+        fresh.width = int(request.size.x);
+        fresh.height = int(request.size.y);
         int sameKind = 0;
         for (auto& window : windows)
             sameKind += window->placeKey == request.placeKey;
-        WindowPlace place = saved->second;
-        if (!request.resizable) {
-            place.width = geometry.width;
-            place.height = geometry.height;
-        }
-        return SavedGeometryOnMonitors(place, Backend::MonitorWorkAreas(), sameKind).value_or(geometry);
+        return OpeningPlace(fresh, places, request.placeKey, request.resizable, sameKind,
+                            Backend::MonitorWorkAreas());
     }
 
     Secondary* Open(const Request& request)
@@ -238,12 +206,7 @@ private:
         shown->placeKey = request.placeKey;
         shown->fixedSize = request.size;
         shown->scale = 0; // styled on its first frame
-        shown->context = ImGui::CreateContext(ImGui::GetIO().Fonts);
-        ImGui::SetCurrentContext(shown->context);
-        ImGuiIO& io = ImGui::GetIO();
-        io.IniFilename = nullptr; // the main window's context keeps the layout file
-        io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
-        io.ConfigInputTextCursorBlink = false;
+        shown->context = CreateSecondaryContext();
         glfwMakeContextCurrent(window);
         glfwSwapInterval(0); // the main window's swap paces the frame; one wait is enough
         const bool started = ImGui_ImplGlfw_InitForOpenGL(window, false);
@@ -284,9 +247,7 @@ private:
         if (scale == window.scale)
             return;
         window.scale = scale;
-        ImGui::GetStyle() = mainStyle;
-        ImGui::GetStyle().ScaleAllSizes(scale / mainScale);
-        ImGui::GetIO().FontGlobalScale = scale / mainScale;
+        StyleForScale(mainStyle, mainScale, scale);
     }
 
     void Close(Secondary& window)
