@@ -110,6 +110,24 @@ bool IsInput(UINT message)
            message == WM_SIZE || message == WM_SETFOCUS || message == WM_KILLFOCUS || message == WM_DROPFILES;
 }
 
+bool IsPress(UINT message)
+{
+    switch (message) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONDBLCLK:
+        case WM_MBUTTONDOWN:
+        case WM_MBUTTONDBLCLK:
+        case WM_XBUTTONDOWN:
+        case WM_XBUTTONDBLCLK:
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:
+            return true;
+    }
+    return false;
+}
+
 LRESULT WINAPI WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (IsInput(message))
@@ -323,6 +341,10 @@ bool PumpEvents()
             return false;
         TranslateMessage(&message);
         DispatchMessageW(&message);
+        // The GUI library reads buttons and keys once a frame as held or not: a press and its
+        // release handled in one go (a tap on a touchpad) would never be seen. A frame runs between.
+        if (IsPress(message.message))
+            break;
     }
     return !closeRequested;
 }
