@@ -3,6 +3,7 @@
 #include "app/Backend.h"
 
 #include "app/Shell.h"
+#include "app/Win32Windows.h"
 #include "platform/Platform.h"
 
 #include <backends/imgui_impl_dx11.h>
@@ -18,9 +19,6 @@
 #include <utility>
 #include <vector>
 
-extern IMGUI_IMPL_API LRESULT ImGui_ImplWin32_WndProcHandler(HWND hWnd, UINT msg, WPARAM wParam,
-                                                             LPARAM lParam);
-
 namespace Backend {
 
 namespace {
@@ -35,7 +33,6 @@ ID3D11RenderTargetView* renderTarget = nullptr;
 float scale = 1.0f;
 int refreshRate = 60;
 bool closeRequested = false;
-bool inputSeen = false; // set by the window procedure, on the GUI thread
 DropHandler dropHandler;
 
 template <class T> void Release(T*& object)
@@ -103,13 +100,6 @@ void OnDroppedFiles(HDROP drop)
         dropHandler(int(pointers.size()), pointers.data());
 }
 
-bool IsInput(UINT message)
-{
-    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
-           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) || message == WM_MOUSELEAVE ||
-           message == WM_SIZE || message == WM_SETFOCUS || message == WM_KILLFOCUS || message == WM_DROPFILES;
-}
-
 bool IsPress(UINT message)
 {
     switch (message) {
@@ -130,9 +120,7 @@ bool IsPress(UINT message)
 
 LRESULT WINAPI WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (IsInput(message))
-        inputSeen = true;
-    if (ImGui_ImplWin32_WndProcHandler(hwnd, message, wParam, lParam))
+    if (Win32Windows::Route(hwnd, message, wParam, lParam))
         return 1;
     switch (message) {
         case WM_SIZE:
@@ -318,17 +306,20 @@ bool StartGui(std::string& error)
         error = "the Direct3D 11 renderer could not be set up";
         return false;
     }
+    // The window's messages go to its own context, whichever one a frame has current.
+    Win32Windows::SetContext(window, ImGui::GetCurrentContext());
     return true;
 }
 
-// Secondary windows are drawn inside the main window here.
-WindowHost* SecondaryWindows(std::map<std::string, WindowPlace>&)
+WindowHost* SecondaryWindows(std::map<std::string, WindowPlace>& places)
 {
-    return nullptr;
+    return Win32Windows::StartSecondaryWindows(window, device, context, scale, places);
 }
 
 void StopGui()
 {
+    Win32Windows::CloseSecondaryWindows();
+    Win32Windows::SetContext(window, nullptr);
     ImGui_ImplDX11_Shutdown();
     ImGui_ImplWin32_Shutdown();
 }
@@ -357,7 +348,7 @@ void WaitEvents(double timeoutSeconds)
 
 bool TakeInputSeen()
 {
-    return std::exchange(inputSeen, false);
+    return Win32Windows::TakeInputSeen();
 }
 
 void Wake()
@@ -381,6 +372,7 @@ void Present()
     }
     ImGui_ImplDX11_RenderDrawData(ImGui::GetDrawData());
     swapChain->Present(1, 0); // in step with the display
+    Win32Windows::AfterFrame();
 }
 
 void Close()
