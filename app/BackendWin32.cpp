@@ -184,20 +184,8 @@ bool Open(const char* title, std::string& error)
         ComputeWindowGeometry(area.left, area.top, area.right - area.left, area.bottom - area.top, 1.0f);
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
+    WNDCLASSEXW windowClass = Win32Windows::ViewerClass(kClassName, WindowProcedure);
     windowClass.style = CS_CLASSDC;
-    windowClass.lpfnWndProc = WindowProcedure;
-    windowClass.hInstance = instance;
-    // The program icon, resource 100, in the sizes the title bar and the task switcher ask for;
-    // icons loaded shared belong to the system and are never destroyed.
-    windowClass.hIcon = static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(100), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
-    windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(100), IMAGE_ICON,
-                                                        GetSystemMetrics(SM_CXSMICON),
-                                                        GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    windowClass.lpszClassName = kClassName;
     if (!RegisterClassExW(&windowClass)) {
         error = "cannot register the window class";
         Destroy();

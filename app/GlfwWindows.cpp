@@ -70,7 +70,7 @@ public:
 
     bool Begin(const Request& request) override
     {
-        Secondary* shown = Find(request.name);
+        Secondary* shown = windows.Find(request.name);
         if (!shown)
             shown = Open(request);
         if (!shown)
@@ -124,17 +124,8 @@ public:
 
     void AfterFrame()
     {
-        for (auto it = windows.begin(); it != windows.end();) {
-            Secondary& window = **it;
-            const bool keep = window.drawn && !glfwWindowShouldClose(window.window);
-            window.drawn = false;
-            if (keep) {
-                ++it;
-                continue;
-            }
-            Close(window);
-            it = windows.erase(it);
-        }
+        windows.Sweep([](Secondary& window) { return glfwWindowShouldClose(window.window); },
+                      [this](Secondary& window) { Close(window); });
     }
 
     void Exposed(GLFWwindow* window)
@@ -147,21 +138,10 @@ public:
 
     void CloseAll()
     {
-        for (auto& window : windows)
-            Close(*window);
-        windows.clear();
+        windows.CloseAll([this](Secondary& window) { Close(window); });
     }
 
 private:
-    Secondary* Find(const std::string& name)
-    {
-        for (auto& window : windows) {
-            if (window->name == name)
-                return window.get();
-        }
-        return nullptr;
-    }
-
     // Where the last window of this kind was left, else beside the middle of the main window.
     WindowGeometry PlaceFor(const Request& request)
     {
@@ -172,11 +152,8 @@ private:
         fresh.y = mainY + int(request.offset.y);
         fresh.width = int(request.size.x);
         fresh.height = int(request.size.y);
-        int sameKind = 0;
-        for (auto& window : windows)
-            sameKind += window->placeKey == request.placeKey;
-        return OpeningPlace(fresh, places, request.placeKey, request.resizable, sameKind,
-                            Backend::MonitorWorkAreas());
+        return OpeningPlace(fresh, places, request.placeKey, request.resizable,
+                            windows.CountOfKind(request.placeKey), Backend::MonitorWorkAreas());
     }
 
     Secondary* Open(const Request& request)
@@ -233,8 +210,7 @@ private:
         glfwShowWindow(window);
         // A new window takes the keyboard, as a dialog does; the request also starts its text input.
         glfwFocusWindow(window);
-        windows.push_back(std::move(shown));
-        return windows.back().get();
+        return &windows.Add(std::move(shown));
     }
 
     // The main window's style and fonts, sized for the monitor the window is on now.
@@ -278,7 +254,7 @@ private:
     std::map<std::string, WindowPlace>& places;
     ImGuiStyle mainStyle;
     ImGuiContext* mainContext;
-    std::vector<std::unique_ptr<Secondary>> windows;
+    OpenWindows<Secondary> windows;
     Secondary* current = nullptr;
 };
 

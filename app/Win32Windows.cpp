@@ -100,7 +100,7 @@ public:
 
     bool Begin(const Request& request) override
     {
-        Secondary* shown = Find(request.name);
+        Secondary* shown = windows.Find(request.name);
         if (!shown)
             shown = Open(request);
         if (!shown)
@@ -157,24 +157,13 @@ public:
 
     void AfterFrame()
     {
-        for (auto it = windows.begin(); it != windows.end();) {
-            Secondary& window = **it;
-            const bool keep = window.drawn && !window.closed;
-            window.drawn = false;
-            if (keep) {
-                ++it;
-                continue;
-            }
-            Close(window);
-            it = windows.erase(it);
-        }
+        windows.Sweep([](Secondary& window) { return window.closed; },
+                      [this](Secondary& window) { Close(window); });
     }
 
     void CloseAll()
     {
-        for (auto& window : windows)
-            Close(*window);
-        windows.clear();
+        windows.CloseAll([this](Secondary& window) { Close(window); });
     }
 
     Secondary* Find(HWND window)
@@ -200,15 +189,6 @@ public:
     HWND Main() const { return main; }
 
 private:
-    Secondary* Find(const std::string& name)
-    {
-        for (auto& window : windows) {
-            if (window->name == name)
-                return window.get();
-        }
-        return nullptr;
-    }
-
     // Where the last window of this kind was left, else beside the middle of the main window.
     WindowGeometry PlaceFor(const Request& request, DWORD style)
     {
@@ -217,11 +197,8 @@ private:
         const SIZE frame = FrameSize(request.size, style);
         const WindowGeometry fresh = {int(origin.x + request.offset.x), int(origin.y + request.offset.y),
                                       int(frame.cx), int(frame.cy)};
-        int sameKind = 0;
-        for (auto& window : windows)
-            sameKind += window->placeKey == request.placeKey;
-        return OpeningPlace(fresh, places, request.placeKey, request.resizable, sameKind,
-                            Backend::MonitorWorkAreas());
+        return OpeningPlace(fresh, places, request.placeKey, request.resizable,
+                            windows.CountOfKind(request.placeKey), Backend::MonitorWorkAreas());
     }
 
     Secondary* Open(const Request& request)
@@ -245,8 +222,7 @@ private:
             return nullptr;
         }
         DragAcceptFiles(shown->window, TRUE);
-        windows.push_back(std::move(shown));
-        Secondary* opened = windows.back().get();
+        Secondary* opened = &windows.Add(std::move(shown));
         // A new window takes the keyboard, as a dialog does; the request also starts its text input.
         ShowWindow(opened->window, SW_SHOW);
         return opened;
@@ -330,7 +306,7 @@ private:
     std::map<std::string, WindowPlace>& places;
     ImGuiStyle mainStyle;
     ImGuiContext* mainContext;
-    std::vector<std::unique_ptr<Secondary>> windows;
+    OpenWindows<Secondary> windows;
     Secondary* current = nullptr;
 };
 
@@ -382,6 +358,25 @@ LRESULT WINAPI SecondaryProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 
 } // namespace
 
+WNDCLASSEXW ViewerClass(const wchar_t* name, WNDPROC procedure)
+{
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = instance;
+    // The program icon, resource 100, in the sizes the title bar and the task switcher ask for;
+    // icons loaded shared belong to the system and are never destroyed.
+    windowClass.hIcon = static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(100), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(100), IMAGE_ICON,
+                                                        GetSystemMetrics(SM_CXSMICON),
+                                                        GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    windowClass.lpszClassName = name;
+    return windowClass;
+}
+
 void SetContext(HWND window, ImGuiContext* context)
 {
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(context));
@@ -418,19 +413,7 @@ WindowHost* StartSecondaryWindows(HWND main, ID3D11Device* device, ID3D11DeviceC
     Release(adapter);
     Release(dxgiDevice);
 
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = SecondaryProcedure;
-    windowClass.hInstance = instance;
-    // The program icon, resource 100, as the main window has it.
-    windowClass.hIcon = static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(100), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
-    windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(100), IMAGE_ICON,
-                                                        GetSystemMetrics(SM_CXSMICON),
-                                                        GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    windowClass.lpszClassName = kClassName;
+    const WNDCLASSEXW windowClass = ViewerClass(kClassName, SecondaryProcedure);
     if (!factory || !RegisterClassExW(&windowClass)) {
         // Secondary windows are then drawn inside the main window.
         std::fprintf(stderr, "tessaro: secondary windows cannot be windows of their own\n");

@@ -16,6 +16,9 @@
 // handed to it with that context current, whichever context the frame has current when they come.
 namespace Win32Windows {
 
+// A window class of the viewer named `name`: the program icon and the arrow cursor.
+WNDCLASSEXW ViewerClass(const wchar_t* name, WNDPROC procedure);
+
 // Gives `window`'s messages to `context` (null: to none).
 void SetContext(HWND window, ImGuiContext* context);
 
