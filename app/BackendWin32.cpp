@@ -3,6 +3,7 @@
 #include "app/Backend.h"
 
 #include "app/Shell.h"
+#include "app/Win32Windows.h"
 #include "platform/Platform.h"
 
 #include <backends/imgui_impl_dx11.h>
@@ -18,9 +19,6 @@
 #include <utility>
 #include <vector>
 
-extern IMGUI_IMPL_API LRESULT ImGui_ImplWin32_WndProcHandler(HWND hWnd, UINT msg, WPARAM wParam,
-                                                             LPARAM lParam);
-
 namespace Backend {
 
 namespace {
@@ -35,7 +33,6 @@ ID3D11RenderTargetView* renderTarget = nullptr;
 float scale = 1.0f;
 int refreshRate = 60;
 bool closeRequested = false;
-bool inputSeen = false; // set by the window procedure, on the GUI thread
 DropHandler dropHandler;
 
 template <class T> void Release(T*& object)
@@ -103,18 +100,27 @@ void OnDroppedFiles(HDROP drop)
         dropHandler(int(pointers.size()), pointers.data());
 }
 
-bool IsInput(UINT message)
+bool IsPress(UINT message)
 {
-    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
-           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) || message == WM_MOUSELEAVE ||
-           message == WM_SIZE || message == WM_SETFOCUS || message == WM_KILLFOCUS || message == WM_DROPFILES;
+    switch (message) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONDBLCLK:
+        case WM_MBUTTONDOWN:
+        case WM_MBUTTONDBLCLK:
+        case WM_XBUTTONDOWN:
+        case WM_XBUTTONDBLCLK:
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:
+            return true;
+    }
+    return false;
 }
 
 LRESULT WINAPI WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (IsInput(message))
-        inputSeen = true;
-    if (ImGui_ImplWin32_WndProcHandler(hwnd, message, wParam, lParam))
+    if (Win32Windows::Route(hwnd, message, wParam, lParam))
         return 1;
     switch (message) {
         case WM_SIZE:
@@ -178,20 +184,8 @@ bool Open(const char* title, std::string& error)
         ComputeWindowGeometry(area.left, area.top, area.right - area.left, area.bottom - area.top, 1.0f);
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
+    WNDCLASSEXW windowClass = Win32Windows::ViewerClass(kClassName, WindowProcedure);
     windowClass.style = CS_CLASSDC;
-    windowClass.lpfnWndProc = WindowProcedure;
-    windowClass.hInstance = instance;
-    // The program icon, resource 100, in the sizes the title bar and the task switcher ask for;
-    // icons loaded shared belong to the system and are never destroyed.
-    windowClass.hIcon = static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(100), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
-    windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(100), IMAGE_ICON,
-                                                        GetSystemMetrics(SM_CXSMICON),
-                                                        GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    windowClass.lpszClassName = kClassName;
     if (!RegisterClassExW(&windowClass)) {
         error = "cannot register the window class";
         Destroy();
@@ -300,17 +294,20 @@ bool StartGui(std::string& error)
         error = "the Direct3D 11 renderer could not be set up";
         return false;
     }
+    // The window's messages go to its own context, whichever one a frame has current.
+    Win32Windows::SetContext(window, ImGui::GetCurrentContext());
     return true;
 }
 
-// Secondary windows are drawn inside the main window here.
-WindowHost* SecondaryWindows(std::map<std::string, WindowPlace>&)
+WindowHost* SecondaryWindows(std::map<std::string, WindowPlace>& places)
 {
-    return nullptr;
+    return Win32Windows::StartSecondaryWindows(window, device, context, scale, places);
 }
 
 void StopGui()
 {
+    Win32Windows::CloseSecondaryWindows();
+    Win32Windows::SetContext(window, nullptr);
     ImGui_ImplDX11_Shutdown();
     ImGui_ImplWin32_Shutdown();
 }
@@ -323,6 +320,10 @@ bool PumpEvents()
             return false;
         TranslateMessage(&message);
         DispatchMessageW(&message);
+        // The GUI library reads buttons and keys once a frame as held or not: a press and its
+        // release handled in one go (a tap on a touchpad) would never be seen. A frame runs between.
+        if (IsPress(message.message))
+            break;
     }
     return !closeRequested;
 }
@@ -335,7 +336,7 @@ void WaitEvents(double timeoutSeconds)
 
 bool TakeInputSeen()
 {
-    return std::exchange(inputSeen, false);
+    return Win32Windows::TakeInputSeen();
 }
 
 void Wake()
@@ -359,6 +360,7 @@ void Present()
     }
     ImGui_ImplDX11_RenderDrawData(ImGui::GetDrawData());
     swapChain->Present(1, 0); // in step with the display
+    Win32Windows::AfterFrame();
 }
 
 void Close()

@@ -3,6 +3,7 @@
 #include "app/GlfwWindows.h"
 
 #include "app/Backend.h"
+#include "app/HostedWindows.h"
 #include "app/Shell.h"
 
 #include <GLFW/glfw3.h>
@@ -16,9 +17,7 @@ extern "C" Display* glfwGetX11Display(void);
 extern "C" Window glfwGetX11Window(GLFWwindow* window);
 
 #include <cstdio>
-#include <functional>
 #include <memory>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -48,29 +47,6 @@ template <typename... Args> void Noted(GLFWwindow*, Args...)
 
 void OnRefresh(GLFWwindow* window);
 
-// What a frame of a window shows: its draw lists and its size. Equal hashes, equal pictures.
-size_t PictureHash(const ImDrawData& data, int width, int height)
-{
-    size_t hash = std::hash<long long>()((long long)width << 32 | unsigned(height));
-    auto mix = [&hash](const void* bytes, size_t size) {
-        const size_t part = std::hash<std::string_view>()(std::string_view((const char*)bytes, size));
-        hash ^= part + 0x9e3779b97f4a7c15ull + (hash << 6) + (hash >> 2);
-    };
-    for (int i = 0; i < data.CmdListsCount; ++i) {
-        const ImDrawList& list = *data.CmdLists[i];
-        mix(list.VtxBuffer.Data, list.VtxBuffer.size_in_bytes());
-        mix(list.IdxBuffer.Data, list.IdxBuffer.size_in_bytes());
-        for (const ImDrawCmd& command : list.CmdBuffer) {
-            mix(&command.ClipRect, sizeof command.ClipRect);
-            mix(&command.TextureId, sizeof command.TextureId);
-            mix(&command.ElemCount, sizeof command.ElemCount);
-            mix(&command.IdxOffset, sizeof command.IdxOffset);
-            mix(&command.VtxOffset, sizeof command.VtxOffset);
-        }
-    }
-    return hash;
-}
-
 struct Secondary
 {
     GLFWwindow* window = nullptr;
@@ -94,7 +70,7 @@ public:
 
     bool Begin(const Request& request) override
     {
-        Secondary* shown = Find(request.name);
+        Secondary* shown = windows.Find(request.name);
         if (!shown)
             shown = Open(request);
         if (!shown)
@@ -148,17 +124,8 @@ public:
 
     void AfterFrame()
     {
-        for (auto it = windows.begin(); it != windows.end();) {
-            Secondary& window = **it;
-            const bool keep = window.drawn && !glfwWindowShouldClose(window.window);
-            window.drawn = false;
-            if (keep) {
-                ++it;
-                continue;
-            }
-            Close(window);
-            it = windows.erase(it);
-        }
+        windows.Sweep([](Secondary& window) { return glfwWindowShouldClose(window.window); },
+                      [this](Secondary& window) { Close(window); });
     }
 
     void Exposed(GLFWwindow* window)
@@ -171,44 +138,22 @@ public:
 
     void CloseAll()
     {
-        for (auto& window : windows)
-            Close(*window);
-        windows.clear();
+        windows.CloseAll([this](Secondary& window) { Close(window); });
     }
 
 private:
-    Secondary* Find(const std::string& name)
-    {
-        for (auto& window : windows) {
-            if (window->name == name)
-                return window.get();
-        }
-        return nullptr;
-    }
-
-    // Where the last window of this kind was left, a step down and right for each one of the kind
-    // still open; else beside the middle of the main window.
+    // Where the last window of this kind was left, else beside the middle of the main window.
     WindowGeometry PlaceFor(const Request& request)
     {
-        WindowGeometry geometry;
+        WindowGeometry fresh;
         int mainX = 0, mainY = 0;
         glfwGetWindowPos(main, &mainX, &mainY);
-        geometry.x = mainX + int(request.offset.x);
-        geometry.y = mainY + int(request.offset.y);
-        geometry.width = int(request.size.x);
-        geometry.height = int(request.size.y);
-        auto saved = places.find(request.placeKey);
-        if (saved == places.end())
-            return geometry;
-        int sameKind = 0;
-        for (auto& window : windows)
-            sameKind += window->placeKey == request.placeKey;
-        WindowPlace place = saved->second;
-        if (!request.resizable) {
-            place.width = geometry.width;
-            place.height = geometry.height;
-        }
-        return SavedGeometryOnMonitors(place, Backend::MonitorWorkAreas(), sameKind).value_or(geometry);
+        fresh.x = mainX + int(request.offset.x);
+        fresh.y = mainY + int(request.offset.y);
+        fresh.width = int(request.size.x);
+        fresh.height = int(request.size.y);
+        return OpeningPlace(fresh, places, request.placeKey, request.resizable,
+                            windows.CountOfKind(request.placeKey), Backend::MonitorWorkAreas());
     }
 
     Secondary* Open(const Request& request)
@@ -238,12 +183,7 @@ private:
         shown->placeKey = request.placeKey;
         shown->fixedSize = request.size;
         shown->scale = 0; // styled on its first frame
-        shown->context = ImGui::CreateContext(ImGui::GetIO().Fonts);
-        ImGui::SetCurrentContext(shown->context);
-        ImGuiIO& io = ImGui::GetIO();
-        io.IniFilename = nullptr; // the main window's context keeps the layout file
-        io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
-        io.ConfigInputTextCursorBlink = false;
+        shown->context = CreateSecondaryContext();
         glfwMakeContextCurrent(window);
         glfwSwapInterval(0); // the main window's swap paces the frame; one wait is enough
         const bool started = ImGui_ImplGlfw_InitForOpenGL(window, false);
@@ -270,8 +210,7 @@ private:
         glfwShowWindow(window);
         // A new window takes the keyboard, as a dialog does; the request also starts its text input.
         glfwFocusWindow(window);
-        windows.push_back(std::move(shown));
-        return windows.back().get();
+        return &windows.Add(std::move(shown));
     }
 
     // The main window's style and fonts, sized for the monitor the window is on now.
@@ -284,9 +223,7 @@ private:
         if (scale == window.scale)
             return;
         window.scale = scale;
-        ImGui::GetStyle() = mainStyle;
-        ImGui::GetStyle().ScaleAllSizes(scale / mainScale);
-        ImGui::GetIO().FontGlobalScale = scale / mainScale;
+        StyleForScale(mainStyle, mainScale, scale);
     }
 
     void Close(Secondary& window)
@@ -317,7 +254,7 @@ private:
     std::map<std::string, WindowPlace>& places;
     ImGuiStyle mainStyle;
     ImGuiContext* mainContext;
-    std::vector<std::unique_ptr<Secondary>> windows;
+    OpenWindows<Secondary> windows;
     Secondary* current = nullptr;
 };
 

@@ -232,6 +232,44 @@ e2e_own_windows() {
     xdotool search --all --onlyvisible --pid "$E2E_TESSARO_PID" ${1:+--name "$1"} 2>/dev/null
 }
 
+# The viewer's own window titled exactly TITLE, if one is open; whether one is.
+e2e_window_titled() { e2e_own_windows "^$1\$" | head -1; }
+e2e_has_window() { [ -n "$(e2e_window_titled "$1")" ]; }
+
+# A window's place on the screen as WIDTHxHEIGHT+X+Y (xwininfo counts the frame a window manager
+# adds as xdotool does not).
+e2e_place_of() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
+        /^ *Width/ { w = $NF } /^ *Height/ { h = $NF } END { print w "x" h "+" x "+" y }'
+}
+
+# Whether the window with id WINDOW has the keyboard.
+e2e_has_keyboard() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
+
+# Opens ELEMENT (a path) in a window of its own: Find Ref, then its "Open in new window" button,
+# the left one of the two framed in the border colour in the lower half of the dialog; it does
+# nothing until the answer is there, so it is clicked until the window opens. Sets
+# E2E_ELEMENT_WINDOW to the element window's id.
+e2e_open_element_window() {
+    local element=$1 dialog w h x y bx by bh
+    e2e_press ctrl+g
+    e2e_wait_for 10 e2e_has_window "Find Ref" || e2e_fail "Ctrl+G opened no Find Ref window"
+    dialog=$(e2e_window_titled "Find Ref")
+    e2e_wait_for 10 e2e_has_keyboard "$dialog" || e2e_fail "the dialog did not take the keyboard"
+    e2e_type "$element"
+    IFS='x+' read -r w h x y <<<"$(e2e_place_of "$dialog")"
+    e2e_screenshot "$E2E_WORK/last.png"
+    read -r bx by bh <<<"$(convert "$E2E_WORK/last.png" -crop "${w}x$((h / 2))+$x+$((y + h / 2))" +repage \
+        -fill black +opaque "#5F6B7C" -trim -format '%X %Y %h' info: | tr -d +)"
+    [ -n "$bh" ] || e2e_fail "no buttons in the Find Ref window"
+    e2e_click_open() {
+        xdotool mousemove "$((x + bx + 20))" "$((y + h / 2 + by + bh / 2))" click 1
+        e2e_wait_for 1 e2e_has_window "$element"
+    }
+    e2e_wait_for 20 e2e_click_open || e2e_fail "no window titled $element"
+    E2E_ELEMENT_WINDOW=$(e2e_window_titled "$element")
+}
+
 # Where keys go: the viewer's window that has the keyboard focus (a dialog just opened, say), else
 # its main window.
 e2e_key_window() {

@@ -21,38 +21,9 @@ start_viewer() {
     main=$(e2e_window_id)
 }
 
-window_titled() { e2e_own_windows "^$1\$" | head -1; }
-has_window() { [ -n "$(window_titled "$1")" ]; }
-
-# A window's place on the screen as WIDTHxHEIGHT+X+Y (xwininfo counts the frame a window manager
-# adds as xdotool does not).
-place_of() {
-    xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
-        /^ *Width/ { w = $NF } /^ *Height/ { h = $NF } END { print w "x" h "+" x "+" y }'
-}
-
-# Find Ref, then its "Open in new window" button, the left one of the two framed in the border
-# colour in the lower half of the dialog; it does nothing until the answer is there, so it is
-# clicked until the window opens. Sets elem to the element window's id.
 open_element_window() {
-    e2e_press ctrl+g
-    e2e_wait_for 10 has_window "Find Ref" || e2e_fail "Ctrl+G opened no Find Ref window"
-    local dialog w h x y bx by bh
-    dialog=$(window_titled "Find Ref")
-    e2e_wait_for 10 eval '[ "$(xdotool getwindowfocus)" = "$dialog" ]' || e2e_fail "the dialog did not take the keyboard"
-    e2e_type "$element"
-    IFS='x+' read -r w h x y <<<"$(place_of "$dialog")"
-    local lower="${w}x$((h / 2))+$x+$((y + h / 2))"
-    e2e_screenshot "$E2E_WORK/last.png"
-    read -r bx by bh <<<"$(convert "$E2E_WORK/last.png" -crop "$lower" +repage -fill black +opaque "#5F6B7C" \
-        -trim -format '%X %Y %h' info: | tr -d +)"
-    [ -n "$bh" ] || e2e_fail "no buttons in the Find Ref window"
-    click_open() {
-        xdotool mousemove "$((x + bx + 20))" "$((y + h / 2 + by + bh / 2))" click 1
-        e2e_wait_for 1 has_window "$element"
-    }
-    e2e_wait_for 20 click_open || e2e_fail "no window titled $element"
-    elem=$(window_titled "$element")
+    e2e_open_element_window "$element"
+    elem=$E2E_ELEMENT_WINDOW
 }
 
 # 1. Its own top-level window, owned by the main one.
@@ -80,19 +51,19 @@ awk -v p="$idle" 'BEGIN { exit !(p <= 3) }' || e2e_fail "idle viewer with second
 # 4. Moved, then closed by the window manager: gone, and still gone after the viewer drew a new
 # window (Find Ref) in a later frame.
 xdotool windowmove --sync "$elem" 40 50
-moved=$(place_of "$elem")
+moved=$(e2e_place_of "$elem")
 wmctrl -i -c "$elem"
-e2e_wait_for 10 eval '! has_window "$element"' || e2e_fail "the window manager could not close the element window"
+e2e_wait_for 10 eval '! e2e_has_window "$element"' || e2e_fail "the window manager could not close the element window"
 e2e_press ctrl+g
-e2e_wait_for 10 has_window "Find Ref" || e2e_fail "Ctrl+G opened no Find Ref window"
-! has_window "$element" || e2e_fail "the closed element window came back"
+e2e_wait_for 10 e2e_has_window "Find Ref" || e2e_fail "Ctrl+G opened no Find Ref window"
+! e2e_has_window "$element" || e2e_fail "the closed element window came back"
 
 # 5. Closing the main window ends the viewer; the element window opens again where it was left.
 wmctrl -i -c "$main"
 e2e_wait_for 20 eval '! e2e_tessaro_running' || e2e_fail "closing the main window did not end the viewer"
 start_viewer
 open_element_window
-[ "$(place_of "$elem")" = "$moved" ] || e2e_fail "reopened at $(place_of "$elem"), left at $moved"
+[ "$(e2e_place_of "$elem")" = "$moved" ] || e2e_fail "reopened at $(e2e_place_of "$elem"), left at $moved"
 e2e_log "left at $moved, and opened there again"
 
 e2e_stop_tessaro TERM

@@ -1,6 +1,7 @@
 #include "app/Shell.h"
 #include "HeadlessGui.h"
 #include "WindowProbe.h"
+#include "app/HostedWindows.h"
 
 #include "model/Workspace.h"
 #include "support/SampleDocuments.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
 #include <optional>
 #include <tuple>
 
@@ -201,6 +203,28 @@ TEST(WindowGeometry, TheSavedPlaceIsUsedWhileAMonitorStillShowsItsTopEdge)
         EXPECT_EQ(std::tie(got->x, got->y, got->width, got->height),
                   std::tie(expected.x, expected.y, expected.width, expected.height))
             << saved.x;
+    }
+}
+
+TEST(WindowGeometry, ASecondaryWindowOpensWhereTheLastOfItsKindWasLeft)
+{
+    const std::vector<WorkArea> screen = {{0, 0, 1920, 1050}};
+    const std::map<std::string, WindowPlace> places = {{"element", {300, 200, 700, 500, false}},
+                                                       {"gone", {5000, 200, 700, 500, false}}};
+    const WindowGeometry fresh{50, 60, 400, 300};
+    // Kind, resizable, windows of the kind open: where it opens.
+    const std::tuple<const char*, bool, int, WindowGeometry> cases[] = {
+        {"element", true, 0, {300, 200, 700, 500}},
+        {"element", true, 2, {364, 264, 700, 500}},  // staggered past the two still open
+        {"element", false, 0, {300, 200, 400, 300}}, // a fixed size stays what it is now
+        {"about", true, 0, fresh},                   // never left anywhere
+        {"gone", true, 0, fresh},                    // left on a monitor that is gone
+    };
+    for (const auto& [kind, resizable, open, expected] : cases) {
+        const WindowGeometry got = OpeningPlace(fresh, places, kind, resizable, open, screen);
+        EXPECT_EQ(std::tie(got.x, got.y, got.width, got.height),
+                  std::tie(expected.x, expected.y, expected.width, expected.height))
+            << kind << " " << resizable << " " << open;
     }
 }
 

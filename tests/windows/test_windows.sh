@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Windows build under wine: the engine tests, tessaro-query.exe against the Linux tessaro-query
 # on the real files of ../shared/arxml, and tessaro.exe under Xvfb (tree drawn, error screen,
-# settings written on WM_CLOSE, the second copy's instance colour), the executables' version and icon
-# resources, and the installer (install, file type, upgrade, removal). Wine runs in a prefix of its
-# own in the build folder, so the machine's and other runs' wine set-ups are left alone.
+# settings written on WM_CLOSE, the second copy's instance colour, an element window as a window of
+# its own), the executables' version and icon resources, and the installer (install, file type,
+# upgrade, removal). Wine runs in a prefix of its own in the build folder, so the machine's and
+# other runs' wine set-ups are left alone.
 # Usage: tests/windows/test_windows.sh LINUX_BUILD_DIR WINDOWS_BUILD_DIR
 set -uo pipefail
 cd "$(dirname "$0")/../.."
@@ -174,6 +175,37 @@ viewer_shows_error() {
     close_viewers "$pid" && [ "$E2E_EXIT_CODE" = 0 ]
 }
 check "tessaro.exe shows the error screen for a missing file" viewer_shows_error
+
+# Secondary windows are windows of their own: an element window opened from Find Ref is another
+# top-level window of the viewer, titled with the element's path and owned by the main window.
+# Closed through the window manager it goes, and the viewer then ends cleanly, keeping its place.
+viewer_windows() { run_windows 30 "$close_windows" --list; }
+# Windows, not the X server, says which window has the keyboard: wine hands it the keys whichever of
+# the viewer's X windows has the X focus.
+e2e_has_keyboard() { viewer_windows | grep -qxF "owned* $(xdotool getwindowname "$1")"; }
+element_window_of_its_own() {
+    local element=/Body/Signals/VehicleSpeed pid wm windows failed=0
+    rm -rf "$settings"
+    e2e_start_window_manager
+    wm=${E2E_STARTED_PIDS[-1]}
+    start_viewer "$example"
+    pid=$E2E_TESSARO_PID
+    e2e_wait_window 60 && e2e_wait_for 60 e2e_has_colour 68C1EE 20 || { e2e_log "    the tree was not drawn"; return 1; }
+    e2e_open_element_window "$element"
+    windows=$(viewer_windows | tr -d '*')
+    e2e_screenshot "$E2E_WORK/last.png"
+    e2e_log "    screenshot: $(e2e_keep_screenshot "$E2E_WORK/last.png" windows-element-window.png)"
+    e2e_log "    windows: $(tr '\n' ';' <<<"$windows")"
+    [ "$(grep -c '^main ' <<<"$windows")" = 1 ] && grep -qxF "owned $element" <<<"$windows" ||
+        { e2e_log "    the element window is not a window of its own owned by the main one"; failed=1; }
+    wmctrl -i -c "$E2E_ELEMENT_WINDOW"
+    e2e_wait_for 10 eval '! viewer_windows | grep -q " $element\$"' || { e2e_log "    the window manager could not close it"; failed=1; }
+    close_viewers "$pid" && [ "$E2E_EXIT_CODE" = 0 ] || { e2e_log "    the viewer did not end cleanly"; failed=1; }
+    grep -q '"windows":{[^}]*"Element"' "$settings/conf.json" 2>/dev/null || { e2e_log "    its place was not kept"; failed=1; }
+    kill "$wm" && wait "$wm" 2>/dev/null
+    return $failed
+}
+check "an element window is a window of its own, owned by the main one, and closes through the window manager" element_window_of_its_own
 
 # 4. What Explorer shows of the executables: the project's version as four numbers, the product, a
 # description each, and the viewer's icon in every size Windows asks for.
