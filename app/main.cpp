@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -63,11 +64,12 @@ int main(int argc, char** argv)
     // program the normal way, with the settings written.
     Platform::CatchStopRequests();
 
-    // Without a window or renderer the process ends here, and settings are not written.
+    // Without a window or renderer the process ends here, and settings are not written. A file
+    // named on the command line is already loading: it is dropped, not waited for.
     std::string error;
     if (!Backend::Open(kTitle, error)) {
         std::fprintf(stderr, "tessaro: %s\n", error.c_str());
-        return 1;
+        std::_Exit(1);
     }
     const float scale = Backend::Scale();
     // Where the window was last time, when a monitor still shows it.
@@ -99,7 +101,7 @@ int main(int argc, char** argv)
         ImGui::DestroyContext();
         Backend::Close();
         std::fprintf(stderr, "tessaro: cannot start the renderer: %s\n", error.c_str());
-        return 1;
+        std::_Exit(1);
     }
     if (!AddFonts(*io.Fonts, scale))
         std::fprintf(stderr, "tessaro: the embedded fonts could not be loaded; using the built-in font\n");
