@@ -2,13 +2,15 @@
 #include "ui/ResultListView.h"
 #include "ui/SearchWindowsText.h"
 
+#include <optional>
 #include <string>
 
 namespace {
 // Kept for the whole process, so reopening a dialog shows the text typed last time.
 char refInput[4096] = "";
 char shortnameInput[4096] = "";
-std::string refEntered; // the reference text Enter was last pressed on: only its failure is told
+// The reference text Enter was last pressed on: only its failure is told, and none before Enter.
+std::optional<std::string> refEntered;
 
 int IgnoreEdit(ImGuiInputTextCallbackData*)
 {
@@ -105,7 +107,7 @@ void Gui::DrawFindRefDialog(bool* open)
         refEntered = refInput;
     // Whatever the reason (not found, invalid, no document), the user is told the same, but only
     // once Enter asked for that text: not while it is still being typed.
-    const bool failed = result.status == ResultStatus::Error && refEntered == refInput;
+    const bool failed = result.status == ResultStatus::Error && refEntered && *refEntered == refInput;
     DrawFindStatus(result.status == ResultStatus::Pending, failed ? "Could not find the ref." : "",
                    errorColor);
     const ResultButtonPresses presses = DrawFindButtons(result, "Jump to Ref", mutedColor);

@@ -49,7 +49,9 @@ protected:
 
 TEST_F(FindDialogs, FindRefAddsTheMissingSlashOpensThePathAndJumpsToIt)
 {
-    ShowAndType(headless.gui.showFindRef, "Pkg/Elem");
+    ShowAndType(headless.gui.showFindRef, "");
+    EXPECT_FALSE(Drew(headless, "Could not find the ref.")) << "nothing asked yet";
+    TypeText(headless, "Pkg/Elem");
     EXPECT_TRUE(Drew(headless, "Please enter a reference:"));
     EXPECT_FALSE(Drew(headless, "Could not find the ref."));
     EXPECT_FALSE(Drew(headless, "Target here")) << "not shown before the jump";
