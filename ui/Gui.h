@@ -191,8 +191,9 @@ public:
     // items of `navigationTarget` that lie below `node`.
     void DrawTree(const std::string& path, bool isMain, pugi::xml_node node,
                   const std::vector<TreeItem>& navigationTarget, const TreeFilterMatches* filter = nullptr);
-    // One row per file of a folder, each holding that file's tree; `target` and `filter` as for DrawTree.
-    void DrawWorkspaceTree(const Workspace& workspace, const std::vector<TreeItem>& target,
+    // The main tree of what `shown` holds: one file's document, or a row per file holding that
+    // file's tree; `target` and `filter` as for DrawTree.
+    void DrawWorkspaceTree(const State& shown, const std::vector<TreeItem>& target,
                            const TreeFilterMatches* filter);
     void DrawFindRefDialog(bool* open);
     void DrawFindShortnameDialog(bool* open);
