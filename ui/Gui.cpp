@@ -198,8 +198,7 @@ bool Gui::DrawFrame()
 
     if (showFindText)
         showFindText = DrawFullTextSearchWindow();
-    if (showBrokenRefs)
-        showBrokenRefs = DrawBrokenRefsWindow();
+    brokenRefs.Draw(*this);
 
     int n = 1;
     for (auto it = refsWindows.begin(); it != refsWindows.end(); ++n) {

@@ -4,6 +4,7 @@
 #include "lifecycle/State.h"
 #include "model/TreeItem.h"
 #include "settings/Settings.h"
+#include "ui/BrokenRefsWindow.h"
 #include "ui/DialogChoices.h"
 #include "ui/ElementXmlPanes.h"
 #include "ui/NavigationHistory.h"
@@ -148,8 +149,8 @@ public:
     bool showFindRef = false;
     bool showFindShortname = false;
     bool showFindText = false;
-    bool showBrokenRefs = false;
     bool showAbout = false;
+    BrokenRefsWindow brokenRefs;
     bool showTooltips = true;
     bool keepRunning = true;
     int windowCounter = 0;
@@ -199,7 +200,6 @@ public:
     void DrawFindShortnameDialog(bool* open);
     bool DrawRefsWindow(const WindowEntry& entry);
     bool DrawFullTextSearchWindow();
-    bool DrawBrokenRefsWindow();
 };
 
 // Marks the frame being drawn as live: something on it moves by itself, so the next frame must
