@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <exception>
 
 std::string CommandLineFromArguments(int argc, const char* const* argv)
 {
@@ -39,6 +40,26 @@ int InitApplication(Gui& gui, const std::string& path)
         AdvanceState(gui.state, gui.reaper);
     }
     return 0;
+}
+
+std::string RunFrameLoop(Gui& gui, const std::function<void()>& frames,
+                         const std::function<void(Settings&)>& rememberPlace)
+{
+    ImGuiContext* const mainContext = ImGui::GetCurrentContext();
+    std::string failure;
+    try {
+        frames();
+        return {};
+    } catch (const std::exception& e) {
+        failure = e.what();
+    } catch (...) {
+    }
+    if (failure.empty())
+        failure = "unknown failure";
+    ImGui::SetCurrentContext(mainContext); // the frame may have failed in a window of its own
+    rememberPlace(gui.settings);
+    SaveSettings(gui.settings);
+    return failure;
 }
 
 void OpenDroppedFiles(Gui& gui, int count, const char* const* paths)

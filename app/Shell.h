@@ -4,6 +4,7 @@
 
 #include <imgui.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,13 @@ std::string PathFromCommandLine(const std::string& commandLine);
 
 // Loads the settings and requests the start-up file, if any, before any window exists. 0 on success.
 int InitApplication(Gui& gui, const std::string& path);
+
+// Runs the frame loop `frames` and returns the message of an exception that escaped it, empty when
+// none did. A frame cut short leaves the interface half drawn, so the program cannot go on: the
+// settings are written at once, after `rememberPlace` has put the window's place in them, before
+// a teardown that may fail in turn; and the main window's GUI context is current again.
+std::string RunFrameLoop(Gui& gui, const std::function<void()>& frames,
+                         const std::function<void(Settings&)>& rememberPlace);
 
 // Files dropped on the window: the last one is opened like a file chosen in the dialog.
 void OpenDroppedFiles(Gui& gui, int count, const char* const* paths);

@@ -43,6 +43,52 @@ void WakeFrameLoop()
     Backend::Wake();
 }
 
+// Draws frames until the user quits, the window is closed or a stop is requested.
+void FrameLoop(Gui& gui)
+{
+    // Presenting in step with the display paces the loop where the display honours it; elsewhere
+    // (Xvfb, some compositors) this cap keeps a busy viewer from spinning a core. Slightly above
+    // the refresh rate so that it never costs a vertical blank where the display does pace it.
+    using Clock = std::chrono::steady_clock;
+    const auto framePeriod = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(0.95 / Backend::RefreshRate()));
+    auto nextFrame = Clock::now();
+    FramePacer pacer;
+    bool quit = false;
+    std::string shownTitle = kTitle;
+    while (!quit && !Platform::StopRequested()) {
+        const bool waited = pacer.MaySleep();
+        if (waited) {
+            Backend::WaitEvents(pacer.SleepTimeout());
+            nextFrame = Clock::now();
+        }
+        if (!Backend::PumpEvents())
+            break;
+        if (Backend::TakeInputSeen() || wokenByWorker.exchange(false))
+            pacer.SomethingHappened();
+        else if (waited && !pacer.DueAfterQuietWait())
+            continue;
+
+        Backend::NewFrame();
+        ImGui::NewFrame();
+        quit = gui.DrawFrame();
+        if (const std::string title = WindowTitle(OpenDocumentPath(*gui.state)); title != shownTitle) {
+            Backend::SetTitle(title);
+            shownTitle = title;
+        }
+        ImGui::Render();
+        Backend::Present();
+        pacer.FrameDrawn(gui.IsLive(), gui.IsLiveSlowly());
+
+        nextFrame += framePeriod;
+        const auto now = Clock::now();
+        if (nextFrame > now)
+            std::this_thread::sleep_until(nextFrame);
+        else
+            nextFrame = now;
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -107,56 +153,25 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "tessaro: the embedded fonts could not be loaded; using the built-in font\n");
     gui.windowHost = Backend::SecondaryWindows(gui.settings.windowPlaces);
 
-    // Presenting in step with the display paces the loop where the display honours it; elsewhere
-    // (Xvfb, some compositors) this cap keeps a busy viewer from spinning a core. Slightly above
-    // the refresh rate so that it never costs a vertical blank where the display does pace it.
-    using Clock = std::chrono::steady_clock;
-    const auto framePeriod = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(0.95 / Backend::RefreshRate()));
-    auto nextFrame = Clock::now();
     SetWakeHook(WakeFrameLoop);
-    FramePacer pacer;
-    bool quit = false;
-    std::string shownTitle = kTitle;
-    while (!quit && !Platform::StopRequested()) {
-        const bool waited = pacer.MaySleep();
-        if (waited) {
-            Backend::WaitEvents(pacer.SleepTimeout());
-            nextFrame = Clock::now();
-        }
-        if (!Backend::PumpEvents())
-            break;
-        if (Backend::TakeInputSeen() || wokenByWorker.exchange(false))
-            pacer.SomethingHappened();
-        else if (waited && !pacer.DueAfterQuietWait())
-            continue;
-
-        Backend::NewFrame();
-        ImGui::NewFrame();
-        quit = gui.DrawFrame();
-        if (const std::string title = WindowTitle(OpenDocumentPath(*gui.state)); title != shownTitle) {
-            Backend::SetTitle(title);
-            shownTitle = title;
-        }
-        ImGui::Render();
-        Backend::Present();
-        pacer.FrameDrawn(gui.IsLive(), gui.IsLiveSlowly());
-
-        nextFrame += framePeriod;
-        const auto now = Clock::now();
-        if (nextFrame > now)
-            std::this_thread::sleep_until(nextFrame);
-        else
-            nextFrame = now;
-    }
+    const auto rememberPlace = [](Settings& settings) {
+        const Backend::WindowNow now = Backend::CurrentPlace();
+        RememberWindowPlace(settings, now.place, now.minimized, now.maximized);
+    };
+    const std::string failure = RunFrameLoop(
+        gui, [&gui] { FrameLoop(gui); }, rememberPlace);
     SetWakeHook(nullptr); // workers may outlive the window
 
-    const Backend::WindowNow now = Backend::CurrentPlace();
-    RememberWindowPlace(gui.settings, now.place, now.minimized, now.maximized);
+    rememberPlace(gui.settings);
     Backend::StopGui();
     gui.windowHost = nullptr;
     ImGui::DestroyContext();
     Backend::Close();
     SaveSettings(gui.settings);
+    if (!failure.empty()) {
+        std::fprintf(stderr, "tessaro: the interface failed and has to close (%s); the settings are saved\n",
+                     failure.c_str());
+        return 1;
+    }
     return 0;
 }

@@ -19,6 +19,14 @@ inline bool IsPathStep(std::string_view path, size_t slash, std::string_view nam
            path.compare(slash + 1, name.size(), name) == 0;
 }
 
+// Makes `path`, the element path of a node's nearest named ancestor ("" when it has none), the path
+// of that node's descendant named `name`: how a walk from the top spells paths as it goes down.
+inline void AppendPathStep(std::string& path, std::string_view name)
+{
+    path += '/';
+    path += name;
+}
+
 // Whether `path` is the element path of `node`. Compares from the end, one name at a time, so no
 // path is ever spelled out.
 template <class NameOf, class ParentOf>

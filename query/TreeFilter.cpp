@@ -1,5 +1,6 @@
 #include "query/TreeFilter.h"
 
+#include "model/ElementChain.h"
 #include "model/NodeText.h"
 
 #include <re2/re2.h>
@@ -141,7 +142,7 @@ TreeFilterMatches FilterTree(const std::vector<pugi::xml_node>& roots, const Tre
                 bool isMatch = false;
                 if (pugi::xml_node shortName = ShortNameChild(child)) {
                     const char* name = shortName.text().get();
-                    path.append("/").append(name);
+                    AppendPathStep(path, name);
                     isMatch = matcher.Matches(name, path);
                 }
                 if (isMatch) {

@@ -1,4 +1,4 @@
-#include "ui/BrokenRefRows.h"
+#include "ui/BrokenRefsWindow.h"
 #include "ui/Gui.h"
 #include "ui/ResultListView.h"
 
@@ -10,32 +10,6 @@
 #include <memory>
 
 namespace {
-// Kept for the whole process: closing and reopening the window keeps the filter.
-char filterText[1024] = "";
-
-// The rows shown, worked out again only when the view or the list changes, so a long list costs
-// nothing per frame. The list is known by its owner, not its address: the list of the next
-// document may be allocated where this one was, and rows of the old list would index past it.
-struct ShownRows
-{
-    BrokenRefView view;
-    std::weak_ptr<const std::vector<BrokenRef>> list; // keeps the owner's identity, not the list
-    std::vector<int> rows;
-};
-
-const std::vector<int>& RowsShown(const std::shared_ptr<const std::vector<BrokenRef>>& list,
-                                  const BrokenRefView& view)
-{
-    static ShownRows memo;
-    const bool sameList = !memo.list.owner_before(list) && !list.owner_before(memo.list);
-    if (!sameList || !(memo.view == view)) {
-        memo.list = list;
-        memo.view = view;
-        memo.rows = BrokenRefRows(*list, view);
-    }
-    return memo.rows;
-}
-
 // A cell's text; one cut off at the column's edge shows whole in a tooltip.
 void Cell(const std::string& text, bool next = true)
 {
@@ -52,26 +26,36 @@ void Cell(const std::string& text, bool next = true)
     }
 }
 
-// Share of the list in the height it shares with the preview, changed by dragging the bar between.
-float listShare = 0.4f;
-bool hideDefinitions = false;
 } // namespace
 
-bool Gui::DrawBrokenRefsWindow()
+const std::vector<int>& BrokenRefsWindow::RowsShown(const std::shared_ptr<const std::vector<BrokenRef>>& list,
+                                                    const BrokenRefView& view)
 {
+    const bool sameList = !rowsList.owner_before(list) && !list.owner_before(rowsList);
+    if (!sameList || !(rowsView == view)) {
+        rowsList = list;
+        rowsView = view;
+        rows = BrokenRefRows(*list, view);
+    }
+    return rows;
+}
+
+void BrokenRefsWindow::Draw(Gui& gui)
+{
+    if (!shown)
+        return;
     ImGuiStorage* storage = ImGui::GetStateStorage();
     const ImGuiID selectionKey = ImGui::GetID("Broken References");
-    int selected = StoredSelection(selectionKey); // index into the whole list
+    int selected = gui.StoredSelection(selectionKey); // index into the whole list
 
     const float font = ImGui::GetFontSize();
     SecondaryWindowLook look{"Broken References", "Broken References", ImVec2(50 * font, 35 * font),
                              ImVec2(42 * font, 35 * font)};
     look.flags = ImGuiWindowFlags_NoScrollbar;
-    bool open = true;
-    const bool visible = BeginSecondaryWindow(look, &open);
-    if (!visible || !open) {
-        EndSecondaryWindow();
-        return open;
+    const bool visible = gui.BeginSecondaryWindow(look, &shown);
+    if (!visible || !shown) {
+        gui.EndSecondaryWindow();
+        return;
     }
 
     const char* hideLabel = "Hide definition references";
@@ -80,12 +64,12 @@ bool Gui::DrawBrokenRefsWindow()
     ImGui::InputTextWithHint("##Filter", "Filter by text", filterText, sizeof filterText);
     ImGui::SameLine();
     ImGui::Checkbox(hideLabel, &hideDefinitions);
-    if (showTooltips && ImGui::IsItemHovered())
+    if (gui.showTooltips && ImGui::IsItemHovered())
         ImGui::SetTooltip("Leave out references held by DEFINITION-REF (to module definitions)");
 
-    const Result<std::vector<BrokenRef>> result = state->FindBrokenRefs();
+    const Result<std::vector<BrokenRef>> result = gui.state->FindBrokenRefs();
     const bool done = result.status == ResultStatus::Done && result.value;
-    const std::shared_ptr<const Workspace> workspace = state->GetWorkspace();
+    const std::shared_ptr<const Workspace> workspace = gui.state->GetWorkspace();
     const ImGuiStyle& style = ImGui::GetStyle();
     const ImVec2 avail = ImGui::GetContentRegionAvail();
     const float height =
@@ -93,13 +77,13 @@ bool Gui::DrawBrokenRefsWindow()
     const float barHeight = std::max(4.0f, font * 0.4f);
     const float listHeight = std::clamp(height * listShare, 3 * font, std::max(3 * font, height - 3 * font));
 
-    const std::string singleFileName = std::filesystem::path(state->filePath).filename().string();
+    const std::string singleFileName = std::filesystem::path(gui.state->filePath).filename().string();
     bool selectionChanged = false;
     BrokenRefView view{filterText, hideDefinitions};
     const ImGuiTableFlags tableFlags = ImGuiTableFlags_ScrollY | ImGuiTableFlags_RowBg |
                                        ImGuiTableFlags_BordersInnerV | ImGuiTableFlags_Resizable |
                                        ImGuiTableFlags_Sortable;
-    const std::vector<int>* rows = nullptr;
+    const std::vector<int>* shownRows = nullptr;
     if (ImGui::BeginTable("##BrokenRefs", 5, tableFlags, ImVec2(avail.x, listHeight))) {
         ImGui::TableSetupScrollFreeze(0, 1);
         ImGui::TableSetupColumn("Reference", ImGuiTableColumnFlags_WidthStretch, 3.0f);
@@ -120,13 +104,13 @@ bool Gui::DrawBrokenRefsWindow()
             view.sortColumn = sort->Specs[0].ColumnIndex;
             view.descending = sort->Specs[0].SortDirection == ImGuiSortDirection_Descending;
         }
-        rows = done ? &RowsShown(result.value, view) : nullptr;
-        if (rows) {
+        shownRows = done ? &RowsShown(result.value, view) : nullptr;
+        if (shownRows) {
             ImGuiListClipper clipper;
-            clipper.Begin(static_cast<int>(rows->size()));
+            clipper.Begin(static_cast<int>(shownRows->size()));
             while (clipper.Step()) {
                 for (int r = clipper.DisplayStart; r < clipper.DisplayEnd; ++r) {
-                    const int i = (*rows)[r];
+                    const int i = (*shownRows)[r];
                     const BrokenRef& broken = (*result.value)[i];
                     ImGui::TableNextRow();
                     ImGui::TableNextColumn();
@@ -159,13 +143,13 @@ bool Gui::DrawBrokenRefsWindow()
     const Ref* chosen = done && selected >= 0 && size_t(selected) < result.value->size()
                             ? &(*result.value)[selected].firstReferrer
                             : nullptr;
-    DrawResultPreview(*this, chosen, selected, selectionChanged,
+    DrawResultPreview(gui, chosen, selected, selectionChanged,
                       ImVec2(avail.x, height - listHeight - barHeight - ImGui::GetStyle().ItemSpacing.y));
 
     ImGui::AlignTextToFramePadding();
     if (done) {
-        std::string count = std::to_string(rows->size()) + " of " + std::to_string(result.value->size()) +
-                            " reference texts name no element";
+        std::string count = std::to_string(shownRows->size()) + " of " +
+                            std::to_string(result.value->size()) + " reference texts name no element";
         ImGui::TextUnformatted(count.c_str());
     } else if (result.status == ResultStatus::Pending) {
         PendingSpinner();
@@ -174,7 +158,6 @@ bool Gui::DrawBrokenRefsWindow()
     } else if (result.status == ResultStatus::Error) {
         ImGui::TextUnformatted(result.message.c_str());
     }
-    ApplyResultButtons(*this, DrawResultButtons(chosen != nullptr, mutedColor), chosen);
-    EndSecondaryWindow();
-    return true;
+    ApplyResultButtons(gui, DrawResultButtons(chosen != nullptr, gui.mutedColor), chosen);
+    gui.EndSecondaryWindow();
 }

@@ -3,7 +3,6 @@
 #include "ui/DocumentLabels.h"
 
 #include <cctype>
-#include <stdexcept>
 
 namespace {
 
@@ -178,9 +177,6 @@ bool Gui::DrawFrame()
             break;
         case StateKind::Indexing:
         case StateKind::Ready: {
-            const std::shared_ptr<const Workspace> workspace = state->GetWorkspace();
-            if (!workspace && !state->document)
-                throw std::logic_error("Current state does not contain an XML node");
             ImGui::PushID((int)state->id);
             // Rows opened while filtering keep their own state: clearing restores the open rows.
             if (filterMatches)
@@ -188,10 +184,7 @@ bool Gui::DrawFrame()
             // A reveal asked for by a row of this tree (go to definition) waits for the next frame.
             std::vector<TreeItem> target = std::move(navigationTarget);
             navigationTarget.clear();
-            if (workspace)
-                DrawWorkspaceTree(*workspace, target, filterMatches);
-            else
-                DrawTree("/", true, *state->document, target, filterMatches);
+            DrawWorkspaceTree(*state, target, filterMatches);
             if (filterMatches)
                 ImGui::PopID();
             ImGui::PopID();
@@ -205,8 +198,7 @@ bool Gui::DrawFrame()
 
     if (showFindText)
         showFindText = DrawFullTextSearchWindow();
-    if (showBrokenRefs)
-        showBrokenRefs = DrawBrokenRefsWindow();
+    brokenRefs.Draw(*this);
 
     int n = 1;
     for (auto it = refsWindows.begin(); it != refsWindows.end(); ++n) {

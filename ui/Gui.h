@@ -4,6 +4,7 @@
 #include "lifecycle/State.h"
 #include "model/TreeItem.h"
 #include "settings/Settings.h"
+#include "ui/BrokenRefsWindow.h"
 #include "ui/DialogChoices.h"
 #include "ui/ElementXmlPanes.h"
 #include "ui/NavigationHistory.h"
@@ -148,8 +149,8 @@ public:
     bool showFindRef = false;
     bool showFindShortname = false;
     bool showFindText = false;
-    bool showBrokenRefs = false;
     bool showAbout = false;
+    BrokenRefsWindow brokenRefs;
     bool showTooltips = true;
     bool keepRunning = true;
     int windowCounter = 0;
@@ -191,14 +192,14 @@ public:
     // items of `navigationTarget` that lie below `node`.
     void DrawTree(const std::string& path, bool isMain, pugi::xml_node node,
                   const std::vector<TreeItem>& navigationTarget, const TreeFilterMatches* filter = nullptr);
-    // One row per file of a folder, each holding that file's tree; `target` and `filter` as for DrawTree.
-    void DrawWorkspaceTree(const Workspace& workspace, const std::vector<TreeItem>& target,
+    // The main tree of what `shown` holds: one file's document, or a row per file holding that
+    // file's tree; `target` and `filter` as for DrawTree.
+    void DrawWorkspaceTree(const State& shown, const std::vector<TreeItem>& target,
                            const TreeFilterMatches* filter);
     void DrawFindRefDialog(bool* open);
     void DrawFindShortnameDialog(bool* open);
     bool DrawRefsWindow(const WindowEntry& entry);
     bool DrawFullTextSearchWindow();
-    bool DrawBrokenRefsWindow();
 };
 
 // Marks the frame being drawn as live: something on it moves by itself, so the next frame must

@@ -174,8 +174,8 @@ void Gui::MenuNavigate()
             OpenBookmark(toOpen);
         ImGui::EndMenu();
     }
-    if (ImGui::MenuItem("Broken References...", nullptr, showBrokenRefs))
-        showBrokenRefs = !showBrokenRefs;
+    if (ImGui::MenuItem("Broken References...", nullptr, brokenRefs.shown))
+        brokenRefs.shown = !brokenRefs.shown;
     if (ImGui::MenuItem("Back", "Alt+Left", false, history.CanGoBack()))
         GoBack();
     if (ImGui::MenuItem("Forward", "Alt+Right", false, history.CanGoForward()))

@@ -158,7 +158,7 @@ void Gui::HandleShortcuts()
     else if (name == "Find Shortname")
         showFindShortname = false;
     else if (name == "Broken References")
-        showBrokenRefs = false;
+        brokenRefs.shown = false;
     else if (name == "About")
         showAbout = false;
     std::erase_if(refsWindows, [&](const WindowEntry& entry) {

@@ -3,13 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-void AppendChildPath(std::string& path, std::string_view shortName)
-{
-    if (path != "/")
-        path += '/';
-    path += shortName;
-}
-
 bool IsPagedElement(std::string_view tagName, int childCount, int pageSize)
 {
     return tagName.find("ELEMENTS") != std::string_view::npos || tagName == "AR-PACKAGES" ||

@@ -21,9 +21,6 @@ inline constexpr const char* Forward = "\xef\x81\xa1";     // U+F061 arrow-right
 inline constexpr const char* GoTo = "\xef\x81\xa4";        // U+F064 share (go to target)
 } // namespace Icon
 
-// Makes `path` the path of its element's child named `shortName`.
-void AppendChildPath(std::string& path, std::string_view shortName);
-
 // Long child lists are split into pages: package containers always, anything else above two pages.
 bool IsPagedElement(std::string_view tagName, int childCount, int pageSize);
 

@@ -1,6 +1,7 @@
 #include "ui/Gui.h"
 #include "ui/TreePaths.h"
 
+#include "model/ElementChain.h"
 #include "model/NodeText.h"
 #include "model/ReferenceBases.h"
 #include "model/Trail.h"
@@ -15,6 +16,20 @@ namespace {
 // part opens as a tree of its own. The GUI library nests rows by indenting and by its id stack, and every
 // open row is walked every frame, so a document nested a million deep must not open as one tree.
 constexpr size_t kLevelsShown = 100;
+
+// An element path as shown and looked up: "/" for the nodes above every named one.
+std::string ShownPath(const std::string& path)
+{
+    return path.empty() ? "/" : path;
+}
+
+bool NamedAtOrAbove(pugi::xml_node node)
+{
+    for (; node; node = node.parent())
+        if (ShortNameChild(node))
+            return true;
+    return false;
+}
 
 // What a row needs to know about its element's children, found once per element: the child
 // count, the SHORT-NAME child and the text node. Each of them is a walk over the children, and an
@@ -500,7 +515,7 @@ void TreeDrawer::DrawLeafRow(const Row& row, const TreeItem& item, pugi::xml_nod
                          ImGuiTreeNodeFlags_AllowItemOverlap);
     ImGui::PopStyleColor();
     if (ImGui::IsItemHovered())
-        gui.statusText = path; // the element the text or attribute belongs to
+        gui.statusText = ShownPath(path); // the element the text or attribute belongs to
     if (row.visible) {
         ImGui::SameLine(0, 0);
         RowValue(ImGui::GetStyleColorVec4(ImGuiCol_Text), "", value, gui.mutedColor);
@@ -515,7 +530,7 @@ void TreeDrawer::DrawLeafRow(const Row& row, const TreeItem& item, pugi::xml_nod
 void TreeDrawer::HighlightButton(const Row& row, const TreeItem& item, pugi::xml_node parent)
 {
     if (gui.ActionButton(row.hovered, Icon::Highlighter, "Highlight in main window", 1))
-        gui.Reveal(TrailTo(item, parent), path);
+        gui.Reveal(TrailTo(item, parent), ShownPath(path));
 }
 
 void TreeDrawer::DrawElementRow(Row& row, pugi::xml_node node, int siblingIndex, int siblingCount,
@@ -555,9 +570,9 @@ void TreeDrawer::DrawElementRow(Row& row, pugi::xml_node node, int siblingIndex,
     // The row a tree starts from keeps the path it was found by: rebuilding it from the parent's
     // path and its SHORT-NAME goes wrong for a name that contains "/" or is empty.
     if (memo.shortName && level > 0)
-        AppendChildPath(path, memo.shortName.text().get());
+        AppendPathStep(path, memo.shortName.text().get());
     if (row.hovered) {
-        gui.statusText = path;
+        gui.statusText = ShownPath(path);
         if (memo.shortName)
             gui.hoveredElementPath = path;
     }
@@ -795,7 +810,7 @@ void RootsFor(TreeRoots& roots, const std::vector<TreeItem>& target, size_t topD
     for (size_t i = 1; i <= stretch * kLevelsShown; ++i) {
         pugi::xml_node node = std::get<pugi::xml_node>(target[topDepth + i]);
         if (pugi::xml_node shortName = ShortNameChild(node))
-            AppendChildPath(roots.path, shortName.text().get());
+            AppendPathStep(roots.path, shortName.text().get());
         if (i % kLevelsShown == 0)
             roots.roots.emplace_back(node, roots.path.size());
     }
@@ -817,8 +832,9 @@ void Gui::DrawTree(const std::string& path, bool isMain, pugi::xml_node node,
     TreeRoots& roots = trees[treeId];
     if (roots.top != node || roots.roots.empty()) {
         roots.top = node;
-        roots.path = path;
-        roots.roots.assign(1, {node, path.size()});
+        // Paths grow from the path of the nearest named node: "" above the topmost.
+        roots.path = path == "/" && !NamedAtOrAbove(node) ? std::string() : path;
+        roots.roots.assign(1, {node, roots.path.size()});
     }
     if (roots.lastFrame != ImGui::GetFrameCount()) {
         roots.countColumn = roots.countColumnNext;

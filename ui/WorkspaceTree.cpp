@@ -34,17 +34,20 @@ std::string WorkspaceFileName(const Workspace& workspace, pugi::xml_node node)
     return file ? workspace.ShownPath(*file) : std::string();
 }
 
-// One file opened by itself is its document's tree, with no row for the file. Of a folder, only
+// One file opened by itself is its document's tree, with no row for the file. Of several files, only
 // the files with a match are listed while filtering, each opening by itself; the row of the
 // navigation target's file opens.
-void Gui::DrawWorkspaceTree(const Workspace& workspace, const std::vector<TreeItem>& target,
+void Gui::DrawWorkspaceTree(const State& shown, const std::vector<TreeItem>& target,
                             const TreeFilterMatches* filter)
 {
-    const std::vector<WorkspaceFile>& files = workspace.Files();
-    if (!workspace.IsFolder() && files.size() == 1 && files[0].document) {
-        DrawTree("/", true, *files[0].document, target, filter);
+    if (shown.document) {
+        DrawTree("/", true, *shown.document, target, filter);
         return;
     }
+    const std::shared_ptr<const Workspace> workspace = shown.GetWorkspace();
+    if (!workspace)
+        return;
+    const std::vector<WorkspaceFile>& files = workspace->Files();
     bool anyShown = false;
     for (size_t i = 0; i < files.size(); ++i) {
         const WorkspaceFile& file = files[i];
@@ -63,7 +66,7 @@ void Gui::DrawWorkspaceTree(const Workspace& workspace, const std::vector<TreeIt
                                    ImGuiTreeNodeFlags_SpanAvailWidth;
         if (!file.document)
             flags |= ImGuiTreeNodeFlags_Leaf;
-        const std::string name = workspace.ShownPath(i);
+        const std::string name = workspace->ShownPath(i);
         const bool open = ImGui::TreeNodeEx("##file", flags, "%s", name.c_str());
         if (ImGui::IsItemHovered())
             statusText = file.path;

@@ -117,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     CheckBrokenRefs(ready, facts);
-    gui.showBrokenRefs = true;
+    gui.brokenRefs.shown = true;
     headless.Frame();
     headless.Frame();
     return 0;

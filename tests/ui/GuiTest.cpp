@@ -115,7 +115,7 @@ TEST(DrawFrame, ANewDocumentStartsFresh)
     headless.Frame();
     headless.Frame();
     TypeText(headless, "Speed");
-    gui.showBrokenRefs = true;
+    gui.brokenRefs.shown = true;
     auto selectBroken = [&] {
         // The row's reason: the tree shows "/Missing" too.
         ASSERT_TRUE(headless.FramesUntil([&] { return Drew(headless, "target missing"); }));

@@ -207,10 +207,10 @@ TEST_F(Navigation, ShortcutsOpenTheFindWindowsAndEscapeClosesMenusThenTheFocused
     PressKey(headless, 256);
     EXPECT_FALSE(gui.showFindShortname) << "Escape closed the focused dialog";
     EXPECT_TRUE(gui.showFindRef);
-    gui.showBrokenRefs = true; // a window that appears takes the focus
+    gui.brokenRefs.shown = true; // a window that appears takes the focus
     headless.Frame();
     PressKey(headless, 256);
-    EXPECT_FALSE(gui.showBrokenRefs);
+    EXPECT_FALSE(gui.brokenRefs.shown);
     EXPECT_TRUE(gui.showFindRef);
 
     ASSERT_TRUE(ClickText(headless, "Navigate"));

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <map>
 #include <optional>
+#include <stdexcept>
 #include <tuple>
 
 TEST(CommandLine, ArgumentsJoinIntoOnePathAndOnlyEnclosingQuotesAreDropped)
@@ -79,21 +80,39 @@ TEST(DroppedFiles, AFolderReplacesTheOpenFileWithAWorkspaceOfEveryFileBelowIt)
     EXPECT_EQ(headless.gui.state->GetWorkspace()->FileOf(type.GetValue()->node), 2u);
 }
 
-TEST(StartUp, RequestsTheFileBeforeAnyWindowAndSkipsAnEmptyPath)
+// Settings come from an empty home directory of its own, not the user's, while this lives.
+class OwnHome
 {
-    // Settings come from an empty home directory, not the user's.
-    TempDir home;
-    auto saved = [](const char* name) {
+public:
+    OwnHome() : oldHome(Saved("HOME")), oldProfile(Saved("USERPROFILE"))
+    {
+        unsetenv("USERPROFILE");
+        setenv("HOME", home.Path().c_str(), 1);
+    }
+    ~OwnHome()
+    {
+        Restore("HOME", oldHome);
+        Restore("USERPROFILE", oldProfile);
+    }
+
+private:
+    static std::optional<std::string> Saved(const char* name)
+    {
         const char* value = std::getenv(name);
         return value ? std::optional<std::string>(value) : std::nullopt;
-    };
-    auto restore = [](const char* name, const std::optional<std::string>& value) {
+    }
+    static void Restore(const char* name, const std::optional<std::string>& value)
+    {
         value ? setenv(name, value->c_str(), 1) : unsetenv(name);
-    };
-    const auto oldHome = saved("HOME"), oldProfile = saved("USERPROFILE");
-    unsetenv("USERPROFILE");
-    setenv("HOME", home.Path().c_str(), 1);
+    }
 
+    TempDir home;
+    const std::optional<std::string> oldHome, oldProfile;
+};
+
+TEST(StartUp, RequestsTheFileBeforeAnyWindowAndSkipsAnEmptyPath)
+{
+    OwnHome home;
     Gui empty;
     EXPECT_EQ(InitApplication(empty, ""), 0);
     EXPECT_TRUE(empty.recentOpenFiles.empty());
@@ -102,9 +121,41 @@ TEST(StartUp, RequestsTheFileBeforeAnyWindowAndSkipsAnEmptyPath)
     EXPECT_EQ(InitApplication(opened, "/data/a b.arxml"), 0);
     EXPECT_EQ(opened.recentOpenFiles.front(), "/data/a b.arxml");
     EXPECT_EQ(opened.state->GetKind(), StateKind::Loading) << "loading starts before there is a window";
+}
 
-    restore("HOME", oldHome);
-    restore("USERPROFILE", oldProfile);
+// A state whose step fails, as any part of a frame may.
+class FailingState : public State
+{
+public:
+    FailingState() : State("", nullptr) {}
+    StateKind GetKind() const override { return StateKind::Initial; }
+    std::shared_ptr<State> Update() override { throw std::runtime_error("out of luck"); }
+};
+
+TEST(FrameLoop, AFrameThatThrowsEndsTheLoopWithTheSettingsWritten)
+{
+    OwnHome home;
+    HeadlessGui headless;
+    headless.gui.AddRecentFile("/data/a.arxml");
+    headless.gui.bookmarks.insert("/Body/Can");
+    headless.Frame();
+    headless.gui.state = std::make_shared<FailingState>();
+    const WindowPlace place{10, 20, 300, 400};
+    const std::string failure = RunFrameLoop(
+        headless.gui,
+        [&] {
+            while (!headless.Frame()) {
+            }
+        },
+        [&](Settings& settings) { settings.window = place; });
+    EXPECT_EQ(failure, "out of luck");
+    EXPECT_EQ(ImGui::GetCurrentContext(), headless.context);
+
+    Settings written;
+    LoadSettings(written);
+    EXPECT_EQ(written.bookmarks, (std::set<std::string>{"/Body/Can"}));
+    EXPECT_EQ(written.recentOpenFiles, (std::list<std::string>{"/data/a.arxml"}));
+    EXPECT_EQ(written.window, place);
 }
 
 TEST(WindowGeometry, ThreeQuartersOfTheHeightWideNineTenthsHighCentred)

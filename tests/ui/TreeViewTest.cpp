@@ -159,30 +159,55 @@ TEST(Clipboard, CopiesThroughTheGuiLibraryAndFailsWithoutIt)
     EXPECT_FALSE(CopyToClipboard("no context"));
 }
 
-// A SHORT-NAME holding "/" makes a path that cannot be rebuilt from the parent's path; the window
-// and its rows use the path the element was found by.
-TEST(ElementWindows, TheTopRowKeepsThePathItWasOpenedWith)
+// Rows name their elements by the paths the lookups take. A SHORT-NAME holding "/" makes a path that
+// cannot be rebuilt from the parent's path: an element window and its rows keep the path it was
+// opened with. An empty SHORT-NAME is a step of its own, even at the top.
+TEST(TreePaths, RowsShowThePathsTheLookupsTake)
 {
-    TempDir dir;
-    HeadlessGui headless;
-    ASSERT_TRUE(OpenDocument(
-        headless, dir.Write("slash.arxml", "<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>P</SHORT-NAME>"
-                                           "<ELEMENTS><I-SIGNAL><SHORT-NAME>a/b</SHORT-NAME></I-SIGNAL>"
-                                           "</ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>")));
-    headless.gui.OpenElementWindow("/P/a/b");
-    headless.Frame();
-    headless.Frame([] { ImGui::SetWindowFocus("/P/a/b##0"); });
-    ImGuiWindow* window = headless.FindWindow("/P/a/b##0");
-    ASSERT_NE(window, nullptr);
+    struct Case
+    {
+        const char* elements; // of package P, or of a package without a name when there is no window
+        const char* window;   // an element window to read, or the main tree opened to the last path
+        std::set<std::string> hovered;
+    };
+    const Case cases[] = {
+        {"<I-SIGNAL><SHORT-NAME>a/b</SHORT-NAME></I-SIGNAL>", "/P/a/b", {"/P/a/b"}},
+        {"<I-SIGNAL><SHORT-NAME>S</SHORT-NAME></I-SIGNAL>", nullptr, {"/", "//S"}},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        HeadlessGui headless;
+        const std::string package = c.window ? "P" : "";
+        ASSERT_TRUE(OpenDocument(
+            headless, dir.Write("paths.arxml", "<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>" + package +
+                                                   "</SHORT-NAME><ELEMENTS>" + c.elements +
+                                                   "</ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>")));
+        std::string windowName = "XML Tree View";
+        if (!c.window) { // opened down to the deepest row
+            Result<Ref> deepest = headless.gui.state->FindRef(*c.hovered.rbegin());
+            ASSERT_EQ(deepest.status, ResultStatus::Done);
+            headless.gui.Reveal(deepest.GetValue()->trail, *c.hovered.rbegin());
+            headless.Frame();
+        } else {
+            headless.gui.OpenElementWindow(c.window);
+            headless.Frame();
+            windowName = std::string(c.window) + "##0";
+            headless.Frame([&] { ImGui::SetWindowFocus(windowName.c_str()); });
+        }
+        ImGuiWindow* window = headless.FindWindow(windowName.c_str());
+        ASSERT_NE(window, nullptr);
 
-    std::set<std::string> hovered; // what the status line would show under the mouse
-    ImGuiIO& io = ImGui::GetIO();
-    for (float y = window->Pos.y; y < window->Pos.y + window->Size.y; y += 2) {
-        io.MousePos = ImVec2(window->Pos.x + 40, y);
-        headless.Frame();
-        if (!headless.gui.statusText.empty())
-            hovered.insert(headless.gui.statusText);
+        std::set<std::string> hovered; // what the status line would show under the mouse
+        ImGuiIO& io = ImGui::GetIO();
+        for (float y = window->Pos.y; y < window->Pos.y + window->Size.y; y += 2) {
+            io.MousePos = ImVec2(window->Pos.x + 40, y);
+            headless.Frame();
+            if (!headless.gui.statusText.empty())
+                hovered.insert(headless.gui.statusText);
+        }
+        io.MousePos = ImVec2(-FLT_MAX, -FLT_MAX);
+        EXPECT_EQ(hovered, c.hovered) << c.elements;
+        for (const std::string& path : hovered)
+            EXPECT_EQ(headless.gui.state->FindRef(path).status, ResultStatus::Done) << path;
     }
-    io.MousePos = ImVec2(-FLT_MAX, -FLT_MAX);
-    EXPECT_EQ(hovered, std::set<std::string>{"/P/a/b"});
 }

@@ -39,7 +39,7 @@ TEST_F(WorkspaceWindows, NavigationOpensTheTargetFilesRow)
 TEST_F(WorkspaceWindows, BrokenReferencesListsWhatNoFileResolvesAndShowsItsReferrer)
 {
     Gui& gui = headless.gui;
-    gui.showBrokenRefs = true;
+    gui.brokenRefs.shown = true;
     // The list comes from a worker, and its columns settle on the widths of the rows drawn before.
     std::string drawn;
     ASSERT_TRUE(headless.FramesUntil(
