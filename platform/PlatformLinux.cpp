@@ -521,6 +521,18 @@ void UnmapPages(void* base, size_t size)
     ::munmap(base, size);
 }
 
+void FaultInPages(void* base, size_t size)
+{
+#if defined(MADV_POPULATE_WRITE)
+    if (::madvise(base, size, MADV_POPULATE_WRITE) == 0)
+        return;
+#endif
+    // Older kernels: one write per page does the same.
+    const long page = ::sysconf(_SC_PAGESIZE);
+    for (size_t at = 0; at < size; at += size_t(page > 0 ? page : 4096))
+        static_cast<volatile char*>(base)[at] = 0;
+}
+
 uint64_t PhysicalMemoryBytes()
 {
     long pages = ::sysconf(_SC_PHYS_PAGES);

@@ -344,6 +344,13 @@ void UnmapPages(void* base, size_t)
     VirtualFree(base, 0, MEM_RELEASE);
 }
 
+void FaultInPages(void* base, size_t size)
+{
+    // One write per page brings it in, as the first write of its user would.
+    for (size_t at = 0; at < size; at += 4096)
+        static_cast<volatile char*>(base)[at] = 0;
+}
+
 uint64_t PhysicalMemoryBytes()
 {
     MEMORYSTATUSEX status = {};
