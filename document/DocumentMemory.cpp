@@ -1,4 +1,5 @@
 #include "document/DocumentMemory.h"
+#include "concurrency/ThreadStart.h"
 #include "document/AddressSanitizer.h"
 #include "platform/Platform.h"
 
@@ -123,7 +124,7 @@ void DocumentArena::FaultAhead(size_t bytes)
     if (count < 2)
         return; // a small document gains less than the thread costs
     try {
-        faulter = std::thread(&DocumentArena::FaultChunks, this, count);
+        faulter = StartThread([this, count] { FaultChunks(count); });
     } catch (const std::system_error&) {
         // no thread: the blocks fault their pages in themselves
     }

@@ -523,14 +523,18 @@ void UnmapPages(void* base, size_t size)
 
 void FaultInPages(void* base, size_t size)
 {
+    const size_t page = size_t(std::max(::sysconf(_SC_PAGESIZE), 4096L));
+    const uintptr_t start = reinterpret_cast<uintptr_t>(base) & ~(page - 1);
+    const uintptr_t end = reinterpret_cast<uintptr_t>(base) + size;
 #if defined(MADV_POPULATE_WRITE)
-    if (::madvise(base, size, MADV_POPULATE_WRITE) == 0)
+    if (::madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE) == 0)
         return;
 #endif
-    // Older kernels: one write per page does the same.
-    const long page = ::sysconf(_SC_PAGESIZE);
-    for (size_t at = 0; at < size; at += size_t(page > 0 ? page : 4096))
-        static_cast<volatile char*>(base)[at] = 0;
+    // Older kernels: a write of nothing to each page does the same, atomic so that no byte that
+    // another thread writes meanwhile is lost.
+    for (uintptr_t at = std::max(start, reinterpret_cast<uintptr_t>(base)); at < end;
+         at = (at + page) & ~(page - 1))
+        std::atomic_ref<char>(*reinterpret_cast<char*>(at)).fetch_add(0, std::memory_order_relaxed);
 }
 
 uint64_t PhysicalMemoryBytes()

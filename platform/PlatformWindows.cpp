@@ -346,9 +346,11 @@ void UnmapPages(void* base, size_t)
 
 void FaultInPages(void* base, size_t size)
 {
-    // One write per page brings it in, as the first write of its user would.
-    for (size_t at = 0; at < size; at += 4096)
-        static_cast<volatile char*>(base)[at] = 0;
+    // A write of nothing to each page brings it in, as the first write of its user would; atomic,
+    // so that no byte another thread writes meanwhile is lost.
+    const uintptr_t end = reinterpret_cast<uintptr_t>(base) + size;
+    for (uintptr_t at = reinterpret_cast<uintptr_t>(base); at < end; at = (at + 4096) & ~uintptr_t(4095))
+        std::atomic_ref<char>(*reinterpret_cast<char*>(at)).fetch_add(0, std::memory_order_relaxed);
 }
 
 uint64_t PhysicalMemoryBytes()
