@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <thread>
 
@@ -86,6 +87,46 @@ std::shared_ptr<ReadyState> ReadyOrReport(const std::shared_ptr<State>& state, b
     }
     return ready->GetWorkspace()->LoadedCount() > 0 ? ready : nullptr;
 }
+// Loads each side into `states` and answers; the exit code. The states are the caller's to keep.
+int Answer(const std::vector<std::vector<std::string>>& sides, const Invocation& invocation,
+           const Deadline& deadline, int notLoaded, std::vector<std::shared_ptr<State>>& states)
+{
+    const bool diff = invocation.command == Command::Diff;
+    states = LoadDocuments(sides, deadline);
+    if (states.empty())
+        return TimedOut(invocation);
+    bool skipped = false;
+    std::vector<std::shared_ptr<ReadyState>> ready;
+    for (const std::shared_ptr<State>& state : states) {
+        ready.push_back(ReadyOrReport(state, skipped));
+        if (!ready.back())
+            return notLoaded;
+    }
+
+    JsonLinesWriter out(stdout);
+    std::optional<size_t> changes = 0;
+    if (diff)
+        changes =
+            WriteChanges(*ready[0]->GetWorkspace(), *ready[1]->GetWorkspace(), invocation, deadline, out);
+    if (!changes || (!diff && !RunCommand(*ready[0], invocation, deadline, out)))
+        return TimedOut(invocation);
+    if (!out.Finish()) {
+        ErrorLine("tessaro-query: could not write the output");
+        return kOutputFailed;
+    }
+    if (skipped)
+        return kFilesSkipped;
+    return *changes > 0 ? kDiffer : kAnswered;
+}
+
+// Ends the process without tearing the documents down: freeing a big one block by block, and
+// waiting for a load still running, only delays an exit that gives all of it back at once.
+[[noreturn]] void Leave(int code)
+{
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(code);
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -122,29 +163,6 @@ int main(int argc, char** argv)
     KeepLineStartsOfParsedDocuments(command == Command::FindRef || command == Command::FindShortName ||
                                     command == Command::RefsTo || diff);
     const Deadline deadline(invocation.timeoutSeconds);
-    std::vector<std::shared_ptr<State>> states = LoadDocuments(sides, deadline);
-    if (states.empty())
-        return TimedOut(invocation);
-    bool skipped = false;
-    std::vector<std::shared_ptr<ReadyState>> ready;
-    for (const std::shared_ptr<State>& state : states) {
-        ready.push_back(ReadyOrReport(state, skipped));
-        if (!ready.back())
-            return notLoaded;
-    }
-
-    JsonLinesWriter out(stdout);
-    std::optional<size_t> changes = 0;
-    if (diff)
-        changes =
-            WriteChanges(*ready[0]->GetWorkspace(), *ready[1]->GetWorkspace(), invocation, deadline, out);
-    if (!changes || (!diff && !RunCommand(*ready[0], invocation, deadline, out)))
-        return TimedOut(invocation);
-    if (!out.Finish()) {
-        ErrorLine("tessaro-query: could not write the output");
-        return kOutputFailed;
-    }
-    if (skipped)
-        return kFilesSkipped;
-    return *changes > 0 ? kDiffer : kAnswered;
+    std::vector<std::shared_ptr<State>> states;
+    Leave(Answer(sides, invocation, deadline, notLoaded, states));
 }

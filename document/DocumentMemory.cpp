@@ -1,4 +1,5 @@
 #include "document/DocumentMemory.h"
+#include "concurrency/ThreadStart.h"
 #include "document/AddressSanitizer.h"
 #include "platform/Platform.h"
 
@@ -7,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
+#include <system_error>
 
 #if defined(TESSARO_ADDRESS_SANITIZER)
 #define TESSARO_POISON(at, size) ASAN_POISON_MEMORY_REGION(at, size)
@@ -105,7 +107,72 @@ void Release(DocumentChunk* chunk, uint64_t part)
 
 DocumentArena::~DocumentArena()
 {
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        stopFaulting = true;
+    }
+    if (faulter.joinable())
+        faulter.join();
+    for (DocumentChunk* chunk : faulted)
+        Release(chunk, kOpen);
     Release(current, kOpen);
+}
+
+void DocumentArena::FaultAhead(size_t bytes)
+{
+    const size_t count = bytes / kChunkBytes;
+    if (count < 2)
+        return; // a small document gains less than the thread costs
+    try {
+        faulter = StartThread([this, count] { FaultChunks(count); });
+    } catch (const std::system_error&) {
+        // no thread: the blocks fault their pages in themselves
+    }
+}
+
+void DocumentArena::FaultChunks(size_t count)
+{
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (stopFaulting || chunksMade >= count)
+                return;
+            ++chunksMade;
+        }
+        size_t mapped = 0;
+        char* base = MapAligned(kChunkBytes, mapped);
+        auto* chunk = base ? new (std::nothrow) DocumentChunk{base, 0, {kOpen}} : nullptr;
+        if (!chunk) {
+            if (base)
+                Platform::UnmapPages(base, mapped);
+            return;
+        }
+        Platform::FaultInPages(base, kChunkBytes);
+        TESSARO_POISON(base, kChunkBytes);
+        std::lock_guard<std::mutex> lock(mutex);
+        faulted.push_back(chunk);
+    }
+}
+
+DocumentChunk* DocumentArena::NextChunk()
+{
+    if (!faulted.empty()) {
+        DocumentChunk* chunk = faulted.front();
+        faulted.erase(faulted.begin());
+        return chunk;
+    }
+    size_t mapped = 0;
+    char* base = MapAligned(kChunkBytes, mapped);
+    if (!base)
+        return nullptr;
+    auto* fresh = new (std::nothrow) DocumentChunk{base, 0, {kOpen}};
+    if (!fresh) {
+        Platform::UnmapPages(base, mapped);
+        return nullptr;
+    }
+    TESSARO_POISON(base, kChunkBytes);
+    ++chunksMade;
+    return fresh;
 }
 
 DocumentArena::Use::Use(DocumentArena* arena) : previous(currentArena)
@@ -130,16 +197,9 @@ void* DocumentArena::Allocate(size_t size)
     const size_t need = (size + kHeader + 15) & ~size_t(15);
     std::lock_guard<std::mutex> lock(mutex);
     if (!current || current->used + need > kChunkBytes) {
-        size_t mapped = 0;
-        char* base = MapAligned(kChunkBytes, mapped);
-        if (!base)
+        DocumentChunk* fresh = NextChunk();
+        if (!fresh)
             return nullptr;
-        auto* fresh = new (std::nothrow) DocumentChunk{base, 0, {kOpen}};
-        if (!fresh) {
-            Platform::UnmapPages(base, mapped);
-            return nullptr;
-        }
-        TESSARO_POISON(base, kChunkBytes);
         Release(current, kOpen);
         current = fresh;
     }

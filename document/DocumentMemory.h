@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <thread>
 #include <vector>
 
 struct DocumentChunk;
@@ -45,9 +46,22 @@ public:
     // no memory is left.
     void* Allocate(size_t size);
 
+    // Starts bringing in the pages of the next chunks, about `bytes` in all, on a thread of its
+    // own. Zeroing fresh pages is much of a big parse's time; done here it runs on the otherwise
+    // idle core while the file is read and parsed. Chunks that the blocks outrun are mapped as
+    // before, and no more are faulted in than `bytes` asks for. Call at most once.
+    void FaultAhead(size_t bytes);
+
 private:
-    std::mutex mutex; // guards `current`
+    DocumentChunk* NextChunk(); // with `mutex` held
+    void FaultChunks(size_t count);
+
+    std::mutex mutex; // guards the members below
     DocumentChunk* current = nullptr;
+    std::vector<DocumentChunk*> faulted; // chunks brought in ahead, oldest first, not yet used
+    size_t chunksMade = 0;               // by either thread
+    bool stopFaulting = false;
+    std::thread faulter;
 };
 
 // pugixml's allocation functions, installed for the whole process (they are pugixml's globals):

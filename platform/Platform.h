@@ -78,6 +78,10 @@ bool ReplaceFileContents(const std::filesystem::path& file, const std::string& c
 void* MapPages(size_t size, size_t alignment);
 // Returns memory from MapPages; `size` is the size it was asked for.
 void UnmapPages(void* base, size_t size);
+// Has the system back `size` bytes at `base`, inside memory from MapPages, with pages now, as
+// writing them would, so that whoever writes them next takes no page faults. What they hold is
+// kept, even while another thread writes them. Best effort: does nothing where the system cannot.
+void FaultInPages(void* base, size_t size);
 
 // Physical memory of the machine in bytes; 0 when unknown.
 uint64_t PhysicalMemoryBytes();

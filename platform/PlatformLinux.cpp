@@ -521,6 +521,22 @@ void UnmapPages(void* base, size_t size)
     ::munmap(base, size);
 }
 
+void FaultInPages(void* base, size_t size)
+{
+    const size_t page = size_t(std::max(::sysconf(_SC_PAGESIZE), 4096L));
+    const uintptr_t start = reinterpret_cast<uintptr_t>(base) & ~(page - 1);
+    const uintptr_t end = reinterpret_cast<uintptr_t>(base) + size;
+#if defined(MADV_POPULATE_WRITE)
+    if (::madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE) == 0)
+        return;
+#endif
+    // Older kernels: a write of nothing to each page does the same, atomic so that no byte that
+    // another thread writes meanwhile is lost.
+    for (uintptr_t at = std::max(start, reinterpret_cast<uintptr_t>(base)); at < end;
+         at = (at + page) & ~(page - 1))
+        std::atomic_ref<char>(*reinterpret_cast<char*>(at)).fetch_add(0, std::memory_order_relaxed);
+}
+
 uint64_t PhysicalMemoryBytes()
 {
     long pages = ::sysconf(_SC_PHYS_PAGES);

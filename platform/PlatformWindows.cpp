@@ -344,6 +344,15 @@ void UnmapPages(void* base, size_t)
     VirtualFree(base, 0, MEM_RELEASE);
 }
 
+void FaultInPages(void* base, size_t size)
+{
+    // A write of nothing to each page brings it in, as the first write of its user would; atomic,
+    // so that no byte another thread writes meanwhile is lost.
+    const uintptr_t end = reinterpret_cast<uintptr_t>(base) + size;
+    for (uintptr_t at = reinterpret_cast<uintptr_t>(base); at < end; at = (at + 4096) & ~uintptr_t(4095))
+        std::atomic_ref<char>(*reinterpret_cast<char*>(at)).fetch_add(0, std::memory_order_relaxed);
+}
+
 uint64_t PhysicalMemoryBytes()
 {
     MEMORYSTATUSEX status = {};

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <sstream>
+#include <thread>
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -175,4 +177,28 @@ TEST(Platform, AFileHasOneIdentityWhateverNameReachesIt)
     EXPECT_EQ(Platform::IdentifyFile(dir.File("self")), Platform::IdentifyFile(dir.Path().string()));
     EXPECT_NE(Platform::IdentifyFile(other), Platform::IdentifyFile(file));
     EXPECT_FALSE(Platform::IdentifyFile(dir.File("missing")));
+}
+
+// Pages are brought in under a block that starts past a page boundary, as the text of a document
+// does behind its header, while another thread fills the block from the front: every byte written,
+// before or meanwhile, stays.
+TEST(Platform, FaultingPagesInKeepsWhatTheyHold)
+{
+    const size_t mapped = size_t(8) << 20;
+    auto* base = static_cast<unsigned char*>(Platform::MapPages(mapped, size_t(2) << 20));
+    ASSERT_NE(base, nullptr);
+    unsigned char* block = base + 16;
+    const size_t size = mapped - 16;
+    std::memset(block, 0x5a, 4096);
+    std::thread writer([&] {
+        for (size_t at = 4096; at < size; ++at)
+            block[at] = static_cast<unsigned char>(at);
+    });
+    Platform::FaultInPages(block, size);
+    writer.join();
+    size_t lost = 0;
+    for (size_t at = 0; at < size; ++at)
+        lost += block[at] != (at < 4096 ? 0x5a : static_cast<unsigned char>(at));
+    EXPECT_EQ(lost, 0u);
+    Platform::UnmapPages(base, mapped);
 }
