@@ -113,6 +113,7 @@ bool Gui::DrawFrame()
         if (ShownContent(*state))
             StartDocument();
     }
+    UpdateComparison();
     RevealOpenedBookmark();
     HandleShortcuts();
     hoveredElementPath.clear();
@@ -207,6 +208,8 @@ bool Gui::DrawFrame()
         showFindText = DrawFullTextSearchWindow();
     if (showBrokenRefs)
         showBrokenRefs = DrawBrokenRefsWindow();
+    if (showChanges)
+        showChanges = DrawChangesWindow();
 
     int n = 1;
     for (auto it = refsWindows.begin(); it != refsWindows.end(); ++n) {

@@ -25,6 +25,8 @@ struct WindowEntry
     std::string windowId;
 };
 
+class Comparison;
+struct ComparedModels;
 class Workspace;
 class WindowHost;
 
@@ -46,6 +48,7 @@ struct ShortcutKeys
     int go = 'G';
     int bookmark = 'B';
     int reload = -1;
+    int nextChange = -1; // F8; with Shift the previous one
 };
 
 // Everything the interface remembers between frames. One instance per process; main thread only.
@@ -84,6 +87,13 @@ public:
     void ChooseFileToOpen();
     void ChooseFolderToOpen();
     void ChooseFileToOpenInNewWindow();
+    // "Compare With...": a file or folder to compare the open document with.
+    void ChooseFileToCompare();
+    void ChooseFolderToCompare();
+    // Loads `path` beside the open document and compares the two; replaces any comparison.
+    void CompareWith(std::string path);
+    // F8 and Shift+F8: reveals the next (+1) or previous (-1) change in tree order.
+    void StepChange(int direction);
     // Acts on what the open dialogs chose since the last frame.
     void OpenChosenPaths();
     void Reload();
@@ -129,6 +139,10 @@ public:
         std::string path;
     } bookmarkToReveal; // a bookmark whose file is being opened
     NavigationHistory history;
+    std::shared_ptr<Comparison> comparison; // of the open document with another version, or null
+    // This frame's finished comparison of the document shown, or null; owned by `comparison`.
+    const ComparedModels* shownChanges = nullptr;
+    int changeStep = -1; // index into the tree order of the change F8 revealed last
     ShortcutKeys keys;
     WindowHost* windowHost = nullptr; // null: secondary windows are drawn inside the main window
     std::string hoveredElementPath;   // named element row under the mouse or the keyboard focus
@@ -149,6 +163,7 @@ public:
     bool showFindShortname = false;
     bool showFindText = false;
     bool showBrokenRefs = false;
+    bool showChanges = false;
     bool showAbout = false;
     bool showTooltips = true;
     bool keepRunning = true;
@@ -171,6 +186,10 @@ public:
     const ImVec4 highlightColor = HexToColor("165A36");
     const ImVec4 highlightHoverColor = HexToColor("1C6E42");
     const ImVec4 guideLineColor = HexToColor("5F6B7C");
+    const ImVec4 addedColor = HexToColor("72CA9B");
+    const ImVec4 removedColor = HexToColor("FA999C");
+    const ImVec4 changedColor = HexToColor("FBB360");
+    const ImVec4 movedColor = HexToColor("BDADFF");
     const ImVec2 treeFramePadding = ImVec2(8, 4);
     const float highlightDuration = 2.0f;
     const int pageSize = 20;
@@ -199,6 +218,9 @@ public:
     bool DrawRefsWindow(const WindowEntry& entry);
     bool DrawFullTextSearchWindow();
     bool DrawBrokenRefsWindow();
+    bool DrawChangesWindow();
+    // Follows the comparison: drops it when another document is shown, sets `shownChanges`.
+    void UpdateComparison();
 };
 
 // Marks the frame being drawn as live: something on it moves by itself, so the next frame must
