@@ -70,6 +70,7 @@ void Gui::CompareWith(std::string path)
     const std::string open = state->GetFilePath();
     if (open.empty() || path.empty())
         return;
+    shownChanges = nullptr; // owned by the comparison replaced here
     if (comparison)
         reaper.Dispose(std::move(comparison)); // it may be waiting for a large load to stop
     comparison = std::make_shared<Comparison>(open, std::move(path));
