@@ -3,6 +3,7 @@
 #include "model/Workspace.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace {
 
@@ -57,6 +58,43 @@ TreePositions(const Workspace& old, const std::unordered_map<pugi::xml_node_stru
     return positions;
 }
 
+// The places as filter matches: every ancestor lists its children that are places or lead to one,
+// in document order, each ancestor's children walked once.
+TreeFilterMatches ChangedOnly(const Workspace& old, const ComparedModels& compared)
+{
+    TreeFilterMatches shown;
+    std::unordered_map<const pugi::xml_node_struct*, size_t> fileOf;
+    for (size_t i = 0; i < old.Files().size(); ++i) {
+        if (old.Files()[i].document)
+            fileOf.emplace(pugi::xml_node(*old.Files()[i].document).internal_object(), i);
+    }
+    shown.matchesPerRoot.assign(old.Files().size(), 0);
+    std::unordered_set<const pugi::xml_node_struct*> leading; // places and their ancestors
+    for (uint32_t i : compared.treeOrder) {
+        const pugi::xml_node place = compared.places[i];
+        if (!place || !shown.matches.insert(place.internal_object()).second)
+            continue;
+        pugi::xml_node up = place;
+        for (; up.parent(); up = up.parent())
+            leading.insert(up.internal_object());
+        if (auto file = fileOf.find(up.internal_object()); file != fileOf.end())
+            ++shown.matchesPerRoot[file->second];
+    }
+    shown.matchCount = shown.matches.size();
+    for (const pugi::xml_node_struct* node : leading) {
+        pugi::xml_node parent = pugi::xml_node(const_cast<pugi::xml_node_struct*>(node)).parent();
+        if (shown.shownChildren.count(parent.internal_object()))
+            continue;
+        TreeFilterMatches::Shown& children = shown.shownChildren[parent.internal_object()];
+        size_t position = 0;
+        for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling(), ++position) {
+            if (leading.count(child.internal_object()))
+                children.push_back({child, position});
+        }
+    }
+    return shown;
+}
+
 } // namespace
 
 std::shared_ptr<const ComparedModels> CompareForTree(std::shared_ptr<const Workspace> oldModel,
@@ -90,6 +128,7 @@ std::shared_ptr<const ComparedModels> CompareForTree(std::shared_ptr<const Works
     }
     std::stable_sort(compared->treeOrder.begin(), compared->treeOrder.end(),
                      [&](uint32_t a, uint32_t b) { return position[a] < position[b]; });
+    compared->changedOnly = ChangedOnly(*oldModel, *compared);
     compared->oldModel = std::move(oldModel);
     compared->newModel = std::move(newModel);
     return compared;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "query/ModelCompare.h"
+#include "query/TreeFilter.h"
 
 #include <pugixml.hpp>
 
@@ -37,6 +38,8 @@ struct ComparedModels
     std::vector<std::string> placePaths; // per change: the element path of its place
     std::vector<uint32_t> treeOrder;     // indices into `changes`, in the old tree's order
     std::unordered_map<pugi::xml_node_struct*, ChangeMark> marks;
+    // The tree cut down to the rows with a change and the way to them, as a filter answers.
+    TreeFilterMatches changedOnly;
 
     const ChangeMark* MarkOf(pugi::xml_node node) const
     {

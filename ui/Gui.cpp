@@ -1,6 +1,7 @@
 #include "ui/Gui.h"
-
 #include "ui/DocumentLabels.h"
+
+#include "query/ChangeMarks.h"
 
 #include <cctype>
 #include <stdexcept>
@@ -145,8 +146,13 @@ bool Gui::DrawFrame()
     }
 
     // A reveal shows the whole tree: the target may lie outside the filter's matches.
-    if (!navigationTarget.empty())
+    if (!navigationTarget.empty()) {
         ClearTreeFilter();
+        // The changed rows stay alone when the target is one of them (F8, the Changes window).
+        const auto* node = std::get_if<pugi::xml_node>(&navigationTarget.back());
+        changedOnly = changedOnly && shownChanges && node &&
+                      shownChanges->changedOnly.matches.count(node->internal_object());
+    }
     const bool documentShown =
         (state->GetKind() == StateKind::Indexing || state->GetKind() == StateKind::Ready) &&
         (state->document || state->GetWorkspace());

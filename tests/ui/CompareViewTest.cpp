@@ -75,6 +75,14 @@ TEST(CompareView, MarksListsAndStepsThroughTheChangesInTreeOrder)
     for (const char* row : {">LENGTH~changed", ">I-SIGNAL-removed[2]"})
         EXPECT_NE(tree.find(row), std::string::npos) << row << " in " << tree;
 
+    // "changed only" keeps the rows with a change and the way to them, and F8 keeps it on.
+    ASSERT_TRUE(ClickText(headless, "changed only"));
+    PressKey(headless, kF8);
+    const std::string changedOnly = Squash(MainWindowText(headless));
+    EXPECT_NE(changedOnly.find("3changedrows"), std::string::npos) << changedOnly;
+    EXPECT_NE(changedOnly.find("Gone"), std::string::npos) << changedOnly;
+    EXPECT_EQ(changedOnly.find("Same"), std::string::npos) << changedOnly;
+
     // Another document opened drops the comparison and its marks.
     const std::string other = dir.Write("other.arxml", Version(""));
     ASSERT_TRUE(OpenDocument(headless, other));
