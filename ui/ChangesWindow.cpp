@@ -115,6 +115,7 @@ bool Gui::DrawChangesWindow()
     SecondaryWindowLook look{"Changes", "Changes", ImVec2(60 * font, 30 * font),
                              ImVec2(42 * font, 30 * font)};
     look.flags = ImGuiWindowFlags_NoScrollbar;
+    look.besideMiddle = true; // the rows it reveals land in the middle of the tree
     bool open = true;
     const bool visible = BeginSecondaryWindow(look, &open);
     if (!visible || !open || !comparison) {
