@@ -30,6 +30,7 @@ std::shared_ptr<const ComparedModels> Comparison::Task::Run(std::shared_ptr<cons
 void Comparison::Update(const State& open, Reaper& reaper)
 {
     AdvanceState(newSide, reaper);
+    openFailed = open.GetKind() == StateKind::Error;
     std::shared_ptr<const Workspace> oldModel = open.GetWorkspace();
     std::shared_ptr<const Workspace> newModel = newSide->GetWorkspace();
     if (!oldModel || !newModel || oldModel == comparedOld)
@@ -46,6 +47,8 @@ void Comparison::Update(const State& open, Reaper& reaper)
 
 Result<std::shared_ptr<const ComparedModels>> Comparison::Poll()
 {
+    if (openFailed)
+        return Result<std::shared_ptr<const ComparedModels>>::Error("the open document did not load");
     if (newSide->GetKind() == StateKind::Error)
         return Result<std::shared_ptr<const ComparedModels>>::Error(newSide->GetErrorMessage());
     if (!task)

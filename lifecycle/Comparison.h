@@ -26,7 +26,7 @@ public:
     // versions are ready. A reload of the open document compares again.
     void Update(const State& open, Reaper& reaper);
 
-    // Pending while either version loads or the worker compares.
+    // Pending while either version loads or the worker compares; an error when either failed.
     Result<std::shared_ptr<const ComparedModels>> Poll();
     // What is being waited for, for the status line; empty once done.
     std::string Progress() const;
@@ -47,5 +47,6 @@ public:
 private:
     std::shared_ptr<State> newSide;
     std::shared_ptr<const Workspace> comparedOld; // the open version the task compares
+    bool openFailed = false;                      // the open document did not load: nothing to compare
     std::shared_ptr<Task> task;
 };

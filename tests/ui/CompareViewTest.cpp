@@ -83,6 +83,15 @@ TEST(CompareView, MarksListsAndStepsThroughTheChangesInTreeOrder)
     EXPECT_NE(changedOnly.find("Gone"), std::string::npos) << changedOnly;
     EXPECT_EQ(changedOnly.find("Same"), std::string::npos) << changedOnly;
 
+    // A version that does not load is an error, never "no changes"; so is an open one that did not.
+    const std::string broken = dir.Write("broken.arxml", "<AUTOSAR>");
+    gui.CompareWith(broken);
+    EXPECT_TRUE(headless.FramesUntil([&] { return gui.comparison->Poll().status == ResultStatus::Error; }));
+    gui.state->OpenFile(broken);
+    ASSERT_TRUE(headless.FramesUntil([&] { return gui.state->GetKind() == StateKind::Error; }));
+    gui.CompareWith(newPath);
+    EXPECT_TRUE(headless.FramesUntil([&] { return gui.comparison->Poll().status == ResultStatus::Error; }));
+
     // Another document opened drops the comparison and its marks.
     const std::string other = dir.Write("other.arxml", Version(""));
     ASSERT_TRUE(OpenDocument(headless, other));
