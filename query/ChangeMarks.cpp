@@ -128,6 +128,8 @@ std::shared_ptr<const ComparedModels> CompareForTree(std::shared_ptr<const Works
     }
     std::stable_sort(compared->treeOrder.begin(), compared->treeOrder.end(),
                      [&](uint32_t a, uint32_t b) { return position[a] < position[b]; });
+    for (uint32_t i : compared->treeOrder)
+        compared->byPlacePath[compared->placePaths[i]].push_back(i);
     compared->changedOnly = ChangedOnly(*oldModel, *compared);
     compared->oldModel = std::move(oldModel);
     compared->newModel = std::move(newModel);

@@ -37,6 +37,8 @@ struct ComparedModels
     std::vector<pugi::xml_node> places;  // per change: where the old tree shows it
     std::vector<std::string> placePaths; // per change: the element path of its place
     std::vector<uint32_t> treeOrder;     // indices into `changes`, in the old tree's order
+    // Indices into `changes` by the path of their place, in tree order, for an element's window.
+    std::unordered_map<std::string, std::vector<uint32_t>> byPlacePath;
     std::unordered_map<pugi::xml_node_struct*, ChangeMark> marks;
     // The tree cut down to the rows with a change and the way to them, as a filter answers.
     TreeFilterMatches changedOnly;

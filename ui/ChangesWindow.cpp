@@ -109,6 +109,29 @@ void Gui::StepChange(int direction)
     RevealChange(*this, *shownChanges, shownChanges->treeOrder[changeStep]);
 }
 
+void Gui::DrawElementChanges(const std::string& path)
+{
+    if (!shownChanges)
+        return;
+    auto found = shownChanges->byPlacePath.find(path);
+    if (found == shownChanges->byPlacePath.end())
+        return;
+    const ImVec4* colours[4] = {&addedColor, &removedColor, &movedColor, &changedColor}; // by ChangeKind
+    for (uint32_t i : found->second) {
+        const ModelChange& change = shownChanges->changes[i];
+        ImGui::TextColored(*colours[unsigned(change.kind)], "%s", ChangeKindName(change.kind));
+        ImGui::SameLine();
+        if (change.kind == ChangeKind::Changed)
+            ImGui::Text("%s: %s -> %s", change.at.c_str(), change.oldValue ? change.oldValue : "(none)",
+                        change.newValue ? change.newValue : "(none)");
+        else if (change.kind == ChangeKind::Moved)
+            ImGui::Text("%s -> %s", change.fromPath.c_str(), change.path.c_str());
+        else
+            ImGui::TextUnformatted(change.path.c_str());
+    }
+    ImGui::Separator();
+}
+
 bool Gui::DrawChangesWindow()
 {
     const float font = ImGui::GetFontSize();

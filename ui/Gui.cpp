@@ -246,6 +246,7 @@ bool Gui::DrawFrame()
                         break;
                     }
                     const Ref& ref = result.GetValue();
+                    DrawElementChanges(ref->path);
                     ImGui::PushID((int)state->id);
                     DrawTree(ref->path, false, ref->node, {});
                     ImGui::PopID();

@@ -220,6 +220,8 @@ public:
     bool DrawFullTextSearchWindow();
     bool DrawBrokenRefsWindow();
     bool DrawChangesWindow();
+    // Above an element window's tree: the changes placed on the element at `path`, old and new.
+    void DrawElementChanges(const std::string& path);
     // Follows the comparison: drops it when another document is shown, sets `shownChanges`.
     void UpdateComparison();
 };

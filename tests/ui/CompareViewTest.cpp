@@ -75,6 +75,12 @@ TEST(CompareView, MarksListsAndStepsThroughTheChangesInTreeOrder)
     for (const char* row : {">LENGTH~changed", ">I-SIGNAL-removed[2]"})
         EXPECT_NE(tree.find(row), std::string::npos) << row << " in " << tree;
 
+    // An element's window shows what changed on it, with the old and the new text.
+    gui.OpenElementWindow("/P/Keep");
+    headless.Frame();
+    EXPECT_NE(Squash(FrameText(headless)).find("changedLENGTH:8->16"), std::string::npos);
+    gui.elementWindows.clear();
+
     // "changed only" keeps the rows with a change and the way to them, and F8 keeps it on.
     ASSERT_TRUE(ClickText(headless, "changed only"));
     PressKey(headless, kF8);
