@@ -50,6 +50,8 @@ void SetTitle(const std::string& title);
 
 // The number under which the GUI library's back end reports the F5 key.
 int ReloadKey();
+// F8, which steps to the next change of a comparison.
+int NextChangeKey();
 
 // The GUI library's platform and renderer back ends, on the current GUI context.
 bool StartGui(std::string& error);

@@ -178,6 +178,11 @@ int ReloadKey()
     return GLFW_KEY_F5;
 }
 
+int NextChangeKey()
+{
+    return GLFW_KEY_F8;
+}
+
 bool StartGui(std::string& error)
 {
     // The window's own callbacks hand input to the back end, each window to its own context.

@@ -283,6 +283,11 @@ int ReloadKey()
     return VK_F5;
 }
 
+int NextChangeKey()
+{
+    return VK_F8;
+}
+
 bool StartGui(std::string& error)
 {
     if (!ImGui_ImplWin32_Init(window)) {

@@ -30,7 +30,20 @@ std::string PathFromCommandLine(const std::string& commandLine)
     return commandLine;
 }
 
-int InitApplication(Gui& gui, const std::string& path)
+StartUpPaths StartUpPathsFromArguments(int argc, const char* const* argv)
+{
+    int split = 1;
+    while (split < argc && std::strcmp(argv[split], "--compare") != 0)
+        ++split;
+    if (split == argc)
+        return {PathFromCommandLine(CommandLineFromArguments(argc, argv)), {}};
+    std::vector<const char*> after{argv[0]};
+    after.insert(after.end(), argv + split + 1, argv + argc);
+    return {PathFromCommandLine(CommandLineFromArguments(split, argv)),
+            PathFromCommandLine(CommandLineFromArguments(int(after.size()), after.data()))};
+}
+
+int InitApplication(Gui& gui, const std::string& path, const std::string& comparePath)
 {
     LoadSettings(gui.settings);
     if (!path.empty()) {
@@ -38,6 +51,8 @@ int InitApplication(Gui& gui, const std::string& path)
         gui.state->OpenFile(path);
         // The file loads on its worker while the window, the renderer and the fonts are made.
         AdvanceState(gui.state, gui.reaper);
+        if (!comparePath.empty())
+            gui.CompareWith(comparePath); // loads beside it
     }
     return 0;
 }

@@ -17,8 +17,18 @@ std::string CommandLineFromArguments(int argc, const char* const* argv);
 // A command line is one path, never split at blanks; surrounding double quotes are dropped.
 std::string PathFromCommandLine(const std::string& commandLine);
 
-// Loads the settings and requests the start-up file, if any, before any window exists. 0 on success.
-int InitApplication(Gui& gui, const std::string& path);
+// The start-up command line split at a lone "--compare": the document to open before it, the
+// version to compare it with after it (empty without one). Each part is one path as above.
+struct StartUpPaths
+{
+    std::string open;
+    std::string compare;
+};
+StartUpPaths StartUpPathsFromArguments(int argc, const char* const* argv);
+
+// Loads the settings and requests the start-up file, if any, and the version to compare it with,
+// before any window exists. 0 on success.
+int InitApplication(Gui& gui, const std::string& path, const std::string& comparePath = {});
 
 // Runs the frame loop `frames` and returns the message of an exception that escaped it, empty when
 // none did. A frame cut short leaves the interface half drawn, so the program cannot go on: the

@@ -24,14 +24,14 @@ namespace {
 
 const char* const kTitle = kTessaroNameAndVersion;
 
-// The whole command line as one path, from arguments in UTF-8.
-std::string StartUpPath(int argc, char** argv)
+// The paths of the command line, from arguments in UTF-8.
+StartUpPaths StartUpPathsOf(int argc, char** argv)
 {
     std::vector<std::string> arguments = Platform::Utf8Arguments(argc, argv);
     std::vector<const char*> pointers;
     for (const std::string& argument : arguments)
         pointers.push_back(argument.c_str());
-    return PathFromCommandLine(CommandLineFromArguments(int(pointers.size()), pointers.data()));
+    return StartUpPathsFromArguments(int(pointers.size()), pointers.data());
 }
 
 std::atomic<bool> wokenByWorker{false};
@@ -100,11 +100,12 @@ int main(int argc, char** argv)
         const std::string answer = TerminalAnswer(request);
         return std::fwrite(answer.data(), 1, answer.size(), stdout) == answer.size() ? 0 : 1;
     }
-    const std::string path = StartUpPath(argc, argv);
+    const StartUpPaths paths = StartUpPathsOf(argc, argv);
 
     Gui gui;
     gui.keys.reload = Backend::ReloadKey();
-    if (int code = InitApplication(gui, path))
+    gui.keys.nextChange = Backend::NextChangeKey();
+    if (int code = InitApplication(gui, paths.open, paths.compare))
         return code;
     // Caught before the window shows: a request to stop that arrives from then on ends the
     // program the normal way, with the settings written.

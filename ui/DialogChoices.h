@@ -13,6 +13,7 @@ public:
     {
         std::string path;
         bool inNewWindow = false; // "Open File in New Window..." rather than open here
+        bool compare = false;     // "Compare With...": the other version of the open document
     };
 
     // Any thread; wakes a window that sleeps. An empty path (a cancelled dialog) is dropped.

@@ -1,6 +1,7 @@
 #include "ui/Gui.h"
-
 #include "ui/DocumentLabels.h"
+
+#include "query/ChangeMarks.h"
 
 #include <cctype>
 
@@ -112,6 +113,7 @@ bool Gui::DrawFrame()
         if (ShownContent(*state))
             StartDocument();
     }
+    UpdateComparison();
     RevealOpenedBookmark();
     HandleShortcuts();
     hoveredElementPath.clear();
@@ -143,8 +145,13 @@ bool Gui::DrawFrame()
     }
 
     // A reveal shows the whole tree: the target may lie outside the filter's matches.
-    if (!navigationTarget.empty())
+    if (!navigationTarget.empty()) {
         ClearTreeFilter();
+        // The changed rows stay alone when the target is one of them (F8, the Changes window).
+        const auto* node = std::get_if<pugi::xml_node>(&navigationTarget.back());
+        changedOnly = changedOnly && shownChanges && node &&
+                      shownChanges->changedOnly.matches.count(node->internal_object());
+    }
     const bool documentShown =
         (state->GetKind() == StateKind::Indexing || state->GetKind() == StateKind::Ready) &&
         (state->document || state->GetWorkspace());
@@ -199,6 +206,8 @@ bool Gui::DrawFrame()
     if (showFindText)
         showFindText = DrawFullTextSearchWindow();
     brokenRefs.Draw(*this);
+    if (showChanges)
+        showChanges = DrawChangesWindow();
 
     int n = 1;
     for (auto it = refsWindows.begin(); it != refsWindows.end(); ++n) {
@@ -229,6 +238,7 @@ bool Gui::DrawFrame()
                         break;
                     }
                     const Ref& ref = result.GetValue();
+                    DrawElementChanges(ref->path);
                     ImGui::PushID((int)state->id);
                     DrawTree(ref->path, false, ref->node, {});
                     ImGui::PopID();

@@ -26,6 +26,8 @@ struct WindowEntry
     std::string windowId;
 };
 
+class Comparison;
+struct ComparedModels;
 class Workspace;
 class WindowHost;
 
@@ -47,6 +49,7 @@ struct ShortcutKeys
     int go = 'G';
     int bookmark = 'B';
     int reload = -1;
+    int nextChange = -1; // F8; with Shift the previous one
 };
 
 // Everything the interface remembers between frames. One instance per process; main thread only.
@@ -85,6 +88,13 @@ public:
     void ChooseFileToOpen();
     void ChooseFolderToOpen();
     void ChooseFileToOpenInNewWindow();
+    // "Compare With...": a file or folder to compare the open document with.
+    void ChooseFileToCompare();
+    void ChooseFolderToCompare();
+    // Loads `path` beside the open document and compares the two; replaces any comparison.
+    void CompareWith(std::string path);
+    // F8 and Shift+F8: reveals the next (+1) or previous (-1) change in tree order.
+    void StepChange(int direction);
     // Acts on what the open dialogs chose since the last frame.
     void OpenChosenPaths();
     void Reload();
@@ -130,6 +140,10 @@ public:
         std::string path;
     } bookmarkToReveal; // a bookmark whose file is being opened
     NavigationHistory history;
+    std::shared_ptr<Comparison> comparison; // of the open document with another version, or null
+    // This frame's finished comparison of the document shown, or null; owned by `comparison`.
+    const ComparedModels* shownChanges = nullptr;
+    int changeStep = -1; // index into the tree order of the change F8 revealed last
     ShortcutKeys keys;
     WindowHost* windowHost = nullptr; // null: secondary windows are drawn inside the main window
     std::string hoveredElementPath;   // named element row under the mouse or the keyboard focus
@@ -139,6 +153,7 @@ public:
     bool focusTree = false;           // put the keyboard focus into the main tree
     bool filterCleared = false;       // the filter was emptied outside its field this frame
     TreeFilterQuery filter;           // what the filter field and its toggles ask for
+    bool changedOnly = false;         // the tree shows only the rows a comparison marks, whatever the text
     std::shared_ptr<TreeFilterMatches> shownFilter; // the last complete answer, drawn until the next
     TreeFilterQuery shownFilterQuery;
     std::list<WindowEntry> refsWindows;
@@ -149,6 +164,7 @@ public:
     bool showFindRef = false;
     bool showFindShortname = false;
     bool showFindText = false;
+    bool showChanges = false;
     bool showAbout = false;
     BrokenRefsWindow brokenRefs;
     bool showTooltips = true;
@@ -172,6 +188,10 @@ public:
     const ImVec4 highlightColor = HexToColor("165A36");
     const ImVec4 highlightHoverColor = HexToColor("1C6E42");
     const ImVec4 guideLineColor = HexToColor("5F6B7C");
+    const ImVec4 addedColor = HexToColor("72CA9B");
+    const ImVec4 removedColor = HexToColor("FA999C");
+    const ImVec4 changedColor = HexToColor("FBB360");
+    const ImVec4 movedColor = HexToColor("BDADFF");
     const ImVec2 treeFramePadding = ImVec2(8, 4);
     const float highlightDuration = 2.0f;
     const int pageSize = 20;
@@ -200,6 +220,11 @@ public:
     void DrawFindShortnameDialog(bool* open);
     bool DrawRefsWindow(const WindowEntry& entry);
     bool DrawFullTextSearchWindow();
+    bool DrawChangesWindow();
+    // Above an element window's tree: the changes placed on the element at `path`, old and new.
+    void DrawElementChanges(const std::string& path);
+    // Follows the comparison: drops it when another document is shown, sets `shownChanges`.
+    void UpdateComparison();
 };
 
 // Marks the frame being drawn as live: something on it moves by itself, so the next frame must

@@ -1,3 +1,4 @@
+#include "lifecycle/Comparison.h"
 #include "ui/About.h"
 #include "ui/DocumentLabels.h"
 #include "ui/Gui.h"
@@ -86,7 +87,12 @@ void Gui::MenuFile()
         }
         ImGui::EndMenu();
     }
-    if (ImGui::MenuItem("Reload", "F5", false, !state->GetFilePath().empty()))
+    const bool opened = !state->GetFilePath().empty();
+    if (ImGui::MenuItem("Compare With...", nullptr, false, opened))
+        ChooseFileToCompare();
+    if (ImGui::MenuItem("Compare With Folder...", nullptr, false, opened))
+        ChooseFolderToCompare();
+    if (ImGui::MenuItem("Reload", "F5", false, opened))
         Reload();
     if (ImGui::MenuItem("Exit"))
         keepRunning = false;
@@ -176,6 +182,8 @@ void Gui::MenuNavigate()
     }
     if (ImGui::MenuItem("Broken References...", nullptr, brokenRefs.shown))
         brokenRefs.shown = !brokenRefs.shown;
+    if (ImGui::MenuItem("Changes...", nullptr, showChanges, comparison != nullptr))
+        showChanges = !showChanges;
     if (ImGui::MenuItem("Back", "Alt+Left", false, history.CanGoBack()))
         GoBack();
     if (ImGui::MenuItem("Forward", "Alt+Right", false, history.CanGoForward()))
@@ -255,9 +263,14 @@ void Gui::DrawStatusLine()
 
     const float fontSize = ImGui::GetFontSize();
     const float lineWidth = ImGui::GetWindowContentRegionMax().x;
+    std::string comparing; // what a comparison still waits for
+    if (comparison && !shownChanges && comparison->Poll().status == ResultStatus::Pending) {
+        comparing = comparison->Progress();
+        KeepDrawingSlowly();
+    }
     const char* label = kind == StateKind::Loading    ? "Loading"
                         : kind == StateKind::Indexing ? "Indexing"
-                                                      : "";
+                                                      : comparing.c_str();
     const float labelWidth = *label ? ImGui::CalcTextSize(label).x + 1.5f * fontSize : 0.0f;
     std::string filesLoaded;
     if (std::shared_ptr<const Workspace> workspace = state->GetWorkspace();

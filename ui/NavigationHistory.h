@@ -32,6 +32,8 @@ public:
     bool CanGoBack() const { return current > 0; }
     bool CanGoForward() const { return current + 1 < entries.size(); }
     size_t Size() const { return entries.size(); }
+    // The entry shown last, or null before the first reveal.
+    const RevealEntry* Current() const { return entries.empty() ? nullptr : &entries[current]; }
 
 private:
     std::vector<RevealEntry> entries;

@@ -39,10 +39,26 @@ void Gui::ChooseFileToOpenInNewWindow()
     });
 }
 
+void Gui::ChooseFileToCompare()
+{
+    Platform::ShowOpenFileDialog([choices = dialogChoices](const std::string& path) {
+        choices->Post({path, false, true});
+    });
+}
+
+void Gui::ChooseFolderToCompare()
+{
+    Platform::ShowOpenFolderDialog([choices = dialogChoices](const std::string& path) {
+        choices->Post({path, false, true});
+    });
+}
+
 void Gui::OpenChosenPaths()
 {
     for (DialogChoices::Choice& choice : dialogChoices->Take()) {
-        if (choice.inNewWindow) {
+        if (choice.compare) {
+            CompareWith(choice.path);
+        } else if (choice.inNewWindow) {
             Platform::LaunchInstance(choice.path);
         } else {
             AddRecentFile(choice.path);
@@ -111,6 +127,8 @@ void Gui::HandleCommandKeys()
         ToggleBookmark(hoveredElementPath);
     if (!io.KeyCtrl && !io.KeyAlt && Pressed(keys.reload))
         Reload();
+    if (!io.KeyCtrl && !io.KeyAlt && Pressed(keys.nextChange))
+        StepChange(io.KeyShift ? -1 : 1);
 
     const bool alt = io.KeyAlt && !io.KeyCtrl;
     const bool altLeft = alt && Pressed(ImGui::GetKeyIndex(ImGuiKey_LeftArrow));
@@ -159,6 +177,8 @@ void Gui::HandleShortcuts()
         showFindShortname = false;
     else if (name == "Broken References")
         brokenRefs.shown = false;
+    else if (name == "Changes")
+        showChanges = false;
     else if (name == "About")
         showAbout = false;
     std::erase_if(refsWindows, [&](const WindowEntry& entry) {

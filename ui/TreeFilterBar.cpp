@@ -1,5 +1,7 @@
 #include "ui/Gui.h"
 
+#include "query/ChangeMarks.h"
+
 namespace {
 // Kept for the whole process, like the find dialogs' fields.
 char filterInput[1024] = "";
@@ -33,6 +35,17 @@ const TreeFilterMatches* Gui::DrawTreeFilterBar()
     if (ActionButton(true, ".*", "Regular expression", filter.regex ? 3 : 1))
         filter.regex = !filter.regex;
     filter.text = filterInput;
+    if (shownChanges) {
+        if (ActionButton(true, "changed only", "Show only the rows with a change and the way to them",
+                         changedOnly ? 3 : 0))
+            changedOnly = !changedOnly;
+        if (changedOnly) {
+            ImGui::SameLine(0, 20);
+            const size_t rows = shownChanges->changedOnly.matchCount;
+            ImGui::Text("%zu changed %s", rows, rows == 1 ? "row" : "rows");
+            return &shownChanges->changedOnly;
+        }
+    }
     if (text.empty()) {
         reaper.Dispose(std::move(shownFilter)); // may be large; freed off this thread
         shownFilter.reset();

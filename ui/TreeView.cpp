@@ -1,3 +1,4 @@
+#include "ui/ChangeLabels.h"
 #include "ui/Gui.h"
 #include "ui/TreePaths.h"
 
@@ -5,6 +6,7 @@
 #include "model/NodeText.h"
 #include "model/ReferenceBases.h"
 #include "model/Trail.h"
+#include "query/ChangeMarks.h"
 
 #include <cstring>
 #include <optional>
@@ -234,6 +236,39 @@ struct Rect
 };
 
 constexpr const char* kIndexingTooltip = "Indexing in progress. Please wait.";
+
+// The colour of a row with a change of its own, by the kind that matters most; null for a row
+// with changes only below it.
+const ImVec4* ChangeColour(const Gui& gui, const ChangeMark& mark)
+{
+    if (mark.Has(ChangeKind::Removed))
+        return &gui.removedColor;
+    if (mark.Has(ChangeKind::Moved))
+        return &gui.movedColor;
+    if (mark.Has(ChangeKind::Changed))
+        return &gui.changedColor;
+    if (mark.Has(ChangeKind::Added))
+        return &gui.addedColor;
+    return nullptr;
+}
+
+// After a row's tag: what changed on it, and on a closed row how many changes lie at it and below.
+// A removed element's tag is struck through.
+void DrawChangeMarker(const Gui& gui, const ChangeMark& mark, bool open, float labelX, const char* tag)
+{
+    if (mark.Has(ChangeKind::Removed)) {
+        const float left = labelX + ImGui::GetTreeNodeToLabelSpacing();
+        const float y = (ImGui::GetItemRectMin().y + ImGui::GetItemRectMax().y) * 0.5f;
+        ImGui::GetWindowDrawList()->AddLine(ImVec2(left, y), ImVec2(left + ImGui::CalcTextSize(tag).x, y),
+                                            ImGui::GetColorU32(gui.removedColor), 1.0f);
+    }
+    std::string text = ChangeMarkerText(mark, open);
+    if (text.empty())
+        return;
+    const ImVec4* colour = ChangeColour(gui, mark);
+    ImGui::SameLine(0, 10);
+    TextInColour(colour ? *colour : gui.changedColor, text);
+}
 
 // One tree: the arguments that stay the same for every row, and the levels open on the way down
 // to the row being drawn. Drawn with a stack of its own, never by recursion: a document may be
@@ -550,14 +585,19 @@ void TreeDrawer::DrawElementRow(Row& row, pugi::xml_node node, int siblingIndex,
     else if (OpensOnce(childCount, int(level - firstLevel)))
         ImGui::SetNextItemOpen(true, ImGuiCond_Once);
 
-    if (row.onNavPath)
-        ImGui::PushStyleColor(ImGuiCol_Text, gui.highlightColor);
+    // Only rows in sight look for a change: the frame costs what it shows.
+    const ChangeMark* change = row.visible && gui.shownChanges ? gui.shownChanges->MarkOf(node) : nullptr;
+    const ImVec4* changeColour = change ? ChangeColour(gui, *change) : nullptr;
+    if (row.onNavPath || changeColour)
+        ImGui::PushStyleColor(ImGuiCol_Text, row.onNavPath ? gui.highlightColor : *changeColour);
     const bool open =
         TreeNodeVerbatim(node.name(), node.name(),
                          ImGuiTreeNodeFlags_OpenOnArrow | ImGuiTreeNodeFlags_OpenOnDoubleClick |
                              ImGuiTreeNodeFlags_SpanAvailWidth | ImGuiTreeNodeFlags_AllowItemOverlap);
-    if (row.onNavPath)
+    if (row.onNavPath || changeColour)
         ImGui::PopStyleColor();
+    if (change)
+        DrawChangeMarker(gui, *change, open, row.labelX, node.name());
     // A row reached with the keyboard shows its buttons as a hovered one does.
     if (row.visible && ImGui::IsItemFocused() && ImGui::IsWindowFocused())
         row.hovered = true;

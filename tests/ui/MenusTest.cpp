@@ -92,7 +92,7 @@ TEST(Menus, ShowTooltipsTogglesAndExitEndsTheProgramAfterTheFrame)
 
     ImGuiWindow* file = mouse.OpenMenu("File");
     ASSERT_NE(file, nullptr);
-    EXPECT_TRUE(mouse.Click(MenuMouse::Row(file, 6))); // after Reload
+    EXPECT_TRUE(mouse.Click(MenuMouse::Row(file, 8))); // after Reload
     EXPECT_FALSE(headless.gui.keepRunning);
 }
 

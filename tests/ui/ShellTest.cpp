@@ -3,6 +3,7 @@
 #include "WindowProbe.h"
 #include "app/HostedWindows.h"
 
+#include "lifecycle/Comparison.h"
 #include "model/Workspace.h"
 #include "support/SampleDocuments.h"
 #include "support/SampleWorkspace.h"
@@ -34,6 +35,15 @@ TEST(CommandLine, ArgumentsJoinIntoOnePathAndOnlyEnclosingQuotesAreDropped)
     };
     for (auto [line, path] : cases)
         EXPECT_EQ(PathFromCommandLine(line), path) << line;
+
+    // A lone "--compare" splits it in two, each joined the same way; one inside a name does not.
+    const char* compare[] = {"tessaro", "/a", "b.arxml", "--compare", "\"/c d.arxml\""};
+    const StartUpPaths both = StartUpPathsFromArguments(5, compare);
+    EXPECT_EQ(both.open, "/a b.arxml");
+    EXPECT_EQ(both.compare, "/c d.arxml");
+    const char* inName[] = {"tessaro", "/x--compare.arxml"};
+    EXPECT_EQ(StartUpPathsFromArguments(2, inName).open, "/x--compare.arxml");
+    EXPECT_EQ(StartUpPathsFromArguments(2, inName).compare, "");
 }
 
 TEST(DroppedFiles, OnlyTheLastIsOpenedAndLeadsTheRecentFiles)
@@ -121,6 +131,11 @@ TEST(StartUp, RequestsTheFileBeforeAnyWindowAndSkipsAnEmptyPath)
     EXPECT_EQ(InitApplication(opened, "/data/a b.arxml"), 0);
     EXPECT_EQ(opened.recentOpenFiles.front(), "/data/a b.arxml");
     EXPECT_EQ(opened.state->GetKind(), StateKind::Loading) << "loading starts before there is a window";
+    Gui compared;
+    EXPECT_EQ(InitApplication(compared, "/data/a.arxml", "/data/b.arxml"), 0);
+    ASSERT_NE(compared.comparison, nullptr) << "the other version loads beside it";
+    EXPECT_EQ(compared.comparison->newPath, "/data/b.arxml");
+    EXPECT_EQ(compared.comparison->oldPath, "/data/a.arxml");
 }
 
 // A state whose step fails, as any part of a frame may.

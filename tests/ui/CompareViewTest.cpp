@@ -1,0 +1,129 @@
+// Comparing the open document with another version: the tree marks, the Changes window and F8.
+#include "WindowProbe.h"
+
+#include "lifecycle/Comparison.h"
+#include "model/Workspace.h"
+#include "ui/ChangeLabels.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string Version(const std::string& elements)
+{
+    return R"(<?xml version="1.0" encoding="UTF-8"?>
+<AUTOSAR><AR-PACKAGES><AR-PACKAGE><SHORT-NAME>P</SHORT-NAME><ELEMENTS>)" +
+           elements + "</ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>";
+}
+
+constexpr int kF8 = 297; // any number the shell could hand over
+
+TEST(CompareView, MarksListsAndStepsThroughTheChangesInTreeOrder)
+{
+    TempDir dir;
+    const std::string oldPath = dir.Write("old.arxml", Version(R"(
+        <I-SIGNAL><SHORT-NAME>Keep</SHORT-NAME><LENGTH>8</LENGTH></I-SIGNAL>
+        <I-SIGNAL><SHORT-NAME>Gone</SHORT-NAME><LENGTH>4</LENGTH></I-SIGNAL>
+        <I-SIGNAL><SHORT-NAME>Same</SHORT-NAME><LENGTH>1</LENGTH></I-SIGNAL>)"));
+    const std::string newPath = dir.Write("new.arxml", Version(R"(
+        <I-SIGNAL><SHORT-NAME>Same</SHORT-NAME><LENGTH>1</LENGTH></I-SIGNAL>
+        <I-SIGNAL><SHORT-NAME>Keep</SHORT-NAME><LENGTH>16</LENGTH></I-SIGNAL>
+        <I-SIGNAL><SHORT-NAME>Fresh</SHORT-NAME><LENGTH>2</LENGTH></I-SIGNAL>)"));
+    HeadlessGui headless;
+    Gui& gui = headless.gui;
+    gui.keys.nextChange = kF8;
+    ASSERT_TRUE(OpenDocument(headless, oldPath));
+    gui.CompareWith(newPath);
+    ASSERT_TRUE(headless.FramesUntil([&] { return gui.shownChanges != nullptr; }));
+    headless.Frame();
+
+    // The package, closed, carries the marker of the element added in it and counts the changes
+    // below it; so does every level above.
+    EXPECT_NE(Squash(MainWindowText(headless)).find("AR-PACKAGE+added(3changes)"), std::string::npos)
+        << MainWindowText(headless);
+    const pugi::xml_node root = gui.state->GetWorkspace()->Files()[0].document->document_element();
+    ASSERT_NE(gui.shownChanges->MarkOf(root), nullptr);
+    EXPECT_EQ(gui.shownChanges->MarkOf(root)->below, 3u);
+
+    // The Changes window lists them in tree order, the value with its old and new text.
+    const std::string listed = Squash(FrameText(headless));
+    for (const char* row : {"added/P/Fresh", "changed/P/KeepLENGTH816", "removed/P/Gone"})
+        EXPECT_NE(listed.find(row), std::string::npos) << row << " in " << listed;
+    EXPECT_LT(listed.find("added/P/Fresh"), listed.find("changed/P/Keep"));
+    EXPECT_LT(listed.find("changed/P/Keep"), listed.find("removed/P/Gone"));
+    EXPECT_NE(listed.find("3of3changesfromnew.arxml"), std::string::npos);
+
+    // A click on a row goes to its element; an added one to the element of the open version it
+    // was added to.
+    ASSERT_TRUE(ClickText(headless, "/P/Gone"));
+    headless.Frame();
+    ASSERT_NE(gui.history.Current(), nullptr);
+    EXPECT_EQ(gui.history.Current()->path, "/P/Gone");
+
+    // F8 steps forward through the tree order from the first change, Shift+F8 back.
+    const struct
+    {
+        bool shift;
+        const char* revealed;
+    } steps[] = {{false, "/P"}, {false, "/P/Keep"}, {false, "/P/Gone"}, {false, "/P"}, {true, "/P/Gone"}};
+    for (const auto& step : steps) {
+        PressKey(headless, kF8, false, step.shift);
+        EXPECT_EQ(gui.history.Current()->path, step.revealed) << (step.shift ? "Shift+F8" : "F8");
+    }
+    // Opened down to them, the changed value and the removed element carry markers of their own.
+    const std::string tree = Squash(MainWindowText(headless));
+    for (const char* row : {">LENGTH~changed", ">I-SIGNAL-removed[2]"})
+        EXPECT_NE(tree.find(row), std::string::npos) << row << " in " << tree;
+
+    // An element's window shows what changed on it, with the old and the new text.
+    gui.OpenElementWindow("/P/Keep");
+    headless.Frame();
+    EXPECT_NE(Squash(FrameText(headless)).find("changedLENGTH:8->16"), std::string::npos);
+    gui.elementWindows.clear();
+
+    // "changed only" keeps the rows with a change and the way to them, and F8 keeps it on.
+    ASSERT_TRUE(ClickText(headless, "changed only"));
+    PressKey(headless, kF8);
+    const std::string changedOnly = Squash(MainWindowText(headless));
+    EXPECT_NE(changedOnly.find("3changedrows"), std::string::npos) << changedOnly;
+    EXPECT_NE(changedOnly.find("Gone"), std::string::npos) << changedOnly;
+    EXPECT_EQ(changedOnly.find("Same"), std::string::npos) << changedOnly;
+
+    // A version that does not load is an error, never "no changes"; so is an open one that did not.
+    const std::string broken = dir.Write("broken.arxml", "<AUTOSAR>");
+    gui.CompareWith(broken);
+    EXPECT_TRUE(headless.FramesUntil([&] { return gui.comparison->Poll().status == ResultStatus::Error; }));
+    gui.state->OpenFile(broken);
+    ASSERT_TRUE(headless.FramesUntil([&] { return gui.state->GetKind() == StateKind::Error; }));
+    gui.CompareWith(newPath);
+    EXPECT_TRUE(headless.FramesUntil([&] { return gui.comparison->Poll().status == ResultStatus::Error; }));
+
+    // Another document opened drops the comparison and its marks.
+    const std::string other = dir.Write("other.arxml", Version(""));
+    ASSERT_TRUE(OpenDocument(headless, other));
+    EXPECT_EQ(gui.comparison, nullptr);
+    EXPECT_EQ(Occurrences(Squash(MainWindowText(headless)), "changed"), 0);
+}
+
+TEST(CompareView, TheChangesWindowFiltersByKindAndByTextInAnyColumnCaseIgnored)
+{
+    const ModelChange value{ChangeKind::Changed, "/P/Keep", "", {}, {}, "LENGTH", "8", "16"};
+    const ModelChange moved{ChangeKind::Moved, "/Q/Keep", "/P/Keep", {}, {}, "", nullptr, nullptr};
+    const unsigned all = 0xF, onlyMoved = 1u << unsigned(ChangeKind::Moved);
+    const struct
+    {
+        const ModelChange& change;
+        unsigned kinds;
+        const char* text;
+        bool shown;
+    } cases[] = {
+        {value, all, "", true},         {value, onlyMoved, "", false}, {value, all, "length", true},
+        {value, all, "16", true},       {value, all, "/p/kee", true},  {value, all, "32", false},
+        {moved, onlyMoved, "/P", true}, {moved, all, "/Q/K", true},    {moved, all, "LENGTH", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ChangeShown(c.change, c.kinds, c.text), c.shown)
+            << c.change.path << " kinds " << c.kinds << " text " << c.text;
+}
+
+} // namespace
