@@ -35,6 +35,7 @@ constexpr size_t kLargeBlock = size_t(1) << 20; // at least this much gets a map
 constexpr size_t kHeader = 16;                  // keeps blocks 16-byte aligned
 constexpr size_t kPage = 4096; // a kept table smaller than this shares the heap's pages anyway
 constexpr uint64_t kOpen = uint64_t(1) << 63;
+constexpr size_t kChunksAhead = 2; // what the faulter keeps ready: enough to stay ahead of a parse
 
 // In front of every block: where it came from.
 struct Header
@@ -111,6 +112,7 @@ DocumentArena::~DocumentArena()
         std::lock_guard<std::mutex> lock(mutex);
         stopFaulting = true;
     }
+    chunkTaken.notify_all();
     if (faulter.joinable())
         faulter.join();
     for (DocumentChunk* chunk : faulted)
@@ -134,7 +136,8 @@ void DocumentArena::FaultChunks(size_t count)
 {
     for (;;) {
         {
-            std::lock_guard<std::mutex> lock(mutex);
+            std::unique_lock<std::mutex> lock(mutex);
+            chunkTaken.wait(lock, [this] { return stopFaulting || faulted.size() < kChunksAhead; });
             if (stopFaulting || chunksMade >= count)
                 return;
             ++chunksMade;
@@ -159,6 +162,7 @@ DocumentChunk* DocumentArena::NextChunk()
     if (!faulted.empty()) {
         DocumentChunk* chunk = faulted.front();
         faulted.erase(faulted.begin());
+        chunkTaken.notify_one();
         return chunk;
     }
     size_t mapped = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <memory>
 #include <mutex>
@@ -48,8 +49,10 @@ public:
 
     // Starts bringing in the pages of the next chunks, about `bytes` in all, on a thread of its
     // own. Zeroing fresh pages is much of a big parse's time; done here it runs on the otherwise
-    // idle core while the file is read and parsed. Chunks that the blocks outrun are mapped as
-    // before, and no more are faulted in than `bytes` asks for. Call at most once.
+    // idle core while the file is read and parsed. It stays only a few chunks ahead of the blocks
+    // handed out, so a document whose nodes take far less than its text (long texts, blanks)
+    // does not hold pages it never uses; chunks that the blocks outrun are mapped as before, and
+    // no more are faulted in than `bytes` asks for. Call at most once.
     void FaultAhead(size_t bytes);
 
 private:
@@ -61,6 +64,7 @@ private:
     std::vector<DocumentChunk*> faulted; // chunks brought in ahead, oldest first, not yet used
     size_t chunksMade = 0;               // by either thread
     bool stopFaulting = false;
+    std::condition_variable chunkTaken; // the faulter waits on it while it is far enough ahead
     std::thread faulter;
 };
 
