@@ -4,6 +4,7 @@
 #include "lifecycle/State.h"
 #include "model/TreeItem.h"
 #include "settings/Settings.h"
+#include "ui/AboutWindow.h"
 #include "ui/BrokenRefsWindow.h"
 #include "ui/DialogChoices.h"
 #include "ui/ElementXmlPanes.h"
@@ -165,7 +166,7 @@ public:
     bool showFindShortname = false;
     bool showFindText = false;
     bool showChanges = false;
-    bool showAbout = false;
+    AboutWindow about;
     BrokenRefsWindow brokenRefs;
     bool showTooltips = true;
     bool keepRunning = true;

@@ -227,27 +227,12 @@ void Gui::MenuOptions()
 
 void Gui::MenuHelp()
 {
-    if (showAbout) {
-        const float fontSize = ImGui::GetFontSize();
-        const ImVec2 size(42 * fontSize, 35 * fontSize);
-        SecondaryWindowLook look{"About", "About", size, size};
-        look.flags = ImGuiWindowFlags_NoScrollbar;
-        if (BeginSecondaryWindow(look, &showAbout)) {
-            ImGui::Text("Tessaro %s", About::kVersion);
-            const std::string_view holder = About::kRightsHolder;
-            ImGui::TextUnformatted(holder.data(), holder.data() + holder.size());
-            ImGui::Spacing();
-            ImGui::PushTextWrapPos(0.0f);
-            ImGui::TextUnformatted(About::kLicence);
-            ImGui::PopTextWrapPos();
-        }
-        EndSecondaryWindow();
-    }
+    about.Draw(*this);
 
     if (!ImGui::BeginMenu("Help"))
         return;
-    if (ImGui::MenuItem("About", nullptr, showAbout))
-        showAbout = !showAbout;
+    if (ImGui::MenuItem("About", nullptr, about.shown))
+        about.shown = !about.shown;
     ImGui::EndMenu();
 }
 

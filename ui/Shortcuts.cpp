@@ -180,7 +180,7 @@ void Gui::HandleShortcuts()
     else if (name == "Changes")
         showChanges = false;
     else if (name == "About")
-        showAbout = false;
+        about.shown = false;
     std::erase_if(refsWindows, [&](const WindowEntry& entry) {
         return name == "Refs to " + entry.path + "##" + entry.windowId;
     });

@@ -62,7 +62,7 @@ TEST_F(SecondaryWindows, EachHasAContextOfItsOwnAndClosingItThroughTheDesktopLet
         std::function<std::string()> open; // opens the window and names it
         std::function<bool()> shown;
     } cases[] = {
-        {"About", [&] { return gui.showAbout = true, "About"; }, [&] { return gui.showAbout; }},
+        {"About", [&] { return gui.about.shown = true, "About"; }, [&] { return gui.about.shown; }},
         {"Find Text", [&] { return gui.showFindText = true, "Full-Text Search"; },
          [&] { return gui.showFindText; }},
         {"Broken References", [&] { return gui.brokenRefs.shown = true, "Broken References"; },
