@@ -206,8 +206,7 @@ bool Gui::DrawFrame()
     if (showFindText)
         showFindText = DrawFullTextSearchWindow();
     brokenRefs.Draw(*this);
-    if (showChanges)
-        showChanges = DrawChangesWindow();
+    changes.Draw(*this);
 
     int n = 1;
     for (auto it = refsWindows.begin(); it != refsWindows.end(); ++n) {

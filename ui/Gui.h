@@ -6,6 +6,7 @@
 #include "settings/Settings.h"
 #include "ui/AboutWindow.h"
 #include "ui/BrokenRefsWindow.h"
+#include "ui/ChangesWindow.h"
 #include "ui/DialogChoices.h"
 #include "ui/ElementXmlPanes.h"
 #include "ui/NavigationHistory.h"
@@ -165,9 +166,9 @@ public:
     bool showFindRef = false;
     bool showFindShortname = false;
     bool showFindText = false;
-    bool showChanges = false;
     AboutWindow about;
     BrokenRefsWindow brokenRefs;
+    ChangesWindow changes;
     bool showTooltips = true;
     bool keepRunning = true;
     int windowCounter = 0;
@@ -221,7 +222,6 @@ public:
     void DrawFindShortnameDialog(bool* open);
     bool DrawRefsWindow(const WindowEntry& entry);
     bool DrawFullTextSearchWindow();
-    bool DrawChangesWindow();
     // Above an element window's tree: the changes placed on the element at `path`, old and new.
     void DrawElementChanges(const std::string& path);
     // Follows the comparison: drops it when another document is shown, sets `shownChanges`.

@@ -182,8 +182,8 @@ void Gui::MenuNavigate()
     }
     if (ImGui::MenuItem("Broken References...", nullptr, brokenRefs.shown))
         brokenRefs.shown = !brokenRefs.shown;
-    if (ImGui::MenuItem("Changes...", nullptr, showChanges, comparison != nullptr))
-        showChanges = !showChanges;
+    if (ImGui::MenuItem("Changes...", nullptr, changes.shown, comparison != nullptr))
+        changes.shown = !changes.shown;
     if (ImGui::MenuItem("Back", "Alt+Left", false, history.CanGoBack()))
         GoBack();
     if (ImGui::MenuItem("Forward", "Alt+Right", false, history.CanGoForward()))

@@ -178,7 +178,7 @@ void Gui::HandleShortcuts()
     else if (name == "Broken References")
         brokenRefs.shown = false;
     else if (name == "Changes")
-        showChanges = false;
+        changes.shown = false;
     else if (name == "About")
         about.shown = false;
     std::erase_if(refsWindows, [&](const WindowEntry& entry) {
