@@ -9,6 +9,7 @@
 #include "ui/ChangesWindow.h"
 #include "ui/DialogChoices.h"
 #include "ui/ElementXmlPanes.h"
+#include "ui/FindDialogs.h"
 #include "ui/NavigationHistory.h"
 #include "ui/SecondaryWindow.h"
 
@@ -163,8 +164,8 @@ public:
     size_t loadingLabelState = 0;
     std::string loadingLabel;
     std::string statusText;
-    bool showFindRef = false;
-    bool showFindShortname = false;
+    FindRefDialog findRef;
+    FindShortnameDialog findShortname;
     bool showFindText = false;
     AboutWindow about;
     BrokenRefsWindow brokenRefs;
@@ -218,8 +219,6 @@ public:
     // file's tree; `target` and `filter` as for DrawTree.
     void DrawWorkspaceTree(const State& shown, const std::vector<TreeItem>& target,
                            const TreeFilterMatches* filter);
-    void DrawFindRefDialog(bool* open);
-    void DrawFindShortnameDialog(bool* open);
     bool DrawRefsWindow(const WindowEntry& entry);
     bool DrawFullTextSearchWindow();
     // Above an element window's tree: the changes placed on the element at `path`, old and new.

@@ -101,19 +101,17 @@ void Gui::MenuFile()
 
 void Gui::MenuNavigate()
 {
-    if (showFindRef)
-        DrawFindRefDialog(&showFindRef);
-    if (showFindShortname)
-        DrawFindShortnameDialog(&showFindShortname);
+    findRef.Draw(*this);
+    findShortname.Draw(*this);
 
     if (!ImGui::BeginMenu("Navigate"))
         return;
     if (ImGui::MenuItem("Find Text...", "Ctrl+F", showFindText))
         showFindText = !showFindText;
-    if (ImGui::MenuItem("Find Ref...", "Ctrl+G", showFindRef))
-        showFindRef = !showFindRef;
-    if (ImGui::MenuItem("Find Shortname...", "Ctrl+Shift+G", showFindShortname))
-        showFindShortname = !showFindShortname;
+    if (ImGui::MenuItem("Find Ref...", "Ctrl+G", findRef.shown))
+        findRef.shown = !findRef.shown;
+    if (ImGui::MenuItem("Find Shortname...", "Ctrl+Shift+G", findShortname.shown))
+        findShortname.shown = !findShortname.shown;
 
     // Beside the menu, never over it: no wider than the room on the menu's wider side; a path too
     // long for that is shown by its end, and whole in its tooltip.

@@ -118,7 +118,7 @@ void Gui::HandleCommandKeys()
         focusFindText = true;
     }
     if (ctrl && Pressed(keys.go)) {
-        bool& shown = io.KeyShift ? showFindShortname : showFindRef;
+        bool& shown = io.KeyShift ? findShortname.shown : findRef.shown;
         shown = true;
         raiseWindow = io.KeyShift ? "Find Shortname" : "Find Ref";
         ImGui::SetWindowFocus(raiseWindow.c_str());
@@ -172,9 +172,9 @@ void Gui::HandleShortcuts()
     if (name == "Full-Text Search")
         showFindText = false;
     else if (name == "Find Ref")
-        showFindRef = false;
+        findRef.shown = false;
     else if (name == "Find Shortname")
-        showFindShortname = false;
+        findShortname.shown = false;
     else if (name == "Broken References")
         brokenRefs.shown = false;
     else if (name == "Changes")

@@ -196,29 +196,29 @@ TEST_F(Navigation, ShortcutsOpenTheFindWindowsAndEscapeClosesMenusThenTheFocused
         << "Ctrl+F typed into the search field";
 
     PressKey(headless, 'G', true);
-    EXPECT_TRUE(gui.showFindRef);
+    EXPECT_TRUE(gui.findRef.shown);
     PressKey(headless, 'G', true, true);
-    EXPECT_TRUE(gui.showFindShortname);
+    EXPECT_TRUE(gui.findShortname.shown);
     io().AddInputCharactersUTF8("S05");
     headless.Frame();
     PressKey(headless, 257); // Enter shows the answer in the main window
     EXPECT_EQ(gui.history.Size(), 1u);
 
     PressKey(headless, 256);
-    EXPECT_FALSE(gui.showFindShortname) << "Escape closed the focused dialog";
-    EXPECT_TRUE(gui.showFindRef);
+    EXPECT_FALSE(gui.findShortname.shown) << "Escape closed the focused dialog";
+    EXPECT_TRUE(gui.findRef.shown);
     gui.brokenRefs.shown = true; // a window that appears takes the focus
     headless.Frame();
     PressKey(headless, 256);
     EXPECT_FALSE(gui.brokenRefs.shown);
-    EXPECT_TRUE(gui.showFindRef);
+    EXPECT_TRUE(gui.findRef.shown);
 
     ASSERT_TRUE(ClickText(headless, "Navigate"));
     EXPECT_TRUE(Drew(headless, "Ctrl+Shift+G"));
     EXPECT_TRUE(Drew(headless, "Alt+Left"));
     PressKey(headless, 256);
     EXPECT_EQ(GImGui->OpenPopupStack.Size, 0) << "Escape closed the menu";
-    EXPECT_TRUE(gui.showFindRef) << "and nothing else";
+    EXPECT_TRUE(gui.findRef.shown) << "and nothing else";
     ASSERT_TRUE(ClickText(headless, "File"));
     EXPECT_TRUE(Drew(headless, "Ctrl+O"));
     EXPECT_TRUE(Drew(headless, "F5"));

@@ -67,9 +67,9 @@ TEST_F(SecondaryWindows, EachHasAContextOfItsOwnAndClosingItThroughTheDesktopLet
          [&] { return gui.showFindText; }},
         {"Broken References", [&] { return gui.brokenRefs.shown = true, "Broken References"; },
          [&] { return gui.brokenRefs.shown; }},
-        {"Find Ref", [&] { return gui.showFindRef = true, "Find Ref"; }, [&] { return gui.showFindRef; }},
-        {"Find Shortname", [&] { return gui.showFindShortname = true, "Find Shortname"; },
-         [&] { return gui.showFindShortname; }},
+        {"Find Ref", [&] { return gui.findRef.shown = true, "Find Ref"; }, [&] { return gui.findRef.shown; }},
+        {"Find Shortname", [&] { return gui.findShortname.shown = true, "Find Shortname"; },
+         [&] { return gui.findShortname.shown; }},
         {"element window",
          [&] {
              gui.OpenElementWindow("/P/S05");
@@ -122,7 +122,7 @@ TEST_F(SecondaryWindows, KeysActInTheWindowThatHasThem)
 
     // Ctrl+G opens Find Ref, and later brings it forward from behind the window it was pressed in.
     PressIn("/P/S06##1", 'G', true);
-    ASSERT_TRUE(gui.showFindRef);
+    ASSERT_TRUE(gui.findRef.shown);
     PressIn("/P/S06##1", 'F', true);
     EXPECT_EQ(host.Raised(), "Full-Text Search");
     PressIn("/P/S06##1", 'G', true);

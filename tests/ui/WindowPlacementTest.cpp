@@ -60,7 +60,7 @@ TEST(WindowPlacement, ResultWindowsOpenBesideTheMiddleOfTheMainWindow)
     Gui& gui = headless.gui;
     gui.OpenRefsWindow("/P");
     gui.OpenElementWindow("/P/E");
-    gui.showFindRef = true;
+    gui.findRef.shown = true;
     gui.showFindText = true;
     headless.Frame();
     headless.Frame();
