@@ -203,8 +203,7 @@ bool Gui::DrawFrame()
     DrawStatusLine();
     ImGui::End();
 
-    if (showFindText)
-        showFindText = DrawFullTextSearchWindow();
+    findText.Draw(*this);
     brokenRefs.Draw(*this);
     changes.Draw(*this);
 

@@ -10,6 +10,7 @@
 #include "ui/DialogChoices.h"
 #include "ui/ElementXmlPanes.h"
 #include "ui/FindDialogs.h"
+#include "ui/FullTextSearchWindow.h"
 #include "ui/NavigationHistory.h"
 #include "ui/SecondaryWindow.h"
 
@@ -150,7 +151,6 @@ public:
     ShortcutKeys keys;
     WindowHost* windowHost = nullptr; // null: secondary windows are drawn inside the main window
     std::string hoveredElementPath;   // named element row under the mouse or the keyboard focus
-    bool focusFindText = false;       // bring the full-text search window forward with its field focused
     std::string raiseWindow;          // a secondary window of the desktop to bring forward when next drawn
     bool focusFilter = false;         // put the keyboard focus into the tree filter
     bool focusTree = false;           // put the keyboard focus into the main tree
@@ -166,7 +166,7 @@ public:
     std::string statusText;
     FindRefDialog findRef;
     FindShortnameDialog findShortname;
-    bool showFindText = false;
+    FullTextSearchWindow findText;
     AboutWindow about;
     BrokenRefsWindow brokenRefs;
     ChangesWindow changes;
@@ -220,7 +220,6 @@ public:
     void DrawWorkspaceTree(const State& shown, const std::vector<TreeItem>& target,
                            const TreeFilterMatches* filter);
     bool DrawRefsWindow(const WindowEntry& entry);
-    bool DrawFullTextSearchWindow();
     // Above an element window's tree: the changes placed on the element at `path`, old and new.
     void DrawElementChanges(const std::string& path);
     // Follows the comparison: drops it when another document is shown, sets `shownChanges`.

@@ -106,8 +106,8 @@ void Gui::MenuNavigate()
 
     if (!ImGui::BeginMenu("Navigate"))
         return;
-    if (ImGui::MenuItem("Find Text...", "Ctrl+F", showFindText))
-        showFindText = !showFindText;
+    if (ImGui::MenuItem("Find Text...", "Ctrl+F", findText.shown))
+        findText.shown = !findText.shown;
     if (ImGui::MenuItem("Find Ref...", "Ctrl+G", findRef.shown))
         findRef.shown = !findRef.shown;
     if (ImGui::MenuItem("Find Shortname...", "Ctrl+Shift+G", findShortname.shown))

@@ -114,8 +114,8 @@ void Gui::HandleCommandKeys()
     if (ctrl && Pressed(keys.open))
         ChooseFileToOpen();
     if (ctrl && !io.KeyShift && Pressed(keys.find)) {
-        showFindText = true;
-        focusFindText = true;
+        findText.shown = true;
+        findText.focus = true;
     }
     if (ctrl && Pressed(keys.go)) {
         bool& shown = io.KeyShift ? findShortname.shown : findRef.shown;
@@ -170,7 +170,7 @@ void Gui::HandleShortcuts()
         return;
     const std::string name = focused;
     if (name == "Full-Text Search")
-        showFindText = false;
+        findText.shown = false;
     else if (name == "Find Ref")
         findRef.shown = false;
     else if (name == "Find Shortname")

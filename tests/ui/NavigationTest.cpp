@@ -189,7 +189,7 @@ TEST_F(Navigation, ShortcutsOpenTheFindWindowsAndEscapeClosesMenusThenTheFocused
 {
     Gui& gui = headless.gui;
     PressKey(headless, 'F', true);
-    EXPECT_TRUE(gui.showFindText);
+    EXPECT_TRUE(gui.findText.shown);
     io().AddInputCharactersUTF8("S45");
     headless.Frame();
     EXPECT_TRUE(headless.FramesUntil([&] { return Drew(headless, "Found"); }, 30))
@@ -247,7 +247,7 @@ TEST_F(Navigation, NoHitsLeaveTheResultButtonsInertAndTooltipsAreOpaque)
     ASSERT_TRUE(headless.FramesUntil([&] { return Drew(headless, "Found 0 results."); }, 30));
     EXPECT_FALSE(ClickRowButton(headless, "Full-Text Search", "Show in main window", "Show in main window"));
     EXPECT_FALSE(ClickRowButton(headless, "Full-Text Search", "Open in new window", "Show in main window"));
-    headless.gui.showFindText = false;
+    headless.gui.findText.shown = false;
 
     // The count button of S01 is disabled (no referrers); its tooltip is drawn at full opacity.
     Reveal("/P/S01");

@@ -61,7 +61,7 @@ TEST(WindowPlacement, ResultWindowsOpenBesideTheMiddleOfTheMainWindow)
     gui.OpenRefsWindow("/P");
     gui.OpenElementWindow("/P/E");
     gui.findRef.shown = true;
-    gui.showFindText = true;
+    gui.findText.shown = true;
     headless.Frame();
     headless.Frame();
     const ImVec2 area = ImGui::GetMainViewport()->Size;
