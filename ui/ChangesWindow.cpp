@@ -1,3 +1,4 @@
+#include "ui/ChangesWindow.h"
 #include "ui/ChangeLabels.h"
 #include "ui/Gui.h"
 
@@ -7,12 +8,22 @@
 #include <filesystem>
 #include <memory>
 
-namespace {
-// Kept for the whole process, as the other result windows keep their filters.
-char filterText[1024] = "";
-bool kindShown[4] = {true, true, true, true}; // by ChangeKind
+const std::vector<uint32_t>& ChangesWindow::RowsShown(const ComparedModels& compared)
+{
+    if (rowsCompared != compared.serial || rowsText != filterText || rowsKinds != KindsShown()) {
+        rowsCompared = compared.serial;
+        rowsText = filterText;
+        rowsKinds = KindsShown();
+        rows.clear();
+        for (uint32_t i : compared.treeOrder) {
+            if (ChangeShown(compared.changes[i], rowsKinds, rowsText))
+                rows.push_back(i);
+        }
+    }
+    return rows;
+}
 
-unsigned KindsShown()
+unsigned ChangesWindow::KindsShown() const
 {
     unsigned kinds = 0;
     for (unsigned kind = 0; kind < 4; ++kind)
@@ -20,31 +31,7 @@ unsigned KindsShown()
     return kinds;
 }
 
-// The rows shown, in tree order, worked out again only when the filter or the comparison changes.
-struct ShownRows
-{
-    uint64_t compared = 0; // serial
-    std::string text;
-    unsigned kinds = 0;
-    std::vector<uint32_t> rows;
-};
-
-const std::vector<uint32_t>& RowsShown(const ComparedModels& compared)
-{
-    static ShownRows memo;
-    if (memo.compared != compared.serial || memo.text != filterText || memo.kinds != KindsShown()) {
-        memo.compared = compared.serial;
-        memo.text = filterText;
-        memo.kinds = KindsShown();
-        memo.rows.clear();
-        for (uint32_t i : compared.treeOrder) {
-            if (ChangeShown(compared.changes[i], memo.kinds, memo.text))
-                memo.rows.push_back(i);
-        }
-    }
-    return memo.rows;
-}
-
+namespace {
 void Cell(const char* text)
 {
     ImGui::TableNextColumn();
@@ -75,7 +62,7 @@ void Gui::CompareWith(std::string path)
         reaper.Dispose(std::move(comparison)); // it may be waiting for a large load to stop
     comparison = std::make_shared<Comparison>(open, std::move(path));
     changeStep = -1;
-    showChanges = true;
+    changes.shown = true;
 }
 
 void Gui::UpdateComparison()
@@ -87,7 +74,7 @@ void Gui::UpdateComparison()
     if (state->GetFilePath() != comparison->oldPath) {
         reaper.Dispose(std::move(comparison));
         comparison.reset();
-        showChanges = false;
+        changes.shown = false;
         return;
     }
     comparison->Update(*state, reaper);
@@ -132,18 +119,20 @@ void Gui::DrawElementChanges(const std::string& path)
     ImGui::Separator();
 }
 
-bool Gui::DrawChangesWindow()
+void ChangesWindow::Draw(Gui& gui)
 {
+    if (!shown)
+        return;
     const float font = ImGui::GetFontSize();
     SecondaryWindowLook look{"Changes", "Changes", ImVec2(60 * font, 30 * font),
                              ImVec2(42 * font, 30 * font)};
     look.flags = ImGuiWindowFlags_NoScrollbar;
     look.besideMiddle = true; // the rows it reveals land in the middle of the tree
-    bool open = true;
-    const bool visible = BeginSecondaryWindow(look, &open);
-    if (!visible || !open || !comparison) {
-        EndSecondaryWindow();
-        return open && comparison;
+    const bool visible = gui.BeginSecondaryWindow(look, &shown);
+    if (!visible || !shown || !gui.comparison) {
+        gui.EndSecondaryWindow();
+        shown = shown && gui.comparison;
+        return;
     }
 
     static const char* const kKindLabels[4] = {"added", "removed", "moved", "changed"};
@@ -154,11 +143,11 @@ bool Gui::DrawChangesWindow()
     ImGui::SetNextItemWidth(ImGui::GetContentRegionAvail().x);
     ImGui::InputTextWithHint("##Filter", "Filter by text", filterText, sizeof filterText);
 
-    const Result<std::shared_ptr<const ComparedModels>> answer = comparison->Poll();
+    const Result<std::shared_ptr<const ComparedModels>> answer = gui.comparison->Poll();
     const ImGuiStyle& style = ImGui::GetStyle();
     const ImVec2 avail = ImGui::GetContentRegionAvail();
     const float listHeight = avail.y - (font + style.WindowPadding.y + 2 * style.FramePadding.y);
-    const std::vector<uint32_t>* rows = shownChanges ? &RowsShown(*shownChanges) : nullptr;
+    const std::vector<uint32_t>* rows = gui.shownChanges ? &RowsShown(*gui.shownChanges) : nullptr;
     const ImGuiTableFlags tableFlags = ImGuiTableFlags_ScrollY | ImGuiTableFlags_RowBg |
                                        ImGuiTableFlags_BordersInnerV | ImGuiTableFlags_Resizable;
     if (ImGui::BeginTable("##Changes", 5, tableFlags, ImVec2(avail.x, listHeight))) {
@@ -175,14 +164,14 @@ bool Gui::DrawChangesWindow()
             while (clipper.Step()) {
                 for (int r = clipper.DisplayStart; r < clipper.DisplayEnd; ++r) {
                     const uint32_t i = (*rows)[r];
-                    const ModelChange& change = shownChanges->changes[i];
+                    const ModelChange& change = gui.shownChanges->changes[i];
                     const bool moved = change.kind == ChangeKind::Moved;
                     ImGui::TableNextRow();
                     ImGui::TableNextColumn();
                     ImGui::PushID(int(i));
                     if (ImGui::Selectable(ChangeKindName(change.kind), false,
                                           ImGuiSelectableFlags_SpanAllColumns))
-                        RevealChange(*this, *shownChanges, i);
+                        RevealChange(gui, *gui.shownChanges, i);
                     ImGui::PopID();
                     Cell(change.path.c_str());
                     Cell(change.at.c_str());
@@ -195,22 +184,21 @@ bool Gui::DrawChangesWindow()
     }
 
     ImGui::AlignTextToFramePadding();
-    const std::string against = std::filesystem::path(comparison->newPath).filename().string();
+    const std::string against = std::filesystem::path(gui.comparison->newPath).filename().string();
     if (rows) {
-        const std::string count = shownChanges->changes.empty()
+        const std::string count = gui.shownChanges->changes.empty()
                                       ? "No changes from " + against
                                       : std::to_string(rows->size()) + " of " +
-                                            std::to_string(shownChanges->changes.size()) + " changes from " +
-                                            against + " (F8, Shift+F8 step through them)";
+                                            std::to_string(gui.shownChanges->changes.size()) +
+                                            " changes from " + against + " (F8, Shift+F8 step through them)";
         ImGui::TextUnformatted(count.c_str());
     } else if (answer.status == ResultStatus::Error) {
-        ImGui::TextColored(errorColor, "Could not compare: %s", answer.message.c_str());
+        ImGui::TextColored(gui.errorColor, "Could not compare: %s", answer.message.c_str());
     } else {
         PendingSpinner();
         ImGui::SameLine();
-        ImGui::TextUnformatted(comparison->Progress().c_str());
+        ImGui::TextUnformatted(gui.comparison->Progress().c_str());
         KeepDrawingSlowly();
     }
-    EndSecondaryWindow();
-    return true;
+    gui.EndSecondaryWindow();
 }

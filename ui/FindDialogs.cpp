@@ -1,3 +1,4 @@
+#include "ui/FindDialogs.h"
 #include "ui/Gui.h"
 #include "ui/ResultListView.h"
 #include "ui/SearchWindowsText.h"
@@ -6,12 +7,6 @@
 #include <string>
 
 namespace {
-// Kept for the whole process, so reopening a dialog shows the text typed last time.
-char refInput[4096] = "";
-char shortnameInput[4096] = "";
-// The reference text Enter was last pressed on: only its failure is told, and none before Enter.
-std::optional<std::string> refEntered;
-
 int IgnoreEdit(ImGuiInputTextCallbackData*)
 {
     return 0;
@@ -95,39 +90,33 @@ bool EnterPressed(const Result<Ref>& result)
 }
 } // namespace
 
-void Gui::DrawFindRefDialog(bool* open)
+void FindRefDialog::Draw(Gui& gui)
 {
-    if (!BeginFindDialog(*this, "Find Ref", "Please enter a reference:", open, refInput, sizeof refInput, 0,
-                         state.get()))
+    if (!shown)
         return;
-    const std::string path = NormaliseRefInput(refInput);
-    const Result<Ref> result = state->FindRef(path);
-    state->CompleteRefPath(path); // gathers the paths for Tab before it is pressed
+    if (!BeginFindDialog(gui, "Find Ref", "Please enter a reference:", &shown, input, sizeof input, 0,
+                         gui.state.get()))
+        return;
+    const std::string path = NormaliseRefInput(input);
+    const Result<Ref> result = gui.state->FindRef(path);
+    gui.state->CompleteRefPath(path); // gathers the paths for Tab before it is pressed
     if (EnterPressed())
-        refEntered = refInput;
+        entered = input;
     // Whatever the reason (not found, invalid, no document), the user is told the same, but only
     // once Enter asked for that text: not while it is still being typed.
-    const bool failed = result.status == ResultStatus::Error && refEntered && *refEntered == refInput;
+    const bool failed = result.status == ResultStatus::Error && entered && *entered == input;
     DrawFindStatus(result.status == ResultStatus::Pending, failed ? "Could not find the ref." : "",
-                   errorColor);
-    const ResultButtonPresses presses = DrawFindButtons(result, "Jump to Ref", mutedColor);
+                   gui.errorColor);
+    const ResultButtonPresses presses = DrawFindButtons(result, "Jump to Ref", gui.mutedColor);
     if (presses.openWindow)
-        OpenElementWindow(path);
+        gui.OpenElementWindow(path);
     if (presses.showInMain || EnterPressed(result))
-        Reveal(result.GetValue()->trail, path);
-    EndSecondaryWindow();
+        gui.Reveal(result.GetValue()->trail, path);
+    gui.EndSecondaryWindow();
 }
 
 namespace {
-// The elements listed under the dialog: all those of exactly the name typed, or, when none has it,
-// those whose short name contains it.
-struct PartMatches
-{
-    std::string text;  // what the list was made for
-    int selected = -1; // row chosen by the user; of the exact ones, the first counts until then
-    bool shown = false;
-};
-PartMatches partMatches;
+using PartMatches = FindShortnameDialog::PartMatches;
 
 constexpr int kPartRowsShown = 8;
 
@@ -137,7 +126,7 @@ float PartListHeight()
 }
 
 // The listed element the user selected, as a found answer; empty when none is.
-Result<Ref> SelectedPart(const Result<TreeFilterMatches>& parts)
+Result<Ref> SelectedPart(const Result<TreeFilterMatches>& parts, const PartMatches& partMatches)
 {
     if (parts.status != ResultStatus::Done || partMatches.selected < 0 ||
         size_t(partMatches.selected) >= parts.value->listed.size())
@@ -148,7 +137,7 @@ Result<Ref> SelectedPart(const Result<TreeFilterMatches>& parts)
 
 // Below the buttons: how many elements match, and the first of them with their paths; a click
 // on one goes to it. True when a row was clicked.
-bool DrawPartMatches(const Result<TreeFilterMatches>& parts, bool exact)
+bool DrawPartMatches(const Result<TreeFilterMatches>& parts, bool exact, PartMatches& partMatches)
 {
     ImGui::AlignTextToFramePadding();
     if (parts.status != ResultStatus::Done) {
@@ -188,52 +177,54 @@ bool DrawPartMatches(const Result<TreeFilterMatches>& parts, bool exact)
 }
 } // namespace
 
-void Gui::DrawFindShortnameDialog(bool* open)
+void FindShortnameDialog::Draw(Gui& gui)
 {
+    if (!shown)
+        return;
     // Sized by what the last frame showed: the list appears one frame after the answer.
     const float extra = partMatches.shown ? PartListHeight() + ImGui::GetFrameHeightWithSpacing() +
                                                 ImGui::GetStyle().ItemSpacing.y
                                           : 0.0f;
-    if (!BeginFindDialog(*this, "Find Shortname", "Please enter a shortname:", open, shortnameInput,
-                         sizeof shortnameInput, extra))
+    if (!BeginFindDialog(gui, "Find Shortname", "Please enter a shortname:", &shown, input, sizeof input,
+                         extra))
         return;
-    const Result<Ref> exact = state->FindShortName(shortnameInput);
-    if (partMatches.text != shortnameInput) {
-        partMatches.text = shortnameInput;
+    const Result<Ref> exact = gui.state->FindShortName(input);
+    if (partMatches.text != input) {
+        partMatches.text = input;
         partMatches.selected = -1;
     }
     // Every element of exactly that name; without one, those whose name contains it.
     const bool isExact = exact.status == ResultStatus::Done;
-    const bool listParts = state->GetKind() == StateKind::Ready &&
-                           (isExact || (exact.status == ResultStatus::Error && shortnameInput[0] != '\0'));
+    const bool listParts = gui.state->GetKind() == StateKind::Ready &&
+                           (isExact || (exact.status == ResultStatus::Error && input[0] != '\0'));
     Result<Ref> result = exact;
     Result<TreeFilterMatches> parts;
     if (listParts) {
-        parts = state->ListShortNames(shortnameInput, isExact);
+        parts = gui.state->ListShortNames(input, isExact);
         if (!isExact || partMatches.selected >= 0)
-            result = SelectedPart(parts);
+            result = SelectedPart(parts, partMatches);
     }
     const bool several = isExact && parts.status == ResultStatus::Done && parts.value->listed.size() > 1;
     // One message at a time: the element found, or why none was, unless the list below has some.
     const bool noParts = !listParts || (parts.status == ResultStatus::Done && parts.value->listed.empty());
     if (isExact && !several)
-        DrawFindStatus(false, exact.GetValue()->path, successColor);
-    else if (exact.status == ResultStatus::Error && shortnameInput[0] != '\0' && noParts)
-        DrawFindStatus(false, exact.message, errorColor);
+        DrawFindStatus(false, exact.GetValue()->path, gui.successColor);
+    else if (exact.status == ResultStatus::Error && input[0] != '\0' && noParts)
+        DrawFindStatus(false, exact.message, gui.errorColor);
     else
-        DrawFindStatus(exact.status == ResultStatus::Pending, "", errorColor);
-    const ResultButtonPresses presses = DrawFindButtons(result, "Show in main window", mutedColor);
+        DrawFindStatus(exact.status == ResultStatus::Pending, "", gui.errorColor);
+    const ResultButtonPresses presses = DrawFindButtons(result, "Show in main window", gui.mutedColor);
     if (presses.openWindow)
-        OpenElementWindow(result.GetValue()->path);
+        gui.OpenElementWindow(result.GetValue()->path);
     if (presses.showInMain || EnterPressed(result))
-        Reveal(result.GetValue()->trail, result.GetValue()->path);
+        gui.Reveal(result.GetValue()->trail, result.GetValue()->path);
     // A single element of that name needs no list: the line above names it.
     partMatches.shown =
         listParts &&
         (isExact ? several : (parts.status != ResultStatus::Done || !parts.value->listed.empty()));
-    if (partMatches.shown && DrawPartMatches(parts, isExact)) {
-        const Result<Ref> chosen = SelectedPart(parts);
-        Reveal(chosen.GetValue()->trail, chosen.GetValue()->path);
+    if (partMatches.shown && DrawPartMatches(parts, isExact, partMatches)) {
+        const Result<Ref> chosen = SelectedPart(parts, partMatches);
+        gui.Reveal(chosen.GetValue()->trail, chosen.GetValue()->path);
     }
-    EndSecondaryWindow();
+    gui.EndSecondaryWindow();
 }

@@ -1,3 +1,4 @@
+#include "ui/FullTextSearchWindow.h"
 #include "ui/Gui.h"
 #include "ui/ResultListView.h"
 #include "ui/SearchWindowsText.h"
@@ -5,20 +6,7 @@
 #include <cstdio>
 
 namespace {
-// Kept for the whole process: closing and reopening the window shows the last query.
-char searchText[4096] = "";
-bool matchCase = false;
-size_t hitLimit = kFullTextHitsPerPage; // raised by "Show more"; back to one page for a new query
-
 const char* const kMagnifierIcon = "\xef\x80\x82"; // U+F002
-
-// Any edit starts a new search, so the old selection must not point into the new hits.
-int ResetSelectionOnEdit(ImGuiInputTextCallbackData* data)
-{
-    *static_cast<int*>(data->UserData) = -1;
-    hitLimit = kFullTextHitsPerPage;
-    return 0;
-}
 
 // 5 pixels high; an invisible bar keeps the layout steady while nothing is being searched.
 void DrawSearchProgress(bool visible, double progress, float width)
@@ -36,24 +24,34 @@ void DrawSearchProgress(bool visible, double progress, float width)
 }
 } // namespace
 
-bool Gui::DrawFullTextSearchWindow()
+// Any edit starts a new search, so the old selection must not point into the new hits.
+int FullTextSearchWindow::ResetSelectionOnEdit(ImGuiInputTextCallbackData* data)
 {
+    auto& window = *static_cast<FullTextSearchWindow*>(data->UserData);
+    window.selected = -1;
+    window.hitLimit = kFullTextHitsPerPage;
+    return 0;
+}
+
+void FullTextSearchWindow::Draw(Gui& gui)
+{
+    if (!shown)
+        return;
     ImGuiStorage* storage = ImGui::GetStateStorage();
     const ImGuiID selectionKey = ImGui::GetID("Full-Text Search");
-    int selected = StoredSelection(selectionKey);
+    selected = gui.StoredSelection(selectionKey);
 
     const float font = ImGui::GetFontSize();
     SecondaryWindowLook look{"Full-Text Search", "Full-Text Search", ImVec2(42 * font, 35 * font),
                              ImVec2(42 * font, 35 * font)};
     look.besideMiddle = true;
-    look.focus = focusFindText;
+    look.focus = focus;
     look.flags = ImGuiWindowFlags_NoScrollbar;
-    bool open = true;
-    const bool visible = BeginSecondaryWindow(look, &open);
+    const bool visible = gui.BeginSecondaryWindow(look, &shown);
     // A close on a collapsed window counts too; otherwise the click would be lost.
-    if (!visible || !open) {
-        EndSecondaryWindow();
-        return open;
+    if (!visible || !shown) {
+        gui.EndSecondaryWindow();
+        return;
     }
     const ImGuiStyle& style = ImGui::GetStyle();
     bool selectionChanged = false;
@@ -63,13 +61,13 @@ bool Gui::DrawFullTextSearchWindow()
     ImGui::SameLine();
     ImGui::PushItemWidth(ImGui::GetContentRegionAvail().x -
                          (ImGui::CalcTextSize("Cc").x + 2 * style.FramePadding.x));
-    if (ImGui::IsWindowAppearing() || focusFindText)
+    if (ImGui::IsWindowAppearing() || focus)
         ImGui::SetKeyboardFocusHere();
-    focusFindText = false;
+    focus = false;
     ImGui::InputText("##SearchText", searchText, sizeof searchText, ImGuiInputTextFlags_CallbackEdit,
-                     ResetSelectionOnEdit, &selected);
+                     ResetSelectionOnEdit, this);
     ImGui::PopItemWidth();
-    if (ActionButton(true, "Cc", "Match case", matchCase ? 3 : 1)) {
+    if (gui.ActionButton(true, "Cc", "Match case", matchCase ? 3 : 1)) {
         matchCase = !matchCase;
         hitLimit = kFullTextHitsPerPage;
         selectionChanged = true;
@@ -82,7 +80,7 @@ bool Gui::DrawFullTextSearchWindow()
 
     const bool textEmpty = searchText[0] == '\0';
     const Result<std::vector<Ref>> result =
-        state->FullTextSearch(std::string(searchText), matchCase, hitLimit);
+        gui.state->FullTextSearch(std::string(searchText), matchCase, hitLimit);
     const bool hasList =
         (result.status == ResultStatus::Partial || result.status == ResultStatus::Done) && result.value;
 
@@ -95,8 +93,9 @@ bool Gui::DrawFullTextSearchWindow()
                 selectionChanged = true;
             }
             selectionChanged |= DrawHitRows(
-                *result.value, selected, [this](size_t index) { return state->FullTextHitContext(index); },
-                mutedColor, highlightColor, state->GetWorkspace().get());
+                *result.value, selected,
+                [&gui](size_t index) { return gui.state->FullTextHitContext(index); }, gui.mutedColor,
+                gui.highlightColor, gui.state->GetWorkspace().get());
             // The limit was reached: there may be more.
             if (result.status == ResultStatus::Done && result.value->size() >= hitLimit &&
                 ImGui::Button("Show more"))
@@ -107,7 +106,7 @@ bool Gui::DrawFullTextSearchWindow()
     storage->SetInt(selectionKey, selected);
 
     const Ref* chosen = RefAt(result, selected);
-    DrawResultPreview(*this, chosen, selected, selectionChanged, ImVec2(avail.x, height - listHeight));
+    DrawResultPreview(gui, chosen, selected, selectionChanged, ImVec2(avail.x, height - listHeight));
 
     DrawSearchProgress(SearchProgressVisible(textEmpty, result.status), result.progress, avail.x);
 
@@ -122,10 +121,9 @@ bool Gui::DrawFullTextSearchWindow()
 
     // With no hit there is nothing to open or show; Enter shows the selected hit in the main window.
     ResultButtonPresses presses = DrawResultButtons(
-        result.status == ResultStatus::Done && hasList && !result.value->empty(), mutedColor);
+        result.status == ResultStatus::Done && hasList && !result.value->empty(), gui.mutedColor);
     presses.showInMain |= chosen && ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) &&
                           ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter), false);
-    ApplyResultButtons(*this, presses, chosen);
-    EndSecondaryWindow();
-    return true;
+    ApplyResultButtons(gui, presses, chosen);
+    gui.EndSecondaryWindow();
 }

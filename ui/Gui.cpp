@@ -203,11 +203,9 @@ bool Gui::DrawFrame()
     DrawStatusLine();
     ImGui::End();
 
-    if (showFindText)
-        showFindText = DrawFullTextSearchWindow();
+    findText.Draw(*this);
     brokenRefs.Draw(*this);
-    if (showChanges)
-        showChanges = DrawChangesWindow();
+    changes.Draw(*this);
 
     int n = 1;
     for (auto it = refsWindows.begin(); it != refsWindows.end(); ++n) {

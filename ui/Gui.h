@@ -4,9 +4,13 @@
 #include "lifecycle/State.h"
 #include "model/TreeItem.h"
 #include "settings/Settings.h"
+#include "ui/AboutWindow.h"
 #include "ui/BrokenRefsWindow.h"
+#include "ui/ChangesWindow.h"
 #include "ui/DialogChoices.h"
 #include "ui/ElementXmlPanes.h"
+#include "ui/FindDialogs.h"
+#include "ui/FullTextSearchWindow.h"
 #include "ui/NavigationHistory.h"
 #include "ui/SecondaryWindow.h"
 
@@ -147,7 +151,6 @@ public:
     ShortcutKeys keys;
     WindowHost* windowHost = nullptr; // null: secondary windows are drawn inside the main window
     std::string hoveredElementPath;   // named element row under the mouse or the keyboard focus
-    bool focusFindText = false;       // bring the full-text search window forward with its field focused
     std::string raiseWindow;          // a secondary window of the desktop to bring forward when next drawn
     bool focusFilter = false;         // put the keyboard focus into the tree filter
     bool focusTree = false;           // put the keyboard focus into the main tree
@@ -161,12 +164,12 @@ public:
     size_t loadingLabelState = 0;
     std::string loadingLabel;
     std::string statusText;
-    bool showFindRef = false;
-    bool showFindShortname = false;
-    bool showFindText = false;
-    bool showChanges = false;
-    bool showAbout = false;
+    FindRefDialog findRef;
+    FindShortnameDialog findShortname;
+    FullTextSearchWindow findText;
+    AboutWindow about;
     BrokenRefsWindow brokenRefs;
+    ChangesWindow changes;
     bool showTooltips = true;
     bool keepRunning = true;
     int windowCounter = 0;
@@ -216,11 +219,7 @@ public:
     // file's tree; `target` and `filter` as for DrawTree.
     void DrawWorkspaceTree(const State& shown, const std::vector<TreeItem>& target,
                            const TreeFilterMatches* filter);
-    void DrawFindRefDialog(bool* open);
-    void DrawFindShortnameDialog(bool* open);
     bool DrawRefsWindow(const WindowEntry& entry);
-    bool DrawFullTextSearchWindow();
-    bool DrawChangesWindow();
     // Above an element window's tree: the changes placed on the element at `path`, old and new.
     void DrawElementChanges(const std::string& path);
     // Follows the comparison: drops it when another document is shown, sets `shownChanges`.

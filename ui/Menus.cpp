@@ -101,19 +101,17 @@ void Gui::MenuFile()
 
 void Gui::MenuNavigate()
 {
-    if (showFindRef)
-        DrawFindRefDialog(&showFindRef);
-    if (showFindShortname)
-        DrawFindShortnameDialog(&showFindShortname);
+    findRef.Draw(*this);
+    findShortname.Draw(*this);
 
     if (!ImGui::BeginMenu("Navigate"))
         return;
-    if (ImGui::MenuItem("Find Text...", "Ctrl+F", showFindText))
-        showFindText = !showFindText;
-    if (ImGui::MenuItem("Find Ref...", "Ctrl+G", showFindRef))
-        showFindRef = !showFindRef;
-    if (ImGui::MenuItem("Find Shortname...", "Ctrl+Shift+G", showFindShortname))
-        showFindShortname = !showFindShortname;
+    if (ImGui::MenuItem("Find Text...", "Ctrl+F", findText.shown))
+        findText.shown = !findText.shown;
+    if (ImGui::MenuItem("Find Ref...", "Ctrl+G", findRef.shown))
+        findRef.shown = !findRef.shown;
+    if (ImGui::MenuItem("Find Shortname...", "Ctrl+Shift+G", findShortname.shown))
+        findShortname.shown = !findShortname.shown;
 
     // Beside the menu, never over it: no wider than the room on the menu's wider side; a path too
     // long for that is shown by its end, and whole in its tooltip.
@@ -182,8 +180,8 @@ void Gui::MenuNavigate()
     }
     if (ImGui::MenuItem("Broken References...", nullptr, brokenRefs.shown))
         brokenRefs.shown = !brokenRefs.shown;
-    if (ImGui::MenuItem("Changes...", nullptr, showChanges, comparison != nullptr))
-        showChanges = !showChanges;
+    if (ImGui::MenuItem("Changes...", nullptr, changes.shown, comparison != nullptr))
+        changes.shown = !changes.shown;
     if (ImGui::MenuItem("Back", "Alt+Left", false, history.CanGoBack()))
         GoBack();
     if (ImGui::MenuItem("Forward", "Alt+Right", false, history.CanGoForward()))
@@ -227,27 +225,12 @@ void Gui::MenuOptions()
 
 void Gui::MenuHelp()
 {
-    if (showAbout) {
-        const float fontSize = ImGui::GetFontSize();
-        const ImVec2 size(42 * fontSize, 35 * fontSize);
-        SecondaryWindowLook look{"About", "About", size, size};
-        look.flags = ImGuiWindowFlags_NoScrollbar;
-        if (BeginSecondaryWindow(look, &showAbout)) {
-            ImGui::Text("Tessaro %s", About::kVersion);
-            const std::string_view holder = About::kRightsHolder;
-            ImGui::TextUnformatted(holder.data(), holder.data() + holder.size());
-            ImGui::Spacing();
-            ImGui::PushTextWrapPos(0.0f);
-            ImGui::TextUnformatted(About::kLicence);
-            ImGui::PopTextWrapPos();
-        }
-        EndSecondaryWindow();
-    }
+    about.Draw(*this);
 
     if (!ImGui::BeginMenu("Help"))
         return;
-    if (ImGui::MenuItem("About", nullptr, showAbout))
-        showAbout = !showAbout;
+    if (ImGui::MenuItem("About", nullptr, about.shown))
+        about.shown = !about.shown;
     ImGui::EndMenu();
 }
 

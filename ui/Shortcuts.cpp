@@ -114,11 +114,11 @@ void Gui::HandleCommandKeys()
     if (ctrl && Pressed(keys.open))
         ChooseFileToOpen();
     if (ctrl && !io.KeyShift && Pressed(keys.find)) {
-        showFindText = true;
-        focusFindText = true;
+        findText.shown = true;
+        findText.focus = true;
     }
     if (ctrl && Pressed(keys.go)) {
-        bool& shown = io.KeyShift ? showFindShortname : showFindRef;
+        bool& shown = io.KeyShift ? findShortname.shown : findRef.shown;
         shown = true;
         raiseWindow = io.KeyShift ? "Find Shortname" : "Find Ref";
         ImGui::SetWindowFocus(raiseWindow.c_str());
@@ -170,17 +170,17 @@ void Gui::HandleShortcuts()
         return;
     const std::string name = focused;
     if (name == "Full-Text Search")
-        showFindText = false;
+        findText.shown = false;
     else if (name == "Find Ref")
-        showFindRef = false;
+        findRef.shown = false;
     else if (name == "Find Shortname")
-        showFindShortname = false;
+        findShortname.shown = false;
     else if (name == "Broken References")
         brokenRefs.shown = false;
     else if (name == "Changes")
-        showChanges = false;
+        changes.shown = false;
     else if (name == "About")
-        showAbout = false;
+        about.shown = false;
     std::erase_if(refsWindows, [&](const WindowEntry& entry) {
         return name == "Refs to " + entry.path + "##" + entry.windowId;
     });

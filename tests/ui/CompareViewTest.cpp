@@ -102,6 +102,7 @@ TEST(CompareView, MarksListsAndStepsThroughTheChangesInTreeOrder)
     const std::string other = dir.Write("other.arxml", Version(""));
     ASSERT_TRUE(OpenDocument(headless, other));
     EXPECT_EQ(gui.comparison, nullptr);
+    EXPECT_FALSE(gui.changes.shown);
     EXPECT_EQ(Occurrences(Squash(MainWindowText(headless)), "changed"), 0);
 }
 

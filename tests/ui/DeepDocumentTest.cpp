@@ -111,7 +111,7 @@ TEST_P(DeepDocument, OpensDrawsFiltersAndPreviewsToTheBottom)
     }
 
     // Find Text previews its hit at the bottom, opened down to it.
-    gui.showFindText = true;
+    gui.findText.shown = true;
     headless.Frame();
     headless.Frame();
     TypeText(headless, "bottom");

@@ -49,7 +49,7 @@ protected:
 
 TEST_F(FindDialogs, FindRefAddsTheMissingSlashOpensThePathAndJumpsToIt)
 {
-    ShowAndType(headless.gui.showFindRef, "");
+    ShowAndType(headless.gui.findRef.shown, "");
     EXPECT_FALSE(Drew(headless, "Could not find the ref.")) << "nothing asked yet";
     TypeText(headless, "Pkg/Elem");
     EXPECT_TRUE(Drew(headless, "Please enter a reference:"));
@@ -70,7 +70,7 @@ TEST_F(FindDialogs, FindRefAddsTheMissingSlashOpensThePathAndJumpsToIt)
 // Tab completes the path piece by piece; a text not found is told so only after Enter.
 TEST_F(FindDialogs, FindRefCompletesOnTabAndTellsAFailureOnEnter)
 {
-    ShowAndType(headless.gui.showFindRef, "Pkg/Ot");
+    ShowAndType(headless.gui.findRef.shown, "Pkg/Ot");
     ASSERT_TRUE(headless.FramesUntil(
         [&] { return headless.gui.state->CompleteRefPath("/").status == ResultStatus::Done; }));
     PressKey(headless, 258); // Tab
@@ -93,7 +93,7 @@ TEST_F(FindDialogs, FindShortnameIsExactAndCaseSensitive)
     const char* open = "Open in new window";
     const char* show = "Show in main window";
     // A name no element has, nor in part: the message of the lookup is shown as it is.
-    ShowAndType(headless.gui.showFindShortname, "Nowhere");
+    ShowAndType(headless.gui.findShortname.shown, "Nowhere");
     ASSERT_TRUE(headless.FramesUntil([&] { return Drew(headless, "Could not find such an element."); }));
     EXPECT_TRUE(Drew(headless, "Please enter a shortname:"));
     EXPECT_FALSE(ClickRowButton(headless, "Find Shortname", open, show));
@@ -124,13 +124,13 @@ TEST(FindDialogsWithoutDocument, ShowTheirErrorLineAndStayDisabled)
 {
     HeadlessGui headless;
     MapNamedKeys();
-    headless.gui.showFindShortname = true;
+    headless.gui.findShortname.shown = true;
     headless.Frame();
     headless.Frame();
     TypeText(headless, "Elem");
     EXPECT_TRUE(Drew(headless, "File not loaded. Result unavailable."));
-    headless.gui.showFindShortname = false;
-    headless.gui.showFindRef = true;
+    headless.gui.findShortname.shown = false;
+    headless.gui.findRef.shown = true;
     headless.Frame();
     headless.Frame();
     PressKey(headless, 257); // Enter
@@ -146,7 +146,7 @@ TEST_F(FindDialogs, FindShortnameListsNamesContainingTheTextWhenNoneIsEqual)
 {
     const char* open = "Open in new window";
     const char* show = "Show in main window";
-    ShowAndType(headless.gui.showFindShortname, "ther");
+    ShowAndType(headless.gui.findShortname.shown, "ther");
     ASSERT_TRUE(
         headless.FramesUntil([&] { return Drew(headless, "1 element has the text in its short name"); }));
     EXPECT_FALSE(Drew(headless, "Could not find such an element.")) << "one message at a time";

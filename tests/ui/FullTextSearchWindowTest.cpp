@@ -19,7 +19,7 @@ std::string Haystack(int lower, int upper)
     return xml + "</ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>";
 }
 
-class FullTextSearchWindow : public ::testing::Test
+class FullTextSearch : public ::testing::Test
 {
 protected:
     // Types a query and draws frames until the window's search has ended.
@@ -55,10 +55,10 @@ protected:
 };
 } // namespace
 
-TEST_F(FullTextSearchWindow, StatusLineSelectionAndCaseSwitch)
+TEST_F(FullTextSearch, StatusLineSelectionAndCaseSwitch)
 {
     ASSERT_TRUE(OpenDocument(headless, files.Write("search.arxml", Haystack(99, 60))));
-    headless.gui.showFindText = true;
+    headless.gui.findText.shown = true;
     headless.Frame();
     headless.Frame();
     ASSERT_TRUE(Search("absent"));

@@ -189,36 +189,36 @@ TEST_F(Navigation, ShortcutsOpenTheFindWindowsAndEscapeClosesMenusThenTheFocused
 {
     Gui& gui = headless.gui;
     PressKey(headless, 'F', true);
-    EXPECT_TRUE(gui.showFindText);
+    EXPECT_TRUE(gui.findText.shown);
     io().AddInputCharactersUTF8("S45");
     headless.Frame();
     EXPECT_TRUE(headless.FramesUntil([&] { return Drew(headless, "Found"); }, 30))
         << "Ctrl+F typed into the search field";
 
     PressKey(headless, 'G', true);
-    EXPECT_TRUE(gui.showFindRef);
+    EXPECT_TRUE(gui.findRef.shown);
     PressKey(headless, 'G', true, true);
-    EXPECT_TRUE(gui.showFindShortname);
+    EXPECT_TRUE(gui.findShortname.shown);
     io().AddInputCharactersUTF8("S05");
     headless.Frame();
     PressKey(headless, 257); // Enter shows the answer in the main window
     EXPECT_EQ(gui.history.Size(), 1u);
 
     PressKey(headless, 256);
-    EXPECT_FALSE(gui.showFindShortname) << "Escape closed the focused dialog";
-    EXPECT_TRUE(gui.showFindRef);
+    EXPECT_FALSE(gui.findShortname.shown) << "Escape closed the focused dialog";
+    EXPECT_TRUE(gui.findRef.shown);
     gui.brokenRefs.shown = true; // a window that appears takes the focus
     headless.Frame();
     PressKey(headless, 256);
     EXPECT_FALSE(gui.brokenRefs.shown);
-    EXPECT_TRUE(gui.showFindRef);
+    EXPECT_TRUE(gui.findRef.shown);
 
     ASSERT_TRUE(ClickText(headless, "Navigate"));
     EXPECT_TRUE(Drew(headless, "Ctrl+Shift+G"));
     EXPECT_TRUE(Drew(headless, "Alt+Left"));
     PressKey(headless, 256);
     EXPECT_EQ(GImGui->OpenPopupStack.Size, 0) << "Escape closed the menu";
-    EXPECT_TRUE(gui.showFindRef) << "and nothing else";
+    EXPECT_TRUE(gui.findRef.shown) << "and nothing else";
     ASSERT_TRUE(ClickText(headless, "File"));
     EXPECT_TRUE(Drew(headless, "Ctrl+O"));
     EXPECT_TRUE(Drew(headless, "F5"));
@@ -247,7 +247,7 @@ TEST_F(Navigation, NoHitsLeaveTheResultButtonsInertAndTooltipsAreOpaque)
     ASSERT_TRUE(headless.FramesUntil([&] { return Drew(headless, "Found 0 results."); }, 30));
     EXPECT_FALSE(ClickRowButton(headless, "Full-Text Search", "Show in main window", "Show in main window"));
     EXPECT_FALSE(ClickRowButton(headless, "Full-Text Search", "Open in new window", "Show in main window"));
-    headless.gui.showFindText = false;
+    headless.gui.findText.shown = false;
 
     // The count button of S01 is disabled (no referrers); its tooltip is drawn at full opacity.
     Reveal("/P/S01");

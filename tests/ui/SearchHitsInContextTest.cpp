@@ -39,7 +39,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(OpenDocument(headless, files.Write("context.arxml", Document())));
-        headless.gui.showFindText = true;
+        headless.gui.findText.shown = true;
         headless.Frame();
         // Wide enough for a whole row with its context.
         headless.Frame([] {

@@ -62,14 +62,14 @@ TEST_F(SecondaryWindows, EachHasAContextOfItsOwnAndClosingItThroughTheDesktopLet
         std::function<std::string()> open; // opens the window and names it
         std::function<bool()> shown;
     } cases[] = {
-        {"About", [&] { return gui.showAbout = true, "About"; }, [&] { return gui.showAbout; }},
-        {"Find Text", [&] { return gui.showFindText = true, "Full-Text Search"; },
-         [&] { return gui.showFindText; }},
+        {"About", [&] { return gui.about.shown = true, "About"; }, [&] { return gui.about.shown; }},
+        {"Find Text", [&] { return gui.findText.shown = true, "Full-Text Search"; },
+         [&] { return gui.findText.shown; }},
         {"Broken References", [&] { return gui.brokenRefs.shown = true, "Broken References"; },
          [&] { return gui.brokenRefs.shown; }},
-        {"Find Ref", [&] { return gui.showFindRef = true, "Find Ref"; }, [&] { return gui.showFindRef; }},
-        {"Find Shortname", [&] { return gui.showFindShortname = true, "Find Shortname"; },
-         [&] { return gui.showFindShortname; }},
+        {"Find Ref", [&] { return gui.findRef.shown = true, "Find Ref"; }, [&] { return gui.findRef.shown; }},
+        {"Find Shortname", [&] { return gui.findShortname.shown = true, "Find Shortname"; },
+         [&] { return gui.findShortname.shown; }},
         {"element window",
          [&] {
              gui.OpenElementWindow("/P/S05");
@@ -114,15 +114,15 @@ TEST_F(SecondaryWindows, KeysActInTheWindowThatHasThem)
     EXPECT_EQ(gui.elementWindows.front().path, "/P/S06");
 
     PressIn("/P/S06##1", 'F', true);
-    EXPECT_TRUE(gui.showFindText) << "Ctrl+F in an element window opens Find Text";
+    EXPECT_TRUE(gui.findText.shown) << "Ctrl+F in an element window opens Find Text";
     EXPECT_EQ(gui.elementWindows.size(), 1u);
     PressIn("Full-Text Search", 256);
-    EXPECT_FALSE(gui.showFindText) << "Escape in Find Text closes it";
+    EXPECT_FALSE(gui.findText.shown) << "Escape in Find Text closes it";
     EXPECT_EQ(gui.elementWindows.size(), 1u) << "and nothing else";
 
     // Ctrl+G opens Find Ref, and later brings it forward from behind the window it was pressed in.
     PressIn("/P/S06##1", 'G', true);
-    ASSERT_TRUE(gui.showFindRef);
+    ASSERT_TRUE(gui.findRef.shown);
     PressIn("/P/S06##1", 'F', true);
     EXPECT_EQ(host.Raised(), "Full-Text Search");
     PressIn("/P/S06##1", 'G', true);

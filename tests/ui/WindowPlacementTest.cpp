@@ -60,8 +60,8 @@ TEST(WindowPlacement, ResultWindowsOpenBesideTheMiddleOfTheMainWindow)
     Gui& gui = headless.gui;
     gui.OpenRefsWindow("/P");
     gui.OpenElementWindow("/P/E");
-    gui.showFindRef = true;
-    gui.showFindText = true;
+    gui.findRef.shown = true;
+    gui.findText.shown = true;
     headless.Frame();
     headless.Frame();
     const ImVec2 area = ImGui::GetMainViewport()->Size;
