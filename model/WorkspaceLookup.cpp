@@ -63,17 +63,17 @@ void WorkspaceLookup::Add(uint32_t file, const Index& index)
     for (size_t i = 0; i < found.size(); ++i) {
         if (i + kFetchAhead < found.size())
             referenceSlots.Prefetch(found[i + kFetchAhead].hash);
-        const auto& [hash, text, count] = found[i];
+        const std::string_view text = found[i].text; // not a structured binding: clang 14 cannot capture one
         const uint32_t added = uint32_t(references.size());
         if (added == kNone || texts.size() + text.size() > UINT32_MAX)
             throw std::length_error("Too many reference texts to index.");
         uint32_t kept =
-            referenceSlots.FindOrInsert(hash, added, [&](uint32_t r) { return TextOf(r) == text; });
+            referenceSlots.FindOrInsert(found[i].hash, added, [&](uint32_t r) { return TextOf(r) == text; });
         if (kept == added) {
             references.push_back({0, uint32_t(texts.size()), uint32_t(text.size())});
             texts.insert(texts.end(), text.begin(), text.end());
         }
-        references[kept].count += count;
+        references[kept].count += found[i].count;
     }
 }
 
