@@ -2,9 +2,9 @@
 # The Windows build under wine: the engine tests, tessaro-query.exe against the Linux tessaro-query
 # on the real files of ../shared/arxml, and tessaro.exe under Xvfb (tree drawn, error screen,
 # settings written on WM_CLOSE, the second copy's instance colour, an element window as a window of
-# its own), the executables' version and icon resources, and the installer (install, file type,
-# upgrade, removal). Wine runs in a prefix of its own in the build folder, so the machine's and
-# other runs' wine set-ups are left alone.
+# its own, F8 in a comparison), the executables' version and icon resources, and the installer
+# (install, file type, upgrade, removal). Wine runs in a prefix of its own in the build folder, so
+# the machine's and other runs' wine set-ups are left alone.
 # Usage: tests/windows/test_windows.sh LINUX_BUILD_DIR WINDOWS_BUILD_DIR
 set -uo pipefail
 cd "$(dirname "$0")/../.."
@@ -206,6 +206,33 @@ element_window_of_its_own() {
     return $failed
 }
 check "an element window is a window of its own, owned by the main one, and closes through the window manager" element_window_of_its_own
+
+# A comparison: the viewer opens the example against an edited copy, Escape closes the Changes
+# window, and F8 opens the tree down to the changed value, drawn in the colour of a change.
+f8_reveals_change() {
+    local edited=$E2E_WORK/edited.arxml changed=FBB360 pid wm changes before failed=0
+    sed '0,/<LENGTH>8<\/LENGTH>/s//<LENGTH>16<\/LENGTH>/' "$root/$example" >"$edited"
+    rm -rf "$settings"
+    e2e_start_window_manager
+    wm=${E2E_STARTED_PIDS[-1]}
+    start_viewer "$example" --compare "$(winepath -w "$edited" 2>/dev/null)"
+    pid=$E2E_TESSARO_PID
+    # The Changes window opens over the tree once the comparison is done.
+    e2e_wait_window 60 && e2e_wait_for 60 e2e_has_window Changes || { e2e_log "    no Changes window"; return 1; }
+    changes=$(e2e_window_titled Changes)
+    e2e_wait_for 10 e2e_has_keyboard "$changes" && e2e_press Escape &&
+        e2e_wait_for 10 eval '! e2e_has_window Changes' || { e2e_log "    Escape left the Changes window open"; failed=1; }
+    e2e_wait_for 30 e2e_has_colour 68C1EE 20 || { e2e_log "    the tree was not drawn"; failed=1; }
+    e2e_screenshot "$E2E_WORK/before.png"
+    before=$(e2e_count_colour "$E2E_WORK/before.png" "$changed")
+    e2e_press F8
+    e2e_wait_for 20 e2e_colour_count_differs "$changed" "$before" || { e2e_log "    F8 revealed no changed row"; failed=1; }
+    e2e_log "    screenshot: $(e2e_keep_screenshot "$E2E_WORK/last.png" windows-compare-f8.png)"
+    close_viewers "$pid" && [ "$E2E_EXIT_CODE" = 0 ] || { e2e_log "    the viewer did not end cleanly"; failed=1; }
+    kill "$wm" && wait "$wm" 2>/dev/null
+    return $failed
+}
+check "F8 steps to a change of a comparison" f8_reveals_change
 
 # 4. What Explorer shows of the executables: the project's version as four numbers, the product, a
 # description each, and the viewer's icon in every size Windows asks for.
