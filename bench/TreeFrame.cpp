@@ -187,7 +187,8 @@ std::vector<std::pair<std::string, double>> TreeFrameFigures(const std::string& 
             figures.emplace_back("tree_frame_ms_baseline", headless.CpuMsPerFrame(gui));
             gui.navigationTarget = target.GetValue()->trail;
             figures.emplace_back("tree_frame_ms_200k", headless.CpuMsPerFrame(gui));
-            gui.OpenElementWindow("/P");
+            gui.navigation.OpenElementWindow("/P");
+            gui.FollowNavigation();
             headless.Frame(gui);
             headless.Frame(gui);
             if (OpenListInElementWindow(gui, "/P##0", 9000))
@@ -206,9 +207,11 @@ std::vector<std::pair<std::string, double>> TreeFrameFigures(const std::string& 
         if (target.status == ResultStatus::Done) {
             gui.navigationTarget = target.GetValue()->trail;
             for (int i = 1; i <= 10; ++i)
-                gui.OpenElementWindow("/P/S" + std::to_string(i * 1000));
+                gui.navigation.OpenElementWindow("/P/S" + std::to_string(i * 1000));
+            gui.FollowNavigation();
             figures.emplace_back("tree_frame_ms_200k_ten_windows", headless.CpuMsPerFrame(gui));
-            gui.OpenElementWindow("/P/S11000");
+            gui.navigation.OpenElementWindow("/P/S11000");
+            gui.FollowNavigation();
             const double start = ThreadCpuMs();
             headless.Frame(gui);
             figures.emplace_back("secondary_window_open_frame_ms", ThreadCpuMs() - start);

@@ -109,9 +109,9 @@ void FindRefDialog::Draw(Gui& gui)
                    gui.errorColor);
     const ResultButtonPresses presses = DrawFindButtons(result, "Jump to Ref", gui.mutedColor);
     if (presses.openWindow)
-        gui.OpenElementWindow(path);
+        gui.navigation.OpenElementWindow(path);
     if (presses.showInMain || EnterPressed(result))
-        gui.Reveal(result.GetValue()->trail, path);
+        gui.navigation.GoTo(result.GetValue()->trail, path);
     gui.EndSecondaryWindow();
 }
 
@@ -215,16 +215,16 @@ void FindShortnameDialog::Draw(Gui& gui)
         DrawFindStatus(exact.status == ResultStatus::Pending, "", gui.errorColor);
     const ResultButtonPresses presses = DrawFindButtons(result, "Show in main window", gui.mutedColor);
     if (presses.openWindow)
-        gui.OpenElementWindow(result.GetValue()->path);
+        gui.navigation.OpenElementWindow(result.GetValue()->path);
     if (presses.showInMain || EnterPressed(result))
-        gui.Reveal(result.GetValue()->trail, result.GetValue()->path);
+        gui.navigation.GoTo(result.GetValue()->trail, result.GetValue()->path);
     // A single element of that name needs no list: the line above names it.
     partMatches.shown =
         listParts &&
         (isExact ? several : (parts.status != ResultStatus::Done || !parts.value->listed.empty()));
     if (partMatches.shown && DrawPartMatches(parts, isExact, partMatches)) {
         const Result<Ref> chosen = SelectedPart(parts, partMatches);
-        gui.Reveal(chosen.GetValue()->trail, chosen.GetValue()->path);
+        gui.navigation.GoTo(chosen.GetValue()->trail, chosen.GetValue()->path);
     }
     gui.EndSecondaryWindow();
 }

@@ -8,10 +8,12 @@
 #include "ui/BrokenRefsWindow.h"
 #include "ui/ChangesWindow.h"
 #include "ui/DialogChoices.h"
-#include "ui/ElementXmlPanes.h"
+#include "ui/ElementWindows.h"
 #include "ui/FindDialogs.h"
 #include "ui/FullTextSearchWindow.h"
 #include "ui/NavigationHistory.h"
+#include "ui/NavigationRequests.h"
+#include "ui/RefsWindows.h"
 #include "ui/SecondaryWindow.h"
 
 #include <imgui.h>
@@ -22,13 +24,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
-// One open element window or refs-to window.
-struct WindowEntry
-{
-    std::string path;
-    std::string windowId;
-};
 
 class Comparison;
 struct ComparedModels;
@@ -71,13 +66,13 @@ public:
     // processor to the work they wait for.
     bool IsLiveSlowly() const { return liveSlowly; }
 
-    void OpenElementWindow(std::string path);
-    void OpenRefsWindow(std::string path);
     void SetStatusTextIfHovered(std::string path);
     void AddRecentFile(std::string path);
 
+    // Carries out what the windows asked for with `navigation` during the frame.
+    void FollowNavigation();
     // Opens the main tree down to `trail` (an element at `path` or a node inside it) and records
-    // the reveal so that Back and Forward return to it.
+    // the reveal so that Back and Forward return to it. Windows ask for it with `navigation`.
     void Reveal(std::vector<TreeItem> trail, std::string path);
     void GoBack();
     void GoForward();
@@ -133,10 +128,11 @@ public:
     Settings settings; // bookmarks and recent files, persisted in conf.json
     std::set<std::string>& bookmarks = settings.bookmarks;
     std::list<std::string>& recentOpenFiles = settings.recentOpenFiles;
-    std::list<WindowEntry> elementWindows;
+    NavigationRequests navigation; // what the windows ask of each other, carried out once a frame
+    ElementWindows elementWindows;
+    RefsWindows refsWindows;
     // Shared with the dialogs' threads, which may answer after this object is gone.
     std::shared_ptr<DialogChoices> dialogChoices = std::make_shared<DialogChoices>();
-    ElementXmlPanes xmlPanes; // "View XML" of the element windows
     std::vector<TreeItem> navigationTarget;
     struct
     {
@@ -159,7 +155,6 @@ public:
     bool changedOnly = false;         // the tree shows only the rows a comparison marks, whatever the text
     std::shared_ptr<TreeFilterMatches> shownFilter; // the last complete answer, drawn until the next
     TreeFilterQuery shownFilterQuery;
-    std::list<WindowEntry> refsWindows;
     // Name and size of the file being loaded, read once per loading state.
     size_t loadingLabelState = 0;
     std::string loadingLabel;
@@ -172,7 +167,6 @@ public:
     ChangesWindow changes;
     bool showTooltips = true;
     bool keepRunning = true;
-    int windowCounter = 0;
     int documentCount = 0;    // documents shown so far, each reload counted
     std::string documentPath; // the file or folder shown last
     bool live = true;
@@ -219,7 +213,6 @@ public:
     // file's tree; `target` and `filter` as for DrawTree.
     void DrawWorkspaceTree(const State& shown, const std::vector<TreeItem>& target,
                            const TreeFilterMatches* filter);
-    bool DrawRefsWindow(const WindowEntry& entry);
     // Above an element window's tree: the changes placed on the element at `path`, old and new.
     void DrawElementChanges(const std::string& path);
     // Follows the comparison: drops it when another document is shown, sets `shownChanges`.
@@ -238,6 +231,8 @@ void LoadingSpinner(const ImVec4& colour);
 // `what` (the file being read, say; one or more lines) is shown under "Loading..." when not empty.
 void DrawLoadingScreen(const std::string& what = {});
 void DrawErrorScreen(std::string message);
+// The scrolling area under a window's bars, leaving a line for the status below; EndChild closes it.
+void BeginScrollingRegion();
 
 // Places text on the system clipboard; false when that failed.
 bool CopyToClipboard(std::string text);

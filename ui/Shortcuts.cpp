@@ -181,9 +181,7 @@ void Gui::HandleShortcuts()
         changes.shown = false;
     else if (name == "About")
         about.shown = false;
-    std::erase_if(refsWindows, [&](const WindowEntry& entry) {
-        return name == "Refs to " + entry.path + "##" + entry.windowId;
-    });
-    std::erase_if(elementWindows,
-                  [&](const WindowEntry& entry) { return name == entry.path + "##" + entry.windowId; });
+    std::erase_if(refsWindows.entries,
+                  [&](const WindowEntry& entry) { return name == entry.Name("Refs to "); });
+    std::erase_if(elementWindows.entries, [&](const WindowEntry& entry) { return name == entry.Name(); });
 }

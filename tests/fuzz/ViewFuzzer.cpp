@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     gui.Reveal(target->trail, target->path);
     FUZZ_CHECK(headless.Frame() == false && headless.Frame() == false, "a frame asked to quit");
     if (target->path != "/")
-        gui.OpenElementWindow(target->path);
+        OpenElementWindow(gui, target->path);
     headless.Frame();
 
     // The filter on part of the last short name, typed into its field and drawn until its answer

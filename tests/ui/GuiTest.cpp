@@ -27,14 +27,14 @@ TEST(HexToColor, ReadsThreeOrFourFieldsAndToleratesMalformedText)
 TEST(GuiWindows, ElementAndRefsWindowsShareOneCounter)
 {
     Gui gui;
-    gui.OpenElementWindow("/Body/Speed");
-    gui.OpenElementWindow("/Body/Speed");
-    gui.OpenRefsWindow("/Body/Speed");
-    ASSERT_EQ(gui.elementWindows.size(), 2u);
-    EXPECT_EQ(gui.elementWindows.front().windowId, "0");
-    EXPECT_EQ(gui.elementWindows.back().windowId, "1");
-    ASSERT_EQ(gui.refsWindows.size(), 1u);
-    EXPECT_EQ(gui.refsWindows.front().windowId, "2");
+    OpenElementWindow(gui, "/Body/Speed");
+    OpenElementWindow(gui, "/Body/Speed");
+    OpenRefsWindow(gui, "/Body/Speed");
+    ASSERT_EQ(gui.elementWindows.entries.size(), 2u);
+    EXPECT_EQ(gui.elementWindows.entries.front().windowId, "0");
+    EXPECT_EQ(gui.elementWindows.entries.back().windowId, "1");
+    ASSERT_EQ(gui.refsWindows.entries.size(), 1u);
+    EXPECT_EQ(gui.refsWindows.entries.front().windowId, "2");
 }
 
 TEST(DrawFrame, ShowsTheErrorOfAFailedLoadAndReturnsTrueOnlyAfterExitWasChosen)
@@ -58,7 +58,7 @@ TEST(DrawFrame, LoadingScreenAndElementWindowErrorOnTheFrameThatStartsTheLoad)
     TempDir dir;
     HeadlessGui headless;
     headless.gui.state->OpenFile(dir.Write("small.arxml", kSmallArxml));
-    headless.gui.OpenElementWindow("/Body/Speed");
+    OpenElementWindow(headless.gui, "/Body/Speed");
     headless.Frame();
     ASSERT_EQ(headless.gui.state->GetKind(), StateKind::Loading);
     ImGuiWindow* region = ScrollingRegionOf("XML Tree View");

@@ -43,8 +43,8 @@ TEST(OpenRef, OpensTheElementTheReferenceNamesNotTheRowsOwn)
     headless.Frame(); // the target's row scrolls into view
 
     ASSERT_TRUE(ClickDrawnText(headless, "Open Ref")) << FrameText(headless);
-    ASSERT_EQ(headless.gui.elementWindows.size(), 1u);
-    EXPECT_EQ(headless.gui.elementWindows.front().path, "/P/Target");
+    ASSERT_EQ(headless.gui.elementWindows.entries.size(), 1u);
+    EXPECT_EQ(headless.gui.elementWindows.entries.front().path, "/P/Target");
     headless.Frame();
     EXPECT_TRUE(Drew(headless, "only the target says this")) << FrameText(headless);
 }

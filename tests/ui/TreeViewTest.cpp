@@ -132,7 +132,7 @@ TEST(ElementWindows, ResolvingPathShowsItsTreeOtherPathShowsTheLookupError)
     HeadlessGui headless;
     ASSERT_TRUE(OpenDocument(headless, dir.Write("paged.arxml", PagedPackage(5))));
     for (const char* path : {"/P/S05", "/P/S05", "/P/Nope"})
-        headless.gui.OpenElementWindow(path);
+        OpenElementWindow(headless.gui, path);
     headless.Frame();
 
     ImGuiWindow* found = ScrollingRegionOf("/P/S05##0");
@@ -146,7 +146,7 @@ TEST(ElementWindows, ResolvingPathShowsItsTreeOtherPathShowsTheLookupError)
     ImGuiWindow* missing = ScrollingRegionOf("/P/Nope##2");
     ASSERT_NE(missing, nullptr);
     EXPECT_TRUE(missing->StateStorage.Data.empty()) << "no tree rows, only the error screen";
-    EXPECT_EQ(headless.gui.elementWindows.size(), 3u) << "an unresolved window stays until closed";
+    EXPECT_EQ(headless.gui.elementWindows.entries.size(), 3u) << "an unresolved window stays until closed";
 }
 
 TEST(Clipboard, CopiesThroughTheGuiLibraryAndFailsWithoutIt)
@@ -189,7 +189,7 @@ TEST(TreePaths, RowsShowThePathsTheLookupsTake)
             headless.gui.Reveal(deepest.GetValue()->trail, *c.hovered.rbegin());
             headless.Frame();
         } else {
-            headless.gui.OpenElementWindow(c.window);
+            OpenElementWindow(headless.gui, c.window);
             headless.Frame();
             windowName = std::string(c.window) + "##0";
             headless.Frame([&] { ImGui::SetWindowFocus(windowName.c_str()); });
