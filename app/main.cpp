@@ -170,8 +170,8 @@ int main(int argc, char** argv)
     Backend::Close();
     SaveSettings(gui.settings);
     if (!failure.empty()) {
-        std::fprintf(stderr, "tessaro: the interface failed and has to close (%s); the settings are saved\n",
-                     failure.c_str());
+        Platform::ShowFailure("the interface failed and has to close (" + failure +
+                              "); the settings are saved");
         return 1;
     }
     return 0;
