@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace {
 int IgnoreEdit(ImGuiInputTextCallbackData*)
@@ -28,11 +29,12 @@ int CompleteRef(ImGuiInputTextCallbackData* data)
 
 // Window, prompt and input field. False when the window draws nothing this frame (already ended).
 // `state`, when given, completes the field's text as a reference path on Tab.
-bool BeginFindDialog(Gui& gui, const char* title, const char* prompt, bool* open, char* buffer,
+bool BeginFindDialog(Gui& gui, const char* title, const char* prompt, bool* open, bool& raise, char* buffer,
                      size_t capacity, float extraHeight = 0, State* state = nullptr)
 {
     const float font = ImGui::GetFontSize();
     SecondaryWindowLook look{title, title, ImVec2(42 * font, 12.5f * font + extraHeight)};
+    look.raise = std::exchange(raise, false);
     look.resizable = false;
     look.besideMiddle = true;
     look.flags = ImGuiWindowFlags_NoSavedSettings;
@@ -94,7 +96,7 @@ void FindRefDialog::Draw(Gui& gui)
 {
     if (!shown)
         return;
-    if (!BeginFindDialog(gui, "Find Ref", "Please enter a reference:", &shown, input, sizeof input, 0,
+    if (!BeginFindDialog(gui, "Find Ref", "Please enter a reference:", &shown, raise, input, sizeof input, 0,
                          gui.state.get()))
         return;
     const std::string path = NormaliseRefInput(input);
@@ -185,8 +187,8 @@ void FindShortnameDialog::Draw(Gui& gui)
     const float extra = partMatches.shown ? PartListHeight() + ImGui::GetFrameHeightWithSpacing() +
                                                 ImGui::GetStyle().ItemSpacing.y
                                           : 0.0f;
-    if (!BeginFindDialog(gui, "Find Shortname", "Please enter a shortname:", &shown, input, sizeof input,
-                         extra))
+    if (!BeginFindDialog(gui, "Find Shortname", "Please enter a shortname:", &shown, raise, input,
+                         sizeof input, extra))
         return;
     const Result<Ref> exact = gui.state->FindShortName(input);
     if (partMatches.text != input) {

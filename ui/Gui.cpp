@@ -77,7 +77,7 @@ void Gui::StartDocument()
     if (state->GetFilePath() == documentPath)
         return;
     documentPath = state->GetFilePath();
-    ClearTreeFilter();
+    filterBar.Clear(reaper);
     history = NavigationHistory();
 }
 
@@ -114,16 +114,15 @@ bool Gui::DrawFrame()
     AdvanceState(state, reaper);
     // A target or filter answer left by the last frame points into the old document's nodes.
     if (ShownContent(*state) != previousContent) {
-        navigationTarget.clear();
-        reaper.Dispose(std::move(shownFilter)); // may be large; freed off this thread
-        shownFilter.reset();
+        tree.navigationTarget.clear();
+        filterBar.DropShown(reaper);
         if (ShownContent(*state))
             StartDocument();
     }
     UpdateComparison();
     RevealOpenedBookmark();
     HandleShortcuts();
-    hoveredElementPath.clear();
+    tree.hoveredElementPath.clear();
     statusText.clear();
     frameIsLive = false;
     frameIsLiveSlowly = state->GetKind() == StateKind::Loading || state->GetKind() == StateKind::Indexing;
@@ -152,24 +151,24 @@ bool Gui::DrawFrame()
     }
 
     // A reveal shows the whole tree: the target may lie outside the filter's matches.
-    if (!navigationTarget.empty()) {
-        ClearTreeFilter();
+    if (!tree.navigationTarget.empty()) {
+        filterBar.Clear(reaper);
         // The changed rows stay alone when the target is one of them (F8, the Changes window).
-        const auto* node = std::get_if<pugi::xml_node>(&navigationTarget.back());
-        changedOnly = changedOnly && shownChanges && node &&
-                      shownChanges->changedOnly.matches.count(node->internal_object());
+        const auto* node = std::get_if<pugi::xml_node>(&tree.navigationTarget.back());
+        filterBar.changedOnly = filterBar.changedOnly && shownChanges && node &&
+                                shownChanges->changedOnly.matches.count(node->internal_object());
     }
     const bool documentShown =
         (state->GetKind() == StateKind::Indexing || state->GetKind() == StateKind::Ready) &&
         (state->document || state->GetWorkspace());
-    const TreeFilterMatches* filterMatches = documentShown ? DrawTreeFilterBar() : nullptr;
+    const TreeFilterMatches* filterMatches = documentShown ? filterBar.Draw(*this) : nullptr;
 
     if (state->GetKind() != StateKind::Loading)
         loadingLabel.clear(); // read again next time: the file may have changed
     BeginScrollingRegion();
-    if (focusTree) {
+    if (tree.focus) {
         ImGui::SetWindowFocus();
-        focusTree = false;
+        tree.focus = false;
     }
     switch (state->GetKind()) {
         case StateKind::Initial:
@@ -190,20 +189,9 @@ bool Gui::DrawFrame()
             DrawErrorScreen(state->GetErrorMessage());
             break;
         case StateKind::Indexing:
-        case StateKind::Ready: {
-            ImGui::PushID((int)state->id);
-            // Rows opened while filtering keep their own state: clearing restores the open rows.
-            if (filterMatches)
-                ImGui::PushID(filterMatches);
-            // A reveal asked for by a row of this tree (go to definition) waits for the next frame.
-            std::vector<TreeItem> target = std::move(navigationTarget);
-            navigationTarget.clear();
-            DrawWorkspaceTree(*state, target, filterMatches);
-            if (filterMatches)
-                ImGui::PopID();
-            ImGui::PopID();
+        case StateKind::Ready:
+            tree.Draw(*this, filterMatches);
             break;
-        }
     }
     ImGui::EndChild();
     ImGui::Separator();
@@ -222,4 +210,19 @@ bool Gui::DrawFrame()
     live = frameIsLive;
     liveSlowly = frameIsLiveSlowly && !frameIsLive;
     return !keepRunning;
+}
+
+void MainTree::Draw(Gui& gui, const TreeFilterMatches* filter)
+{
+    ImGui::PushID((int)gui.state->id);
+    // Rows opened while filtering keep their own state: clearing restores the open rows.
+    if (filter)
+        ImGui::PushID(filter);
+    // A reveal asked for while the tree draws (a row's go to definition) waits for the next frame.
+    std::vector<TreeItem> target = std::move(navigationTarget);
+    navigationTarget.clear();
+    gui.DrawWorkspaceTree(*gui.state, target, filter);
+    if (filter)
+        ImGui::PopID();
+    ImGui::PopID();
 }

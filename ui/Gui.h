@@ -11,10 +11,12 @@
 #include "ui/ElementWindows.h"
 #include "ui/FindDialogs.h"
 #include "ui/FullTextSearchWindow.h"
+#include "ui/MainTree.h"
 #include "ui/NavigationHistory.h"
 #include "ui/NavigationRequests.h"
 #include "ui/RefsWindows.h"
 #include "ui/SecondaryWindow.h"
+#include "ui/TreeFilterBar.h"
 
 #include <imgui.h>
 
@@ -133,7 +135,8 @@ public:
     RefsWindows refsWindows;
     // Shared with the dialogs' threads, which may answer after this object is gone.
     std::shared_ptr<DialogChoices> dialogChoices = std::make_shared<DialogChoices>();
-    std::vector<TreeItem> navigationTarget;
+    MainTree tree;
+    TreeFilterBar filterBar;
     struct
     {
         std::string file;
@@ -146,15 +149,6 @@ public:
     int changeStep = -1; // index into the tree order of the change F8 revealed last
     ShortcutKeys keys;
     WindowHost* windowHost = nullptr; // null: secondary windows are drawn inside the main window
-    std::string hoveredElementPath;   // named element row under the mouse or the keyboard focus
-    std::string raiseWindow;          // a secondary window of the desktop to bring forward when next drawn
-    bool focusFilter = false;         // put the keyboard focus into the tree filter
-    bool focusTree = false;           // put the keyboard focus into the main tree
-    bool filterCleared = false;       // the filter was emptied outside its field this frame
-    TreeFilterQuery filter;           // what the filter field and its toggles ask for
-    bool changedOnly = false;         // the tree shows only the rows a comparison marks, whatever the text
-    std::shared_ptr<TreeFilterMatches> shownFilter; // the last complete answer, drawn until the next
-    TreeFilterQuery shownFilterQuery;
     // Name and size of the file being loaded, read once per loading state.
     size_t loadingLabelState = 0;
     std::string loadingLabel;
@@ -199,10 +193,6 @@ public:
     void MenuOptions();
     void MenuHelp();
     void HistoryButtons();
-    // The filter field above the main tree with its toggles and count; the matches the tree is to
-    // show, or null for the whole tree.
-    const TreeFilterMatches* DrawTreeFilterBar();
-    void ClearTreeFilter();
     void DrawStartScreen();
     void DrawStatusLine();
     // The tree of `node` (the document, or an element whose path is `path`), opened down to the

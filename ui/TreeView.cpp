@@ -614,7 +614,7 @@ void TreeDrawer::DrawElementRow(Row& row, pugi::xml_node node, int siblingIndex,
     if (row.hovered) {
         gui.statusText = ShownPath(path);
         if (memo.shortName)
-            gui.hoveredElementPath = path;
+            gui.tree.hoveredElementPath = path;
     }
 
     if (row.visible)

@@ -62,7 +62,7 @@ TEST_F(RefsWindow, SelectsAndPreviewsTheFirstReferrer)
     Result<std::vector<Ref>> referrers = gui.state->FindRefsTo("/Pkg/Elem");
     ASSERT_EQ(referrers.status, ResultStatus::Done);
     ASSERT_TRUE(ClickInWindow("Refs to /Pkg/Elem##0", "Show in main window"));
-    EXPECT_EQ(gui.navigationTarget, referrers.GetValue()[0]->trail);
+    EXPECT_EQ(gui.tree.navigationTarget, referrers.GetValue()[0]->trail);
 }
 
 TEST_F(RefsWindow, WithoutReferrersStaysEmptyAndDisabled)
@@ -79,7 +79,7 @@ TEST_F(RefsWindow, WithoutReferrersStaysEmptyAndDisabled)
     EXPECT_FALSE(ClickInWindow("Refs to /Pkg/Lonely##0", "Open in new window"));
     EXPECT_FALSE(ClickInWindow("Refs to /Pkg/Lonely##0", "Show in main window"));
     EXPECT_TRUE(gui.elementWindows.entries.empty());
-    EXPECT_TRUE(gui.navigationTarget.empty());
+    EXPECT_TRUE(gui.tree.navigationTarget.empty());
 }
 
 TEST_F(RefsWindow, WindowsForTheSamePathKeepTheirOwnSelection)

@@ -24,7 +24,7 @@ std::string ShownAround(HeadlessGui& headless, const std::string& path)
     Result<Ref> target = headless.gui.state->FindRef(path);
     EXPECT_EQ(target.status, ResultStatus::Done) << path;
     if (target.status == ResultStatus::Done)
-        headless.gui.navigationTarget = target.GetValue()->trail;
+        headless.gui.tree.navigationTarget = target.GetValue()->trail;
     return MainWindowText(headless);
 }
 
@@ -149,7 +149,7 @@ TEST(BrokenReferences, AreDrawnApartAndFollowingOneSaysWhyInTheStatusLine)
     ASSERT_TRUE(OpenSampleWorkspace(headless, folder));
     Result<Ref> door = headless.gui.state->FindRef("/Body/Door");
     ASSERT_EQ(door.status, ResultStatus::Done);
-    headless.gui.navigationTarget = Ref(door.GetValue()->node.child("DESC"))->trail;
+    headless.gui.tree.navigationTarget = Ref(door.GetValue()->node.child("DESC"))->trail;
     headless.Frame();
     ImGuiWindow* region = ScrollingRegionOf("XML Tree View");
     ASSERT_NE(region, nullptr);

@@ -51,9 +51,9 @@ TEST(TreeNavigation, BookmarkOnThirdPageOpensAncestorsSwitchesPageScrollsAndHigh
 
     Result<Ref> target = headless.gui.state->FindRef("/P/S45");
     ASSERT_EQ(target.status, ResultStatus::Done);
-    headless.gui.navigationTarget = target.GetValue()->trail;
+    headless.gui.tree.navigationTarget = target.GetValue()->trail;
     const std::string text = MainWindowText(headless);
-    EXPECT_TRUE(headless.gui.navigationTarget.empty()) << "the main tree consumes the target";
+    EXPECT_TRUE(headless.gui.tree.navigationTarget.empty()) << "the main tree consumes the target";
 
     ImGuiWindow* region = ScrollingRegionOf("XML Tree View");
     ASSERT_NE(region, nullptr);
@@ -89,7 +89,7 @@ TEST(TreeRows, APagedListHasItsPagerAboveAndBelow)
     TempDir dir;
     HeadlessGui headless;
     ASSERT_TRUE(OpenDocument(headless, dir.Write("paged.arxml", PagedPackage(50))));
-    headless.gui.navigationTarget = headless.gui.state->FindRef("/P/S05").GetValue()->trail;
+    headless.gui.tree.navigationTarget = headless.gui.state->FindRef("/P/S05").GetValue()->trail;
     EXPECT_EQ(Occurrences(MainWindowText(headless), "1 / 3"), 2);
     const std::vector<DrawnGlyph> glyphs = DrawnGlyphs(headless);
     auto lowerPlus =
@@ -118,7 +118,7 @@ TEST(TreeRows, ShowTextsVerbatimReferencesAndSiblingNumbers)
     ASSERT_TRUE(system);
 
     // Opening the SYSTEM row by navigating to its last child.
-    headless.gui.navigationTarget = Ref(system.child("FLAG"))->trail;
+    headless.gui.tree.navigationTarget = Ref(system.child("FLAG"))->trail;
     const std::string text = MainWindowText(headless);
     for (const char* shown : {"100%d %s %n done", "1%s", "(empty)", "/P/Sys", "A/B", "[1]"})
         EXPECT_NE(text.find(shown), std::string::npos) << shown;
