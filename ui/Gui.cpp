@@ -204,25 +204,11 @@ bool Gui::DrawFrame()
 
     refsWindows.Draw(*this);
     elementWindows.Draw(*this);
+    // Once every window has drawn: what they asked for shows on the next frame, whoever asked.
     FollowNavigation();
 
     // A focused text field shows a steady cursor (the shell turns blinking off): nothing to redraw.
     live = frameIsLive;
     liveSlowly = frameIsLiveSlowly && !frameIsLive;
     return !keepRunning;
-}
-
-void MainTree::Draw(Gui& gui, const TreeFilterMatches* filter)
-{
-    ImGui::PushID((int)gui.state->id);
-    // Rows opened while filtering keep their own state: clearing restores the open rows.
-    if (filter)
-        ImGui::PushID(filter);
-    // A reveal asked for while the tree draws (a row's go to definition) waits for the next frame.
-    std::vector<TreeItem> target = std::move(navigationTarget);
-    navigationTarget.clear();
-    gui.DrawWorkspaceTree(*gui.state, target, filter);
-    if (filter)
-        ImGui::PopID();
-    ImGui::PopID();
 }
