@@ -115,7 +115,7 @@ int main(int argc, char** argv)
     // named on the command line is already loading: it is dropped, not waited for.
     std::string error;
     if (!Backend::Open(kTitle, error)) {
-        std::fprintf(stderr, "tessaro: %s\n", error.c_str());
+        Platform::ShowFailure(error);
         std::_Exit(1);
     }
     const float scale = Backend::Scale();
@@ -147,7 +147,7 @@ int main(int argc, char** argv)
     if (!Backend::StartGui(error)) {
         ImGui::DestroyContext();
         Backend::Close();
-        std::fprintf(stderr, "tessaro: cannot start the renderer: %s\n", error.c_str());
+        Platform::ShowFailure("cannot start the renderer: " + error);
         std::_Exit(1);
     }
     if (!AddFonts(*io.Fonts, scale))
@@ -170,8 +170,8 @@ int main(int argc, char** argv)
     Backend::Close();
     SaveSettings(gui.settings);
     if (!failure.empty()) {
-        std::fprintf(stderr, "tessaro: the interface failed and has to close (%s); the settings are saved\n",
-                     failure.c_str());
+        Platform::ShowFailure("the interface failed and has to close (" + failure +
+                              "); the settings are saved");
         return 1;
     }
     return 0;

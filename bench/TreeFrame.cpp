@@ -142,31 +142,31 @@ void DocumentFigures(const std::string& path, std::vector<std::pair<std::string,
          package = package.next_sibling(), ++clusters) {
         for (pugi::xml_node sub : package.child("AR-PACKAGES").children("AR-PACKAGE")) {
             pugi::xml_node target = sub.child("ELEMENTS").first_child();
-            gui.navigationTarget = Ref(target ? target : sub)->trail;
+            gui.tree.navigationTarget = Ref(target ? target : sub)->trail;
             headless.Frame(gui);
         }
     }
     figures.emplace_back("tree_frame_ms_document", headless.CpuMsPerFrame(gui));
 
     // The field takes the focus a frame after asking for it, and the typed text a frame later.
-    gui.focusFilter = true;
+    gui.filterBar.focus = true;
     headless.Frame(gui);
     headless.Frame(gui);
     ImGui::GetIO().AddInputCharactersUTF8("7");
     headless.Frame(gui);
-    if (gui.filter.text != "7")
+    if (gui.filterBar.query.text != "7")
         return;
     const auto typed = std::chrono::steady_clock::now();
     const auto deadline = typed + std::chrono::minutes(2);
-    while (!gui.shownFilter && std::chrono::steady_clock::now() < deadline) {
+    while (!gui.filterBar.shown && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         headless.Frame(gui);
     }
-    if (!gui.shownFilter)
+    if (!gui.filterBar.shown)
         return;
     figures.emplace_back("tree_filter_s",
                          std::chrono::duration<double>(std::chrono::steady_clock::now() - typed).count());
-    figures.emplace_back("tree_filter_matches", double(gui.shownFilter->matchCount));
+    figures.emplace_back("tree_filter_matches", double(gui.filterBar.shown->matchCount));
     figures.emplace_back("tree_frame_ms_filtered", headless.CpuMsPerFrame(gui));
 }
 } // namespace
@@ -185,9 +185,10 @@ std::vector<std::pair<std::string, double>> TreeFrameFigures(const std::string& 
         Result<Ref> target = gui.state->FindRef("/P/S100000"); // page 5000 of the list
         if (target.status == ResultStatus::Done) {
             figures.emplace_back("tree_frame_ms_baseline", headless.CpuMsPerFrame(gui));
-            gui.navigationTarget = target.GetValue()->trail;
+            gui.tree.navigationTarget = target.GetValue()->trail;
             figures.emplace_back("tree_frame_ms_200k", headless.CpuMsPerFrame(gui));
-            gui.OpenElementWindow("/P");
+            gui.navigation.OpenElementWindow("/P");
+            gui.FollowNavigation();
             headless.Frame(gui);
             headless.Frame(gui);
             if (OpenListInElementWindow(gui, "/P##0", 9000))
@@ -204,11 +205,13 @@ std::vector<std::pair<std::string, double>> TreeFrameFigures(const std::string& 
         OpenAndWait(headless, gui, path);
         Result<Ref> target = gui.state->FindRef("/P/S100000");
         if (target.status == ResultStatus::Done) {
-            gui.navigationTarget = target.GetValue()->trail;
+            gui.tree.navigationTarget = target.GetValue()->trail;
             for (int i = 1; i <= 10; ++i)
-                gui.OpenElementWindow("/P/S" + std::to_string(i * 1000));
+                gui.navigation.OpenElementWindow("/P/S" + std::to_string(i * 1000));
+            gui.FollowNavigation();
             figures.emplace_back("tree_frame_ms_200k_ten_windows", headless.CpuMsPerFrame(gui));
-            gui.OpenElementWindow("/P/S11000");
+            gui.navigation.OpenElementWindow("/P/S11000");
+            gui.FollowNavigation();
             const double start = ThreadCpuMs();
             headless.Frame(gui);
             figures.emplace_back("secondary_window_open_frame_ms", ThreadCpuMs() - start);
@@ -225,7 +228,7 @@ std::vector<std::pair<std::string, double>> TreeFrameFigures(const std::string& 
             pugi::xml_node deepest = gui.state->document->document_element();
             while (deepest.last_child() && std::strcmp(deepest.last_child().name(), "E") == 0)
                 deepest = deepest.last_child();
-            gui.navigationTarget = Ref(deepest)->trail;
+            gui.tree.navigationTarget = Ref(deepest)->trail;
             figures.emplace_back("tree_frame_ms_1m_levels", headless.CpuMsPerFrame(gui));
         }
     }

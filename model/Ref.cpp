@@ -1,5 +1,6 @@
 #include "model/Ref.h"
 
+#include "model/ElementChain.h"
 #include "model/NodeText.h"
 
 #include <cstring>
@@ -52,19 +53,16 @@ template <class Names> void Ref::Build(pugi::xml_node node, Names& names)
             reachedDocument = true;
     }
 
-    // Bottom-up the path grows as "name/" in front, with a "/" in front at the document node;
-    // the trailing "/" is then dropped. The leading "/" is added even when the document node
-    // itself counts as named (a root element called SHORT-NAME), so that the path always equals
-    // the one the index build gives the same node.
+    // Spelled from the top down as the index build spells the same node's path, even when the
+    // document node itself counts as named (a root element called SHORT-NAME). A node cut off from
+    // any document has no leading "/"; the document's own path is "/".
     std::string& path = made->path;
     path.reserve(length + 1);
-    if (reachedDocument)
-        path.push_back('/');
-    for (auto it = segments.rbegin(); it != segments.rend(); ++it) {
-        path += *it;
-        path += '/';
-    }
-    if (path.size() > 1)
-        path.pop_back();
+    for (auto it = segments.rbegin(); it != segments.rend(); ++it)
+        AppendPathStep(path, *it);
+    if (!reachedDocument)
+        path.erase(0, path.empty() ? 0 : 1);
+    else if (path.empty())
+        path = "/";
     internal = std::move(made);
 }

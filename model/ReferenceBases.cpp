@@ -1,5 +1,6 @@
 #include "model/ReferenceBases.h"
 
+#include "model/ElementChain.h"
 #include "model/Index.h"
 #include "model/NodeText.h"
 
@@ -83,7 +84,7 @@ void ReferenceBases::Collect(pugi::xml_node document)
             } else if (IsNamed(child, "AR-PACKAGE")) {
                 std::string path = cur.path;
                 if (pugi::xml_node shortName = ShortNameChild(child))
-                    path.append("/").append(NodeText(shortName));
+                    AppendPathStep(path, NodeText(shortName));
                 if (pugi::xml_node declared = child.child("REFERENCE-BASES"))
                     Declare(path, declared);
                 open.push_back({child, std::move(path)});

@@ -31,6 +31,12 @@ void LaunchInstance(const std::string& arguments);
 // when it could not be started.
 bool SpawnDetached(const std::vector<std::string>& arguments);
 
+// Tells the user why the program has to end: on standard error and, where the desktop has one, in
+// a message box, so that a program started without a terminal does not vanish without a word. On
+// Linux the box is a program of its own (zenity or kdialog, when installed) left running, so the
+// call never holds up the exit; on Windows the box is modal.
+void ShowFailure(const std::string& message);
+
 // Full path of the running executable; empty when it cannot be read.
 std::string GetExecutablePath();
 

@@ -340,6 +340,16 @@ void LaunchInstance(const std::string& arguments)
     }
 }
 
+void ShowFailure(const std::string& message)
+{
+    std::cerr << "tessaro: " << message << std::endl;
+    if (!ReadEnvironment("DISPLAY") && !ReadEnvironment("WAYLAND_DISPLAY"))
+        return;
+    // Whichever box program the desktop has; without one the line above is all there is.
+    if (!SpawnDetached({"zenity", "--error", "--no-markup", "--title=Tessaro", "--text=" + message}))
+        SpawnDetached({"kdialog", "--title", "Tessaro", "--error", message});
+}
+
 std::string GetExecutablePath()
 {
     return WithoutDeletedSuffix(ReadLink("/proc/self/exe"));

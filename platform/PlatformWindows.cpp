@@ -201,6 +201,12 @@ void LaunchInstance(const std::string& arguments)
     }
 }
 
+void ShowFailure(const std::string& message)
+{
+    std::cerr << "tessaro: " << message << std::endl; // seen only when started from a console
+    MessageBoxW(nullptr, Wide(message).c_str(), L"Tessaro", MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
 std::string GetExecutablePath()
 {
     return Utf8(ModulePath());

@@ -1,5 +1,6 @@
 #include "query/ModelCompare.h"
 
+#include "model/ElementChain.h"
 #include "model/NodeText.h"
 #include "model/Workspace.h"
 #include "query/ValueDiff.h"
@@ -43,7 +44,7 @@ void ForEachIdentified(const Workspace& model, const std::atomic<bool>& stop, co
                 path.assign(index.RootPath());
             else
                 path.resize(open.back().second);
-            path.append("/").append(index.NameOf(element));
+            AppendPathStep(path, index.NameOf(element));
             open.emplace_back(element, path.size());
             pugi::xml_node node = index.NodeOf(element);
             if (unique) {

@@ -48,7 +48,7 @@ void RevealChange(Gui& gui, const ComparedModels& compared, uint32_t index)
     if (!place)
         return;
     std::vector<TreeItem> trail = Trail(place).Items();
-    gui.Reveal(std::move(trail), compared.placePaths[index]);
+    gui.navigation.GoTo(std::move(trail), compared.placePaths[index]);
 }
 } // namespace
 

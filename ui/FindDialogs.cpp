@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace {
 int IgnoreEdit(ImGuiInputTextCallbackData*)
@@ -28,11 +29,12 @@ int CompleteRef(ImGuiInputTextCallbackData* data)
 
 // Window, prompt and input field. False when the window draws nothing this frame (already ended).
 // `state`, when given, completes the field's text as a reference path on Tab.
-bool BeginFindDialog(Gui& gui, const char* title, const char* prompt, bool* open, char* buffer,
+bool BeginFindDialog(Gui& gui, const char* title, const char* prompt, bool* open, bool& raise, char* buffer,
                      size_t capacity, float extraHeight = 0, State* state = nullptr)
 {
     const float font = ImGui::GetFontSize();
     SecondaryWindowLook look{title, title, ImVec2(42 * font, 12.5f * font + extraHeight)};
+    look.raise = std::exchange(raise, false);
     look.resizable = false;
     look.besideMiddle = true;
     look.flags = ImGuiWindowFlags_NoSavedSettings;
@@ -94,7 +96,7 @@ void FindRefDialog::Draw(Gui& gui)
 {
     if (!shown)
         return;
-    if (!BeginFindDialog(gui, "Find Ref", "Please enter a reference:", &shown, input, sizeof input, 0,
+    if (!BeginFindDialog(gui, "Find Ref", "Please enter a reference:", &shown, raise, input, sizeof input, 0,
                          gui.state.get()))
         return;
     const std::string path = NormaliseRefInput(input);
@@ -109,9 +111,9 @@ void FindRefDialog::Draw(Gui& gui)
                    gui.errorColor);
     const ResultButtonPresses presses = DrawFindButtons(result, "Jump to Ref", gui.mutedColor);
     if (presses.openWindow)
-        gui.OpenElementWindow(path);
+        gui.navigation.OpenElementWindow(path);
     if (presses.showInMain || EnterPressed(result))
-        gui.Reveal(result.GetValue()->trail, path);
+        gui.navigation.GoTo(result.GetValue()->trail, path);
     gui.EndSecondaryWindow();
 }
 
@@ -185,8 +187,8 @@ void FindShortnameDialog::Draw(Gui& gui)
     const float extra = partMatches.shown ? PartListHeight() + ImGui::GetFrameHeightWithSpacing() +
                                                 ImGui::GetStyle().ItemSpacing.y
                                           : 0.0f;
-    if (!BeginFindDialog(gui, "Find Shortname", "Please enter a shortname:", &shown, input, sizeof input,
-                         extra))
+    if (!BeginFindDialog(gui, "Find Shortname", "Please enter a shortname:", &shown, raise, input,
+                         sizeof input, extra))
         return;
     const Result<Ref> exact = gui.state->FindShortName(input);
     if (partMatches.text != input) {
@@ -215,16 +217,16 @@ void FindShortnameDialog::Draw(Gui& gui)
         DrawFindStatus(exact.status == ResultStatus::Pending, "", gui.errorColor);
     const ResultButtonPresses presses = DrawFindButtons(result, "Show in main window", gui.mutedColor);
     if (presses.openWindow)
-        gui.OpenElementWindow(result.GetValue()->path);
+        gui.navigation.OpenElementWindow(result.GetValue()->path);
     if (presses.showInMain || EnterPressed(result))
-        gui.Reveal(result.GetValue()->trail, result.GetValue()->path);
+        gui.navigation.GoTo(result.GetValue()->trail, result.GetValue()->path);
     // A single element of that name needs no list: the line above names it.
     partMatches.shown =
         listParts &&
         (isExact ? several : (parts.status != ResultStatus::Done || !parts.value->listed.empty()));
     if (partMatches.shown && DrawPartMatches(parts, isExact, partMatches)) {
         const Result<Ref> chosen = SelectedPart(parts, partMatches);
-        gui.Reveal(chosen.GetValue()->trail, chosen.GetValue()->path);
+        gui.navigation.GoTo(chosen.GetValue()->trail, chosen.GetValue()->path);
     }
     gui.EndSecondaryWindow();
 }

@@ -11,6 +11,7 @@ class FindRefDialog
 {
 public:
     bool shown = false;
+    bool raise = false; // brought forward when next drawn
 
     // Draws the dialog while shown; closing it clears `shown`.
     void Draw(Gui& gui);
@@ -27,6 +28,7 @@ class FindShortnameDialog
 {
 public:
     bool shown = false;
+    bool raise = false; // brought forward when next drawn
 
     // Draws the dialog while shown; closing it clears `shown`.
     void Draw(Gui& gui);

@@ -16,14 +16,6 @@ int HexField(const std::string& hex, size_t at)
     return std::stoi(hex.substr(at, 2), nullptr, 16);
 }
 
-// Flags shared by the document area of the main window and of element windows.
-void BeginScrollingRegion()
-{
-    const ImGuiStyle& style = ImGui::GetStyle();
-    float height = ImGui::GetContentRegionAvail().y - (ImGui::GetFontSize() + style.WindowPadding.y);
-    ImGui::BeginChild("ScrollingRegion", ImVec2(0, height), false, ImGuiWindowFlags_HorizontalScrollbar);
-}
-
 bool frameIsLive = false;
 bool frameIsLiveSlowly = false;
 
@@ -35,6 +27,13 @@ const void* ShownContent(const State& state)
 }
 
 } // namespace
+
+void BeginScrollingRegion()
+{
+    const ImGuiStyle& style = ImGui::GetStyle();
+    float height = ImGui::GetContentRegionAvail().y - (ImGui::GetFontSize() + style.WindowPadding.y);
+    ImGui::BeginChild("ScrollingRegion", ImVec2(0, height), false, ImGuiWindowFlags_HorizontalScrollbar);
+}
 
 void KeepDrawing()
 {
@@ -54,14 +53,22 @@ ImVec4 HexToColor(const std::string& hex)
                   alpha * factor);
 }
 
-void Gui::OpenElementWindow(std::string path)
+void Gui::FollowNavigation()
 {
-    elementWindows.push_back(WindowEntry{std::move(path), std::to_string(windowCounter++)});
-}
-
-void Gui::OpenRefsWindow(std::string path)
-{
-    refsWindows.push_back(WindowEntry{std::move(path), std::to_string(windowCounter++)});
+    for (NavigationRequests::Request& request : navigation.Take()) {
+        switch (request.kind) {
+            case NavigationRequests::Kind::GoTo:
+                Reveal(std::move(request.trail), std::move(request.target.path));
+                break;
+            case NavigationRequests::Kind::OpenElementWindow:
+                elementWindows.entries.push_back(std::move(request.target));
+                break;
+            case NavigationRequests::Kind::OpenRefsWindow:
+                refsWindows.entries.push_back(std::move(request.target));
+                break;
+        }
+        KeepDrawing(); // what was asked for shows on the next frame
+    }
 }
 
 void Gui::StartDocument()
@@ -70,7 +77,7 @@ void Gui::StartDocument()
     if (state->GetFilePath() == documentPath)
         return;
     documentPath = state->GetFilePath();
-    ClearTreeFilter();
+    filterBar.Clear(reaper);
     history = NavigationHistory();
 }
 
@@ -107,16 +114,15 @@ bool Gui::DrawFrame()
     AdvanceState(state, reaper);
     // A target or filter answer left by the last frame points into the old document's nodes.
     if (ShownContent(*state) != previousContent) {
-        navigationTarget.clear();
-        reaper.Dispose(std::move(shownFilter)); // may be large; freed off this thread
-        shownFilter.reset();
+        tree.navigationTarget.clear();
+        filterBar.DropShown(reaper);
         if (ShownContent(*state))
             StartDocument();
     }
     UpdateComparison();
     RevealOpenedBookmark();
     HandleShortcuts();
-    hoveredElementPath.clear();
+    tree.hoveredElementPath.clear();
     statusText.clear();
     frameIsLive = false;
     frameIsLiveSlowly = state->GetKind() == StateKind::Loading || state->GetKind() == StateKind::Indexing;
@@ -145,24 +151,24 @@ bool Gui::DrawFrame()
     }
 
     // A reveal shows the whole tree: the target may lie outside the filter's matches.
-    if (!navigationTarget.empty()) {
-        ClearTreeFilter();
+    if (!tree.navigationTarget.empty()) {
+        filterBar.Clear(reaper);
         // The changed rows stay alone when the target is one of them (F8, the Changes window).
-        const auto* node = std::get_if<pugi::xml_node>(&navigationTarget.back());
-        changedOnly = changedOnly && shownChanges && node &&
-                      shownChanges->changedOnly.matches.count(node->internal_object());
+        const auto* node = std::get_if<pugi::xml_node>(&tree.navigationTarget.back());
+        filterBar.changedOnly = filterBar.changedOnly && shownChanges && node &&
+                                shownChanges->changedOnly.matches.count(node->internal_object());
     }
     const bool documentShown =
         (state->GetKind() == StateKind::Indexing || state->GetKind() == StateKind::Ready) &&
         (state->document || state->GetWorkspace());
-    const TreeFilterMatches* filterMatches = documentShown ? DrawTreeFilterBar() : nullptr;
+    const TreeFilterMatches* filterMatches = documentShown ? filterBar.Draw(*this) : nullptr;
 
     if (state->GetKind() != StateKind::Loading)
         loadingLabel.clear(); // read again next time: the file may have changed
     BeginScrollingRegion();
-    if (focusTree) {
+    if (tree.focus) {
         ImGui::SetWindowFocus();
-        focusTree = false;
+        tree.focus = false;
     }
     switch (state->GetKind()) {
         case StateKind::Initial:
@@ -183,20 +189,9 @@ bool Gui::DrawFrame()
             DrawErrorScreen(state->GetErrorMessage());
             break;
         case StateKind::Indexing:
-        case StateKind::Ready: {
-            ImGui::PushID((int)state->id);
-            // Rows opened while filtering keep their own state: clearing restores the open rows.
-            if (filterMatches)
-                ImGui::PushID(filterMatches);
-            // A reveal asked for by a row of this tree (go to definition) waits for the next frame.
-            std::vector<TreeItem> target = std::move(navigationTarget);
-            navigationTarget.clear();
-            DrawWorkspaceTree(*state, target, filterMatches);
-            if (filterMatches)
-                ImGui::PopID();
-            ImGui::PopID();
+        case StateKind::Ready:
+            tree.Draw(*this, filterMatches);
             break;
-        }
     }
     ImGui::EndChild();
     ImGui::Separator();
@@ -207,60 +202,10 @@ bool Gui::DrawFrame()
     brokenRefs.Draw(*this);
     changes.Draw(*this);
 
-    int n = 1;
-    for (auto it = refsWindows.begin(); it != refsWindows.end(); ++n) {
-        ImGui::PushID(n);
-        bool keep = DrawRefsWindow(*it);
-        ImGui::PopID();
-        it = keep ? std::next(it) : refsWindows.erase(it);
-    }
-
-    const float fontSize = ImGui::GetFontSize();
-    for (auto it = elementWindows.begin(); it != elementWindows.end();) {
-        Result<Ref> result = state->FindRef(it->path);
-        statusText.clear();
-        bool open = true;
-        std::string title = it->path + "##" + it->windowId;
-        SecondaryWindowLook look{title.c_str(), "Element", ImVec2(35 * fontSize, 25 * fontSize)};
-        look.besideMiddle = true;
-        look.stagger = std::stoi(it->windowId);
-        look.flags = ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoSavedSettings;
-        if (BeginSecondaryWindow(look, &open)) {
-            const bool showXml = result.status == ResultStatus::Done &&
-                                 xmlPanes.DrawBar(*this, it->windowId, result.GetValue());
-            BeginScrollingRegion();
-            switch (result.status) {
-                case ResultStatus::Done: {
-                    if (showXml) {
-                        xmlPanes.DrawText(it->windowId);
-                        break;
-                    }
-                    const Ref& ref = result.GetValue();
-                    DrawElementChanges(ref->path);
-                    ImGui::PushID((int)state->id);
-                    DrawTree(ref->path, false, ref->node, {});
-                    ImGui::PopID();
-                    break;
-                }
-                case ResultStatus::Pending:
-                    DrawLoadingScreen();
-                    break;
-                case ResultStatus::Error:
-                    DrawErrorScreen(result.message);
-                    break;
-                case ResultStatus::Empty:
-                case ResultStatus::Partial:
-                    break;
-            }
-            ImGui::EndChild();
-        }
-        ImGui::Separator();
-        DrawStatusLine();
-        EndSecondaryWindow();
-        it = open ? std::next(it) : elementWindows.erase(it);
-    }
-    if (xmlPanes.Count() > elementWindows.size())
-        xmlPanes.KeepOnly(elementWindows);
+    refsWindows.Draw(*this);
+    elementWindows.Draw(*this);
+    // Once every window has drawn: what they asked for shows on the next frame, whoever asked.
+    FollowNavigation();
 
     // A focused text field shows a steady cursor (the shell turns blinking off): nothing to redraw.
     live = frameIsLive;

@@ -8,11 +8,15 @@
 #include "ui/BrokenRefsWindow.h"
 #include "ui/ChangesWindow.h"
 #include "ui/DialogChoices.h"
-#include "ui/ElementXmlPanes.h"
+#include "ui/ElementWindows.h"
 #include "ui/FindDialogs.h"
 #include "ui/FullTextSearchWindow.h"
+#include "ui/MainTree.h"
 #include "ui/NavigationHistory.h"
+#include "ui/NavigationRequests.h"
+#include "ui/RefsWindows.h"
 #include "ui/SecondaryWindow.h"
+#include "ui/TreeFilterBar.h"
 
 #include <imgui.h>
 
@@ -22,13 +26,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
-// One open element window or refs-to window.
-struct WindowEntry
-{
-    std::string path;
-    std::string windowId;
-};
 
 class Comparison;
 struct ComparedModels;
@@ -71,13 +68,13 @@ public:
     // processor to the work they wait for.
     bool IsLiveSlowly() const { return liveSlowly; }
 
-    void OpenElementWindow(std::string path);
-    void OpenRefsWindow(std::string path);
     void SetStatusTextIfHovered(std::string path);
     void AddRecentFile(std::string path);
 
+    // Carries out what the windows asked for with `navigation` during the frame.
+    void FollowNavigation();
     // Opens the main tree down to `trail` (an element at `path` or a node inside it) and records
-    // the reveal so that Back and Forward return to it.
+    // the reveal so that Back and Forward return to it. Windows ask for it with `navigation`.
     void Reveal(std::vector<TreeItem> trail, std::string path);
     void GoBack();
     void GoForward();
@@ -133,11 +130,13 @@ public:
     Settings settings; // bookmarks and recent files, persisted in conf.json
     std::set<std::string>& bookmarks = settings.bookmarks;
     std::list<std::string>& recentOpenFiles = settings.recentOpenFiles;
-    std::list<WindowEntry> elementWindows;
+    NavigationRequests navigation; // what the windows ask of each other, carried out once a frame
+    ElementWindows elementWindows;
+    RefsWindows refsWindows;
     // Shared with the dialogs' threads, which may answer after this object is gone.
     std::shared_ptr<DialogChoices> dialogChoices = std::make_shared<DialogChoices>();
-    ElementXmlPanes xmlPanes; // "View XML" of the element windows
-    std::vector<TreeItem> navigationTarget;
+    MainTree tree;
+    TreeFilterBar filterBar;
     struct
     {
         std::string file;
@@ -150,16 +149,6 @@ public:
     int changeStep = -1; // index into the tree order of the change F8 revealed last
     ShortcutKeys keys;
     WindowHost* windowHost = nullptr; // null: secondary windows are drawn inside the main window
-    std::string hoveredElementPath;   // named element row under the mouse or the keyboard focus
-    std::string raiseWindow;          // a secondary window of the desktop to bring forward when next drawn
-    bool focusFilter = false;         // put the keyboard focus into the tree filter
-    bool focusTree = false;           // put the keyboard focus into the main tree
-    bool filterCleared = false;       // the filter was emptied outside its field this frame
-    TreeFilterQuery filter;           // what the filter field and its toggles ask for
-    bool changedOnly = false;         // the tree shows only the rows a comparison marks, whatever the text
-    std::shared_ptr<TreeFilterMatches> shownFilter; // the last complete answer, drawn until the next
-    TreeFilterQuery shownFilterQuery;
-    std::list<WindowEntry> refsWindows;
     // Name and size of the file being loaded, read once per loading state.
     size_t loadingLabelState = 0;
     std::string loadingLabel;
@@ -172,7 +161,6 @@ public:
     ChangesWindow changes;
     bool showTooltips = true;
     bool keepRunning = true;
-    int windowCounter = 0;
     int documentCount = 0;    // documents shown so far, each reload counted
     std::string documentPath; // the file or folder shown last
     bool live = true;
@@ -205,10 +193,6 @@ public:
     void MenuOptions();
     void MenuHelp();
     void HistoryButtons();
-    // The filter field above the main tree with its toggles and count; the matches the tree is to
-    // show, or null for the whole tree.
-    const TreeFilterMatches* DrawTreeFilterBar();
-    void ClearTreeFilter();
     void DrawStartScreen();
     void DrawStatusLine();
     // The tree of `node` (the document, or an element whose path is `path`), opened down to the
@@ -219,7 +203,6 @@ public:
     // file's tree; `target` and `filter` as for DrawTree.
     void DrawWorkspaceTree(const State& shown, const std::vector<TreeItem>& target,
                            const TreeFilterMatches* filter);
-    bool DrawRefsWindow(const WindowEntry& entry);
     // Above an element window's tree: the changes placed on the element at `path`, old and new.
     void DrawElementChanges(const std::string& path);
     // Follows the comparison: drops it when another document is shown, sets `shownChanges`.
@@ -238,6 +221,8 @@ void LoadingSpinner(const ImVec4& colour);
 // `what` (the file being read, say; one or more lines) is shown under "Loading..." when not empty.
 void DrawLoadingScreen(const std::string& what = {});
 void DrawErrorScreen(std::string message);
+// The scrolling area under a window's bars, leaving a line for the status below; EndChild closes it.
+void BeginScrollingRegion();
 
 // Places text on the system clipboard; false when that failed.
 bool CopyToClipboard(std::string text);

@@ -173,7 +173,7 @@ void Gui::MenuNavigate()
             ImGui::PopID();
         }
         if (!chosen.empty())
-            Reveal(std::move(chosen), std::move(chosenPath));
+            navigation.GoTo(std::move(chosen), std::move(chosenPath));
         if (!toOpen.empty())
             OpenBookmark(toOpen);
         ImGui::EndMenu();

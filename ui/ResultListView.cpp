@@ -153,7 +153,7 @@ void ApplyResultButtons(Gui& gui, const ResultButtonPresses& presses, const Ref*
     if (!selected)
         return;
     if (presses.openWindow)
-        gui.OpenElementWindow((*selected)->path);
+        gui.navigation.OpenElementWindow((*selected)->path);
     if (presses.showInMain)
-        gui.Reveal((*selected)->trail, (*selected)->path);
+        gui.navigation.GoTo((*selected)->trail, (*selected)->path);
 }

@@ -24,9 +24,6 @@ ImVec2 OffsetBesideMiddle(const SecondaryWindowLook& look)
 bool Gui::BeginSecondaryWindow(const SecondaryWindowLook& look, bool* open)
 {
     const ImGuiWindowFlags flags = look.flags | (look.resizable ? 0 : ImGuiWindowFlags_NoResize);
-    const bool raise = raiseWindow == look.name;
-    if (raise)
-        raiseWindow.clear();
     if (!windowHost) {
         const ImGuiCond condition =
             (look.flags & ImGuiWindowFlags_NoSavedSettings) ? ImGuiCond_Appearing : ImGuiCond_FirstUseEver;
@@ -49,7 +46,7 @@ bool Gui::BeginSecondaryWindow(const SecondaryWindowLook& look, bool* open)
     request.size = look.size;
     request.minSize = look.minSize;
     request.resizable = look.resizable;
-    request.focus = look.focus || raise;
+    request.focus = look.focus || look.raise;
     bool keep = windowHost->Begin(request);
 
     // The desktop's window frames the window: no title bar, border or grip of the library's own.

@@ -13,6 +13,8 @@ struct SecondaryWindowLook
     bool besideMiddle = false; // placed beside the middle of the main window, staggered by `stagger`
     int stagger = 0;
     bool focus = false;
+    bool raise =
+        false; // a window of the desktop of its own is brought forward, as Ctrl+G does to an open dialog
     // With NoSavedSettings the window opens afresh each time it appears; without, only the first time.
     ImGuiWindowFlags flags = 0;
 };

@@ -77,7 +77,7 @@ void Gui::Reload()
 void Gui::Reveal(std::vector<TreeItem> trail, std::string path)
 {
     history.Record(RevealEntry{std::move(path), trail, documentCount});
-    navigationTarget = std::move(trail);
+    tree.navigationTarget = std::move(trail);
 }
 
 namespace {
@@ -88,12 +88,12 @@ void RevealAgain(Gui& gui, const RevealEntry* entry)
     if (!entry)
         return;
     if (entry->document == gui.documentCount) {
-        gui.navigationTarget = entry->trail;
+        gui.tree.navigationTarget = entry->trail;
         return;
     }
     Result<Ref> found = gui.state->FindRef(entry->path);
     if (found.status == ResultStatus::Done)
-        gui.navigationTarget = found.GetValue()->trail;
+        gui.tree.navigationTarget = found.GetValue()->trail;
 }
 } // namespace
 
@@ -118,13 +118,12 @@ void Gui::HandleCommandKeys()
         findText.focus = true;
     }
     if (ctrl && Pressed(keys.go)) {
-        bool& shown = io.KeyShift ? findShortname.shown : findRef.shown;
-        shown = true;
-        raiseWindow = io.KeyShift ? "Find Shortname" : "Find Ref";
-        ImGui::SetWindowFocus(raiseWindow.c_str());
+        (io.KeyShift ? findShortname.shown : findRef.shown) = true;
+        (io.KeyShift ? findShortname.raise : findRef.raise) = true;
+        ImGui::SetWindowFocus(io.KeyShift ? "Find Shortname" : "Find Ref");
     }
-    if (ctrl && Pressed(keys.bookmark) && !hoveredElementPath.empty())
-        ToggleBookmark(hoveredElementPath);
+    if (ctrl && Pressed(keys.bookmark) && !tree.hoveredElementPath.empty())
+        ToggleBookmark(tree.hoveredElementPath);
     if (!io.KeyCtrl && !io.KeyAlt && Pressed(keys.reload))
         Reload();
     if (!io.KeyCtrl && !io.KeyAlt && Pressed(keys.nextChange))
@@ -144,7 +143,7 @@ void Gui::HandleCommandKeys()
         // reveal may just have opened, must not close.
         ImGui::NavMoveRequestCancel();
         GImGui->NavMoveDir = ImGuiDir_None;
-        focusTree = true;
+        tree.focus = true;
     }
 }
 
@@ -181,9 +180,7 @@ void Gui::HandleShortcuts()
         changes.shown = false;
     else if (name == "About")
         about.shown = false;
-    std::erase_if(refsWindows, [&](const WindowEntry& entry) {
-        return name == "Refs to " + entry.path + "##" + entry.windowId;
-    });
-    std::erase_if(elementWindows,
-                  [&](const WindowEntry& entry) { return name == entry.path + "##" + entry.windowId; });
+    std::erase_if(refsWindows.entries,
+                  [&](const WindowEntry& entry) { return name == entry.Name("Refs to "); });
+    std::erase_if(elementWindows.entries, [&](const WindowEntry& entry) { return name == entry.Name(); });
 }

@@ -1,43 +1,36 @@
+#include "ui/TreeFilterBar.h"
 #include "ui/Gui.h"
 
 #include "query/ChangeMarks.h"
-
-namespace {
-// Kept for the whole process, like the find dialogs' fields.
-char filterInput[1024] = "";
-} // namespace
 
 std::string MatchCount(size_t count)
 {
     return std::to_string(count) + (count == 1 ? " match" : " matches");
 }
 
-const TreeFilterMatches* Gui::DrawTreeFilterBar()
+const TreeFilterMatches* TreeFilterBar::Draw(Gui& gui)
 {
     const float font = ImGui::GetFontSize();
-    const std::string_view text = filterInput;
+    const std::string_view text = input;
     ImGui::AlignTextToFramePadding();
     ImGui::SetNextItemWidth(std::max(10 * font, ImGui::GetContentRegionAvail().x * 0.4f));
-    if (focusFilter) {
+    if (focus) {
         ImGui::SetKeyboardFocusHere();
-        focusFilter = false;
+        focus = false;
     }
-    // A field being edited would write its own copy of the cleared text back: a cleared filter is
-    // a new field.
-    static int generation = 0;
-    generation += filterCleared;
-    filterCleared = false;
+    generation += cleared;
+    cleared = false;
     ImGui::PushID(generation);
-    ImGui::InputTextWithHint("##TreeFilter", "Filter by SHORT-NAME", filterInput, sizeof filterInput);
+    ImGui::InputTextWithHint("##TreeFilter", "Filter by SHORT-NAME", input, sizeof input);
     ImGui::PopID();
-    if (ActionButton(true, "/", "Match the whole element path", filter.wholePath ? 3 : 1))
-        filter.wholePath = !filter.wholePath;
-    if (ActionButton(true, ".*", "Regular expression", filter.regex ? 3 : 1))
-        filter.regex = !filter.regex;
-    filter.text = filterInput;
-    if (shownChanges) {
-        if (ActionButton(true, "changed only", "Show only the rows with a change and the way to them",
-                         changedOnly ? 3 : 0))
+    if (gui.ActionButton(true, "/", "Match the whole element path", query.wholePath ? 3 : 1))
+        query.wholePath = !query.wholePath;
+    if (gui.ActionButton(true, ".*", "Regular expression", query.regex ? 3 : 1))
+        query.regex = !query.regex;
+    query.text = input;
+    if (const ComparedModels* shownChanges = gui.shownChanges) {
+        if (gui.ActionButton(true, "changed only", "Show only the rows with a change and the way to them",
+                             changedOnly ? 3 : 0))
             changedOnly = !changedOnly;
         if (changedOnly) {
             ImGui::SameLine(0, 20);
@@ -47,19 +40,18 @@ const TreeFilterMatches* Gui::DrawTreeFilterBar()
         }
     }
     if (text.empty()) {
-        reaper.Dispose(std::move(shownFilter)); // may be large; freed off this thread
-        shownFilter.reset();
+        DropShown(gui.reaper);
         return nullptr;
     }
 
-    const Result<TreeFilterMatches> result = state->FilterTree(filter);
+    const Result<TreeFilterMatches> result = gui.state->FilterTree(query);
     ImGui::SameLine(0, 20);
     switch (result.status) {
         case ResultStatus::Done:
-            if (shownFilter != result.value)
-                reaper.Dispose(std::move(shownFilter));
-            shownFilter = result.value;
-            shownFilterQuery = filter;
+            if (shown != result.value)
+                DropShown(gui.reaper);
+            shown = result.value;
+            shownQuery = query;
             ImGui::TextUnformatted(MatchCount(result.value->matchCount).c_str());
             break;
         case ResultStatus::Partial:
@@ -71,23 +63,27 @@ const TreeFilterMatches* Gui::DrawTreeFilterBar()
             PendingSpinner();
             break;
         case ResultStatus::Error:
-            ImGui::PushStyleColor(ImGuiCol_Text, errorColor);
+            ImGui::PushStyleColor(ImGuiCol_Text, gui.errorColor);
             ImGui::TextUnformatted(result.message.c_str());
             ImGui::PopStyleColor();
-            reaper.Dispose(std::move(shownFilter));
-            shownFilter.reset();
+            DropShown(gui.reaper);
             break;
         case ResultStatus::Empty:
             break;
     }
     // While the next answer is being worked out the tree keeps showing the last one.
-    return shownFilter.get();
+    return shown.get();
 }
 
-void Gui::ClearTreeFilter()
+void TreeFilterBar::Clear(Reaper& reaper)
 {
-    filterCleared = true;
-    filterInput[0] = '\0';
-    reaper.Dispose(std::move(shownFilter));
-    shownFilter.reset();
+    cleared = true;
+    input[0] = '\0';
+    DropShown(reaper);
+}
+
+void TreeFilterBar::DropShown(Reaper& reaper)
+{
+    reaper.Dispose(std::move(shown)); // may be large; freed off this thread
+    shown.reset();
 }

@@ -565,7 +565,7 @@ void TreeDrawer::DrawLeafRow(const Row& row, const TreeItem& item, pugi::xml_nod
 void TreeDrawer::HighlightButton(const Row& row, const TreeItem& item, pugi::xml_node parent)
 {
     if (gui.ActionButton(row.hovered, Icon::Highlighter, "Highlight in main window", 1))
-        gui.Reveal(TrailTo(item, parent), ShownPath(path));
+        gui.navigation.GoTo(TrailTo(item, parent), ShownPath(path));
 }
 
 void TreeDrawer::DrawElementRow(Row& row, pugi::xml_node node, int siblingIndex, int siblingCount,
@@ -614,7 +614,7 @@ void TreeDrawer::DrawElementRow(Row& row, pugi::xml_node node, int siblingIndex,
     if (row.hovered) {
         gui.statusText = ShownPath(path);
         if (memo.shortName)
-            gui.hoveredElementPath = path;
+            gui.tree.hoveredElementPath = path;
     }
 
     if (row.visible)
@@ -719,7 +719,7 @@ void TreeDrawer::DrawElementDecorations(const Row& row, pugi::xml_node node, Nod
             const std::string tooltip = RefCountTooltip(count);
             if (count > 0) {
                 if (gui.ActionButton(true, label, tooltip, 8))
-                    gui.OpenRefsWindow(path);
+                    gui.navigation.OpenRefsWindow(path);
             } else {
                 gui.ActionButton(row.hovered, label, tooltip, 4 | 8);
             }
@@ -730,7 +730,7 @@ void TreeDrawer::DrawElementDecorations(const Row& row, pugi::xml_node node, Nod
                              marked ? 3 : 1))
             gui.ToggleBookmark(path);
         if (gui.ActionButton(row.hovered, Icon::Open, "Open element in a new window", 1))
-            gui.OpenElementWindow(path);
+            gui.navigation.OpenElementWindow(path);
         if (gui.ActionButton(row.hovered, Icon::Copy, "Copy path to clipboard", 1))
             CopyToClipboard(path);
     }
@@ -787,14 +787,14 @@ void TreeDrawer::OpenRefButtons(const Row& row, const std::string& target, const
         // Ctrl+click goes to the definition in the main tree instead of opening a window.
         if (ImGui::Button(openLabel.c_str())) {
             if (ImGui::GetIO().KeyCtrl)
-                gui.Reveal(found.GetValue()->trail, target);
+                gui.navigation.GoTo(found.GetValue()->trail, target);
             else
-                gui.OpenElementWindow(target);
+                gui.navigation.OpenElementWindow(target);
         }
         if (gui.ActionButton(true, std::string(Icon::GoTo) + " Go to", "Go to the definition (Ctrl+click)",
                              1) ||
             ctrlClickedText)
-            gui.Reveal(found.GetValue()->trail, target);
+            gui.navigation.GoTo(found.GetValue()->trail, target);
     } else if (found.status == ResultStatus::Pending) {
         gui.ActionButton(row.hovered, openLabel, kIndexingTooltip, 4);
     } else if (found.status == ResultStatus::Error) {

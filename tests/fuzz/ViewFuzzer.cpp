@@ -99,20 +99,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     gui.Reveal(target->trail, target->path);
     FUZZ_CHECK(headless.Frame() == false && headless.Frame() == false, "a frame asked to quit");
     if (target->path != "/")
-        gui.OpenElementWindow(target->path);
+        OpenElementWindow(gui, target->path);
     headless.Frame();
 
     // The filter on part of the last short name, typed into its field and drawn until its answer
     // is shown. The field may refuse some bytes: what it took is the query.
     std::string part = !facts.shortNames.empty() ? facts.shortNames.back().key : std::string();
-    gui.focusFilter = true;
+    gui.filterBar.focus = true;
     headless.Frame();
     TypeText(headless, part.substr(part.size() / 3, 4));
-    if (!gui.filter.text.empty()) {
-        CheckFilter(ready, facts, gui.filter.text);
-        FUZZ_CHECK(
-            FramesUntil(headless, [&] { return gui.shownFilter && gui.shownFilterQuery == gui.filter; }),
-            "the filtered tree was never shown");
+    if (!gui.filterBar.query.text.empty()) {
+        CheckFilter(ready, facts, gui.filterBar.query.text);
+        FUZZ_CHECK(FramesUntil(headless,
+                               [&] {
+                                   return gui.filterBar.shown &&
+                                          gui.filterBar.shownQuery == gui.filterBar.query;
+                               }),
+                   "the filtered tree was never shown");
         headless.Frame();
     }
 

@@ -166,6 +166,39 @@ TEST(Platform, OpenFileDialogOffersArxmlFilesThenAllFilesAndAnswersLater)
     EXPECT_LT(arxml, all);
 }
 
+// A failure is written to standard error and shown by the desktop's box program, which gets the
+// text verbatim and is left running: the program's exit never waits for the box to be closed.
+TEST(Platform, FailureIsToldOnStandardErrorAndInABoxLeftOpen)
+{
+    TempDir bin;
+    const fs::path argumentsFile = bin.Path() / "arguments";
+    const fs::path release = bin.Path() / "release";
+    const fs::path closed = bin.Path() / "closed";
+    const std::string fake = bin.Write(
+        "zenity", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + argumentsFile.string() + "'\n" +
+                      "i=0; while [ ! -e '" + release.string() + "' ] && [ $i -lt 200 ]; do sleep 0.05; " +
+                      "i=$((i+1)); done\ntouch '" + closed.string() + "'\n");
+    fs::permissions(fake, fs::perms::owner_all);
+    const std::string savedPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    const char* oldDisplay = std::getenv("DISPLAY");
+    const std::string savedDisplay = oldDisplay ? oldDisplay : "";
+    setenv("PATH", (bin.Path().string() + ":" + savedPath).c_str(), 1);
+    setenv("DISPLAY", ":99", 1);
+    testing::internal::CaptureStderr();
+    Platform::ShowFailure("a <b>bold</b> & odd failure");
+    const std::string written = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(fs::exists(closed)) << "waited for the box to close";
+    const bool boxShown = Eventually([&] { return !ReadFile(argumentsFile).empty(); });
+    std::ofstream(release).put('x');
+    setenv("PATH", savedPath.c_str(), 1);
+    oldDisplay ? setenv("DISPLAY", savedDisplay.c_str(), 1) : unsetenv("DISPLAY");
+    EXPECT_EQ(written, "tessaro: a <b>bold</b> & odd failure\n");
+    ASSERT_TRUE(boxShown);
+    const std::string arguments = ReadFile(argumentsFile);
+    EXPECT_NE(arguments.find("--no-markup\n"), std::string::npos) << arguments;
+    EXPECT_NE(arguments.find("--text=a <b>bold</b> & odd failure\n"), std::string::npos) << arguments;
+}
+
 TEST(Platform, AFileHasOneIdentityWhateverNameReachesIt)
 {
     TempDir dir;

@@ -76,10 +76,10 @@ TEST(CompareView, MarksListsAndStepsThroughTheChangesInTreeOrder)
         EXPECT_NE(tree.find(row), std::string::npos) << row << " in " << tree;
 
     // An element's window shows what changed on it, with the old and the new text.
-    gui.OpenElementWindow("/P/Keep");
+    OpenElementWindow(gui, "/P/Keep");
     headless.Frame();
     EXPECT_NE(Squash(FrameText(headless)).find("changedLENGTH:8->16"), std::string::npos);
-    gui.elementWindows.clear();
+    gui.elementWindows.entries.clear();
 
     // "changed only" keeps the rows with a change and the way to them, and F8 keeps it on.
     ASSERT_TRUE(ClickText(headless, "changed only"));

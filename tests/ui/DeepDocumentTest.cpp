@@ -77,20 +77,20 @@ TEST_P(DeepDocument, OpensDrawsFiltersAndPreviewsToTheBottom)
 
     // The filter opens the way down to its one match, a stretch of levels at a time.
     if (GetParam().named) {
-        gui.focusFilter = true;
+        gui.filterBar.focus = true;
         headless.Frame();
         headless.Frame();
         io.AddInputCharactersUTF8(("P" + std::to_string(GetParam().levels - 1)).c_str());
-        ASSERT_TRUE(headless.FramesUntil([&] { return gui.shownFilter != nullptr; }, 300));
-        EXPECT_EQ(gui.shownFilter->matchCount, 1u);
+        ASSERT_TRUE(headless.FramesUntil([&] { return gui.filterBar.shown != nullptr; }, 300));
+        EXPECT_EQ(gui.filterBar.shown->matchCount, 1u);
         EXPECT_NE(MainWindowText(headless).find("... deeper levels"), std::string::npos);
         ASSERT_TRUE(ClickText(headless, "levels")); // the only such row, a hundred levels down
         EXPECT_TRUE(Drew(headless, "... 100 levels above"));
-        gui.ClearTreeFilter();
+        gui.filterBar.Clear(gui.reaper);
     }
 
     // The main tree opened down to the deepest element starts a stretch of levels above it.
-    gui.navigationTarget = Trail(deepest).Items();
+    gui.tree.navigationTarget = Trail(deepest).Items();
     std::string text = MainWindowText(headless);
     EXPECT_NE(text.find("bottom"), std::string::npos);
     EXPECT_NE(text.find("levels above"), std::string::npos);
@@ -104,7 +104,7 @@ TEST_P(DeepDocument, OpensDrawsFiltersAndPreviewsToTheBottom)
         for (float y = region->Pos.y; y < region->Pos.y + region->Size.y && !found; y += 5) {
             io.MousePos = ImVec2(region->Pos.x + 40, y);
             headless.Frame();
-            found = gui.hoveredElementPath == expected;
+            found = gui.tree.hoveredElementPath == expected;
         }
         io.MousePos = ImVec2(-FLT_MAX, -FLT_MAX);
         EXPECT_TRUE(found);

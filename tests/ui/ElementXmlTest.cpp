@@ -49,7 +49,7 @@ TEST(ElementXml, TheElementWindowTogglesToItsXmlAndCopiesIt)
     TempDir files;
     HeadlessGui headless;
     ASSERT_TRUE(OpenDocument(headless, files.Write("xml.arxml", kDocument)));
-    headless.gui.OpenElementWindow("/Pkg/Elem");
+    OpenElementWindow(headless.gui, "/Pkg/Elem");
     headless.Frame();
     EXPECT_FALSE(Drew(headless, "<SHORT-NAME>Elem</SHORT-NAME>"));
     ASSERT_TRUE(ClickDrawnText(headless, "View XML"));

@@ -57,13 +57,12 @@ TEST_F(FindDialogs, FindRefAddsTheMissingSlashOpensThePathAndJumpsToIt)
     EXPECT_FALSE(Drew(headless, "Target here")) << "not shown before the jump";
 
     ASSERT_TRUE(ClickRowButton(headless, "Find Ref", "Open in new window", "Jump to Ref"));
-    ASSERT_EQ(headless.gui.elementWindows.size(), 1u);
-    EXPECT_EQ(headless.gui.elementWindows.back().path, "/Pkg/Elem");
+    ASSERT_EQ(headless.gui.elementWindows.entries.size(), 1u);
+    EXPECT_EQ(headless.gui.elementWindows.entries.back().path, "/Pkg/Elem");
 
-    // The dialog stays open; the main tree takes the target in the frame of the click and opens down to it.
+    // The dialog stays open; the main tree opens down to the target.
     ASSERT_TRUE(ClickRowButton(headless, "Find Ref", "Jump to Ref", "Jump to Ref"));
-    EXPECT_TRUE(headless.gui.navigationTarget.empty());
-    headless.gui.elementWindows.clear();
+    headless.gui.elementWindows.entries.clear();
     EXPECT_TRUE(Drew(headless, "Target here"));
 }
 
@@ -85,7 +84,7 @@ TEST_F(FindDialogs, FindRefCompletesOnTabAndTellsAFailureOnEnter)
     EXPECT_TRUE(Drew(headless, "Could not find the ref."));
     EXPECT_FALSE(ClickRowButton(headless, "Find Ref", "Open in new window", "Jump to Ref"));
     EXPECT_FALSE(ClickRowButton(headless, "Find Ref", "Jump to Ref", "Jump to Ref"));
-    EXPECT_TRUE(headless.gui.elementWindows.empty());
+    EXPECT_TRUE(headless.gui.elementWindows.entries.empty());
 }
 
 TEST_F(FindDialogs, FindShortnameIsExactAndCaseSensitive)
@@ -102,8 +101,8 @@ TEST_F(FindDialogs, FindShortnameIsExactAndCaseSensitive)
     EXPECT_FALSE(Drew(headless, "Could not find"));
     EXPECT_TRUE(Drew(headless, "/Second/elem")) << "the match's path";
     ASSERT_TRUE(ClickRowButton(headless, "Find Shortname", open, show));
-    ASSERT_EQ(headless.gui.elementWindows.size(), 1u);
-    EXPECT_EQ(headless.gui.elementWindows.back().path, "/Second/elem");
+    ASSERT_EQ(headless.gui.elementWindows.entries.size(), 1u);
+    EXPECT_EQ(headless.gui.elementWindows.entries.back().path, "/Second/elem");
 
     // Of two equal short names both are listed with their paths; the first in document order is
     // the answer until another is clicked, which goes to it.
@@ -111,13 +110,13 @@ TEST_F(FindDialogs, FindShortnameIsExactAndCaseSensitive)
                             headless.FindWindow("Find Shortname")->Rect().GetCenter().x));
     TypeText(headless, "Elem");
     ASSERT_TRUE(ClickRowButton(headless, "Find Shortname", open, show));
-    EXPECT_EQ(headless.gui.elementWindows.back().path, "/Pkg/Elem");
+    EXPECT_EQ(headless.gui.elementWindows.entries.back().path, "/Pkg/Elem");
     ASSERT_TRUE(headless.FramesUntil([&] { return Drew(headless, "2 elements have this short name"); }));
     EXPECT_TRUE(Drew(headless, "/Pkg/Elem"));
     ASSERT_TRUE(ClickDrawnText(headless, "/Second/Elem"));
     EXPECT_EQ(headless.gui.history.Size(), 1u);
     ASSERT_TRUE(ClickRowButton(headless, "Find Shortname", open, show));
-    EXPECT_EQ(headless.gui.elementWindows.back().path, "/Second/Elem");
+    EXPECT_EQ(headless.gui.elementWindows.entries.back().path, "/Second/Elem");
 }
 
 TEST(FindDialogsWithoutDocument, ShowTheirErrorLineAndStayDisabled)
@@ -139,7 +138,7 @@ TEST(FindDialogsWithoutDocument, ShowTheirErrorLineAndStayDisabled)
     ASSERT_NE(headless.FindWindow("Find Ref"), nullptr);
     EXPECT_FALSE(ClickRowButton(headless, "Find Ref", "Open in new window", "Jump to Ref"));
     EXPECT_FALSE(ClickRowButton(headless, "Find Ref", "Jump to Ref", "Jump to Ref"));
-    EXPECT_TRUE(headless.gui.elementWindows.empty());
+    EXPECT_TRUE(headless.gui.elementWindows.entries.empty());
 }
 
 TEST_F(FindDialogs, FindShortnameListsNamesContainingTheTextWhenNoneIsEqual)
@@ -158,8 +157,8 @@ TEST_F(FindDialogs, FindShortnameListsNamesContainingTheTextWhenNoneIsEqual)
     EXPECT_EQ(headless.gui.history.Size(), 1u);
     EXPECT_TRUE(Drew(headless, "TARGET-REF"));
     ASSERT_TRUE(ClickRowButton(headless, "Find Shortname", open, show));
-    ASSERT_EQ(headless.gui.elementWindows.size(), 1u);
-    EXPECT_EQ(headless.gui.elementWindows.back().path, "/Pkg/Other");
+    ASSERT_EQ(headless.gui.elementWindows.entries.size(), 1u);
+    EXPECT_EQ(headless.gui.elementWindows.entries.back().path, "/Pkg/Other");
 
     // ASCII case is ignored; every element containing the text is counted.
     ASSERT_TRUE(ClickButton(headless, "Find Shortname", "##RefInput",

@@ -90,7 +90,7 @@ TEST_F(FullTextSearch, StatusLineSelectionAndCaseSwitch)
     EXPECT_TRUE(Drew(headless, "Found 99 results."));
     EXPECT_EQ(Selected(), 99);
     EXPECT_TRUE(ClickOpen());
-    EXPECT_TRUE(headless.gui.elementWindows.empty());
+    EXPECT_TRUE(headless.gui.elementWindows.entries.empty());
 
     // Editing the text drops the old selection; the new search's first hit is selected.
     ASSERT_TRUE(ClickButton(headless, "Full-Text Search", "##SearchText",
@@ -99,8 +99,8 @@ TEST_F(FullTextSearch, StatusLineSelectionAndCaseSwitch)
     EXPECT_TRUE(Drew(headless, "Found 60 results."));
     EXPECT_EQ(Selected(), 0);
     ASSERT_TRUE(ClickOpen());
-    ASSERT_EQ(headless.gui.elementWindows.size(), 1u);
-    EXPECT_EQ(headless.gui.elementWindows.back().path.rfind("/P/E", 0), 0u);
+    ASSERT_EQ(headless.gui.elementWindows.entries.size(), 1u);
+    EXPECT_EQ(headless.gui.elementWindows.entries.back().path.rfind("/P/E", 0), 0u);
 
     // Back to the process-wide default for the tests that follow.
     ASSERT_TRUE(ClickCaseSwitch());

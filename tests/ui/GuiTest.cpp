@@ -27,14 +27,14 @@ TEST(HexToColor, ReadsThreeOrFourFieldsAndToleratesMalformedText)
 TEST(GuiWindows, ElementAndRefsWindowsShareOneCounter)
 {
     Gui gui;
-    gui.OpenElementWindow("/Body/Speed");
-    gui.OpenElementWindow("/Body/Speed");
-    gui.OpenRefsWindow("/Body/Speed");
-    ASSERT_EQ(gui.elementWindows.size(), 2u);
-    EXPECT_EQ(gui.elementWindows.front().windowId, "0");
-    EXPECT_EQ(gui.elementWindows.back().windowId, "1");
-    ASSERT_EQ(gui.refsWindows.size(), 1u);
-    EXPECT_EQ(gui.refsWindows.front().windowId, "2");
+    OpenElementWindow(gui, "/Body/Speed");
+    OpenElementWindow(gui, "/Body/Speed");
+    OpenRefsWindow(gui, "/Body/Speed");
+    ASSERT_EQ(gui.elementWindows.entries.size(), 2u);
+    EXPECT_EQ(gui.elementWindows.entries.front().windowId, "0");
+    EXPECT_EQ(gui.elementWindows.entries.back().windowId, "1");
+    ASSERT_EQ(gui.refsWindows.entries.size(), 1u);
+    EXPECT_EQ(gui.refsWindows.entries.front().windowId, "2");
 }
 
 TEST(DrawFrame, ShowsTheErrorOfAFailedLoadAndReturnsTrueOnlyAfterExitWasChosen)
@@ -58,7 +58,7 @@ TEST(DrawFrame, LoadingScreenAndElementWindowErrorOnTheFrameThatStartsTheLoad)
     TempDir dir;
     HeadlessGui headless;
     headless.gui.state->OpenFile(dir.Write("small.arxml", kSmallArxml));
-    headless.gui.OpenElementWindow("/Body/Speed");
+    OpenElementWindow(headless.gui, "/Body/Speed");
     headless.Frame();
     ASSERT_EQ(headless.gui.state->GetKind(), StateKind::Loading);
     ImGuiWindow* region = ScrollingRegionOf("XML Tree View");
@@ -75,11 +75,11 @@ TEST(DrawFrame, NavigationTargetWaitsForADocumentAndIsConsumedOnceOneIsShown)
     TempDir dir;
     HeadlessGui headless;
     auto detached = ParseDocument(kSmallArxml);
-    headless.gui.navigationTarget = {detached->first_child()};
+    headless.gui.tree.navigationTarget = {detached->first_child()};
     headless.Frame();
-    EXPECT_EQ(headless.gui.navigationTarget.size(), 1u) << "no document shown yet";
+    EXPECT_EQ(headless.gui.tree.navigationTarget.size(), 1u) << "no document shown yet";
 
-    headless.gui.navigationTarget.clear();
+    headless.gui.tree.navigationTarget.clear();
     headless.gui.state->OpenFile(dir.Write("small.arxml", kSmallArxml));
     bool sawIndexing = false;
     ASSERT_TRUE(headless.FramesUntil([&] {
@@ -90,9 +90,9 @@ TEST(DrawFrame, NavigationTargetWaitsForADocumentAndIsConsumedOnceOneIsShown)
 
     Result<Ref> speed = headless.gui.state->FindRef("/Body/Speed");
     ASSERT_EQ(speed.status, ResultStatus::Done);
-    headless.gui.navigationTarget = speed.GetValue()->trail;
+    headless.gui.tree.navigationTarget = speed.GetValue()->trail;
     headless.Frame();
-    EXPECT_TRUE(headless.gui.navigationTarget.empty());
+    EXPECT_TRUE(headless.gui.tree.navigationTarget.empty());
 }
 
 // What belongs to the document shown starts afresh with another one: the reveal target (it names
@@ -111,7 +111,7 @@ TEST(DrawFrame, ANewDocumentStartsFresh)
         gui.Reveal(gui.state->FindRef(path).GetValue()->trail, path);
         headless.Frame();
     }
-    gui.focusFilter = true;
+    gui.filterBar.focus = true;
     headless.Frame();
     headless.Frame();
     TypeText(headless, "Speed");
@@ -129,21 +129,22 @@ TEST(DrawFrame, ANewDocumentStartsFresh)
     selectBroken();
     ASSERT_EQ(brokenSelected(), 0);
     auto leaveTargetAndOpen = [&](const std::string& path) {
-        gui.navigationTarget = gui.state->FindRef("/Body/Speed").GetValue()->trail; // as a late button does
+        gui.tree.navigationTarget =
+            gui.state->FindRef("/Body/Speed").GetValue()->trail; // as a late button does
         gui.state->OpenFile(path);
         headless.Frame();
-        EXPECT_TRUE(gui.navigationTarget.empty());
+        EXPECT_TRUE(gui.tree.navigationTarget.empty());
         ASSERT_TRUE(OpenDocument(headless, path));
     };
 
     leaveTargetAndOpen(gui.state->GetFilePath()); // a reload
-    EXPECT_EQ(gui.filter.text, "Speed");
+    EXPECT_EQ(gui.filterBar.query.text, "Speed");
     EXPECT_TRUE(gui.history.CanGoBack());
     EXPECT_EQ(brokenSelected(), -1) << "the list was made anew";
 
     selectBroken();
     leaveTargetAndOpen(dir.Write("second.arxml", broken));
-    EXPECT_EQ(gui.filter.text, "");
+    EXPECT_EQ(gui.filterBar.query.text, "");
     EXPECT_FALSE(gui.history.CanGoBack() || gui.history.CanGoForward());
     EXPECT_EQ(brokenSelected(), -1);
 }

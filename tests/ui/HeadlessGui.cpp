@@ -83,3 +83,15 @@ void TypeText(HeadlessGui& headless, const std::string& text)
     }
     headless.Frame();
 }
+
+void OpenElementWindow(Gui& gui, std::string path)
+{
+    gui.navigation.OpenElementWindow(std::move(path));
+    gui.FollowNavigation();
+}
+
+void OpenRefsWindow(Gui& gui, std::string path)
+{
+    gui.navigation.OpenRefsWindow(std::move(path));
+    gui.FollowNavigation();
+}

@@ -39,3 +39,7 @@ public:
 
 // Replaces the text of the focused input field with `text` (Ctrl+A, then typing or Backspace).
 void TypeText(HeadlessGui& headless, const std::string& text);
+
+// Opens a window as a row's button does, but at once instead of at the end of the next frame.
+void OpenElementWindow(Gui& gui, std::string path);
+void OpenRefsWindow(Gui& gui, std::string path);

@@ -128,7 +128,7 @@ TEST_F(Navigation, GoToAndCtrlClickRevealTheTargetAtTheLeftEdgeWithoutAWindow)
 
     ASSERT_TRUE(ClickText(headless, "Go to"));
     headless.Frame();
-    EXPECT_TRUE(headless.gui.elementWindows.empty());
+    EXPECT_TRUE(headless.gui.elementWindows.entries.empty());
     EXPECT_NE(MainWindowText(headless).find("3 / 3"), std::string::npos) << "S45 is on page 3";
     ASSERT_EQ(headless.gui.history.Size(), 2u);
     EXPECT_EQ(region->Scroll.x, 0.0f);
@@ -141,10 +141,10 @@ TEST_F(Navigation, GoToAndCtrlClickRevealTheTargetAtTheLeftEdgeWithoutAWindow)
     headless.gui.GoBack();
     headless.Frame();
     ASSERT_TRUE(ClickText(headless, "Open Ref", true));
-    EXPECT_TRUE(headless.gui.elementWindows.empty());
+    EXPECT_TRUE(headless.gui.elementWindows.entries.empty());
     EXPECT_TRUE(headless.gui.history.CanGoBack());
     ASSERT_TRUE(ClickText(headless, "Open Ref"));
-    EXPECT_EQ(headless.gui.elementWindows.size(), 1u) << "a plain click still opens a window";
+    EXPECT_EQ(headless.gui.elementWindows.entries.size(), 1u) << "a plain click still opens a window";
 
     // The tree is scrolled right; a reveal brings it back to its left edge.
     region->Scroll.x = 40;

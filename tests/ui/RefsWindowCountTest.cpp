@@ -37,7 +37,7 @@ TEST(RefsWindowRoom, ShowsTheCountTwelveRowsAndTheWholeTextOfACutRow)
     HeadlessGui headless;
     ASSERT_TRUE(OpenDocument(headless, files.Write("many.arxml", ManyReferrers())));
     Gui& gui = headless.gui;
-    gui.OpenRefsWindow("/Pkg/Target");
+    OpenRefsWindow(gui, "/Pkg/Target");
     ASSERT_TRUE(headless.FramesUntil(
         [&] { return gui.state->FindRefsTo("/Pkg/Target").status == ResultStatus::Done; }));
 

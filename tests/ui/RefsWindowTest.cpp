@@ -47,8 +47,8 @@ protected:
 TEST_F(RefsWindow, SelectsAndPreviewsTheFirstReferrer)
 {
     Gui& gui = headless.gui;
-    gui.OpenRefsWindow("/Pkg/Elem");
-    const WindowEntry entry = gui.refsWindows.front();
+    OpenRefsWindow(gui, "/Pkg/Elem");
+    const WindowEntry entry = gui.refsWindows.entries.front();
     ASSERT_TRUE(headless.FramesUntil([&] { return *Selection(1, entry) == 0; }));
 
     std::string drawn = FrameText(headless);
@@ -62,33 +62,33 @@ TEST_F(RefsWindow, SelectsAndPreviewsTheFirstReferrer)
     Result<std::vector<Ref>> referrers = gui.state->FindRefsTo("/Pkg/Elem");
     ASSERT_EQ(referrers.status, ResultStatus::Done);
     ASSERT_TRUE(ClickInWindow("Refs to /Pkg/Elem##0", "Show in main window"));
-    EXPECT_EQ(gui.navigationTarget, referrers.GetValue()[0]->trail);
+    EXPECT_EQ(gui.tree.navigationTarget, referrers.GetValue()[0]->trail);
 }
 
 TEST_F(RefsWindow, WithoutReferrersStaysEmptyAndDisabled)
 {
     Gui& gui = headless.gui;
-    gui.OpenRefsWindow("/Pkg/Lonely");
+    OpenRefsWindow(gui, "/Pkg/Lonely");
     ASSERT_TRUE(headless.FramesUntil(
         [&] { return gui.state->FindRefsTo("/Pkg/Lonely").status == ResultStatus::Error; }));
 
     const std::string drawn = FrameText(headless);
     EXPECT_NE(drawn.find(Squash("Refs to /Pkg/Lonely")), std::string::npos);
     EXPECT_EQ(drawn.find(Squash("No nodes reference")), std::string::npos) << "the list stays empty";
-    EXPECT_EQ(*Selection(1, gui.refsWindows.front()), -1);
+    EXPECT_EQ(*Selection(1, gui.refsWindows.entries.front()), -1);
     EXPECT_FALSE(ClickInWindow("Refs to /Pkg/Lonely##0", "Open in new window"));
     EXPECT_FALSE(ClickInWindow("Refs to /Pkg/Lonely##0", "Show in main window"));
-    EXPECT_TRUE(gui.elementWindows.empty());
-    EXPECT_TRUE(gui.navigationTarget.empty());
+    EXPECT_TRUE(gui.elementWindows.entries.empty());
+    EXPECT_TRUE(gui.tree.navigationTarget.empty());
 }
 
 TEST_F(RefsWindow, WindowsForTheSamePathKeepTheirOwnSelection)
 {
     Gui& gui = headless.gui;
-    gui.OpenRefsWindow("/Pkg/Elem");
-    gui.OpenRefsWindow("/Pkg/Elem");
-    const WindowEntry first = gui.refsWindows.front();
-    const WindowEntry second = gui.refsWindows.back();
+    OpenRefsWindow(gui, "/Pkg/Elem");
+    OpenRefsWindow(gui, "/Pkg/Elem");
+    const WindowEntry first = gui.refsWindows.entries.front();
+    const WindowEntry second = gui.refsWindows.entries.back();
     ASSERT_TRUE(
         headless.FramesUntil([&] { return *Selection(1, first) == 0 && *Selection(2, second) == 0; }));
     headless.Frame([] {
@@ -99,15 +99,15 @@ TEST_F(RefsWindow, WindowsForTheSamePathKeepTheirOwnSelection)
     *Selection(2, second) = 1;
     ASSERT_TRUE(ClickInWindow("Refs to /Pkg/Elem##0", "Open in new window"));
     ASSERT_TRUE(ClickInWindow("Refs to /Pkg/Elem##1", "Open in new window"));
-    ASSERT_EQ(gui.elementWindows.size(), 2u);
-    EXPECT_EQ(gui.elementWindows.front().path, "/Pkg/Other");
-    EXPECT_EQ(gui.elementWindows.back().path, "/Pkg/Third");
+    ASSERT_EQ(gui.elementWindows.entries.size(), 2u);
+    EXPECT_EQ(gui.elementWindows.entries.front().path, "/Pkg/Other");
+    EXPECT_EQ(gui.elementWindows.entries.back().path, "/Pkg/Third");
 }
 
 TEST_F(RefsWindow, CloseButtonOfACollapsedWindowStillCloses)
 {
     Gui& gui = headless.gui;
-    gui.OpenRefsWindow("/Pkg/Elem");
+    OpenRefsWindow(gui, "/Pkg/Elem");
     headless.Frame();
     headless.Frame([] { ImGui::SetWindowCollapsed("Refs to /Pkg/Elem##0", true); });
     ImGuiWindow* window = headless.FindWindow("Refs to /Pkg/Elem##0");
@@ -115,5 +115,5 @@ TEST_F(RefsWindow, CloseButtonOfACollapsedWindowStillCloses)
     const float x =
         window->Pos.x + window->Size.x - ImGui::GetStyle().FramePadding.x - ImGui::GetFontSize() / 2;
     ASSERT_TRUE(ClickButton(headless, "Refs to /Pkg/Elem##0", "#CLOSE", x));
-    EXPECT_TRUE(gui.refsWindows.empty());
+    EXPECT_TRUE(gui.refsWindows.entries.empty());
 }

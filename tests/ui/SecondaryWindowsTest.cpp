@@ -72,16 +72,16 @@ TEST_F(SecondaryWindows, EachHasAContextOfItsOwnAndClosingItThroughTheDesktopLet
          [&] { return gui.findShortname.shown; }},
         {"element window",
          [&] {
-             gui.OpenElementWindow("/P/S05");
-             return "/P/S05##" + gui.elementWindows.back().windowId;
+             OpenElementWindow(gui, "/P/S05");
+             return "/P/S05##" + gui.elementWindows.entries.back().windowId;
          },
-         [&] { return !gui.elementWindows.empty(); }},
+         [&] { return !gui.elementWindows.entries.empty(); }},
         {"refs-to window",
          [&] {
-             gui.OpenRefsWindow("/P/S05");
-             return "Refs to /P/S05##" + gui.refsWindows.back().windowId;
+             OpenRefsWindow(gui, "/P/S05");
+             return "Refs to /P/S05##" + gui.refsWindows.entries.back().windowId;
          },
-         [&] { return !gui.refsWindows.empty(); }},
+         [&] { return !gui.refsWindows.entries.empty(); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -106,19 +106,19 @@ TEST_F(SecondaryWindows, EachHasAContextOfItsOwnAndClosingItThroughTheDesktopLet
 TEST_F(SecondaryWindows, KeysActInTheWindowThatHasThem)
 {
     Gui& gui = headless.gui;
-    gui.OpenElementWindow("/P/S05");
-    gui.OpenElementWindow("/P/S06");
+    OpenElementWindow(gui, "/P/S05");
+    OpenElementWindow(gui, "/P/S06");
     Frame();
     PressIn("/P/S05##0", 256); // Escape
-    ASSERT_EQ(gui.elementWindows.size(), 1u) << "Escape closed the window it was pressed in";
-    EXPECT_EQ(gui.elementWindows.front().path, "/P/S06");
+    ASSERT_EQ(gui.elementWindows.entries.size(), 1u) << "Escape closed the window it was pressed in";
+    EXPECT_EQ(gui.elementWindows.entries.front().path, "/P/S06");
 
     PressIn("/P/S06##1", 'F', true);
     EXPECT_TRUE(gui.findText.shown) << "Ctrl+F in an element window opens Find Text";
-    EXPECT_EQ(gui.elementWindows.size(), 1u);
+    EXPECT_EQ(gui.elementWindows.entries.size(), 1u);
     PressIn("Full-Text Search", 256);
     EXPECT_FALSE(gui.findText.shown) << "Escape in Find Text closes it";
-    EXPECT_EQ(gui.elementWindows.size(), 1u) << "and nothing else";
+    EXPECT_EQ(gui.elementWindows.entries.size(), 1u) << "and nothing else";
 
     // Ctrl+G opens Find Ref, and later brings it forward from behind the window it was pressed in.
     PressIn("/P/S06##1", 'G', true);

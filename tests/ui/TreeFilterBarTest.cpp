@@ -23,7 +23,7 @@ std::string Signals()
     return xml;
 }
 
-class TreeFilterBar : public ::testing::Test
+class FilterBar : public ::testing::Test
 {
 protected:
     void SetUp() override { ASSERT_TRUE(OpenDocument(headless, files.Write("signals.arxml", Signals()))); }
@@ -33,12 +33,15 @@ protected:
     bool Filter(const std::string& text, const std::string& count)
     {
         Gui& gui = headless.gui;
-        gui.focusFilter = true; // taken a frame after asking, and kept a frame later
+        gui.filterBar.focus = true; // taken a frame after asking, and kept a frame later
         headless.Frame();
         headless.Frame();
         TypeText(headless, text);
         return headless.FramesUntil(
-            [&] { return Drew(headless, count) && (!gui.shownFilter || gui.shownFilterQuery == gui.filter); },
+            [&] {
+                return Drew(headless, count) &&
+                       (!gui.filterBar.shown || gui.filterBar.shownQuery == gui.filterBar.query);
+            },
             30);
     }
 
@@ -48,7 +51,7 @@ protected:
 
 } // namespace
 
-TEST_F(TreeFilterBar, TypingKeepsTheMatchesAndTheirAncestorsAndClearingRestoresTheTree)
+TEST_F(FilterBar, TypingKeepsTheMatchesAndTheirAncestorsAndClearingRestoresTheTree)
 {
     const std::string before = MainWindowText(headless);
     ASSERT_TRUE(Filter("sig07", "1 match"));
@@ -84,14 +87,14 @@ TEST_F(TreeFilterBar, TypingKeepsTheMatchesAndTheirAncestorsAndClearingRestoresT
     EXPECT_EQ(after, before) << "the tree and its open rows are back";
 }
 
-TEST_F(TreeFilterBar, WholePathAndRegularExpressionTogglesAndABadExpression)
+TEST_F(FilterBar, WholePathAndRegularExpressionTogglesAndABadExpression)
 {
-    headless.gui.filter.wholePath = true;
+    headless.gui.filterBar.query.wholePath = true;
     ASSERT_TRUE(Filter("/q/fr", "1 match"));
     EXPECT_NE(MainWindowText(headless).find("Frame"), std::string::npos);
 
-    headless.gui.filter.wholePath = false;
-    headless.gui.filter.regex = true;
+    headless.gui.filterBar.query.wholePath = false;
+    headless.gui.filterBar.query.regex = true;
     ASSERT_TRUE(Filter("^sig0[1-3]$", "3 matches"));
     ASSERT_TRUE(Filter("(", "missing"));
 
@@ -106,7 +109,7 @@ TEST_F(TreeFilterBar, WholePathAndRegularExpressionTogglesAndABadExpression)
 
 namespace {
 // A folder of three files: "Speed" in the first two, "UInt8" in the third, and one that fails.
-class FolderTreeFilterBar : public TreeFilterBar
+class FolderTreeFilterBar : public FilterBar
 {
 protected:
     void SetUp() override { ASSERT_TRUE(OpenSampleWorkspace(headless, files)); }
@@ -129,7 +132,7 @@ TEST_F(FolderTreeFilterBar, MatchesOfEveryFileShowUnderTheirFilesRowAndClearingR
     EXPECT_EQ(text.find("Door"), std::string::npos);
 
     // Paths are each file's own: the third file's type is found by its path.
-    headless.gui.filter.wholePath = true;
+    headless.gui.filterBar.query.wholePath = true;
     ASSERT_TRUE(Filter("/types/u", "1 match"));
     text = MainWindowText(headless);
     EXPECT_NE(text.find("UInt8"), std::string::npos);

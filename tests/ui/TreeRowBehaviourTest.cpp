@@ -24,7 +24,7 @@ std::string ShownAround(HeadlessGui& headless, const std::string& path)
     Result<Ref> target = headless.gui.state->FindRef(path);
     EXPECT_EQ(target.status, ResultStatus::Done) << path;
     if (target.status == ResultStatus::Done)
-        headless.gui.navigationTarget = target.GetValue()->trail;
+        headless.gui.tree.navigationTarget = target.GetValue()->trail;
     return MainWindowText(headless);
 }
 
@@ -43,8 +43,8 @@ TEST(OpenRef, OpensTheElementTheReferenceNamesNotTheRowsOwn)
     headless.Frame(); // the target's row scrolls into view
 
     ASSERT_TRUE(ClickDrawnText(headless, "Open Ref")) << FrameText(headless);
-    ASSERT_EQ(headless.gui.elementWindows.size(), 1u);
-    EXPECT_EQ(headless.gui.elementWindows.front().path, "/P/Target");
+    ASSERT_EQ(headless.gui.elementWindows.entries.size(), 1u);
+    EXPECT_EQ(headless.gui.elementWindows.entries.front().path, "/P/Target");
     headless.Frame();
     EXPECT_TRUE(Drew(headless, "only the target says this")) << FrameText(headless);
 }
@@ -149,7 +149,7 @@ TEST(BrokenReferences, AreDrawnApartAndFollowingOneSaysWhyInTheStatusLine)
     ASSERT_TRUE(OpenSampleWorkspace(headless, folder));
     Result<Ref> door = headless.gui.state->FindRef("/Body/Door");
     ASSERT_EQ(door.status, ResultStatus::Done);
-    headless.gui.navigationTarget = Ref(door.GetValue()->node.child("DESC"))->trail;
+    headless.gui.tree.navigationTarget = Ref(door.GetValue()->node.child("DESC"))->trail;
     headless.Frame();
     ImGuiWindow* region = ScrollingRegionOf("XML Tree View");
     ASSERT_NE(region, nullptr);

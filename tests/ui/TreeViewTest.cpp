@@ -51,9 +51,9 @@ TEST(TreeNavigation, BookmarkOnThirdPageOpensAncestorsSwitchesPageScrollsAndHigh
 
     Result<Ref> target = headless.gui.state->FindRef("/P/S45");
     ASSERT_EQ(target.status, ResultStatus::Done);
-    headless.gui.navigationTarget = target.GetValue()->trail;
+    headless.gui.tree.navigationTarget = target.GetValue()->trail;
     const std::string text = MainWindowText(headless);
-    EXPECT_TRUE(headless.gui.navigationTarget.empty()) << "the main tree consumes the target";
+    EXPECT_TRUE(headless.gui.tree.navigationTarget.empty()) << "the main tree consumes the target";
 
     ImGuiWindow* region = ScrollingRegionOf("XML Tree View");
     ASSERT_NE(region, nullptr);
@@ -89,7 +89,7 @@ TEST(TreeRows, APagedListHasItsPagerAboveAndBelow)
     TempDir dir;
     HeadlessGui headless;
     ASSERT_TRUE(OpenDocument(headless, dir.Write("paged.arxml", PagedPackage(50))));
-    headless.gui.navigationTarget = headless.gui.state->FindRef("/P/S05").GetValue()->trail;
+    headless.gui.tree.navigationTarget = headless.gui.state->FindRef("/P/S05").GetValue()->trail;
     EXPECT_EQ(Occurrences(MainWindowText(headless), "1 / 3"), 2);
     const std::vector<DrawnGlyph> glyphs = DrawnGlyphs(headless);
     auto lowerPlus =
@@ -118,7 +118,7 @@ TEST(TreeRows, ShowTextsVerbatimReferencesAndSiblingNumbers)
     ASSERT_TRUE(system);
 
     // Opening the SYSTEM row by navigating to its last child.
-    headless.gui.navigationTarget = Ref(system.child("FLAG"))->trail;
+    headless.gui.tree.navigationTarget = Ref(system.child("FLAG"))->trail;
     const std::string text = MainWindowText(headless);
     for (const char* shown : {"100%d %s %n done", "1%s", "(empty)", "/P/Sys", "A/B", "[1]"})
         EXPECT_NE(text.find(shown), std::string::npos) << shown;
@@ -132,7 +132,7 @@ TEST(ElementWindows, ResolvingPathShowsItsTreeOtherPathShowsTheLookupError)
     HeadlessGui headless;
     ASSERT_TRUE(OpenDocument(headless, dir.Write("paged.arxml", PagedPackage(5))));
     for (const char* path : {"/P/S05", "/P/S05", "/P/Nope"})
-        headless.gui.OpenElementWindow(path);
+        OpenElementWindow(headless.gui, path);
     headless.Frame();
 
     ImGuiWindow* found = ScrollingRegionOf("/P/S05##0");
@@ -146,7 +146,7 @@ TEST(ElementWindows, ResolvingPathShowsItsTreeOtherPathShowsTheLookupError)
     ImGuiWindow* missing = ScrollingRegionOf("/P/Nope##2");
     ASSERT_NE(missing, nullptr);
     EXPECT_TRUE(missing->StateStorage.Data.empty()) << "no tree rows, only the error screen";
-    EXPECT_EQ(headless.gui.elementWindows.size(), 3u) << "an unresolved window stays until closed";
+    EXPECT_EQ(headless.gui.elementWindows.entries.size(), 3u) << "an unresolved window stays until closed";
 }
 
 TEST(Clipboard, CopiesThroughTheGuiLibraryAndFailsWithoutIt)
@@ -189,7 +189,7 @@ TEST(TreePaths, RowsShowThePathsTheLookupsTake)
             headless.gui.Reveal(deepest.GetValue()->trail, *c.hovered.rbegin());
             headless.Frame();
         } else {
-            headless.gui.OpenElementWindow(c.window);
+            OpenElementWindow(headless.gui, c.window);
             headless.Frame();
             windowName = std::string(c.window) + "##0";
             headless.Frame([&] { ImGui::SetWindowFocus(windowName.c_str()); });

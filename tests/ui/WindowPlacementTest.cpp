@@ -58,8 +58,8 @@ TEST(WindowPlacement, ResultWindowsOpenBesideTheMiddleOfTheMainWindow)
                                              "<ELEMENTS><ECU><SHORT-NAME>E</SHORT-NAME><R-REF>/P</R-REF>"
                                              "</ECU></ELEMENTS></AR-PACKAGE></AR-PACKAGES></AUTOSAR>")));
     Gui& gui = headless.gui;
-    gui.OpenRefsWindow("/P");
-    gui.OpenElementWindow("/P/E");
+    OpenRefsWindow(gui, "/P");
+    OpenElementWindow(gui, "/P/E");
     gui.findRef.shown = true;
     gui.findText.shown = true;
     headless.Frame();

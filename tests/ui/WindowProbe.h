@@ -205,6 +205,7 @@ inline bool ClickButton(HeadlessGui& headless, const char* windowName, const cha
     if (!window)
         return false;
     const ImGuiID id = ImHashStr(label, 0, scope ? ImHashStr(scope, 0, window->ID) : window->ID);
+    headless.Frame();                                           // windows asked for by the last click open
     headless.Frame([&] { ImGui::SetWindowFocus(windowName); }); // above windows opened meanwhile
     ImGuiIO& io = ImGui::GetIO();
     bool found = false;

@@ -31,7 +31,7 @@ TEST_F(WorkspaceWindows, NavigationOpensTheTargetFilesRow)
     Result<Ref> target = gui.state->FindRef("/Types/UInt8");
     ASSERT_EQ(target.status, ResultStatus::Done);
     EXPECT_FALSE(Drew(headless, "SW-BASE-TYPE")) << "file rows start closed";
-    gui.navigationTarget = target.GetValue()->trail;
+    gui.tree.navigationTarget = target.GetValue()->trail;
     headless.Frame();
     EXPECT_TRUE(Drew(headless, "SW-BASE-TYPE"));
 }
@@ -55,5 +55,5 @@ TEST_F(WorkspaceWindows, BrokenReferencesListsWhatNoFileResolvesAndShowsItsRefer
     ASSERT_TRUE(ClickRowButton(headless, "Broken References", "Show in main window", "Show in main window"));
     const Ref& referrer = gui.state->FindBrokenRefs().GetValue()[0].firstReferrer;
     EXPECT_EQ(referrer->path, "/Body/Door");
-    EXPECT_EQ(gui.navigationTarget, referrer->trail);
+    EXPECT_EQ(gui.tree.navigationTarget, referrer->trail);
 }
