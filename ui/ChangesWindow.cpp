@@ -40,15 +40,19 @@ void Cell(const char* text)
         ImGui::SetTooltip("%s", text);
 }
 
-// Opens the main tree at change `index`: its own row, or for an added element the nearest row
-// above it that the open version has.
+// Opens the main tree at the row of change `index`. Back returns to an added element's parent: the
+// history outlives the other version its row points into.
 void RevealChange(Gui& gui, const ComparedModels& compared, uint32_t index)
 {
     const pugi::xml_node place = compared.places[index];
     if (!place)
         return;
-    std::vector<TreeItem> trail = Trail(place).Items();
-    gui.Reveal(std::move(trail), compared.placePaths[index]);
+    if (const pugi::xml_node parent = compared.rowParents[index]) {
+        gui.Reveal(Trail(parent).Items(), compared.changes[index].path);
+        gui.navigationTarget.push_back(place);
+        return;
+    }
+    gui.Reveal(Trail(place).Items(), compared.placePaths[index]);
 }
 } // namespace
 

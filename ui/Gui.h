@@ -156,7 +156,7 @@ public:
     bool focusTree = false;           // put the keyboard focus into the main tree
     bool filterCleared = false;       // the filter was emptied outside its field this frame
     TreeFilterQuery filter;           // what the filter field and its toggles ask for
-    bool changedOnly = false;         // the tree shows only the rows a comparison marks, whatever the text
+    bool changedOnly = false; // the tree shows only the rows a comparison marks (that the text matches)
     std::shared_ptr<TreeFilterMatches> shownFilter; // the last complete answer, drawn until the next
     TreeFilterQuery shownFilterQuery;
     std::list<WindowEntry> refsWindows;

@@ -1,10 +1,15 @@
 #include "ui/Gui.h"
 
+#include "lifecycle/Comparison.h"
 #include "query/ChangeMarks.h"
 
 namespace {
 // Kept for the whole process, like the find dialogs' fields.
 char filterInput[1024] = "";
+void ChangedRowCount(const TreeFilterMatches& rows)
+{
+    ImGui::Text("%zu changed %s", rows.matchCount, rows.matchCount == 1 ? "row" : "rows");
+}
 } // namespace
 
 std::string MatchCount(size_t count)
@@ -39,10 +44,9 @@ const TreeFilterMatches* Gui::DrawTreeFilterBar()
         if (ActionButton(true, "changed only", "Show only the rows with a change and the way to them",
                          changedOnly ? 3 : 0))
             changedOnly = !changedOnly;
-        if (changedOnly) {
+        if (changedOnly && text.empty()) {
             ImGui::SameLine(0, 20);
-            const size_t rows = shownChanges->changedOnly.matchCount;
-            ImGui::Text("%zu changed %s", rows, rows == 1 ? "row" : "rows");
+            ChangedRowCount(shownChanges->changedOnly);
             return &shownChanges->changedOnly;
         }
     }
@@ -79,6 +83,20 @@ const TreeFilterMatches* Gui::DrawTreeFilterBar()
             break;
         case ResultStatus::Empty:
             break;
+    }
+    if (shownChanges && changedOnly && comparison && shownFilter) {
+        // Both: the changed rows among the last complete matches.
+        bool pending = false;
+        const std::shared_ptr<const TreeFilterMatches> changed =
+            comparison->ChangedAmong(shownFilter, pending);
+        ImGui::SameLine(0, 20);
+        if (pending)
+            PendingSpinner();
+        if (changed) {
+            ImGui::SameLine();
+            ChangedRowCount(*changed);
+        }
+        return changed.get(); // owned by the comparison until the next frame's update
     }
     // While the next answer is being worked out the tree keeps showing the last one.
     return shownFilter.get();

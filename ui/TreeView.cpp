@@ -8,6 +8,7 @@
 #include "model/Trail.h"
 #include "query/ChangeMarks.h"
 
+#include <climits>
 #include <cstring>
 #include <optional>
 #include <unordered_map>
@@ -89,6 +90,7 @@ struct TreeMemo
     std::unordered_map<ImGuiID, PageMemo> pages;  // by the row's page id, which includes its window's
     std::unordered_map<ImGuiID, TreeRoots> trees; // by the tree's id
     Notice notice;
+    uint64_t comparison = 0; // serial of the comparison whose added rows were drawn
 };
 
 TreeMemo& Memo()
@@ -97,10 +99,12 @@ TreeMemo& Memo()
     return memo;
 }
 
-void UseMemoFor(const std::shared_ptr<const void>& document)
+// Rows of added elements point into the other version of a comparison, which goes with it.
+void UseMemoFor(const std::shared_ptr<const void>& document, uint64_t comparison)
 {
     TreeMemo& memo = Memo();
-    if (memo.document.expired() || memo.document.lock() != document) {
+    if (memo.document.expired() || memo.document.lock() != document || memo.comparison != comparison) {
+        memo.comparison = comparison;
         memo.nodes.clear();
         memo.pages.clear();
         memo.trees.clear();
@@ -333,6 +337,9 @@ private:
         float guideX = 0;
         float rowBottom = 0;
         float lastMiddle = -1;
+        // Rows of elements the other version adds here, after the last page's own children.
+        const std::vector<uint32_t>* added = nullptr;
+        size_t addedIndex = 0;
     };
 
     // One child to draw: the item, its id among its siblings and its sibling number.
@@ -341,6 +348,7 @@ private:
         TreeItem item;
         int idIndex;
         int siblingIndex;
+        bool added = false; // an element of the other version
     };
 
     // Draws rows from the open levels until none is left.
@@ -348,6 +356,12 @@ private:
     // Draws one row; an element row that opens pushes its level, its id still pushed.
     void DrawRow(const Child& child, pugi::xml_node parent, int siblingCount, size_t navDepth, size_t level);
     std::optional<Child> NextChild(Level& level) const;
+    std::optional<Child> NextAdded(Level& level) const;
+    // The added rows below `node` when its last page is shown.
+    const std::vector<uint32_t>* AddedRows(pugi::xml_node node, int page, int pages) const
+    {
+        return gui.shownChanges && page >= pages ? gui.shownChanges->AddedRowsOf(node) : nullptr;
+    }
     void CloseLevel();
     void DrawGuide(Level& level, const Rect& row);
 
@@ -389,6 +403,7 @@ void TreeDrawer::DrawDocument(pugi::xml_node document)
     top.last = top.filtered ? int(top.filtered->size()) : MemoOf(document, gui.pageSize).childCount;
     top.nextChild = top.filtered ? pugi::xml_node() : document.first_child();
     top.guideX = -1; // no guide lines to the top rows
+    top.added = AddedRows(document, 0, 0);
     if (filter && !top.filtered) {
         TextInColour(gui.mutedColor, "No element matches the filter.");
         return;
@@ -414,7 +429,7 @@ void TreeDrawer::DrawOpenLevels()
             continue;
         }
         const pugi::xml_node parent = level.node;
-        const int siblingCount = level.childSiblingCount;
+        const int siblingCount = child->added ? 0 : level.childSiblingCount;
         const size_t navDepth = level.navDepth + 1;
         const size_t depth = level.level + 1;
         const size_t before = levels.size();
@@ -434,7 +449,7 @@ std::optional<TreeDrawer::Child> TreeDrawer::NextChild(Level& level) const
         return Child{attribute, level.attributeIndex, 0};
     }
     if (level.index >= level.last)
-        return std::nullopt;
+        return NextAdded(level);
     const int index = level.index++;
     if (level.filtered) {
         const TreeFilterMatches::ShownChild& shown = (*level.filtered)[index];
@@ -442,9 +457,22 @@ std::optional<TreeDrawer::Child> TreeDrawer::NextChild(Level& level) const
     }
     pugi::xml_node node = level.nextChild;
     if (!node)
-        return std::nullopt;
+        return NextAdded(level);
     level.nextChild = node.next_sibling();
     return Child{node, index, index};
+}
+
+std::optional<TreeDrawer::Child> TreeDrawer::NextAdded(Level& level) const
+{
+    // Ids past any child's keep them apart from the element's own rows.
+    constexpr int kAddedIds = 1 << 30;
+    while (level.added && level.addedIndex < level.added->size()) {
+        const uint32_t change = (*level.added)[level.addedIndex++];
+        const pugi::xml_node node = gui.shownChanges->changes[change].newNode;
+        if (!level.filtered || filter->matches.count(node.internal_object()))
+            return Child{node, kAddedIds + int(change), 0, true};
+    }
+    return std::nullopt;
 }
 
 void TreeDrawer::DrawGuide(Level& level, const Rect& row)
@@ -633,6 +661,8 @@ void TreeDrawer::DrawElementRow(Row& row, pugi::xml_node node, int siblingIndex,
         int position = PositionAmongChildren(node, navigationTarget[navDepth + 1]);
         if (position >= 0)
             page = PageOfPosition(position, gui.pageSize);
+        else if (gui.shownChanges && gui.shownChanges->AddedRowsOf(node))
+            page = INT_MAX; // an added row, shown after the last page's own children
     }
     if (paged && childCount > gui.pageSize) {
         pages = PageCount(childCount, gui.pageSize);
@@ -672,6 +702,7 @@ void TreeDrawer::DrawElementRow(Row& row, pugi::xml_node node, int siblingIndex,
     opened.pageId = pageId;
     opened.page = page;
     opened.pages = pages;
+    opened.added = AddedRows(node, page, pages);
     opened.pathLength = path.size();
     opened.navDepth = navDepth;
     opened.level = level;
@@ -862,7 +893,8 @@ void Gui::DrawTree(const std::string& path, bool isMain, pugi::xml_node node,
                    const std::vector<TreeItem>& navigationTarget, const TreeFilterMatches* filter)
 {
     UseMemoFor(state->document ? std::shared_ptr<const void>(state->document)
-                               : std::shared_ptr<const void>(state->GetWorkspace()));
+                               : std::shared_ptr<const void>(state->GetWorkspace()),
+               shownChanges ? shownChanges->serial : 0);
     const ImGuiID treeId = ImGui::GetID("##tree");
     auto& trees = Memo().trees;
     // Previews come and go with their selection: the trees not drawn lately are forgotten.
