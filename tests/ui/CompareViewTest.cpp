@@ -118,6 +118,10 @@ TEST(CompareView, MarksListsAndStepsThroughTheChangesInTreeOrder)
     const std::string broken = dir.Write("broken.arxml", "<AUTOSAR>");
     gui.CompareWith(broken);
     EXPECT_TRUE(headless.FramesUntil([&] { return gui.comparison->Poll().status == ResultStatus::Error; }));
+    gui.changes.shown = false; // the status line says so too
+    headless.Frame();
+    EXPECT_NE(MainWindowText(headless).find("Could not compare: "), std::string::npos)
+        << MainWindowText(headless);
     gui.state->OpenFile(broken);
     ASSERT_TRUE(headless.FramesUntil([&] { return gui.state->GetKind() == StateKind::Error; }));
     gui.CompareWith(newPath);
