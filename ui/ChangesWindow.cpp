@@ -1,6 +1,7 @@
 #include "ui/ChangesWindow.h"
 #include "ui/ChangeLabels.h"
 #include "ui/Gui.h"
+#include "ui/TreePaths.h"
 
 #include "lifecycle/Comparison.h"
 #include "model/Trail.h"
@@ -154,13 +155,16 @@ void ChangesWindow::Draw(Gui& gui)
     const std::vector<uint32_t>* rows = gui.shownChanges ? &RowsShown(*gui.shownChanges) : nullptr;
     const ImGuiTableFlags tableFlags = ImGuiTableFlags_ScrollY | ImGuiTableFlags_RowBg |
                                        ImGuiTableFlags_BordersInnerV | ImGuiTableFlags_Resizable;
-    if (ImGui::BeginTable("##Changes", 5, tableFlags, ImVec2(avail.x, listHeight))) {
+    const std::string against = std::filesystem::path(gui.comparison->newPath).filename().string();
+    const std::string openTooltip = "Open the element in " + against;
+    if (ImGui::BeginTable("##Changes", 6, tableFlags, ImVec2(avail.x, listHeight))) {
         ImGui::TableSetupScrollFreeze(0, 1);
         ImGui::TableSetupColumn("Kind", ImGuiTableColumnFlags_WidthFixed, ImGui::CalcTextSize("changed  ").x);
         ImGui::TableSetupColumn("Path", ImGuiTableColumnFlags_WidthStretch, 3.0f);
         ImGui::TableSetupColumn("At", ImGuiTableColumnFlags_WidthStretch, 2.0f);
         ImGui::TableSetupColumn("Old", ImGuiTableColumnFlags_WidthStretch, 1.5f);
         ImGui::TableSetupColumn("New", ImGuiTableColumnFlags_WidthStretch, 1.5f);
+        ImGui::TableSetupColumn("", ImGuiTableColumnFlags_WidthFixed, 2 * font);
         ImGui::TableHeadersRow();
         if (rows) {
             ImGuiListClipper clipper;
@@ -174,13 +178,18 @@ void ChangesWindow::Draw(Gui& gui)
                     ImGui::TableNextColumn();
                     ImGui::PushID(int(i));
                     if (ImGui::Selectable(ChangeKindName(change.kind), false,
-                                          ImGuiSelectableFlags_SpanAllColumns))
+                                          ImGuiSelectableFlags_SpanAllColumns |
+                                              ImGuiSelectableFlags_AllowItemOverlap))
                         RevealChange(gui, *gui.shownChanges, i);
-                    ImGui::PopID();
                     Cell(change.path.c_str());
                     Cell(change.at.c_str());
                     Cell(moved ? change.fromPath.c_str() : change.oldValue ? change.oldValue : "");
                     Cell(moved ? change.path.c_str() : change.newValue ? change.newValue : "");
+                    // The row goes to the element in the open version; this opens the other's.
+                    ImGui::TableNextColumn();
+                    if (change.newNode && gui.ActionButton(true, Icon::Open, openTooltip, 8))
+                        gui.otherVersion.Open(change.path);
+                    ImGui::PopID();
                 }
             }
         }
@@ -188,7 +197,6 @@ void ChangesWindow::Draw(Gui& gui)
     }
 
     ImGui::AlignTextToFramePadding();
-    const std::string against = std::filesystem::path(gui.comparison->newPath).filename().string();
     if (rows) {
         const std::string count = gui.shownChanges->changes.empty()
                                       ? "No changes from " + against

@@ -206,6 +206,7 @@ bool Gui::DrawFrame()
     findText.Draw(*this);
     brokenRefs.Draw(*this);
     changes.Draw(*this);
+    otherVersion.Draw(*this);
 
     int n = 1;
     for (auto it = refsWindows.begin(); it != refsWindows.end(); ++n) {

@@ -12,6 +12,7 @@
 #include "ui/FindDialogs.h"
 #include "ui/FullTextSearchWindow.h"
 #include "ui/NavigationHistory.h"
+#include "ui/OtherVersionWindows.h"
 #include "ui/SecondaryWindow.h"
 
 #include <imgui.h>
@@ -170,6 +171,7 @@ public:
     AboutWindow about;
     BrokenRefsWindow brokenRefs;
     ChangesWindow changes;
+    OtherVersionWindows otherVersion; // elements of the version compared with
     bool showTooltips = true;
     bool keepRunning = true;
     int windowCounter = 0;

@@ -114,6 +114,19 @@ TEST(CompareView, MarksListsAndStepsThroughTheChangesInTreeOrder)
     }
     TypeText(headless, "");
 
+    // A row's last button opens the element in the other version.
+    const ImVec2 keepRow = TextPosition(headless, "/P/Keep");
+    ImGuiWindow* changesWindow = headless.FindWindow("Changes");
+    ASSERT_TRUE(keepRow.y > 0 && changesWindow);
+    ImGui::GetIO().MousePos = ImVec2(changesWindow->InnerRect.Max.x - 2 * ImGui::GetFontSize(), keepRow.y);
+    headless.Frame();
+    PressAndRelease(headless);
+    headless.Frame();
+    EXPECT_EQ(gui.otherVersion.Count(), 1u);
+    EXPECT_NE(Squash(FrameText(headless)).find("/P/Keepinnew.arxml"), std::string::npos)
+        << FrameText(headless);
+    EXPECT_NE(Squash(FrameText(headless)).find("LENGTH?16"), std::string::npos) << FrameText(headless);
+
     // A version that does not load is an error, never "no changes"; so is an open one that did not.
     const std::string broken = dir.Write("broken.arxml", "<AUTOSAR>");
     gui.CompareWith(broken);
@@ -132,6 +145,7 @@ TEST(CompareView, MarksListsAndStepsThroughTheChangesInTreeOrder)
     ASSERT_TRUE(OpenDocument(headless, other));
     EXPECT_EQ(gui.comparison, nullptr);
     EXPECT_FALSE(gui.changes.shown);
+    EXPECT_EQ(gui.otherVersion.Count(), 0u);
     EXPECT_EQ(Occurrences(Squash(MainWindowText(headless)), "changed"), 0);
 }
 
