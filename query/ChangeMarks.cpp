@@ -210,6 +210,9 @@ std::shared_ptr<const ComparedModels> CompareForTree(std::shared_ptr<const Works
             }
         }
         compared->places.push_back(node);
+        if (change.newNode && change.kind != ChangeKind::Added)
+            compared->newMarks[change.newNode.internal_object()].kinds |=
+                uint8_t(1u << unsigned(change.kind));
         if (!node)
             continue;
         compared->marks[node.internal_object()].kinds |= uint8_t(1u << unsigned(change.kind));

@@ -44,13 +44,19 @@ struct ComparedModels
     // Indices into `changes` by the path of their place, in tree order, for an element's window.
     std::unordered_map<std::string, std::vector<uint32_t>> byPlacePath;
     std::unordered_map<pugi::xml_node_struct*, ChangeMark> marks;
+    // The kinds of the changes on the new version's nodes that have a counterpart: a value's
+    // element, a moved element. Shown beside the old version's.
+    std::unordered_map<pugi::xml_node_struct*, ChangeMark> newMarks;
     // The tree cut down to the rows with a change and the way to them, as a filter answers.
     TreeFilterMatches changedOnly;
 
     const ChangeMark* MarkOf(pugi::xml_node node) const
     {
         auto it = marks.find(node.internal_object());
-        return it == marks.end() ? nullptr : &it->second;
+        if (it != marks.end())
+            return &it->second;
+        it = newMarks.find(node.internal_object());
+        return it == newMarks.end() ? nullptr : &it->second;
     }
     const std::vector<uint32_t>* AddedRowsOf(pugi::xml_node node) const
     {

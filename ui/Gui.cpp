@@ -1,5 +1,6 @@
 #include "ui/Gui.h"
 #include "ui/DocumentLabels.h"
+#include "ui/ElementComparePane.h"
 
 #include "query/ChangeMarks.h"
 
@@ -239,7 +240,8 @@ bool Gui::DrawFrame()
                     const Ref& ref = result.GetValue();
                     DrawElementChanges(ref->path);
                     ImGui::PushID((int)state->id);
-                    DrawTree(ref->path, false, ref->node, {});
+                    if (!DrawElementComparePane(*this, ref->path, ref->node))
+                        DrawTree(ref->path, false, ref->node, {});
                     ImGui::PopID();
                     break;
                 }

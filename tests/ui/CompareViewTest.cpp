@@ -79,10 +79,14 @@ TEST(CompareView, MarksListsAndStepsThroughTheChangesInTreeOrder)
     EXPECT_LT(tree.find("Same"), tree.find("Fresh")) << tree;
     EXPECT_NE(tree.find("LENGTH", tree.find("Fresh")), std::string::npos) << tree;
 
-    // An element's window shows what changed on it, with the old and the new text.
+    // An element's window shows what changed on it, with the old and the new text, and both
+    // versions side by side, the differing value marked in each.
     gui.OpenElementWindow("/P/Keep");
     headless.Frame();
-    EXPECT_NE(Squash(FrameText(headless)).find("changedLENGTH:8->16"), std::string::npos);
+    const std::string window = Squash(FrameText(headless));
+    for (const char* shown : {"changedLENGTH:8->16", "old.arxml", "PCDATA:16"})
+        EXPECT_NE(window.find(shown), std::string::npos) << shown << " in " << window;
+    EXPECT_EQ(Occurrences(window, "LENGTH~changed"), 3) << window; // the main tree's, and one per version
     gui.elementWindows.clear();
 
     // "changed only" keeps the rows with a change and the way to them, and F8 keeps it on.
@@ -125,7 +129,8 @@ TEST(CompareView, MarksListsAndStepsThroughTheChangesInTreeOrder)
     EXPECT_EQ(gui.otherVersion.Count(), 1u);
     EXPECT_NE(Squash(FrameText(headless)).find("/P/Keepinnew.arxml"), std::string::npos)
         << FrameText(headless);
-    EXPECT_NE(Squash(FrameText(headless)).find("LENGTH?16"), std::string::npos) << FrameText(headless);
+    EXPECT_NE(Squash(FrameText(headless)).find("LENGTH~changed?16"), std::string::npos)
+        << FrameText(headless);
 
     // A version that does not load is an error, never "no changes"; so is an open one that did not.
     const std::string broken = dir.Write("broken.arxml", "<AUTOSAR>");
