@@ -6,6 +6,7 @@
 #include "model/NodeText.h"
 #include "model/ReferenceBases.h"
 #include "model/Trail.h"
+#include "model/Workspace.h"
 #include "query/ChangeMarks.h"
 
 #include <climits>
@@ -238,6 +239,13 @@ struct Rect
     ImVec2 max;
     float MiddleY() const { return (min.y + max.y) * 0.5f; }
 };
+
+// Whether `node` belongs to the version the open one is compared with: an added element's row, or a
+// tree of that version's element. Asked on a click only: it walks up to the document.
+bool InOtherVersion(const Gui& gui, pugi::xml_node node)
+{
+    return gui.shownChanges && gui.shownChanges->newModel->FileOf(node).has_value();
+}
 
 constexpr const char* kIndexingTooltip = "Indexing in progress. Please wait.";
 
@@ -592,8 +600,16 @@ void TreeDrawer::DrawLeafRow(const Row& row, const TreeItem& item, pugi::xml_nod
 
 void TreeDrawer::HighlightButton(const Row& row, const TreeItem& item, pugi::xml_node parent)
 {
-    if (gui.ActionButton(row.hovered, Icon::Highlighter, "Highlight in main window", 1))
+    if (!gui.ActionButton(row.hovered, Icon::Highlighter, "Highlight in main window", 1))
+        return;
+    if (!InOtherVersion(gui, parent)) {
         gui.Reveal(TrailTo(item, parent), ShownPath(path));
+        return;
+    }
+    // The main tree shows the open version: its element at the same path, if it has one.
+    Result<Ref> found = gui.state->FindRef(ShownPath(path));
+    if (found.status == ResultStatus::Done)
+        gui.Reveal(found.GetValue()->trail, ShownPath(path));
 }
 
 void TreeDrawer::DrawElementRow(Row& row, pugi::xml_node node, int siblingIndex, int siblingCount,
@@ -760,8 +776,12 @@ void TreeDrawer::DrawElementDecorations(const Row& row, pugi::xml_node node, Nod
         if (gui.ActionButton(row.hovered, Icon::Bookmark, marked ? "Remove Bookmark" : "Add Bookmark",
                              marked ? 3 : 1))
             gui.ToggleBookmark(path);
-        if (gui.ActionButton(row.hovered, Icon::Open, "Open element in a new window", 1))
-            gui.OpenElementWindow(path);
+        if (gui.ActionButton(row.hovered, Icon::Open, "Open element in a new window", 1)) {
+            if (InOtherVersion(gui, node))
+                gui.otherVersion.Open(path);
+            else
+                gui.OpenElementWindow(path);
+        }
         if (gui.ActionButton(row.hovered, Icon::Copy, "Copy path to clipboard", 1))
             CopyToClipboard(path);
     }
