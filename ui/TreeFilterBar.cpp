@@ -84,19 +84,18 @@ const TreeFilterMatches* Gui::DrawTreeFilterBar()
         case ResultStatus::Empty:
             break;
     }
-    if (shownChanges && changedOnly && comparison && shownFilter) {
-        // Both: the changed rows among the last complete matches.
+    if (shownChanges && changedOnly && comparison) {
+        // Both: the changed rows among the last complete matches; all of them until there are any.
         bool pending = false;
         const std::shared_ptr<const TreeFilterMatches> changed =
-            comparison->ChangedAmong(shownFilter, pending);
+            shownFilter ? comparison->ChangedAmong(shownFilter, pending) : nullptr;
         ImGui::SameLine(0, 20);
         if (pending)
             PendingSpinner();
-        if (changed) {
-            ImGui::SameLine();
-            ChangedRowCount(*changed);
-        }
-        return changed.get(); // owned by the comparison until the next frame's update
+        const TreeFilterMatches& shown = changed ? *changed : shownChanges->changedOnly;
+        ImGui::SameLine();
+        ChangedRowCount(shown);
+        return &shown; // owned by the comparison until the next frame's update
     }
     // While the next answer is being worked out the tree keeps showing the last one.
     return shownFilter.get();
