@@ -9,7 +9,7 @@
 #include "model/Workspace.h"
 #include "query/ChangeMarks.h"
 
-#include <climits>
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <unordered_map>
@@ -345,9 +345,10 @@ private:
         float guideX = 0;
         float rowBottom = 0;
         float lastMiddle = -1;
-        // Rows of elements the other version adds here, after the last page's own children.
+        // Rows of elements the other version adds here, after its own children: those of the page.
         const std::vector<uint32_t>* added = nullptr;
         size_t addedIndex = 0;
+        size_t addedEnd = 0;
     };
 
     // One child to draw: the item, its id among its siblings and its sibling number.
@@ -365,11 +366,6 @@ private:
     void DrawRow(const Child& child, pugi::xml_node parent, int siblingCount, size_t navDepth, size_t level);
     std::optional<Child> NextChild(Level& level) const;
     std::optional<Child> NextAdded(Level& level) const;
-    // The added rows below `node` when its last page is shown.
-    const std::vector<uint32_t>* AddedRows(pugi::xml_node node, int page, int pages) const
-    {
-        return gui.shownChanges && page >= pages ? gui.shownChanges->AddedRowsOf(node) : nullptr;
-    }
     void CloseLevel();
     void DrawGuide(Level& level, const Rect& row);
 
@@ -411,7 +407,8 @@ void TreeDrawer::DrawDocument(pugi::xml_node document)
     top.last = top.filtered ? int(top.filtered->size()) : MemoOf(document, gui.pageSize).childCount;
     top.nextChild = top.filtered ? pugi::xml_node() : document.first_child();
     top.guideX = -1; // no guide lines to the top rows
-    top.added = AddedRows(document, 0, 0);
+    top.added = gui.shownChanges ? gui.shownChanges->AddedRowsOf(document) : nullptr;
+    top.addedEnd = top.added ? top.added->size() : 0;
     if (filter && !top.filtered) {
         TextInColour(gui.mutedColor, "No element matches the filter.");
         return;
@@ -474,7 +471,7 @@ std::optional<TreeDrawer::Child> TreeDrawer::NextAdded(Level& level) const
 {
     // Ids past any child's keep them apart from the element's own rows.
     constexpr int kAddedIds = 1 << 30;
-    while (level.added && level.addedIndex < level.added->size()) {
+    while (level.added && level.addedIndex < level.addedEnd) {
         const uint32_t change = (*level.added)[level.addedIndex++];
         const pugi::xml_node node = gui.shownChanges->changes[change].newNode;
         if (!level.filtered || filter->matches.count(node.internal_object()))
@@ -620,7 +617,10 @@ void TreeDrawer::DrawElementRow(Row& row, pugi::xml_node node, int siblingIndex,
     NodeMemo& memo = MemoOf(node, gui.pageSize);
     const TreeFilterMatches::Shown* filtered = FilteredChildren(node);
     const int childCount = filtered ? int(filtered->size()) : memo.childCount;
-    const bool paged = filtered ? IsPagedElement(node.name(), childCount, gui.pageSize) : memo.paged;
+    // Rows of elements the other version adds here follow the element's own, paged with them.
+    const std::vector<uint32_t>* added = gui.shownChanges ? gui.shownChanges->AddedRowsOf(node) : nullptr;
+    const int rowCount = childCount + (added ? int(added->size()) : 0);
+    const bool paged = filtered || added ? IsPagedElement(node.name(), rowCount, gui.pageSize) : memo.paged;
 
     if (row.onNavPath)
         ImGui::SetNextItemOpen(true);
@@ -675,13 +675,18 @@ void TreeDrawer::DrawElementRow(Row& row, pugi::xml_node node, int siblingIndex,
     int pages = 0;
     if (row.onNavPath && navigationTarget.size() > navDepth + 1) {
         int position = PositionAmongChildren(node, navigationTarget[navDepth + 1]);
+        if (position < 0 && added) {
+            const auto* target = std::get_if<pugi::xml_node>(&navigationTarget[navDepth + 1]);
+            for (size_t i = 0; target && i < added->size() && position < 0; ++i) {
+                if (gui.shownChanges->changes[(*added)[i]].newNode == *target)
+                    position = childCount + int(i);
+            }
+        }
         if (position >= 0)
             page = PageOfPosition(position, gui.pageSize);
-        else if (gui.shownChanges && gui.shownChanges->AddedRowsOf(node))
-            page = INT_MAX; // an added row, shown after the last page's own children
     }
-    if (paged && childCount > gui.pageSize) {
-        pages = PageCount(childCount, gui.pageSize);
+    if (paged && rowCount > gui.pageSize) {
+        pages = PageCount(rowCount, gui.pageSize);
         page = ClampPage(page, pages);
         if (row.visible)
             page = PageControls(page, pages);
@@ -718,7 +723,11 @@ void TreeDrawer::DrawElementRow(Row& row, pugi::xml_node node, int siblingIndex,
     opened.pageId = pageId;
     opened.page = page;
     opened.pages = pages;
-    opened.added = AddedRows(node, page, pages);
+    opened.added = added;
+    opened.addedIndex = paged ? std::max(0, (page - 1) * gui.pageSize - childCount) : 0;
+    opened.addedEnd =
+        added ? (paged ? std::clamp(page * gui.pageSize - childCount, 0, int(added->size())) : added->size())
+              : 0;
     opened.pathLength = path.size();
     opened.navDepth = navDepth;
     opened.level = level;
