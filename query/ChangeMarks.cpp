@@ -91,7 +91,8 @@ pugi::xml_node RowParentOf(const Workspace& old, const Workspace& fresh, const M
 }
 
 // Numbers the rows of `compared.marks` in the order the tree shows them: file by file, depth first,
-// the rows of added elements after their parent's own children.
+// the rows of added elements after their parent's own children. Every ancestor of a marked row is
+// marked too, so the walk enters marked nodes only and passes the rest of the document by.
 std::unordered_map<pugi::xml_node_struct*, uint64_t>
 TreePositions(const Workspace& old, const ComparedModels& compared, const std::atomic<bool>& stop)
 {
@@ -112,14 +113,16 @@ TreePositions(const Workspace& old, const ComparedModels& compared, const std::a
         while (node && positions.size() < wanted.size()) {
             if (stop.load(std::memory_order_relaxed))
                 return positions;
-            if (wanted.count(node.internal_object()))
+            const bool marked = wanted.count(node.internal_object()) > 0;
+            if (marked)
                 positions.emplace(node.internal_object(), position);
             ++position;
-            if (node.first_child()) {
+            if (marked && node.first_child()) {
                 node = node.first_child();
                 continue;
             }
-            leave(node);
+            if (marked)
+                leave(node);
             while (node != top && !node.next_sibling()) {
                 node = node.parent();
                 leave(node);
