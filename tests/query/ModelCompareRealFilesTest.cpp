@@ -90,7 +90,7 @@ TEST(ModelCompareRealFiles, ItselfRewrittenIsNoChangeAndEachEditIsExactlyItsChan
         for (const Named& element : named)
             ++count[element.path];
         std::vector<std::string> picked;
-        // An element that a path finds alone, apart from those picked already.
+        // An element below a top package that its path finds alone, apart from those picked already.
         auto usable = [&](const Named& element) {
             if (count[element.path] != 1 || element.path.find('/', 1) == std::string::npos)
                 return false;
@@ -149,7 +149,7 @@ TEST(ModelCompareRealFiles, ItselfRewrittenIsNoChangeAndEachEditIsExactlyItsChan
         add({Line("added", copied->path + "Added")});
         add({Line("removed", removed->path)});
         add(gone(*moved, movedTo(*beside)));
-        // Edited last: the nodes above point into the document.
+        // The edits that change the tree's shape last, once every node picked has been read.
         ShortNameChild(renamed->node).text().set(newName.c_str());
         removed->node.parent().remove_child(removed->node);
         beside->node.parent().append_move(moved->node);
