@@ -743,7 +743,7 @@ void TreeDrawer::DrawElementDecorations(const Row& row, pugi::xml_node node, Nod
         ImGui::SameLine(0, 20);
         TextInColour(gui.mutedColor, SiblingLabel(siblingIndex, siblingCount));
     }
-    if (memo.childCount == 0) {
+    if (memo.childCount == 0 && !(gui.shownChanges && gui.shownChanges->AddedRowsOf(node))) {
         ImGui::SameLine(0, 20);
         TextInColour(gui.mutedColor, "(empty)");
     }
