@@ -185,9 +185,11 @@ void ChangesWindow::Draw(Gui& gui)
                     Cell(change.at.c_str());
                     Cell(moved ? change.fromPath.c_str() : change.oldValue ? change.oldValue : "");
                     Cell(moved ? change.path.c_str() : change.newValue ? change.newValue : "");
-                    // The row goes to the element in the open version; this opens the other's.
+                    // The row goes to the element in the open version; this opens the other's (content
+                    // above every named element has no element to open).
                     ImGui::TableNextColumn();
-                    if (change.newNode && gui.ActionButton(true, Icon::Open, openTooltip, 8))
+                    if (change.newNode && change.path != "/" &&
+                        gui.ActionButton(true, Icon::Open, openTooltip, 8))
                         gui.otherVersion.Open(change.path);
                     ImGui::PopID();
                 }
