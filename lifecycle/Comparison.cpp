@@ -19,12 +19,40 @@ Comparison::Task::~Task()
 {
     pool.RequestStop();
     answer.Wait();
+    among.Wait();
 }
 
 std::shared_ptr<const ComparedModels> Comparison::Task::Run(std::shared_ptr<const Workspace> oldModel,
                                                             std::shared_ptr<const Workspace> newModel)
 {
     return CompareForTree(std::move(oldModel), std::move(newModel), pool.StopFlag());
+}
+
+std::shared_ptr<const TreeFilterMatches>
+Comparison::Task::Among(std::shared_ptr<const ComparedModels> compared,
+                        std::shared_ptr<const TreeFilterMatches> textMatches)
+{
+    return std::make_shared<const TreeFilterMatches>(
+        ChangedRowsAmong(*compared, *textMatches, pool.StopFlag()));
+}
+
+std::shared_ptr<const TreeFilterMatches>
+Comparison::ChangedAmong(std::shared_ptr<const TreeFilterMatches> textMatches, bool& pending)
+{
+    pending = false;
+    const Result<std::shared_ptr<const ComparedModels>> compared = Poll();
+    if (compared.status != ResultStatus::Done || !compared.GetValue())
+        return nullptr;
+    if (textMatches != task->amongAsked.lock()) {
+        task->amongAsked = textMatches;
+        task->among = {};
+        task->among.Start(task->pool.Submit(&Task::Among, task.get(), compared.GetValue(), textMatches));
+    }
+    const Result<std::shared_ptr<const TreeFilterMatches>> answer = task->among.Poll();
+    if (answer.status == ResultStatus::Done)
+        task->amongShown = answer.GetValue();
+    pending = answer.status == ResultStatus::Pending;
+    return task->amongShown;
 }
 
 void Comparison::Update(const State& open, Reaper& reaper)

@@ -30,6 +30,11 @@ public:
     Result<std::shared_ptr<const ComparedModels>> Poll();
     // What is being waited for, for the status line; empty once done.
     std::string Progress() const;
+    // The changed rows among the text filter's `textMatches` (see ChangedRowsAmong), worked out on
+    // the comparison's worker: the last answer while the next is, null before the first; `pending`
+    // says whether one is being worked out.
+    std::shared_ptr<const TreeFilterMatches>
+    ChangedAmong(std::shared_ptr<const TreeFilterMatches> textMatches, bool& pending);
 
     const std::string oldPath;
     const std::string newPath;
@@ -39,9 +44,15 @@ public:
     {
         ThreadPool pool{1};
         PolledAnswer<std::shared_ptr<const ComparedModels>> answer;
+        // The text matches asked about last, not kept: the tree filter frees them off this thread.
+        std::weak_ptr<const TreeFilterMatches> amongAsked;
+        PolledAnswer<std::shared_ptr<const TreeFilterMatches>> among;
+        std::shared_ptr<const TreeFilterMatches> amongShown; // the last answer
         ~Task();
         std::shared_ptr<const ComparedModels> Run(std::shared_ptr<const Workspace> oldModel,
                                                   std::shared_ptr<const Workspace> newModel);
+        std::shared_ptr<const TreeFilterMatches> Among(std::shared_ptr<const ComparedModels> compared,
+                                                       std::shared_ptr<const TreeFilterMatches> textMatches);
     };
 
 private:

@@ -26,27 +26,42 @@ struct ChangeMark
 
 // The changes from one version to another, laid on the tree of the old version, which is the one
 // shown. Every change has a place there: its own node in the old version, or for an added element
-// the nearest element of the old version above it. Made once on a worker, read by the interface,
-// which looks up only the rows it draws.
+// its own node of the new version, drawn as a row below the old counterpart of its parent. Made
+// once on a worker, read by the interface, which looks up only the rows it draws.
 struct ComparedModels
 {
     uint64_t serial = 0; // tells one comparison from the next, which may be made at the same address
     std::shared_ptr<const Workspace> oldModel; // the nodes below point into both
     std::shared_ptr<const Workspace> newModel;
     std::vector<ModelChange> changes;
-    std::vector<pugi::xml_node> places;  // per change: where the old tree shows it
-    std::vector<std::string> placePaths; // per change: the element path of its place
-    std::vector<uint32_t> treeOrder;     // indices into `changes`, in the old tree's order
+    std::vector<pugi::xml_node> places;  // per change: the row that shows it
+    std::vector<std::string> placePaths; // per change: the element path of the old element it lies in
+    // Per change: for an added element, the node of the old tree its row hangs under; else null.
+    std::vector<pugi::xml_node> rowParents;
+    // The rows of added elements below each node of the old tree, after its own children.
+    std::unordered_map<pugi::xml_node_struct*, std::vector<uint32_t>> addedRows;
+    std::vector<uint32_t> treeOrder; // indices into `changes`, in the old tree's order
     // Indices into `changes` by the path of their place, in tree order, for an element's window.
     std::unordered_map<std::string, std::vector<uint32_t>> byPlacePath;
     std::unordered_map<pugi::xml_node_struct*, ChangeMark> marks;
+    // The kinds of the changes on the new version's nodes that have a counterpart: a value's
+    // element, a moved element. Shown beside the old version's.
+    std::unordered_map<pugi::xml_node_struct*, ChangeMark> newMarks;
     // The tree cut down to the rows with a change and the way to them, as a filter answers.
     TreeFilterMatches changedOnly;
 
     const ChangeMark* MarkOf(pugi::xml_node node) const
     {
         auto it = marks.find(node.internal_object());
-        return it == marks.end() ? nullptr : &it->second;
+        if (it != marks.end())
+            return &it->second;
+        it = newMarks.find(node.internal_object());
+        return it == newMarks.end() ? nullptr : &it->second;
+    }
+    const std::vector<uint32_t>* AddedRowsOf(pugi::xml_node node) const
+    {
+        auto it = addedRows.find(node.internal_object());
+        return it == addedRows.end() ? nullptr : &it->second;
     }
 };
 
@@ -55,3 +70,9 @@ struct ComparedModels
 std::shared_ptr<const ComparedModels> CompareForTree(std::shared_ptr<const Workspace> oldModel,
                                                      std::shared_ptr<const Workspace> newModel,
                                                      const std::atomic<bool>& stop);
+
+// The rows `changedOnly` keeps whose element the text filter's `textMatches` match too, with the way
+// to them: a change counts when the nearest named element at or above its row is a match (an added
+// element by its own name and path). Once `stop` reads true it returns early with what it has.
+TreeFilterMatches ChangedRowsAmong(const ComparedModels& compared, const TreeFilterMatches& textMatches,
+                                   const std::atomic<bool>& stop);

@@ -178,7 +178,11 @@ public:
             CompareAttributes(pugi::xml_node(oldElement), pugi::xml_node(newElement));
         const char* oldValue = ValueOf(oldElement);
         const char* newValue = ValueOf(newElement);
-        if (!SameText(oldValue, newValue))
+        // An element left empty by its named children's removal, or filled by their addition,
+        // has no value of its own either way: those elements are the change.
+        const bool neitherHasText =
+            oldElement && newElement && !(oldValue && *oldValue) && !(newValue && *newValue);
+        if (!SameText(oldValue, newValue) && !neitherHasText)
             Report({}, oldValue, newValue, oldElement, newElement);
         CompareChildren(oldElement, newElement);
     }

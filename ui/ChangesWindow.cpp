@@ -1,6 +1,7 @@
 #include "ui/ChangesWindow.h"
 #include "ui/ChangeLabels.h"
 #include "ui/Gui.h"
+#include "ui/TreePaths.h"
 
 #include "lifecycle/Comparison.h"
 #include "model/Trail.h"
@@ -40,15 +41,20 @@ void Cell(const char* text)
         ImGui::SetTooltip("%s", text);
 }
 
-// Opens the main tree at change `index`: its own row, or for an added element the nearest row
-// above it that the open version has.
+// Opens the main tree at the row of change `index`. Back returns to an added element's parent: the
+// history outlives the other version its row points into.
 void RevealChange(Gui& gui, const ComparedModels& compared, uint32_t index)
 {
     const pugi::xml_node place = compared.places[index];
     if (!place)
         return;
-    std::vector<TreeItem> trail = Trail(place).Items();
-    gui.navigation.GoTo(std::move(trail), compared.placePaths[index]);
+    if (const pugi::xml_node parent = compared.rowParents[index]) {
+        std::vector<TreeItem> trail = Trail(parent).Items();
+        trail.push_back(place);
+        gui.navigation.GoToRowOfOtherVersion(std::move(trail), compared.changes[index].path);
+        return;
+    }
+    gui.navigation.GoTo(Trail(place).Items(), compared.placePaths[index]);
 }
 } // namespace
 
@@ -150,13 +156,16 @@ void ChangesWindow::Draw(Gui& gui)
     const std::vector<uint32_t>* rows = gui.shownChanges ? &RowsShown(*gui.shownChanges) : nullptr;
     const ImGuiTableFlags tableFlags = ImGuiTableFlags_ScrollY | ImGuiTableFlags_RowBg |
                                        ImGuiTableFlags_BordersInnerV | ImGuiTableFlags_Resizable;
-    if (ImGui::BeginTable("##Changes", 5, tableFlags, ImVec2(avail.x, listHeight))) {
+    const std::string against = std::filesystem::path(gui.comparison->newPath).filename().string();
+    const std::string openTooltip = "Open the element in " + against;
+    if (ImGui::BeginTable("##Changes", 6, tableFlags, ImVec2(avail.x, listHeight))) {
         ImGui::TableSetupScrollFreeze(0, 1);
         ImGui::TableSetupColumn("Kind", ImGuiTableColumnFlags_WidthFixed, ImGui::CalcTextSize("changed  ").x);
         ImGui::TableSetupColumn("Path", ImGuiTableColumnFlags_WidthStretch, 3.0f);
         ImGui::TableSetupColumn("At", ImGuiTableColumnFlags_WidthStretch, 2.0f);
         ImGui::TableSetupColumn("Old", ImGuiTableColumnFlags_WidthStretch, 1.5f);
         ImGui::TableSetupColumn("New", ImGuiTableColumnFlags_WidthStretch, 1.5f);
+        ImGui::TableSetupColumn("", ImGuiTableColumnFlags_WidthFixed, 2 * font);
         ImGui::TableHeadersRow();
         if (rows) {
             ImGuiListClipper clipper;
@@ -170,13 +179,20 @@ void ChangesWindow::Draw(Gui& gui)
                     ImGui::TableNextColumn();
                     ImGui::PushID(int(i));
                     if (ImGui::Selectable(ChangeKindName(change.kind), false,
-                                          ImGuiSelectableFlags_SpanAllColumns))
+                                          ImGuiSelectableFlags_SpanAllColumns |
+                                              ImGuiSelectableFlags_AllowItemOverlap))
                         RevealChange(gui, *gui.shownChanges, i);
-                    ImGui::PopID();
                     Cell(change.path.c_str());
                     Cell(change.at.c_str());
                     Cell(moved ? change.fromPath.c_str() : change.oldValue ? change.oldValue : "");
                     Cell(moved ? change.path.c_str() : change.newValue ? change.newValue : "");
+                    // The row goes to the element in the open version; this opens the other's (content
+                    // above every named element has no element to open).
+                    ImGui::TableNextColumn();
+                    if (change.newNode && change.path != "/" &&
+                        gui.ActionButton(true, Icon::Open, openTooltip, 8))
+                        gui.otherVersion.Open(change.path);
+                    ImGui::PopID();
                 }
             }
         }
@@ -184,7 +200,6 @@ void ChangesWindow::Draw(Gui& gui)
     }
 
     ImGui::AlignTextToFramePadding();
-    const std::string against = std::filesystem::path(gui.comparison->newPath).filename().string();
     if (rows) {
         const std::string count = gui.shownChanges->changes.empty()
                                       ? "No changes from " + against

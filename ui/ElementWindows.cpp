@@ -1,4 +1,5 @@
 #include "ui/ElementWindows.h"
+#include "ui/ElementComparePane.h"
 #include "ui/Gui.h"
 
 void ElementWindows::Draw(Gui& gui)
@@ -26,7 +27,8 @@ void ElementWindows::Draw(Gui& gui)
                     const Ref& ref = result.GetValue();
                     gui.DrawElementChanges(ref->path);
                     ImGui::PushID((int)gui.state->id);
-                    gui.DrawTree(ref->path, false, ref->node, {});
+                    if (!DrawElementComparePane(gui, ref->path, ref->node))
+                        gui.DrawTree(ref->path, false, ref->node, {});
                     ImGui::PopID();
                     break;
                 }

@@ -57,9 +57,17 @@ void Gui::FollowNavigation()
 {
     for (NavigationRequests::Request& request : navigation.Take()) {
         switch (request.kind) {
-            case NavigationRequests::Kind::GoTo:
+            case NavigationRequests::Kind::GoTo: {
+                std::optional<TreeItem> unrecorded;
+                if (request.lastStepUnrecorded && !request.trail.empty()) {
+                    unrecorded = request.trail.back();
+                    request.trail.pop_back();
+                }
                 Reveal(std::move(request.trail), std::move(request.target.path));
+                if (unrecorded)
+                    tree.navigationTarget.push_back(*unrecorded);
                 break;
+            }
             case NavigationRequests::Kind::OpenElementWindow:
                 elementWindows.entries.push_back(std::move(request.target));
                 break;
@@ -201,6 +209,7 @@ bool Gui::DrawFrame()
     findText.Draw(*this);
     brokenRefs.Draw(*this);
     changes.Draw(*this);
+    otherVersion.Draw(*this);
 
     refsWindows.Draw(*this);
     elementWindows.Draw(*this);

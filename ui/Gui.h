@@ -14,6 +14,7 @@
 #include "ui/MainTree.h"
 #include "ui/NavigationHistory.h"
 #include "ui/NavigationRequests.h"
+#include "ui/OtherVersionWindows.h"
 #include "ui/RefsWindows.h"
 #include "ui/SecondaryWindow.h"
 #include "ui/TreeFilterBar.h"
@@ -159,6 +160,7 @@ public:
     AboutWindow about;
     BrokenRefsWindow brokenRefs;
     ChangesWindow changes;
+    OtherVersionWindows otherVersion; // elements of the version compared with
     bool showTooltips = true;
     bool keepRunning = true;
     int documentCount = 0;    // documents shown so far, each reload counted

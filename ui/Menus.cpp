@@ -246,15 +246,25 @@ void Gui::DrawStatusLine()
 
     const float fontSize = ImGui::GetFontSize();
     const float lineWidth = ImGui::GetWindowContentRegionMax().x;
-    std::string comparing; // what a comparison still waits for
-    if (comparison && !shownChanges && comparison->Poll().status == ResultStatus::Pending) {
-        comparing = comparison->Progress();
-        KeepDrawingSlowly();
+    std::string comparing; // what a comparison still waits for, or why it failed
+    bool compareFailed = false;
+    if (comparison && !shownChanges) {
+        const Result<std::shared_ptr<const ComparedModels>> compared = comparison->Poll();
+        if (compared.status == ResultStatus::Pending) {
+            comparing = comparison->Progress();
+            KeepDrawingSlowly();
+        } else if (compared.status == ResultStatus::Error) {
+            // Also when the Changes window, which says so too, is closed or out of sight.
+            comparing = "Could not compare: " + compared.message;
+            compareFailed = true;
+        }
     }
     const char* label = kind == StateKind::Loading    ? "Loading"
                         : kind == StateKind::Indexing ? "Indexing"
                                                       : comparing.c_str();
-    const float labelWidth = *label ? ImGui::CalcTextSize(label).x + 1.5f * fontSize : 0.0f;
+    const bool spinner = *label && !(compareFailed && label == comparing.c_str());
+    const float labelWidth =
+        *label ? ImGui::CalcTextSize(label).x + (spinner ? 1.5f * fontSize : 0.5f * fontSize) : 0.0f;
     std::string filesLoaded;
     if (std::shared_ptr<const Workspace> workspace = state->GetWorkspace();
         workspace && workspace->IsFolder())
@@ -270,7 +280,10 @@ void Gui::DrawStatusLine()
         ImGui::SameLine(lineWidth - filesWidth + fontSize);
         ImGui::TextUnformatted(filesLoaded.c_str());
     }
-    if (*label) {
+    if (*label && !spinner) {
+        ImGui::SameLine(lineWidth - labelWidth + 0.5f * fontSize);
+        ImGui::TextColored(errorColor, "%s", label);
+    } else if (*label) {
         ImGui::SameLine(lineWidth - labelWidth);
         PendingSpinner();
         ImGui::SameLine(lineWidth - labelWidth + 1.5f * fontSize);

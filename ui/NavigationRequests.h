@@ -33,12 +33,19 @@ public:
         Kind kind;
         WindowEntry target; // the id is set for the windows only
         std::vector<TreeItem> trail;
+        bool lastStepUnrecorded = false; // see GoToRowOfOtherVersion
     };
 
     // `trail` leads to the element at `path` or to a node inside it.
     void GoTo(std::vector<TreeItem> trail, std::string path)
     {
         requests.push_back({Kind::GoTo, {std::move(path), {}}, std::move(trail)});
+    }
+    // Like GoTo, for a row of the version compared with (its trail's last step): the history keeps
+    // the way to the row's parent, so that Back never leads into a version that may be gone.
+    void GoToRowOfOtherVersion(std::vector<TreeItem> trail, std::string path)
+    {
+        requests.push_back({Kind::GoTo, {std::move(path), {}}, std::move(trail), true});
     }
     void OpenElementWindow(std::string path) { OpenWindow(Kind::OpenElementWindow, std::move(path)); }
     void OpenRefsWindow(std::string path) { OpenWindow(Kind::OpenRefsWindow, std::move(path)); }

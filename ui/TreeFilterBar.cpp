@@ -1,7 +1,15 @@
 #include "ui/TreeFilterBar.h"
 #include "ui/Gui.h"
 
+#include "lifecycle/Comparison.h"
 #include "query/ChangeMarks.h"
+
+namespace {
+void ChangedRowCount(const TreeFilterMatches& rows)
+{
+    ImGui::Text("%zu changed %s", rows.matchCount, rows.matchCount == 1 ? "row" : "rows");
+}
+} // namespace
 
 std::string MatchCount(size_t count)
 {
@@ -32,10 +40,9 @@ const TreeFilterMatches* TreeFilterBar::Draw(Gui& gui)
         if (gui.ActionButton(true, "changed only", "Show only the rows with a change and the way to them",
                              changedOnly ? 3 : 0))
             changedOnly = !changedOnly;
-        if (changedOnly) {
+        if (changedOnly && text.empty()) {
             ImGui::SameLine(0, 20);
-            const size_t rows = shownChanges->changedOnly.matchCount;
-            ImGui::Text("%zu changed %s", rows, rows == 1 ? "row" : "rows");
+            ChangedRowCount(shownChanges->changedOnly);
             return &shownChanges->changedOnly;
         }
     }
@@ -70,6 +77,20 @@ const TreeFilterMatches* TreeFilterBar::Draw(Gui& gui)
             break;
         case ResultStatus::Empty:
             break;
+    }
+    const ComparedModels* shownChanges = gui.shownChanges;
+    if (shownChanges && changedOnly && gui.comparison) {
+        // Both: the changed rows among the last complete matches; all of them until there are any.
+        bool pending = false;
+        const std::shared_ptr<const TreeFilterMatches> changed =
+            shown ? gui.comparison->ChangedAmong(shown, pending) : nullptr;
+        ImGui::SameLine(0, 20);
+        if (pending)
+            PendingSpinner();
+        const TreeFilterMatches& changedShown = changed ? *changed : shownChanges->changedOnly;
+        ImGui::SameLine();
+        ChangedRowCount(changedShown);
+        return &changedShown; // owned by the comparison until the next frame's update
     }
     // While the next answer is being worked out the tree keeps showing the last one.
     return shown.get();

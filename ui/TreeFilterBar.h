@@ -14,7 +14,7 @@ class TreeFilterBar
 public:
     bool focus = false;       // put the keyboard focus into the field
     TreeFilterQuery query;    // what the field and its toggles ask for
-    bool changedOnly = false; // the tree shows only the rows a comparison marks, whatever the text
+    bool changedOnly = false; // the tree shows only the rows a comparison marks (that the text matches)
     std::shared_ptr<TreeFilterMatches> shown; // the last complete answer, drawn until the next
     TreeFilterQuery shownQuery;
 

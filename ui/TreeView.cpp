@@ -6,8 +6,10 @@
 #include "model/NodeText.h"
 #include "model/ReferenceBases.h"
 #include "model/Trail.h"
+#include "model/Workspace.h"
 #include "query/ChangeMarks.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <unordered_map>
@@ -89,6 +91,7 @@ struct TreeMemo
     std::unordered_map<ImGuiID, PageMemo> pages;  // by the row's page id, which includes its window's
     std::unordered_map<ImGuiID, TreeRoots> trees; // by the tree's id
     Notice notice;
+    uint64_t comparison = 0; // serial of the comparison whose added rows were drawn
 };
 
 TreeMemo& Memo()
@@ -97,10 +100,12 @@ TreeMemo& Memo()
     return memo;
 }
 
-void UseMemoFor(const std::shared_ptr<const void>& document)
+// Rows of added elements point into the other version of a comparison, which goes with it.
+void UseMemoFor(const std::shared_ptr<const void>& document, uint64_t comparison)
 {
     TreeMemo& memo = Memo();
-    if (memo.document.expired() || memo.document.lock() != document) {
+    if (memo.document.expired() || memo.document.lock() != document || memo.comparison != comparison) {
+        memo.comparison = comparison;
         memo.nodes.clear();
         memo.pages.clear();
         memo.trees.clear();
@@ -235,6 +240,13 @@ struct Rect
     float MiddleY() const { return (min.y + max.y) * 0.5f; }
 };
 
+// Whether `node` belongs to the version the open one is compared with: an added element's row, or a
+// tree of that version's element. Asked on a click only: it walks up to the document.
+bool InOtherVersion(const Gui& gui, pugi::xml_node node)
+{
+    return gui.shownChanges && gui.shownChanges->newModel->FileOf(node).has_value();
+}
+
 constexpr const char* kIndexingTooltip = "Indexing in progress. Please wait.";
 
 // The colour of a row with a change of its own, by the kind that matters most; null for a row
@@ -333,6 +345,10 @@ private:
         float guideX = 0;
         float rowBottom = 0;
         float lastMiddle = -1;
+        // Rows of elements the other version adds here, after its own children: those of the page.
+        const std::vector<uint32_t>* added = nullptr;
+        size_t addedIndex = 0;
+        size_t addedEnd = 0;
     };
 
     // One child to draw: the item, its id among its siblings and its sibling number.
@@ -341,6 +357,7 @@ private:
         TreeItem item;
         int idIndex;
         int siblingIndex;
+        bool added = false; // an element of the other version
     };
 
     // Draws rows from the open levels until none is left.
@@ -348,6 +365,7 @@ private:
     // Draws one row; an element row that opens pushes its level, its id still pushed.
     void DrawRow(const Child& child, pugi::xml_node parent, int siblingCount, size_t navDepth, size_t level);
     std::optional<Child> NextChild(Level& level) const;
+    std::optional<Child> NextAdded(Level& level) const;
     void CloseLevel();
     void DrawGuide(Level& level, const Rect& row);
 
@@ -389,6 +407,8 @@ void TreeDrawer::DrawDocument(pugi::xml_node document)
     top.last = top.filtered ? int(top.filtered->size()) : MemoOf(document, gui.pageSize).childCount;
     top.nextChild = top.filtered ? pugi::xml_node() : document.first_child();
     top.guideX = -1; // no guide lines to the top rows
+    top.added = gui.shownChanges ? gui.shownChanges->AddedRowsOf(document) : nullptr;
+    top.addedEnd = top.added ? top.added->size() : 0;
     if (filter && !top.filtered) {
         TextInColour(gui.mutedColor, "No element matches the filter.");
         return;
@@ -414,7 +434,7 @@ void TreeDrawer::DrawOpenLevels()
             continue;
         }
         const pugi::xml_node parent = level.node;
-        const int siblingCount = level.childSiblingCount;
+        const int siblingCount = child->added ? 0 : level.childSiblingCount;
         const size_t navDepth = level.navDepth + 1;
         const size_t depth = level.level + 1;
         const size_t before = levels.size();
@@ -434,7 +454,7 @@ std::optional<TreeDrawer::Child> TreeDrawer::NextChild(Level& level) const
         return Child{attribute, level.attributeIndex, 0};
     }
     if (level.index >= level.last)
-        return std::nullopt;
+        return NextAdded(level);
     const int index = level.index++;
     if (level.filtered) {
         const TreeFilterMatches::ShownChild& shown = (*level.filtered)[index];
@@ -442,9 +462,22 @@ std::optional<TreeDrawer::Child> TreeDrawer::NextChild(Level& level) const
     }
     pugi::xml_node node = level.nextChild;
     if (!node)
-        return std::nullopt;
+        return NextAdded(level);
     level.nextChild = node.next_sibling();
     return Child{node, index, index};
+}
+
+std::optional<TreeDrawer::Child> TreeDrawer::NextAdded(Level& level) const
+{
+    // Ids past any child's keep them apart from the element's own rows.
+    constexpr int kAddedIds = 1 << 30;
+    while (level.added && level.addedIndex < level.addedEnd) {
+        const uint32_t change = (*level.added)[level.addedIndex++];
+        const pugi::xml_node node = gui.shownChanges->changes[change].newNode;
+        if (!level.filtered || filter->matches.count(node.internal_object()))
+            return Child{node, kAddedIds + int(change), 0, true};
+    }
+    return std::nullopt;
 }
 
 void TreeDrawer::DrawGuide(Level& level, const Rect& row)
@@ -564,8 +597,16 @@ void TreeDrawer::DrawLeafRow(const Row& row, const TreeItem& item, pugi::xml_nod
 
 void TreeDrawer::HighlightButton(const Row& row, const TreeItem& item, pugi::xml_node parent)
 {
-    if (gui.ActionButton(row.hovered, Icon::Highlighter, "Highlight in main window", 1))
+    if (!gui.ActionButton(row.hovered, Icon::Highlighter, "Highlight in main window", 1))
+        return;
+    if (!InOtherVersion(gui, parent)) {
         gui.navigation.GoTo(TrailTo(item, parent), ShownPath(path));
+        return;
+    }
+    // The main tree shows the open version: its element at the same path, if it has one.
+    Result<Ref> found = gui.state->FindRef(ShownPath(path));
+    if (found.status == ResultStatus::Done)
+        gui.navigation.GoTo(found.GetValue()->trail, ShownPath(path));
 }
 
 void TreeDrawer::DrawElementRow(Row& row, pugi::xml_node node, int siblingIndex, int siblingCount,
@@ -576,7 +617,10 @@ void TreeDrawer::DrawElementRow(Row& row, pugi::xml_node node, int siblingIndex,
     NodeMemo& memo = MemoOf(node, gui.pageSize);
     const TreeFilterMatches::Shown* filtered = FilteredChildren(node);
     const int childCount = filtered ? int(filtered->size()) : memo.childCount;
-    const bool paged = filtered ? IsPagedElement(node.name(), childCount, gui.pageSize) : memo.paged;
+    // Rows of elements the other version adds here follow the element's own, paged with them.
+    const std::vector<uint32_t>* added = gui.shownChanges ? gui.shownChanges->AddedRowsOf(node) : nullptr;
+    const int rowCount = childCount + (added ? int(added->size()) : 0);
+    const bool paged = filtered || added ? IsPagedElement(node.name(), rowCount, gui.pageSize) : memo.paged;
 
     if (row.onNavPath)
         ImGui::SetNextItemOpen(true);
@@ -631,11 +675,18 @@ void TreeDrawer::DrawElementRow(Row& row, pugi::xml_node node, int siblingIndex,
     int pages = 0;
     if (row.onNavPath && navigationTarget.size() > navDepth + 1) {
         int position = PositionAmongChildren(node, navigationTarget[navDepth + 1]);
+        if (position < 0 && added) {
+            const auto* target = std::get_if<pugi::xml_node>(&navigationTarget[navDepth + 1]);
+            for (size_t i = 0; target && i < added->size() && position < 0; ++i) {
+                if (gui.shownChanges->changes[(*added)[i]].newNode == *target)
+                    position = childCount + int(i);
+            }
+        }
         if (position >= 0)
             page = PageOfPosition(position, gui.pageSize);
     }
-    if (paged && childCount > gui.pageSize) {
-        pages = PageCount(childCount, gui.pageSize);
+    if (paged && rowCount > gui.pageSize) {
+        pages = PageCount(rowCount, gui.pageSize);
         page = ClampPage(page, pages);
         if (row.visible)
             page = PageControls(page, pages);
@@ -672,6 +723,11 @@ void TreeDrawer::DrawElementRow(Row& row, pugi::xml_node node, int siblingIndex,
     opened.pageId = pageId;
     opened.page = page;
     opened.pages = pages;
+    opened.added = added;
+    opened.addedIndex = paged ? std::max(0, (page - 1) * gui.pageSize - childCount) : 0;
+    opened.addedEnd =
+        added ? (paged ? std::clamp(page * gui.pageSize - childCount, 0, int(added->size())) : added->size())
+              : 0;
     opened.pathLength = path.size();
     opened.navDepth = navDepth;
     opened.level = level;
@@ -687,7 +743,7 @@ void TreeDrawer::DrawElementDecorations(const Row& row, pugi::xml_node node, Nod
         ImGui::SameLine(0, 20);
         TextInColour(gui.mutedColor, SiblingLabel(siblingIndex, siblingCount));
     }
-    if (memo.childCount == 0) {
+    if (memo.childCount == 0 && !(gui.shownChanges && gui.shownChanges->AddedRowsOf(node))) {
         ImGui::SameLine(0, 20);
         TextInColour(gui.mutedColor, "(empty)");
     }
@@ -729,8 +785,12 @@ void TreeDrawer::DrawElementDecorations(const Row& row, pugi::xml_node node, Nod
         if (gui.ActionButton(row.hovered, Icon::Bookmark, marked ? "Remove Bookmark" : "Add Bookmark",
                              marked ? 3 : 1))
             gui.ToggleBookmark(path);
-        if (gui.ActionButton(row.hovered, Icon::Open, "Open element in a new window", 1))
-            gui.navigation.OpenElementWindow(path);
+        if (gui.ActionButton(row.hovered, Icon::Open, "Open element in a new window", 1)) {
+            if (InOtherVersion(gui, node))
+                gui.otherVersion.Open(path);
+            else
+                gui.navigation.OpenElementWindow(path);
+        }
         if (gui.ActionButton(row.hovered, Icon::Copy, "Copy path to clipboard", 1))
             CopyToClipboard(path);
     }
@@ -862,7 +922,8 @@ void Gui::DrawTree(const std::string& path, bool isMain, pugi::xml_node node,
                    const std::vector<TreeItem>& navigationTarget, const TreeFilterMatches* filter)
 {
     UseMemoFor(state->document ? std::shared_ptr<const void>(state->document)
-                               : std::shared_ptr<const void>(state->GetWorkspace()));
+                               : std::shared_ptr<const void>(state->GetWorkspace()),
+               shownChanges ? shownChanges->serial : 0);
     const ImGuiID treeId = ImGui::GetID("##tree");
     auto& trees = Memo().trees;
     // Previews come and go with their selection: the trees not drawn lately are forgotten.

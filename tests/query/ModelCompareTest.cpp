@@ -123,6 +123,12 @@ TEST(ModelCompare, EachKindOfChangeAndEachNonChangeIsToldExactly)
            "</I-SIGNAL-TO-I-PDU-MAPPING></I-SIGNAL-TO-PDU-MAPPINGS></I-SIGNAL-I-PDU></ELEMENTS>"}},
          {},
          {"added /P/Pdu", "removed /P/S2"}},
+        {"a container emptied of its named elements has no value of its own",
+         {{"<ECUC-CONTAINER-VALUE><SHORT-NAME>Gen</SHORT-NAME><PARAMETER-VALUES>" + kBaudrate + kCanId +
+               "</PARAMETER-VALUES></ECUC-CONTAINER-VALUE>",
+           ""}},
+         {},
+         {"removed /P/Can/Gen"}},
         {"renamed, with a value changed",
          {{"S1<", "S9<"}, {"<LENGTH>8<", "<LENGTH>9<"}},
          {},

@@ -37,24 +37,24 @@ TEST(CompareView, MarksListsAndStepsThroughTheChangesInTreeOrder)
     ASSERT_TRUE(headless.FramesUntil([&] { return gui.shownChanges != nullptr; }));
     headless.Frame();
 
-    // The package, closed, carries the marker of the element added in it and counts the changes
-    // below it; so does every level above.
-    EXPECT_NE(Squash(MainWindowText(headless)).find("AR-PACKAGE+added(3changes)"), std::string::npos)
+    // The package, closed, counts the changes below it, the added element's too; so does every
+    // level above.
+    EXPECT_NE(Squash(MainWindowText(headless)).find("AR-PACKAGE(3changes)"), std::string::npos)
         << MainWindowText(headless);
     const pugi::xml_node root = gui.state->GetWorkspace()->Files()[0].document->document_element();
     ASSERT_NE(gui.shownChanges->MarkOf(root), nullptr);
     EXPECT_EQ(gui.shownChanges->MarkOf(root)->below, 3u);
 
-    // The Changes window lists them in tree order, the value with its old and new text.
+    // The Changes window lists them in tree order, the value with its old and new text, the added
+    // element after the old version's own elements of its parent.
     const std::string listed = Squash(FrameText(headless));
     for (const char* row : {"added/P/Fresh", "changed/P/KeepLENGTH816", "removed/P/Gone"})
         EXPECT_NE(listed.find(row), std::string::npos) << row << " in " << listed;
-    EXPECT_LT(listed.find("added/P/Fresh"), listed.find("changed/P/Keep"));
     EXPECT_LT(listed.find("changed/P/Keep"), listed.find("removed/P/Gone"));
+    EXPECT_LT(listed.find("removed/P/Gone"), listed.find("added/P/Fresh"));
     EXPECT_NE(listed.find("3of3changesfromnew.arxml"), std::string::npos);
 
-    // A click on a row goes to its element; an added one to the element of the open version it
-    // was added to.
+    // A click on a row goes to its element.
     ASSERT_TRUE(ClickText(headless, "/P/Gone"));
     headless.Frame();
     ASSERT_NE(gui.history.Current(), nullptr);
@@ -65,20 +65,28 @@ TEST(CompareView, MarksListsAndStepsThroughTheChangesInTreeOrder)
     {
         bool shift;
         const char* revealed;
-    } steps[] = {{false, "/P"}, {false, "/P/Keep"}, {false, "/P/Gone"}, {false, "/P"}, {true, "/P/Gone"}};
+    } steps[] = {
+        {false, "/P/Keep"}, {false, "/P/Gone"}, {false, "/P/Fresh"}, {false, "/P/Keep"}, {true, "/P/Fresh"}};
     for (const auto& step : steps) {
         PressKey(headless, kF8, false, step.shift);
         EXPECT_EQ(gui.history.Current()->path, step.revealed) << (step.shift ? "Shift+F8" : "F8");
     }
-    // Opened down to them, the changed value and the removed element carry markers of their own.
+    // Opened down to them, the changed value and the removed element carry markers of their own;
+    // the added element has a row of its own after the old ones, its content below it.
     const std::string tree = Squash(MainWindowText(headless));
-    for (const char* row : {">LENGTH~changed", ">I-SIGNAL-removed[2]"})
+    for (const char* row : {">LENGTH~changed", ">I-SIGNAL-removed[2]", ">I-SIGNAL+added"})
         EXPECT_NE(tree.find(row), std::string::npos) << row << " in " << tree;
+    EXPECT_LT(tree.find("Same"), tree.find("Fresh")) << tree;
+    EXPECT_NE(tree.find("LENGTH", tree.find("Fresh")), std::string::npos) << tree;
 
-    // An element's window shows what changed on it, with the old and the new text.
+    // An element's window shows what changed on it, with the old and the new text, and both
+    // versions side by side, the differing value marked in each.
     OpenElementWindow(gui, "/P/Keep");
     headless.Frame();
-    EXPECT_NE(Squash(FrameText(headless)).find("changedLENGTH:8->16"), std::string::npos);
+    const std::string window = Squash(FrameText(headless));
+    for (const char* shown : {"changedLENGTH:8->16", "old.arxml", "PCDATA:16"})
+        EXPECT_NE(window.find(shown), std::string::npos) << shown << " in " << window;
+    EXPECT_EQ(Occurrences(window, "LENGTH~changed"), 3) << window; // the main tree's, and one per version
     gui.elementWindows.entries.clear();
 
     // "changed only" keeps the rows with a change and the way to them, and F8 keeps it on.
@@ -86,13 +94,52 @@ TEST(CompareView, MarksListsAndStepsThroughTheChangesInTreeOrder)
     PressKey(headless, kF8);
     const std::string changedOnly = Squash(MainWindowText(headless));
     EXPECT_NE(changedOnly.find("3changedrows"), std::string::npos) << changedOnly;
-    EXPECT_NE(changedOnly.find("Gone"), std::string::npos) << changedOnly;
+    for (const char* shown : {"Gone", "Fresh"})
+        EXPECT_NE(changedOnly.find(shown), std::string::npos) << shown << " in " << changedOnly;
     EXPECT_EQ(changedOnly.find("Same"), std::string::npos) << changedOnly;
+
+    // With a text too, the changed rows whose element it matches, an added one by its own name.
+    for (const char* text : {"Gone", "fresh"}) {
+        gui.filterBar.focus = true; // taken a frame after asking
+        headless.Frame();
+        headless.Frame();
+        TypeText(headless, text);
+        const bool gone = text == std::string("Gone");
+        const char* other = gone ? "Fresh" : "Gone";
+        const char* row = gone ? ">I-SIGNAL-removed" : ">I-SIGNAL+added";
+        std::string both;
+        EXPECT_TRUE(headless.FramesUntil([&] {
+            both = Squash(MainWindowText(headless));
+            return Drew(headless, "1 changed row") && both.find(other) == std::string::npos &&
+                   both.find(row) != std::string::npos;
+        })) << text
+            << " in " << both;
+        EXPECT_EQ(both.find("Keep"), std::string::npos) << both;
+    }
+    TypeText(headless, "");
+
+    // A row's last button opens the element in the other version.
+    const ImVec2 keepRow = TextPosition(headless, "/P/Keep");
+    ImGuiWindow* changesWindow = headless.FindWindow("Changes");
+    ASSERT_TRUE(keepRow.y > 0 && changesWindow);
+    ImGui::GetIO().MousePos = ImVec2(changesWindow->InnerRect.Max.x - 2 * ImGui::GetFontSize(), keepRow.y);
+    headless.Frame();
+    PressAndRelease(headless);
+    headless.Frame();
+    EXPECT_EQ(gui.otherVersion.Count(), 1u);
+    EXPECT_NE(Squash(FrameText(headless)).find("/P/Keepinnew.arxml"), std::string::npos)
+        << FrameText(headless);
+    EXPECT_NE(Squash(FrameText(headless)).find("LENGTH~changed?16"), std::string::npos)
+        << FrameText(headless);
 
     // A version that does not load is an error, never "no changes"; so is an open one that did not.
     const std::string broken = dir.Write("broken.arxml", "<AUTOSAR>");
     gui.CompareWith(broken);
     EXPECT_TRUE(headless.FramesUntil([&] { return gui.comparison->Poll().status == ResultStatus::Error; }));
+    gui.changes.shown = false; // the status line says so too
+    headless.Frame();
+    EXPECT_NE(MainWindowText(headless).find("Could not compare: "), std::string::npos)
+        << MainWindowText(headless);
     gui.state->OpenFile(broken);
     ASSERT_TRUE(headless.FramesUntil([&] { return gui.state->GetKind() == StateKind::Error; }));
     gui.CompareWith(newPath);
@@ -103,7 +150,32 @@ TEST(CompareView, MarksListsAndStepsThroughTheChangesInTreeOrder)
     ASSERT_TRUE(OpenDocument(headless, other));
     EXPECT_EQ(gui.comparison, nullptr);
     EXPECT_FALSE(gui.changes.shown);
+    EXPECT_EQ(gui.otherVersion.Count(), 0u);
     EXPECT_EQ(Occurrences(Squash(MainWindowText(headless)), "changed"), 0);
+}
+
+TEST(CompareView, AddedRowsArePagedAfterTheOwnChildrenAndStepsReachTheirPage)
+{
+    TempDir dir;
+    std::string added;
+    for (char i = 0; i < 25; ++i)
+        added += "<I-SIGNAL><SHORT-NAME>Add" + std::string(1, char('A' + i)) + "</SHORT-NAME></I-SIGNAL>";
+    HeadlessGui headless;
+    Gui& gui = headless.gui;
+    gui.keys.nextChange = kF8;
+    ASSERT_TRUE(OpenDocument(headless, dir.Write("old.arxml", Version(""))));
+    gui.CompareWith(dir.Write("new.arxml", Version(added)));
+    ASSERT_TRUE(headless.FramesUntil([&] { return gui.shownChanges != nullptr; }));
+    gui.changes.shown = false;
+
+    // The last one sits on the second page of 20 rows; the list the open version has empty is
+    // not said to be empty.
+    PressKey(headless, kF8, false, true);
+    const std::string tree = Squash(MainWindowText(headless));
+    for (const char* shown : {"AddY", "AddU", "2/2"})
+        EXPECT_NE(tree.find(shown), std::string::npos) << shown << " in " << tree;
+    for (const char* hidden : {"AddT", "(empty)"})
+        EXPECT_EQ(tree.find(hidden), std::string::npos) << hidden << " in " << tree;
 }
 
 TEST(CompareView, TheChangesWindowFiltersByKindAndByTextInAnyColumnCaseIgnored)
