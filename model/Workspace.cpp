@@ -177,12 +177,12 @@ void Read(WorkspaceFile& file, const std::shared_ptr<DocumentArena>& shared)
     }
 }
 
-void IndexOne(WorkspaceFile& file, const std::atomic<bool>& stop, const ReferenceBases& bases)
+void IndexOne(WorkspaceFile& file, const std::atomic<bool>& stop, const ReferenceBases& bases, bool alone)
 {
     try {
         DocumentArena::Use use(ArenaOf(file.document)); // the index's lists live beside the document
         auto index = std::make_shared<Index>();
-        BuildIndexInto(*index, file.nodeCount, *file.document, "", stop, &bases);
+        BuildIndexInto(*index, file.nodeCount, *file.document, "", stop, &bases, alone);
         file.index = std::move(index);
     } catch (const std::bad_alloc&) {
         file.error = IndexFailureMessage(file.path, "not enough memory");
@@ -277,7 +277,7 @@ std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<ListedFile>& lis
         WorkspaceFile& file = files[i];
         if (!stopped(file, failed)) {
             if (file.document)
-                IndexOne(file, stop, bases);
+                IndexOne(file, stop, bases, workers > 1);
             try {
                 if (loaded)
                     loaded(i, file);
