@@ -326,13 +326,26 @@ std::shared_ptr<Workspace> LoadWorkspace(const std::vector<ListedFile>& listed, 
                                          WorkspaceProgress* progress)
 {
     WorkspaceLookup lookup;
-    std::mutex lookupMutex; // guards `lookup`
+    std::mutex lookupMutex; // guards `lookup` and `sized`
+    bool sized = false;     // the lookup was told how much the folder holds
     std::mutex waitingMutex;
-    std::vector<std::pair<uint32_t, const Index*>> waiting; // indexed files not yet in `lookup`
+    struct Waiting
+    {
+        uint32_t file;
+        const Index* index;
+        uint64_t bytes;
+    };
+    std::vector<Waiting> waiting; // indexed files not yet in `lookup`
     auto takeWaiting = [&] {
         std::lock_guard<std::mutex> lock(waitingMutex);
         return std::exchange(waiting, {});
     };
+    uint64_t folderBytes = 0;
+    for (const ListedFile& file : listed) {
+        std::error_code ignored;
+        const uintmax_t size = std::filesystem::file_size(Platform::PathFromUtf8(file.path), ignored);
+        folderBytes += file.error.empty() && !ignored ? size : 0;
+    }
     std::vector<WorkspaceFile> files = LoadWorkspaceFiles(
         listed, workers, stop,
         [&](size_t number, const WorkspaceFile& file) {
@@ -340,7 +353,7 @@ std::shared_ptr<Workspace> LoadWorkspace(const std::vector<ListedFile>& listed, 
                 return;
             {
                 std::lock_guard<std::mutex> lock(waitingMutex);
-                waiting.emplace_back(uint32_t(number), file.index.get());
+                waiting.push_back({uint32_t(number), file.index.get(), file.size});
             }
             // The worker holding the lookup adds every file waiting, the others go on to their
             // next file instead of waiting their turn: adding takes about half as long as indexing.
@@ -349,8 +362,13 @@ std::shared_ptr<Workspace> LoadWorkspace(const std::vector<ListedFile>& listed, 
                 std::unique_lock<std::mutex> lock(lookupMutex, std::try_to_lock);
                 if (!lock.owns_lock())
                     return;
-                for (auto [added, index] : takeWaiting())
-                    lookup.Add(added, *index);
+                for (const Waiting& next : takeWaiting()) {
+                    lookup.Add(next.file, *next.index);
+                    // The first file tells how much the whole folder will take.
+                    if (!sized && next.bytes > 0 && folderBytes > next.bytes)
+                        lookup.Expect(double(folderBytes) / double(next.bytes));
+                    sized = true;
+                }
                 lock.unlock();
                 std::lock_guard<std::mutex> check(waitingMutex);
                 more = !waiting.empty();
