@@ -29,10 +29,12 @@ struct DocumentChunk
 
 namespace {
 constexpr size_t kHugePage = size_t(2) << 20;
-constexpr size_t kChunkBytes = size_t(16)
-                               << 20;           // small blocks (pugixml's 32 KiB pages) are carved from these
-constexpr size_t kLargeBlock = size_t(1) << 20; // at least this much gets a mapping of its own
-constexpr size_t kHeader = 16;                  // keeps blocks 16-byte aligned
+constexpr size_t kChunkBytes = size_t(16) << 20; // blocks are carved from these
+constexpr size_t kLargeBlock = size_t(1) << 20;  // at least this much gets a mapping of its own
+// In an arena, less than this is carved from a chunk: the text of a small file then shares its
+// huge pages with its nodes, where a mapping of its own would leave most of its last one unused.
+constexpr size_t kLargeInChunk = kChunkBytes / 4;
+constexpr size_t kHeader = 16; // keeps blocks 16-byte aligned
 constexpr size_t kPage = 4096; // a kept table smaller than this shares the heap's pages anyway
 constexpr uint64_t kOpen = uint64_t(1) << 63;
 constexpr size_t kChunksAhead = 2; // what the faulter keeps ready: enough to stay ahead of a parse
@@ -122,9 +124,9 @@ DocumentArena::~DocumentArena()
 
 void DocumentArena::FaultAhead(size_t bytes)
 {
-    const size_t count = bytes / kChunkBytes;
-    if (count < 2)
+    if (bytes < kSmallDocumentBytes)
         return; // a small document gains less than the thread costs
+    const size_t count = bytes / kChunkBytes;
     try {
         faulter = StartThread([this, count] { FaultChunks(count); });
     } catch (const std::system_error&) {
@@ -196,7 +198,7 @@ DocumentArena* DocumentArena::Current()
 
 void* DocumentArena::Allocate(size_t size)
 {
-    if (size >= kLargeBlock)
+    if (size >= kLargeInChunk)
         return AllocateLarge(size);
     const size_t need = (size + kHeader + 15) & ~size_t(15);
     std::lock_guard<std::mutex> lock(mutex);

@@ -13,13 +13,18 @@ struct DocumentChunk;
 // The memory of one document and of the tables kept beside it (its index's own lists): blocks
 // carved from huge-page chunks that belong to this document alone, so that two documents loading
 // at once never share a lock or a chunk, and a document's memory goes back in whole chunks, by
-// whichever thread lets go of it last. A large document is hundreds of megabytes of nodes touched
-// once while parsing; backing them with transparent huge pages cuts the page faults of a cold
-// parse roughly in half. A chunk lives until the arena and every block carved from it are gone.
-// Under AddressSanitizer, the parts of a chunk not handed out and every freed block are poisoned.
+// whichever thread lets go of it last. Small documents read one after another may share an
+// arena, each taking up the huge page the last one began, and go back together. A large document is hundreds
+// of megabytes of nodes touched once while parsing; backing them with transparent huge pages cuts the page
+// faults of a cold parse roughly in half. A chunk lives until the arena and every block carved from it are
+// gone. Under AddressSanitizer, the parts of a chunk not handed out and every freed block are poisoned.
 class DocumentArena
 {
 public:
+    // Below this a document is not worth faulting in ahead; such documents share an arena well,
+    // each filling the huge pages the last one left.
+    static constexpr size_t kSmallDocumentBytes = size_t(32) << 20;
+
     DocumentArena() = default;
     ~DocumentArena();
     DocumentArena(const DocumentArena&) = delete;

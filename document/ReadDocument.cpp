@@ -33,16 +33,25 @@ std::runtime_error LoadFailure(const std::string& reason)
 
 std::shared_ptr<pugi::xml_document> ReadDocument(const std::string& path)
 {
+    return ReadDocument(path, nullptr);
+}
+
+std::shared_ptr<pugi::xml_document> ReadDocument(const std::string& path,
+                                                 const std::shared_ptr<DocumentArena>& shared)
+{
     // Opening a FIFO waits for a writer forever and a device never ends: only regular files (or
     // links to them) are read, in both branches.
     std::error_code ignored;
     auto status = std::filesystem::status(Platform::PathFromUtf8(path), ignored);
     if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
         throw LoadFailure("not a regular file");
-    // The text is read into the document's own arena, as its nodes will be.
-    auto arena = std::make_shared<DocumentArena>();
+    const bool zip = Extension(path) == "zip";
+    const uintmax_t size = zip ? 0 : std::filesystem::file_size(Platform::PathFromUtf8(path), ignored);
+    const bool small = !zip && !ignored && size < DocumentArena::kSmallDocumentBytes;
+    // The text is read into the document's arena, as its nodes will be.
+    auto arena = shared && small ? shared : std::make_shared<DocumentArena>();
     DocumentArena::Use use(arena.get());
-    if (Extension(path) == "zip") {
+    if (zip) {
         ArchiveMember member = ExtractFirstArxmlMember(path);
         if (!member.data)
             throw LoadFailure(member.failure);
@@ -50,7 +59,6 @@ std::shared_ptr<pugi::xml_document> ReadDocument(const std::string& path)
         return ParseInPlace(std::move(member), std::move(arena));
     }
     // While the text is read, the pages of the nodes come in on the other core.
-    const uintmax_t size = std::filesystem::file_size(Platform::PathFromUtf8(path), ignored);
     if (!ignored)
         arena->FaultAhead(NodeBytesFaultedAhead(size));
     return ParseInPlace(ReadDocumentFile(path), std::move(arena));

@@ -2,6 +2,8 @@
 
 #include <pugixml.hpp>
 
+class DocumentArena;
+
 #include <memory>
 #include <string>
 
@@ -13,3 +15,8 @@ std::string IndexFailureMessage(const std::string& path, const std::string& reas
 // Reads and parses a plain XML file or the first .arxml member of a ZIP archive (extension exactly
 // "zip"). Throws std::runtime_error with the reason.
 std::shared_ptr<pugi::xml_document> ReadDocument(const std::string& path);
+
+// The same, but a plain file smaller than DocumentArena::kSmallDocumentBytes is read into
+// `shared`, the arena of the small documents read before it, instead of an arena of its own.
+std::shared_ptr<pugi::xml_document> ReadDocument(const std::string& path,
+                                                 const std::shared_ptr<DocumentArena>& shared);

@@ -348,9 +348,14 @@ private:
 
 namespace {
 // Runs `first` here and `second` on a thread of its own, both with this thread's document arena;
-// rethrows the first failure of either.
-template <class First, class Second> void RunSideBySide(First&& first, Second&& second)
+// rethrows the first failure of either. One after the other when `alone`.
+template <class First, class Second> void RunSideBySide(bool alone, First&& first, Second&& second)
 {
+    if (alone) {
+        first();
+        second();
+        return;
+    }
     std::exception_ptr failure;
     DocumentArena* arena = DocumentArena::Current();
     std::thread helper = StartThread([&] {
@@ -374,7 +379,7 @@ template <class First, class Second> void RunSideBySide(First&& first, Second&& 
 } // namespace
 
 void BuildIndexInto(Index& index, uint64_t& nodeCount, pugi::xml_node node, std::string path,
-                    const std::atomic<bool>& stop, const ReferenceBases* bases)
+                    const std::atomic<bool>& stop, const ReferenceBases* bases, bool alone)
 {
     CarriedHash rootPath;
     rootPath.Append(path);
@@ -404,9 +409,11 @@ void BuildIndexInto(Index& index, uint64_t& nodeCount, pugi::xml_node node, std:
         }
     };
     if (DirectNodeReaderFits())
-        RunSideBySide([&] { walk(DirectNodeReader(), 0); }, [&] { walk(DirectNodeReader(), 1); });
+        RunSideBySide(
+            alone, [&] { walk(DirectNodeReader(), 0); }, [&] { walk(DirectNodeReader(), 1); });
     else
-        RunSideBySide([&] { walk(LibraryNodeReader(), 0); }, [&] { walk(LibraryNodeReader(), 1); });
+        RunSideBySide(
+            alone, [&] { walk(LibraryNodeReader(), 0); }, [&] { walk(LibraryNodeReader(), 1); });
     for (const IndexPiece& piece : pieces)
         nodeCount += piece.nodes;
     // A stopped walk left holes that the pieces' parent links cannot bridge; nobody reads its index.
@@ -414,5 +421,6 @@ void BuildIndexInto(Index& index, uint64_t& nodeCount, pugi::xml_node node, std:
         return;
 
     IndexAssembler assembler(index, std::move(path), pieces, findings, list.starts);
-    RunSideBySide([&] { assembler.AssembleNamed(); }, [&] { assembler.AssembleReferrers(); });
+    RunSideBySide(
+        alone, [&] { assembler.AssembleNamed(); }, [&] { assembler.AssembleReferrers(); });
 }

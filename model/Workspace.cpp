@@ -14,6 +14,7 @@
 #include <numeric>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 namespace {
 constexpr std::string_view kTargetMissing = "target missing";
@@ -166,10 +167,10 @@ std::vector<BrokenRef> MostHeldFirst(const std::vector<Workspace::BrokenReferenc
 }
 
 namespace {
-void Read(WorkspaceFile& file)
+void Read(WorkspaceFile& file, const std::shared_ptr<DocumentArena>& shared)
 {
     try {
-        file.document = ReadDocument(file.path);
+        file.document = ReadDocument(file.path, shared);
     } catch (const std::bad_alloc&) {
         file.error = LoadFailureMessage(file.path, "not enough memory");
     } catch (const std::exception& e) {
@@ -177,12 +178,12 @@ void Read(WorkspaceFile& file)
     }
 }
 
-void IndexOne(WorkspaceFile& file, const std::atomic<bool>& stop, const ReferenceBases& bases)
+void IndexOne(WorkspaceFile& file, const std::atomic<bool>& stop, const ReferenceBases& bases, bool alone)
 {
     try {
         DocumentArena::Use use(ArenaOf(file.document)); // the index's lists live beside the document
         auto index = std::make_shared<Index>();
-        BuildIndexInto(*index, file.nodeCount, *file.document, "", stop, &bases);
+        BuildIndexInto(*index, file.nodeCount, *file.document, "", stop, &bases, alone);
         file.index = std::move(index);
     } catch (const std::bad_alloc&) {
         file.error = IndexFailureMessage(file.path, "not enough memory");
@@ -193,22 +194,23 @@ void IndexOne(WorkspaceFile& file, const std::atomic<bool>& stop, const Referenc
         file.document.reset();
 }
 
-// Runs `work(file)` for every number of `order`, in that order, on up to `workers` threads.
+// Runs `work(file, worker)` for every number of `order`, in that order, on up to `workers`
+// threads, numbered from 0.
 template <class Work> void OnWorkers(const std::vector<size_t>& order, size_t workers, Work&& work)
 {
     std::atomic<size_t> next{0};
-    auto take = [&] {
+    auto take = [&](size_t worker) {
         for (size_t taken; (taken = next.fetch_add(1)) < order.size();)
-            work(order[taken]);
+            work(order[taken], worker);
     };
     std::vector<std::thread> threads;
     try {
         for (size_t i = 1; i < std::max<size_t>(workers, 1); ++i)
-            threads.push_back(StartThread(take));
+            threads.push_back(StartThread([&take, i] { take(i); }));
     } catch (const std::exception&) {
         // Fewer threads than asked for still do every file.
     }
-    take();
+    take(0);
     for (std::thread& thread : threads)
         thread.join();
 }
@@ -247,9 +249,14 @@ std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<ListedFile>& lis
         return true;
     };
     const std::atomic<bool> never{false};
-    OnWorkers(order, workers, [&](size_t i) {
+    // Each worker reads its small files into one arena of its own: a file of a megabyte would
+    // otherwise leave most of its last huge page unused, about as much again as its text.
+    std::vector<std::shared_ptr<DocumentArena>> arenas(std::max<size_t>(workers, 1));
+    for (auto& arena : arenas)
+        arena = std::make_shared<DocumentArena>();
+    OnWorkers(order, workers, [&](size_t i, size_t worker) {
         if (!stopped(files[i], never))
-            Read(files[i]);
+            Read(files[i], arenas[worker]);
         counts.read.fetch_add(1, std::memory_order_relaxed);
     });
 
@@ -267,11 +274,11 @@ std::vector<WorkspaceFile> LoadWorkspaceFiles(const std::vector<ListedFile>& lis
     std::mutex failureMutex;
     std::exception_ptr failure;
     std::atomic<bool> failed{false};
-    OnWorkers(order, workers, [&](size_t i) {
+    OnWorkers(order, workers, [&](size_t i, size_t) {
         WorkspaceFile& file = files[i];
         if (!stopped(file, failed)) {
             if (file.document)
-                IndexOne(file, stop, bases);
+                IndexOne(file, stop, bases, workers > 1);
             try {
                 if (loaded)
                     loaded(i, file);
@@ -319,14 +326,53 @@ std::shared_ptr<Workspace> LoadWorkspace(const std::vector<ListedFile>& listed, 
                                          WorkspaceProgress* progress)
 {
     WorkspaceLookup lookup;
-    std::mutex lookupMutex;
+    std::mutex lookupMutex; // guards `lookup` and `sized`
+    bool sized = false;     // the lookup was told how much the folder holds
+    std::mutex waitingMutex;
+    struct Waiting
+    {
+        uint32_t file;
+        const Index* index;
+        uint64_t bytes;
+    };
+    std::vector<Waiting> waiting; // indexed files not yet in `lookup`
+    auto takeWaiting = [&] {
+        std::lock_guard<std::mutex> lock(waitingMutex);
+        return std::exchange(waiting, {});
+    };
+    uint64_t folderBytes = 0;
+    for (const ListedFile& file : listed) {
+        std::error_code ignored;
+        const uintmax_t size = std::filesystem::file_size(Platform::PathFromUtf8(file.path), ignored);
+        folderBytes += file.error.empty() && !ignored ? size : 0;
+    }
     std::vector<WorkspaceFile> files = LoadWorkspaceFiles(
         listed, workers, stop,
         [&](size_t number, const WorkspaceFile& file) {
             if (!file.index)
                 return;
-            std::lock_guard<std::mutex> lock(lookupMutex);
-            lookup.Add(uint32_t(number), *file.index);
+            {
+                std::lock_guard<std::mutex> lock(waitingMutex);
+                waiting.push_back({uint32_t(number), file.index.get(), file.size});
+            }
+            // The worker holding the lookup adds every file waiting, the others go on to their
+            // next file instead of waiting their turn: adding takes about half as long as indexing.
+            // Whoever lets go of the lookup looks again, for files that came meanwhile.
+            for (bool more = true; more;) {
+                std::unique_lock<std::mutex> lock(lookupMutex, std::try_to_lock);
+                if (!lock.owns_lock())
+                    return;
+                for (const Waiting& next : takeWaiting()) {
+                    lookup.Add(next.file, *next.index);
+                    // The first file tells how much the whole folder will take.
+                    if (!sized && next.bytes > 0 && folderBytes > next.bytes)
+                        lookup.Expect(double(folderBytes) / double(next.bytes));
+                    sized = true;
+                }
+                lock.unlock();
+                std::lock_guard<std::mutex> check(waitingMutex);
+                more = !waiting.empty();
+            }
         },
         progress);
     return std::make_shared<Workspace>(std::move(files), std::move(lookup), std::move(folder));

@@ -77,6 +77,16 @@ void WorkspaceLookup::Add(uint32_t file, const Index& index)
     }
 }
 
+void WorkspaceLookup::Expect(double times)
+{
+    auto scaled = [times](size_t held) { return size_t(double(held) * times); };
+    named.reserve(scaled(named.size()));
+    names.reserve(scaled(names.size()));
+    texts.reserve(scaled(texts.size()));
+    references.reserve(scaled(references.size()));
+    paths.Reserve(scaled(paths.Size()));
+}
+
 void WorkspaceLookup::KeepName(uint32_t parent, pugi::xml_node node, std::string_view name)
 {
     if (names.size() + name.size() + 8 > UINT32_MAX)

@@ -46,6 +46,11 @@ public:
     // Takes in the keys of file number `file`, whose index covers a whole document. The nodes
     // found must outlive the lookup; the index itself is not read afterwards.
     void Add(uint32_t file, const Index& index);
+    // Room for `times` as many names, paths and reference texts as the lookup holds, for a caller
+    // that can tell how much is still to come (the bytes of a folder's other files): the tables
+    // then take the rest in without being copied or rehashed as they grow. Short names repeat
+    // across files, so their table grows as before.
+    void Expect(double times);
 
     // The first node holding exactly this element path, or short name: no index before its own
     // holds it, nor does any node before it in its own index. None when no index holds it.

@@ -17,8 +17,9 @@ struct Block
 
 constexpr size_t kMegabyte = size_t(1) << 20;
 
-// Blocks of the sizes pugixml and the index ask for, `rounds` of 33 KiB and more, with a mapping
-// of their own among them. With `faultAhead`, chunks come in on the arena's own thread meanwhile.
+// Blocks of the sizes pugixml and the index ask for, `rounds` of 33 KiB and more, with a text
+// of a megabyte and a mapping of their own among them. With `faultAhead`, chunks come in on the arena's own
+// thread meanwhile.
 std::vector<Block> FillFromOwnArena(unsigned char fill, int rounds, size_t faultAhead)
 {
     DocumentArena arena;
@@ -26,7 +27,7 @@ std::vector<Block> FillFromOwnArena(unsigned char fill, int rounds, size_t fault
     arena.FaultAhead(faultAhead);
     std::vector<Block> blocks;
     for (int round = 0; round < rounds; ++round) {
-        for (size_t size : {size_t(1), size_t(40), size_t(32768 + 64), kMegabyte}) {
+        for (size_t size : {size_t(1), size_t(40), size_t(32768 + 64), kMegabyte, 5 * kMegabyte}) {
             if (size >= kMegabyte && round % 100 != 0)
                 continue;
             auto* bytes = static_cast<unsigned char*>(AllocateDocumentMemory(size));

@@ -206,3 +206,38 @@ TEST(Workspace, APackageSplitOverFilesHasTheBasesOfAllItsParts)
     EXPECT_EQ(Ref(referrers[1].node)->path, "/P/Q/B");
     EXPECT_TRUE(ws.BrokenReferences(stop).empty());
 }
+
+// The workers of a folder take in each other's files when one is busy with the table over all
+// files: none is left out, and where several files hold a path the first file still wins. The
+// small files share each worker's document memory and outlive the loading.
+TEST(Workspace, AFolderLoadedByTwoWorkersHasEveryFileInItsTable)
+{
+    TempDir dir;
+    std::vector<ListedFile> listed;
+    constexpr size_t kFiles = 200;
+    for (size_t i = 0; i < kFiles; ++i) {
+        const std::string own =
+            "<AR-PACKAGE><SHORT-NAME>P" + std::to_string(i) +
+            "</SHORT-NAME><ELEMENTS><E><SHORT-NAME>E</SHORT-NAME></E></ELEMENTS></AR-PACKAGE>";
+        const std::string shared = "<AR-PACKAGE><SHORT-NAME>Common</SHORT-NAME><ELEMENTS><E UUID=\"" +
+                                   std::to_string(i) +
+                                   "\"><SHORT-NAME>X</SHORT-NAME></E></ELEMENTS></AR-PACKAGE>";
+        // Later files are larger, so the workers start from the end of the folder.
+        listed.push_back({dir.Write("f" + std::to_string(1000 + i) + ".arxml",
+                                    "<AUTOSAR><AR-PACKAGES>" + own + shared + std::string(i * 50, ' ') +
+                                        "</AR-PACKAGES></AUTOSAR>"),
+                          ""});
+    }
+    std::atomic<bool> stop{false};
+    std::shared_ptr<Workspace> ws = LoadWorkspace(listed, dir.Path().string(), 2, stop);
+    ASSERT_EQ(ws->LoadedCount(), kFiles);
+    for (size_t i = 0; i < kFiles; ++i) {
+        auto found = ws->FindPath("/P" + std::to_string(i) + "/E");
+        ASSERT_TRUE(found) << i;
+        EXPECT_EQ(found->file, i);
+    }
+    auto first = ws->FindPath("/Common/X");
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->file, 0u);
+    EXPECT_STREQ(first->node.attribute("UUID").value(), "0");
+}
