@@ -179,8 +179,8 @@ TEST(CompareView, AddedRowsArePagedAfterTheOwnChildrenAndStepsReachTheirPage)
         EXPECT_EQ(tree.find(hidden), std::string::npos) << hidden << " in " << tree;
 }
 
-// Added rows are the other version's: what their references name and who refers to them is
-// looked up there, where the open version has neither.
+// Added elements are the other version's: what their references name, who refers to them and
+// the elements themselves are looked up there, where the open version has none of them.
 TEST(CompareView, AddedRowsResolveTheirReferencesAndCountTheirReferrersInTheirOwnVersion)
 {
     TempDir dir;
@@ -205,6 +205,11 @@ TEST(CompareView, AddedRowsResolveTheirReferencesAndCountTheirReferrersInTheirOw
     headless.Frame();
     EXPECT_NE(Squash(FrameText(headless)).find("/P/Dstinnew.arxml"), std::string::npos)
         << FrameText(headless);
+
+    // Asked for by path, such an element opens in a window on its version, not as "not found".
+    OpenElementWindow(gui, "/P/Src");
+    EXPECT_EQ(gui.otherVersion.Count(), 2u);
+    EXPECT_TRUE(gui.elementWindows.entries.empty());
 }
 
 TEST(CompareView, TheChangesWindowFiltersByKindAndByTextInAnyColumnCaseIgnored)
