@@ -241,7 +241,8 @@ struct Rect
 };
 
 // Whether `node` belongs to the version the open one is compared with: an added element's row, or a
-// tree of that version's element. Asked on a click only: it walks up to the document.
+// tree of that version's element. Asked once per tree drawn and on a click: it walks up to the
+// document.
 bool InOtherVersion(const Gui& gui, pugi::xml_node node)
 {
     return gui.shownChanges && gui.shownChanges->newModel->FileOf(node).has_value();
