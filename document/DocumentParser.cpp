@@ -17,6 +17,7 @@ std::atomic<bool> keepLineStarts{false};
 struct ParsedDocument : pugi::xml_document
 {
     bool linesKept = false;
+    std::string_view text; // where the nodes point, when parsed where it lies
 
     ~ParsedDocument()
     {
@@ -76,6 +77,13 @@ DocumentArena* ArenaOf(const std::shared_ptr<pugi::xml_document>& document)
     return deleter ? deleter->arena.get() : nullptr;
 }
 
+std::string_view ParsedTextOf(const std::shared_ptr<pugi::xml_document>& document)
+{
+    if (!std::get_deleter<ParsedDocumentDeleter>(document))
+        return {};
+    return static_cast<const ParsedDocument*>(document.get())->text;
+}
+
 void KeepLineStartsOfParsedDocuments(bool keep)
 {
     keepLineStarts = keep;
@@ -118,6 +126,8 @@ std::shared_ptr<pugi::xml_document> ParseInPlace(ArchiveMember text, std::shared
     // treats the last byte specially, and without it a file pugixml reads could be refused.
     pugi::xml_parse_result result = document->load_buffer_inplace_own(text.data.release(), size + 1);
     if (result.status == pugi::status_ok) {
+        if (result.encoding == pugi::encoding_utf8)
+            parsed->text = {buffer, size};
         // Other encodings were converted into a new block, where offsets do not fit the text.
         if (lines && result.encoding == pugi::encoding_utf8) {
             LineStarts::Keep(*document, std::move(lines));

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 // Reads a whole file into a block of the document memory functions. Throws std::runtime_error
 // with the reason: the operating system's error text, or "not a regular file".
@@ -27,3 +28,8 @@ ParseInPlace(ArchiveMember text, std::shared_ptr<DocumentArena> arena = std::mak
 
 // The arena of a document made by ParseInPlace, for the tables built over it; null for another.
 DocumentArena* ArenaOf(const std::shared_ptr<pugi::xml_document>& document);
+
+// The UTF-8 text that a document made by ParseInPlace was parsed in, as the parser left it
+// (names and values end in NULs written over the text), holding every name and value of its
+// nodes; empty for another document or another encoding, converted into a block of pugixml's own.
+std::string_view ParsedTextOf(const std::shared_ptr<pugi::xml_document>& document);

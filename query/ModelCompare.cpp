@@ -1,8 +1,10 @@
 #include "query/ModelCompare.h"
 
+#include "document/DocumentParser.h"
 #include "model/ElementChain.h"
 #include "model/NodeText.h"
 #include "model/Workspace.h"
+#include "query/SameSource.h"
 #include "query/ValueDiff.h"
 
 #include <algorithm>
@@ -11,6 +13,29 @@
 #include <unordered_set>
 
 namespace {
+// The only file's index of a model of one file, else null.
+const Index* SingleIndex(const Workspace& model)
+{
+    return model.Files().size() == 1 ? model.Files()[0].index.get() : nullptr;
+}
+
+// A model of one file where no path occurs twice: every element is the one its path finds.
+bool UniquePaths(const Workspace& model)
+{
+    const Index* index = SingleIndex(model);
+    return index && index->PathCount() == index->ElementCount();
+}
+
+// The first element after `element` and all its named descendants, which follow it in a row.
+uint32_t SubtreeEnd(const Index& index, uint32_t element)
+{
+    uint32_t end = element + 1;
+    while (end < index.ElementCount() && index.ParentOf(end) != Index::kNoElement &&
+           index.ParentOf(end) >= element)
+        ++end;
+    return end;
+}
+
 struct Element
 {
     std::string path;
@@ -18,11 +43,13 @@ struct Element
     bool matched = false;
 };
 
-using ElementVisit = std::function<void(const std::string& path, pugi::xml_node node, uint32_t element)>;
+// Returns the number of the element to go on with: the next one, or the first after a subtree
+// that needs no visit.
+using ElementVisit = std::function<uint32_t(const std::string& path, pugi::xml_node node, uint32_t element)>;
 
 // Every named element that its path finds (the first in workspace and document order), with that
 // path and its number in its file's index; file by file, in document order. The path is carried
-// down one name at a time.
+// down one name at a time. Only where every path is one element's may a visit pass a subtree by.
 void ForEachIdentified(const Workspace& model, const std::atomic<bool>& stop, const ElementVisit& visit)
 {
     std::string path;
@@ -31,11 +58,10 @@ void ForEachIdentified(const Workspace& model, const std::atomic<bool>& stop, co
         if (!file.index || stop)
             continue;
         const Index& index = *file.index;
-        // Where no path occurs twice, every element is the one its path finds.
-        const bool unique = model.Files().size() == 1 && index.PathCount() == index.ElementCount();
+        const bool unique = UniquePaths(model);
         open.clear();
         // A parent comes before its children.
-        for (uint32_t element = 0; element < index.ElementCount() && !stop; ++element) {
+        for (uint32_t element = 0; element < index.ElementCount() && !stop;) {
             const uint32_t parent = index.ParentOf(element);
             while (!open.empty() && open.back().first != parent)
                 open.pop_back();
@@ -48,20 +74,15 @@ void ForEachIdentified(const Workspace& model, const std::atomic<bool>& stop, co
             open.emplace_back(element, path.size());
             pugi::xml_node node = index.NodeOf(element);
             if (unique) {
-                visit(path, node, element);
+                element = visit(path, node, element);
                 continue;
             }
             std::optional<Workspace::Located> first = model.FindPath(path);
             if (first && first->node == node)
                 visit(path, node, element);
+            ++element;
         }
     }
-}
-
-// The only file's index of a model of one file, else null.
-const Index* SingleIndex(const Workspace& model)
-{
-    return model.Files().size() == 1 ? model.Files()[0].index.get() : nullptr;
 }
 
 pugi::xml_node NamedParent(pugi::xml_node node)
@@ -109,30 +130,23 @@ public:
     {
         if (IsUnderPath("/", options.under))
             CompareFileContents();
-        // A new version of one file has its paired elements marked by number, so that finding
-        // what it adds takes no lookup in the old version.
-        const Index* newIndex = SingleIndex(newModel);
-        std::vector<bool> paired(newIndex ? newIndex->ElementCount() : 0);
-        ForEachIdentified(oldModel, stop, [&](const std::string& path, pugi::xml_node node, uint32_t) {
-            pugi::xml_node counterpart;
-            if (newIndex) {
-                uint32_t element = newIndex->FindElement(path);
-                if (element != Index::kNoElement) {
-                    paired[element] = true;
-                    counterpart = newIndex->NodeOf(element);
-                }
-            } else if (std::optional<Workspace::Located> found = newModel.FindPath(path)) {
-                counterpart = found->node;
-            }
-            if (!counterpart)
-                removed.push_back({path, node});
-            else if (IsUnderPath(path, options.under))
-                CompareValues(path, node, counterpart);
-        });
+        newIndex = SingleIndex(newModel);
+        pairedUpTo.assign(newIndex ? newIndex->ElementCount() : 0, 0);
+        if (UniquePaths(oldModel) && UniquePaths(newModel)) {
+            oldText = ParsedTextOf(oldModel.Files()[0].document);
+            newText = ParsedTextOf(newModel.Files()[0].document);
+        }
+        ForEachIdentified(oldModel, stop,
+                          [&](const std::string& path, pugi::xml_node node, uint32_t element) {
+                              return PairOld(path, node, element);
+                          });
         ForEachIdentified(newModel, stop,
                           [&](const std::string& path, pugi::xml_node node, uint32_t element) {
-                              if (newIndex ? !paired[element] : !oldModel.FindPath(path))
+                              if (newIndex && pairedUpTo[element])
+                                  return pairedUpTo[element];
+                              if (newIndex || !oldModel.FindPath(path))
                                   added.push_back({path, node});
+                              return element + 1;
                           });
         std::sort(removed.begin(), removed.end(), ByPath);
         std::sort(added.begin(), added.end(), ByPath);
@@ -145,6 +159,35 @@ public:
     }
 
 private:
+    // Finds the counterpart of the old version's element, compares their values, and notes the
+    // element removed when there is none. Returns the next old element to pair.
+    uint32_t PairOld(const std::string& path, pugi::xml_node node, uint32_t element)
+    {
+        pugi::xml_node counterpart;
+        if (newIndex) {
+            const uint32_t other = newIndex->FindElement(path);
+            if (other != Index::kNoElement) {
+                counterpart = newIndex->NodeOf(other);
+                pairedUpTo[other] = other + 1;
+                // Written alike, so alike all the way down: paired element by element.
+                if (!oldText.empty() && !newText.empty() && SameSource(node, oldText, counterpart, newText)) {
+                    const uint32_t end = SubtreeEnd(*SingleIndex(oldModel), element);
+                    if (SubtreeEnd(*newIndex, other) - other == end - element) {
+                        pairedUpTo[other] = other + (end - element);
+                        return end;
+                    }
+                }
+            }
+        } else if (std::optional<Workspace::Located> found = newModel.FindPath(path)) {
+            counterpart = found->node;
+        }
+        if (!counterpart)
+            removed.push_back({path, node});
+        else if (IsUnderPath(path, options.under))
+            CompareValues(path, node, counterpart);
+        return element + 1;
+    }
+
     bool IsUnderEither(std::string_view oldPath, std::string_view newPath) const
     {
         return IsUnderPath(oldPath, options.under) || IsUnderPath(newPath, options.under);
@@ -256,6 +299,15 @@ private:
     const CompareOptions& options;
     const std::atomic<bool>& stop;
     ValueDiffer values;
+    const Index* newIndex = nullptr; // a new version of one file: its elements paired by number
+    // Per element of `newIndex`, once paired: the end of the run of elements paired with it, more
+    // than the next number when a whole subtree is alike, so that finding what the new version
+    // adds takes no lookup in the old one. 0 while unpaired.
+    std::vector<uint32_t> pairedUpTo;
+    // The texts both versions were parsed in, where each is one file with no path twice: subtrees
+    // written alike in both hold no change and are passed by whole. Else empty.
+    std::string_view oldText;
+    std::string_view newText;
     std::vector<Element> removed; // named elements whose path the new version lacks
     std::vector<Element> added;   // and those the old version lacks
     std::vector<ModelChange> changes;

@@ -52,7 +52,9 @@ bool IsUnderPath(std::string_view path, std::string_view under);
 // another path in the other version has moved, and the elements below it are compared with
 // their counterparts below its new path. Unnamed content above every named element is compared
 // file by file (the two files when each side has one, else those of the same name), at "/".
-// Reads both models once, in a single pass each, and copies no document. Once `stop` reads true
+// Reads both models once, in a single pass each, and copies no document; where each is one file
+// in which no path occurs twice, a named element written byte for byte alike in both is passed by
+// with all below it. Once `stop` reads true
 // it returns early with what it has found.
 std::vector<ModelChange> CompareModels(const Workspace& oldModel, const Workspace& newModel,
                                        const CompareOptions& options, const std::atomic<bool>& stop);

@@ -1,6 +1,7 @@
 #include "ui/Gui.h"
 #include "ui/DocumentLabels.h"
 
+#include "model/Workspace.h"
 #include "query/ChangeMarks.h"
 
 #include <cctype>
@@ -69,7 +70,12 @@ void Gui::FollowNavigation()
                 break;
             }
             case NavigationRequests::Kind::OpenElementWindow:
-                elementWindows.entries.push_back(std::move(request.target));
+                // An element only the compared version has is shown in a window on that version.
+                if (shownChanges && state->FindRef(request.target.path).status == ResultStatus::Error &&
+                    shownChanges->newModel->FindPath(request.target.path))
+                    otherVersion.Open(std::move(request.target.path));
+                else
+                    elementWindows.entries.push_back(std::move(request.target));
                 break;
             case NavigationRequests::Kind::OpenRefsWindow:
                 refsWindows.entries.push_back(std::move(request.target));

@@ -241,7 +241,8 @@ struct Rect
 };
 
 // Whether `node` belongs to the version the open one is compared with: an added element's row, or a
-// tree of that version's element. Asked on a click only: it walks up to the document.
+// tree of that version's element. Asked once per tree drawn and on a click: it walks up to the
+// document.
 bool InOtherVersion(const Gui& gui, pugi::xml_node node)
 {
     return gui.shownChanges && gui.shownChanges->newModel->FileOf(node).has_value();
@@ -323,6 +324,8 @@ private:
         bool visible;   // not clipped: decorations and lookups are skipped otherwise
         bool onNavPath; // an ancestor of the navigation target, or the target itself
         bool navTarget; // the target itself
+        // Of the version the open one is compared with: its references are that version's.
+        bool otherVersion;
     };
 
     // An open element whose children are being drawn.
@@ -349,6 +352,7 @@ private:
         const std::vector<uint32_t>* added = nullptr;
         size_t addedIndex = 0;
         size_t addedEnd = 0;
+        bool otherVersion = false; // the element is the other version's
     };
 
     // One child to draw: the item, its id among its siblings and its sibling number.
@@ -357,7 +361,8 @@ private:
         TreeItem item;
         int idIndex;
         int siblingIndex;
-        bool added = false; // an element of the other version
+        bool added = false;        // added by the other version: a row of its own after the element's
+        bool otherVersion = false; // an element of the other version, added or below one
     };
 
     // Draws rows from the open levels until none is left.
@@ -380,6 +385,8 @@ private:
     void HighlightButton(const Row& row, const TreeItem& item, pugi::xml_node parent);
     // Right after the reference text's row value, which a Ctrl+click also follows.
     void OpenRefButtons(const Row& row, const std::string& target, const Result<Ref>& found);
+    // A reference of the other version, which names an element there: opened in a window on it.
+    void DrawOtherVersionReference(const Row& row, const char* text, const std::string& target);
     // A reference that names nothing: the buttons say so, and so does a Ctrl+click.
     void BrokenRefButtons(const Row& row, bool ctrlClickedText, const std::string& why);
     // "-", the page slider and "+", on the row's line when `sameLine`; the page chosen.
@@ -420,7 +427,7 @@ void TreeDrawer::DrawDocument(pugi::xml_node document)
 
 void TreeDrawer::DrawFromRoot(pugi::xml_node root, size_t navDepth)
 {
-    DrawRow(Child{root, 0, 0}, root.parent(), 0, navDepth, 0);
+    DrawRow(Child{root, 0, 0, false, InOtherVersion(gui, root)}, root.parent(), 0, navDepth, 0);
     DrawOpenLevels();
 }
 
@@ -438,6 +445,7 @@ void TreeDrawer::DrawOpenLevels()
         const size_t navDepth = level.navDepth + 1;
         const size_t depth = level.level + 1;
         const size_t before = levels.size();
+        child->otherVersion = child->added || level.otherVersion;
         DrawRow(*child, parent, siblingCount, navDepth, depth);
         // The level may have moved when the row pushed its own.
         DrawGuide(levels[before - 1], lastRow.rect);
@@ -534,6 +542,7 @@ void TreeDrawer::DrawRow(const Child& child, pugi::xml_node parent, int siblingC
 
     row.onNavPath = navigationTarget.size() > navDepth && navigationTarget[navDepth] == item;
     row.navTarget = row.onNavPath && navDepth + 1 == navigationTarget.size();
+    row.otherVersion = child.otherVersion;
     if (row.visible || row.navTarget) {
         ImGuiStorage* storage = ImGui::GetStateStorage();
         // The id of name + "##select_timer_id" in the row's scope.
@@ -728,6 +737,7 @@ void TreeDrawer::DrawElementRow(Row& row, pugi::xml_node node, int siblingIndex,
     opened.addedEnd =
         added ? (paged ? std::clamp(page * gui.pageSize - childCount, 0, int(added->size())) : added->size())
               : 0;
+    opened.otherVersion = row.otherVersion;
     opened.pathLength = path.size();
     opened.navDepth = navDepth;
     opened.level = level;
@@ -758,7 +768,9 @@ void TreeDrawer::DrawElementDecorations(const Row& row, pugi::xml_node node, Nod
                  mark ? mark->from : 0, mark ? mark->length : 0, gui.highlightColor);
 
         if (!memo.refCount) {
-            Result<size_t> count = gui.state->CountRefsTo(path);
+            Result<size_t> count =
+                row.otherVersion ? Result<size_t>::Value(gui.shownChanges->newModel->CountReferrers(path))
+                                 : gui.state->CountRefsTo(path);
             if (count.status == ResultStatus::Done)
                 memo.refCount = count.GetValue();
         }
@@ -774,7 +786,8 @@ void TreeDrawer::DrawElementDecorations(const Row& row, pugi::xml_node node, Nod
             const std::string label = std::string(Icon::Count) + " " + std::to_string(count);
             const std::string tooltip = RefCountTooltip(count);
             if (count > 0) {
-                if (gui.ActionButton(true, label, tooltip, 8))
+                // The References window lists the open version's referrers only.
+                if (gui.ActionButton(true, label, tooltip, row.otherVersion ? 4 | 8 : 8) && !row.otherVersion)
                     gui.navigation.OpenRefsWindow(path);
             } else {
                 gui.ActionButton(row.hovered, label, tooltip, 4 | 8);
@@ -786,7 +799,7 @@ void TreeDrawer::DrawElementDecorations(const Row& row, pugi::xml_node node, Nod
                              marked ? 3 : 1))
             gui.ToggleBookmark(path);
         if (gui.ActionButton(row.hovered, Icon::Open, "Open element in a new window", 1)) {
-            if (InOtherVersion(gui, node))
+            if (row.otherVersion)
                 gui.otherVersion.Open(path);
             else
                 gui.navigation.OpenElementWindow(path);
@@ -817,18 +830,23 @@ void TreeDrawer::DrawReference(const Row& row, const char* text, pugi::xml_node 
 {
     const std::string link = std::string(Icon::Link) + " ";
     std::string target;
+    const Workspace* other = row.otherVersion ? gui.shownChanges->newModel.get() : nullptr;
     if (IsReferenceText(text))
         target = text;
+    else if (other)
+        target = other->ResolvedReference(holder);
     else
         target =
             gui.state->ResolvedReference(holder); // written relative to a base: opened by the path it names
-    if (!target.empty()) {
+    if (other && (!target.empty() || !IsReferenceElement(holder))) {
+        DrawOtherVersionReference(row, text, target);
+    } else if (!target.empty()) {
         const Result<Ref> found = gui.state->FindRef(target);
         const bool missing = found.status == ResultStatus::Error;
         RowValue(missing ? gui.brokenReferenceColor : gui.referenceColor, link, text, gui.mutedColor);
         OpenRefButtons(row, target, found);
-    } else if (gui.state->GetKind() == StateKind::Ready && gui.state->GetWorkspace() &&
-               IsReferenceElement(holder)) {
+    } else if (other || (gui.state->GetKind() == StateKind::Ready && gui.state->GetWorkspace() &&
+                         IsReferenceElement(holder))) {
         // The relative references of a folder are resolved while it is indexed: this one's base
         // was not found.
         RowValue(gui.brokenReferenceColor, link, text, gui.mutedColor);
@@ -860,6 +878,26 @@ void TreeDrawer::OpenRefButtons(const Row& row, const std::string& target, const
     } else if (found.status == ResultStatus::Error) {
         BrokenRefButtons(row, ctrlClickedText, kTargetMissing);
     }
+}
+
+void TreeDrawer::DrawOtherVersionReference(const Row& row, const char* text, const std::string& target)
+{
+    if (target.empty()) {
+        RowValue(gui.textValueColor, std::string(Icon::Code) + " ", text, gui.mutedColor);
+        return;
+    }
+    const bool found = gui.shownChanges->newModel->FindPath(target).has_value();
+    RowValue(found ? gui.referenceColor : gui.brokenReferenceColor, std::string(Icon::Link) + " ", text,
+             gui.mutedColor);
+    const bool ctrlClickedText = CtrlClickedLastItem();
+    if (!found) {
+        BrokenRefButtons(row, ctrlClickedText, kTargetMissing);
+        return;
+    }
+    ImGui::SameLine(0, 20);
+    const std::string openLabel = std::string(Icon::Open) + " Open Ref";
+    if (ImGui::Button(openLabel.c_str()) || ctrlClickedText)
+        gui.otherVersion.Open(target);
 }
 
 void TreeDrawer::BrokenRefButtons(const Row& row, bool ctrlClickedText, const std::string& why)

@@ -4,6 +4,7 @@
 #include "lifecycle/Comparison.h"
 #include "model/Workspace.h"
 #include "ui/ChangeLabels.h"
+#include "ui/TreePaths.h"
 
 #include <gtest/gtest.h>
 
@@ -176,6 +177,39 @@ TEST(CompareView, AddedRowsArePagedAfterTheOwnChildrenAndStepsReachTheirPage)
         EXPECT_NE(tree.find(shown), std::string::npos) << shown << " in " << tree;
     for (const char* hidden : {"AddT", "(empty)"})
         EXPECT_EQ(tree.find(hidden), std::string::npos) << hidden << " in " << tree;
+}
+
+// Added elements are the other version's: what their references name, who refers to them and
+// the elements themselves are looked up there, where the open version has none of them.
+TEST(CompareView, AddedRowsResolveTheirReferencesAndCountTheirReferrersInTheirOwnVersion)
+{
+    TempDir dir;
+    HeadlessGui headless;
+    Gui& gui = headless.gui;
+    gui.keys.nextChange = kF8;
+    ASSERT_TRUE(OpenDocument(headless, dir.Write("old.arxml", Version(""))));
+    gui.CompareWith(dir.Write("new.arxml", Version(R"(
+        <I-SIGNAL><SHORT-NAME>Src</SHORT-NAME><SIGNAL-REF DEST="I-SIGNAL">/P/Dst</SIGNAL-REF></I-SIGNAL>
+        <I-SIGNAL><SHORT-NAME>Dst</SHORT-NAME></I-SIGNAL>)")));
+    ASSERT_TRUE(headless.FramesUntil([&] { return gui.shownChanges != nullptr; }));
+    gui.changes.shown = false;
+    PressKey(headless, kF8); // Dst
+    PressKey(headless, kF8); // Src, open below it
+
+    const std::string tree = Squash(MainWindowText(headless));
+    const size_t reference = tree.find("/P/Dst");
+    ASSERT_NE(reference, std::string::npos) << tree;
+    EXPECT_NE(tree.find("OpenRef", reference), std::string::npos) << tree;
+    EXPECT_NE(tree.find(std::string("Dst[") + Icon::Count + "1]"), std::string::npos) << tree;
+    ASSERT_TRUE(ClickText(headless, "Open Ref"));
+    headless.Frame();
+    EXPECT_NE(Squash(FrameText(headless)).find("/P/Dstinnew.arxml"), std::string::npos)
+        << FrameText(headless);
+
+    // Asked for by path, such an element opens in a window on its version, not as "not found".
+    OpenElementWindow(gui, "/P/Src");
+    EXPECT_EQ(gui.otherVersion.Count(), 2u);
+    EXPECT_TRUE(gui.elementWindows.entries.empty());
 }
 
 TEST(CompareView, TheChangesWindowFiltersByKindAndByTextInAnyColumnCaseIgnored)
