@@ -156,10 +156,14 @@ public:
             AddNamed(pugi::xml_node(node), ShortNameText<Reader>(facts.shortName));
         const char* text = facts.text;
         if (bases && Reader::Type(node) == pugi::node_element) {
-            current.scope = bases->Enter(pugi::xml_node(node), current.path, current.scope);
+            if (!bases->Empty())
+                current.scope = bases->Enter(pugi::xml_node(node), current.path, current.scope);
             if (!IsReferenceText(text)) {
-                if (std::optional<ReferenceBases::Resolved> resolved =
-                        bases->Resolve(pugi::xml_node(node), text, current.scope)) {
+                // Most elements with a text hold no reference: only those that may are asked about.
+                std::optional<ReferenceBases::Resolved> resolved;
+                if (*text && (IsReferenceTag(Reader::Name(node)) || Reader::HasAttributes(node)))
+                    resolved = bases->Resolve(pugi::xml_node(node), text, current.scope);
+                if (resolved) {
                     if (resolved->text.empty())
                         piece.unresolved.push_back({pugi::xml_node(node), text, resolved->failure});
                     else

@@ -15,7 +15,8 @@ bool ReadsAlike(pugi::xml_node node)
         !SameText(DirectNodeReader::Name(handle), LibraryNodeReader::Name(handle)) ||
         !SameText(DirectNodeReader::Value(handle), LibraryNodeReader::Value(handle)) ||
         DirectNodeReader::FirstChild(handle) != LibraryNodeReader::FirstChild(handle) ||
-        DirectNodeReader::NextSibling(handle) != LibraryNodeReader::NextSibling(handle))
+        DirectNodeReader::NextSibling(handle) != LibraryNodeReader::NextSibling(handle) ||
+        DirectNodeReader::HasAttributes(handle) != LibraryNodeReader::HasAttributes(handle))
         return false;
     for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
         if (!ReadsAlike(child))

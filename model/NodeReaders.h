@@ -24,6 +24,7 @@ struct LibraryNodeReader
     {
         return pugi::xml_node(node).next_sibling().internal_object();
     }
+    static bool HasAttributes(NodeHandle node) { return bool(pugi::xml_node(node).first_attribute()); }
 };
 
 struct DirectNodeReader
@@ -47,6 +48,7 @@ struct DirectNodeReader
     static const char* Value(NodeHandle node) { return Of(node).value ? Of(node).value : ""; }
     static NodeHandle FirstChild(NodeHandle node) { return Of(node).firstChild; }
     static NodeHandle NextSibling(NodeHandle node) { return Of(node).nextSibling; }
+    static bool HasAttributes(NodeHandle node) { return Of(node).firstAttribute != nullptr; }
 };
 
 // Whether DirectNodeReader reads what pugixml's accessors answer, checked once per process on a

@@ -61,10 +61,7 @@ const char* RelativeFailureText(RelativeFailure failure)
 
 bool IsReferenceElement(pugi::xml_node node)
 {
-    if (node.type() != pugi::node_element)
-        return false;
-    std::string_view tag = node.name();
-    return EndsWith(tag, "-REF") || EndsWith(tag, "-TREF") || node.attribute("BASE");
+    return node.type() == pugi::node_element && (IsReferenceTag(node.name()) || node.attribute("BASE"));
 }
 
 void ReferenceBases::Collect(pugi::xml_node document)
@@ -156,10 +153,10 @@ const ReferenceBases::Base* ReferenceBases::Find(Scope scope, const char* label)
     return nullptr;
 }
 
-std::optional<ReferenceBases::Resolved> ReferenceBases::Resolve(pugi::xml_node node, std::string_view text,
+std::optional<ReferenceBases::Resolved> ReferenceBases::Resolve(pugi::xml_node node, const char* text,
                                                                 Scope scope) const
 {
-    if (text.empty() || text.front() == '/' || !IsReferenceElement(node))
+    if (*text == '\0' || *text == '/' || !IsReferenceElement(node))
         return std::nullopt;
     // A base's own package ref is never resolved against another base.
     if (IsNamed(node, "PACKAGE-REF") && IsNamed(node.parent(), "REFERENCE-BASE"))

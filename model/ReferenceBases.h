@@ -5,6 +5,7 @@
 #include <pugixml.hpp>
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -51,7 +52,7 @@ public:
     };
     // When `node` holds a relative reference (a reference element whose text does not begin with
     // "/"), the absolute text it names from within `scope`, or why it names nothing.
-    std::optional<Resolved> Resolve(pugi::xml_node node, std::string_view text, Scope scope) const;
+    std::optional<Resolved> Resolve(pugi::xml_node node, const char* text, Scope scope) const;
 
 private:
     struct Base
@@ -82,3 +83,13 @@ private:
 
 // Whether `node` is a reference element: its tag ends in "-REF" or "-TREF", or it carries BASE.
 bool IsReferenceElement(pugi::xml_node node);
+// The first half of that: whether `tag` ends in "-REF" or "-TREF".
+inline bool IsReferenceTag(const char* tag)
+{
+    const size_t length = std::strlen(tag);
+    const char* end = tag + length;
+    if (length >= 4 && end[-4] == '-' && end[-3] == 'R' && end[-2] == 'E' && end[-1] == 'F')
+        return true;
+    return length >= 5 && end[-5] == '-' && end[-4] == 'T' && end[-3] == 'R' && end[-2] == 'E' &&
+           end[-1] == 'F';
+}

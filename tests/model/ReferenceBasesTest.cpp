@@ -79,7 +79,11 @@ TEST(ReferenceBases, EachRelativeReferenceResolvesThroughTheNearestBaseOrSaysWhy
         {"<A-TREF BASE=\"T\">X</A-TREF>", "/Near/X"},
         {"<DESC BASE=\"T\">X</DESC>", "/Near/X"}, // BASE alone makes a reference
         {"<DESC>X</DESC>", "plain"},              // no reference at all
-        {"<A-REF>/Abs/X</A-REF>", "plain"},       // absolute: a reference text of its own
+        {"<DESC L=\"EN\">X</DESC>", "plain"},     // attributes, but no BASE
+        {"<REF>X</REF>", "plain"},                // the tag's ending needs its "-"
+        {"<ATREF>X</ATREF>", "plain"},
+        {"<A-REFS>X</A-REFS>", "plain"},
+        {"<A-REF>/Abs/X</A-REF>", "plain"}, // absolute: a reference text of its own
     };
     const std::string outer = Base("T", "false", "/Far") + Base("Far", "false", "/Far") +
                               Base("Rel", "false", "Types") + Base("Empty", "false", "") +
