@@ -375,5 +375,8 @@ std::shared_ptr<Workspace> LoadWorkspace(const std::vector<ListedFile>& listed, 
             }
         },
         progress);
+    // A try-lock may fail while no one holds the lock: a file it left waiting is added here.
+    for (const Waiting& next : takeWaiting())
+        lookup.Add(next.file, *next.index);
     return std::make_shared<Workspace>(std::move(files), std::move(lookup), std::move(folder));
 }
